@@ -1,0 +1,34 @@
+# Shared helpers for the project's CMake files.
+
+# Adds every immediate subfolder of the current source folder that has a CMakeLists.txt.
+macro(korvanta_add_subdirectories)
+  file(GLOB _korvanta_children RELATIVE ${CMAKE_CURRENT_SOURCE_DIR} ${CMAKE_CURRENT_SOURCE_DIR}/*)
+  list(SORT _korvanta_children)
+  foreach(_child IN LISTS _korvanta_children)
+    if(IS_DIRECTORY ${CMAKE_CURRENT_SOURCE_DIR}/${_child} AND EXISTS ${CMAKE_CURRENT_SOURCE_DIR}/${_child}/CMakeLists.txt)
+      add_subdirectory(${_child})
+    endif()
+  endforeach()
+endmacro()
+
+# korvanta_add_test(<name> SOURCES <files...> [LIBS <targets...>] [QT] [TIMEOUT <s>] [LABELS <l...>])
+# Builds a GoogleTest program and registers each of its tests with ctest.
+# QT links a main that creates a QApplication (offscreen in the test run).
+function(korvanta_add_test name)
+  cmake_parse_arguments(T "QT" "TIMEOUT" "SOURCES;LIBS;LABELS" ${ARGN})
+  add_executable(${name} ${T_SOURCES})
+  if(T_QT)
+    target_link_libraries(${name} PRIVATE korvanta_test_main_qt)
+  else()
+    target_link_libraries(${name} PRIVATE GTest::gmock GTest::gtest_main)
+  endif()
+  target_link_libraries(${name} PRIVATE ${T_LIBS} korvanta_test_support)
+  if(NOT T_TIMEOUT)
+    set(T_TIMEOUT 120)
+  endif()
+  gtest_discover_tests(${name}
+    DISCOVERY_MODE PRE_TEST
+    DISCOVERY_TIMEOUT 60
+    PROPERTIES TIMEOUT ${T_TIMEOUT} LABELS "${T_LABELS}"
+               ENVIRONMENT "KORVANTA_BUILD_DIR=${CMAKE_BINARY_DIR};KORVANTA_SOURCE_DIR=${CMAKE_SOURCE_DIR}")
+endfunction()
