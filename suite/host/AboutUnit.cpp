@@ -34,6 +34,14 @@ void TextAt(QPainter& p, int x, int y, const QString& text)
 
 }  // namespace
 
+void CentreOnScreen(QWidget* w)
+{
+    if (QScreen* screen = QGuiApplication::primaryScreen()) {
+        const QRect r = screen->geometry();
+        w->move(r.left() + (r.width() - w->width()) / 2, r.top() + (r.height() - w->height()) / 2);
+    }
+}
+
 TAboutForm::TAboutForm(QWidget* parent) : QDialog(parent)
 {
     setWindowTitle("About");
@@ -62,10 +70,7 @@ TAboutForm::TAboutForm(QWidget* parent) : QDialog(parent)
     ok->setGeometry(122, 142, 75, 25);
     connect(ok, &QPushButton::clicked, this, &QDialog::accept);
 
-    if (QScreen* screen = QGuiApplication::primaryScreen()) {
-        const QRect r = screen->geometry();
-        move(r.left() + (r.width() - width()) / 2, r.top() + (r.height() - height()) / 2);
-    }
+    CentreOnScreen(this);
 }
 
 void TAboutForm::SetModuleText(const std::string& text)

@@ -5,6 +5,9 @@
 class QLabel;
 class TVerInfoLabel;
 
+// Places a window in the middle of the screen.
+void CentreOnScreen(QWidget* w);
+
 class TAboutForm : public QDialog {
     Q_OBJECT
 public:

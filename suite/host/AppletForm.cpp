@@ -6,9 +6,7 @@
 #include "WaveInOpen.h"
 
 #include <QCloseEvent>
-#include <QGuiApplication>
 #include <QMenuBar>
-#include <QScreen>
 
 const char* const kSuiteKey = "\\Software\\Korvanta Communications\\Quenda\\";
 const char* const kHostService = "Korvanta";
@@ -50,7 +48,7 @@ void TAppletForm::FormCreate()
     conv_ = 0;
     dde_.reset();
     if (traits_.Centred)
-        CentreOnScreen();
+        CentreOnScreen(this);
 
     CreateSteps();
 
@@ -70,23 +68,21 @@ void TAppletForm::CreateSteps()
     OpenSoundInput();
 }
 
-void TAppletForm::CentreOnScreen()
-{
-    if (QScreen* screen = QGuiApplication::primaryScreen()) {
-        const QRect r = screen->geometry();
-        move(r.left() + (r.width() - width()) / 2, r.top() + (r.height() - height()) / 2);
-    }
-}
-
-void TAppletForm::ReadSettings()
+void TAppletForm::WithSettingsKey(bool create, const std::function<void(TAppletSettings&)>& use)
 {
     if (traits_.KeyName.empty())
         return;
     std::unique_ptr<TSettingsPort> key = AppletServices().MakeSettings();
-    if (!key || !key->OpenKey(kSuiteKey + traits_.KeyName, false))
+    if (!key || !key->OpenKey(kSuiteKey + traits_.KeyName, create))
         return;
-    LoadSettings(TAppletSettings(*key));
+    TAppletSettings settings(*key);
+    use(settings);
     key->CloseKey();
+}
+
+void TAppletForm::ReadSettings()
+{
+    WithSettingsKey(false, [this](TAppletSettings& s) { LoadSettings(s); });
 }
 
 bool TAppletForm::OpenSoundInput()
@@ -231,14 +227,7 @@ void TAppletForm::DestroySoundInput()
 
 void TAppletForm::DestroySettings()
 {
-    if (traits_.KeyName.empty())
-        return;
-    std::unique_ptr<TSettingsPort> key = AppletServices().MakeSettings();
-    if (!key || !key->OpenKey(kSuiteKey + traits_.KeyName, true))
-        return;
-    TAppletSettings settings(*key);
-    SaveSettings(settings);
-    key->CloseKey();
+    WithSettingsKey(true, [this](TAppletSettings& s) { SaveSettings(s); });
 }
 
 void TAppletForm::closeEvent(QCloseEvent* event)

@@ -8,6 +8,7 @@
 #include <QMainWindow>
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -149,7 +150,8 @@ protected:
 
 private:
     void RunDestroyStep(TDestroyStep step);
-    void CentreOnScreen();
+    // Opens the applet's key (creating it or not) and hands it to `use`; nothing when it cannot be opened.
+    void WithSettingsKey(bool create, const std::function<void(TAppletSettings&)>& use);
 
     int32_t receiver_;
     TAppletTraits traits_;
