@@ -1,0 +1,58 @@
+#pragma once
+// What orvhost does for quenda, apart from its window: the receiver's state, the DDE service,
+// the applet list learnt from a GetApplets run, applet starts and the trace.
+#include "DdeService.h"
+#include "HostScript.h"
+#include "ReceiverState.h"
+#include "TraceWriter.h"
+
+#include <QObject>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+class QProcess;
+
+struct HostApplet {
+    std::string name;
+    std::string path;
+};
+
+class HostCore : public QObject {
+    Q_OBJECT
+public:
+    HostCore(int32_t receiver, std::unique_ptr<DdeService> dde, const std::string& tracePath,
+             QObject* parent = nullptr);
+    ~HostCore() override;
+
+    ReceiverState& state() { return state_; }
+    TraceWriter& trace() { return trace_; }
+    bool serving() const { return serving_; }
+    const std::vector<HostApplet>& applets() const { return applets_; }
+
+    // Runs "<quenda> <n> GetApplets" and collects its pokes; listed() follows when it has ended.
+    void runGetApplets(const std::string& quendaPath);
+    // Starts an applet by name (its own program from the listing, else quendaPath).
+    void startApplet(const std::string& name, const std::string& quendaPath);
+    // Ends every conversation.
+    void endConversations();
+    // Plays a script's steps on the event loop, from now.
+    void play(const HostScript& script);
+
+signals:
+    void listed();
+    void appletEnded(int exitCode);
+
+private:
+    void traceDde(const char* dir, const char* what, const std::string& item, const std::string& data);
+    bool poke(uint32_t conv, const std::string& item, const DdeService::Bytes& data);
+
+    ReceiverState state_;
+    TraceWriter trace_;
+    std::unique_ptr<DdeService> dde_;
+    bool serving_ = false;
+    std::vector<HostApplet> applets_;
+    QProcess* lister_ = nullptr;
+    QProcess* applet_ = nullptr;
+};

@@ -1,0 +1,52 @@
+#include "TraceWriter.h"
+
+#include "platform/clock/Clock.h"
+
+#include <cstdio>
+
+TraceWriter::TraceWriter(const std::string& path) : startMs_(platform::clock().nowMs())
+{
+    if (!path.empty())
+        out_.open(path, std::ios::binary | std::ios::trunc);
+}
+
+std::string TraceWriter::quote(const std::string& s)
+{
+    std::string r = "\"";
+    for (unsigned char c : s) {
+        switch (c) {
+        case '"': r += "\\\""; break;
+        case '\\': r += "\\\\"; break;
+        case '\n': r += "\\n"; break;
+        case '\r': r += "\\r"; break;
+        case '\t': r += "\\t"; break;
+        default:
+            if (c < 0x20) {
+                char buf[8];
+                std::snprintf(buf, sizeof buf, "\\u%04x", c);
+                r += buf;
+            } else {
+                r += static_cast<char>(c);
+            }
+        }
+    }
+    return r + "\"";
+}
+
+std::string TraceWriter::line(double t, const std::vector<Field>& fields)
+{
+    char ts[32];
+    std::snprintf(ts, sizeof ts, "%.3f", t);
+    std::string r = std::string("{\"t\":") + ts;
+    for (const Field& f : fields)
+        r += "," + quote(f.key) + ":" + (f.number ? f.value : quote(f.value));
+    return r + "}";
+}
+
+void TraceWriter::write(const std::vector<Field>& fields)
+{
+    if (!out_.is_open())
+        return;
+    out_ << line(double(platform::clock().nowMs() - startMs_) / 1000.0, fields) << '\n';
+    out_.flush();
+}

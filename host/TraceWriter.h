@@ -1,0 +1,34 @@
+#pragma once
+// One JSON object per line for everything that passes through the host, time-stamped in seconds
+// from the host's start.
+#include <cstdint>
+#include <fstream>
+#include <string>
+#include <utility>
+#include <vector>
+
+class TraceWriter {
+public:
+    TraceWriter() = default;
+    // An empty path writes nothing.
+    explicit TraceWriter(const std::string& path);
+    bool enabled() const { return out_.is_open(); }
+
+    // A field value: text or a number, written in that form.
+    struct Field {
+        std::string key;
+        std::string value;
+        bool number;
+    };
+    static Field text(std::string k, std::string v) { return {std::move(k), std::move(v), false}; }
+    static Field number(std::string k, int64_t v) { return {std::move(k), std::to_string(v), true}; }
+
+    // {"t":<seconds>, fields...}
+    void write(const std::vector<Field>& fields);
+    static std::string line(double t, const std::vector<Field>& fields);
+    static std::string quote(const std::string& s);
+
+private:
+    std::ofstream out_;
+    int64_t startMs_ = 0;
+};

@@ -1,0 +1,127 @@
+// orvhost: the receiver-control host that quenda's applets talk to.
+#include "HostCore.h"
+#include "HostWindow.h"
+
+#include <QApplication>
+#include <QCommandLineParser>
+#include <QFile>
+#include <QFileInfo>
+#include <QTimer>
+
+#include <cstdio>
+
+namespace {
+
+// Quenda beside this program, unless named.
+std::string DefaultQuenda()
+{
+    return (QFileInfo(QCoreApplication::applicationFilePath()).absolutePath() + "/quenda").toStdString();
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    bool headless = false;
+    for (int i = 1; i < argc; ++i)
+        if (QString(argv[i]) == "--headless")
+            headless = true;
+    if (headless && !qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    QApplication::setApplicationName("orvhost");
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription("Receiver-control host for Korvanta Quenda");
+    parser.addHelpOption();
+    parser.addOptions({
+        {"headless", "Run without a window."},
+        {"receiver", "Receiver number (topic \"Korvanta #<n>\").", "n", "1"},
+        {"quenda", "The quenda program to run.", "path"},
+        {"get-applets", "List quenda's applets at start."},
+        {"start", "Start the applet of this name.", "name"},
+        {"script", "Schedule of value changes and disconnects.", "file"},
+        {"trace", "Write a JSON-lines trace.", "file"},
+        {"seconds", "End after this many seconds.", "n"},
+        {"scan-state", "Initial ScanState.", "v"},
+        {"signal-strength", "Initial SignalStrength.", "v"},
+        {"squelch", "Initial Squelch.", "v"},
+        {"mute", "Initial Mute.", "v"},
+    });
+    parser.process(app);
+
+    bool ok = false;
+    const int receiver = parser.value("receiver").toInt(&ok);
+    if (!ok) {
+        std::fprintf(stderr, "orvhost: --receiver takes an integer\n");
+        return 2;
+    }
+    const std::string quenda = parser.isSet("quenda") ? parser.value("quenda").toStdString() : DefaultQuenda();
+
+    HostScript script;
+    if (parser.isSet("script")) {
+        QFile f(parser.value("script"));
+        if (!f.open(QIODevice::ReadOnly)) {
+            std::fprintf(stderr, "orvhost: cannot read %s\n", qPrintable(parser.value("script")));
+            return 2;
+        }
+        std::string error;
+        auto parsed = HostScript::parse(f.readAll().toStdString(), &error);
+        if (!parsed) {
+            std::fprintf(stderr, "orvhost: script %s\n", error.c_str());
+            return 2;
+        }
+        script = *parsed;
+    }
+
+    HostCore core(receiver, nullptr, parser.value("trace").toStdString());
+    for (const auto& [option, item] : {std::pair{"scan-state", "ScanState"}, std::pair{"signal-strength", "SignalStrength"},
+                                       std::pair{"squelch", "Squelch"}, std::pair{"mute", "Mute"}}) {
+        if (parser.isSet(option)) {
+            const int v = parser.value(option).toInt(&ok);
+            if (!ok) {
+                std::fprintf(stderr, "orvhost: --%s takes an integer\n", option);
+                return 2;
+            }
+            core.state().setValue(item, v);
+        }
+    }
+
+    std::unique_ptr<HostWindow> window;
+    if (!headless) {
+        window = std::make_unique<HostWindow>(core, quenda);
+        window->show();
+    }
+
+    const std::string start = parser.value("start").toStdString();
+    const bool list = parser.isSet("get-applets");
+    bool quitWhenDone = headless && !parser.isSet("seconds");
+    auto startApplet = [&] {
+        if (!start.empty())
+            core.startApplet(start, quenda);
+        else if (quitWhenDone)
+            QCoreApplication::quit();
+    };
+    if (quitWhenDone)
+        QObject::connect(&core, &HostCore::appletEnded, &app, [] { QCoreApplication::quit(); });
+    if (list) {
+        QObject::connect(&core, &HostCore::listed, &app, startApplet);
+        core.runGetApplets(quenda);
+    } else {
+        QTimer::singleShot(0, &app, startApplet);
+    }
+    core.play(script);
+
+    if (parser.isSet("seconds")) {
+        const double seconds = parser.value("seconds").toDouble(&ok);
+        if (!ok || seconds < 0) {
+            std::fprintf(stderr, "orvhost: --seconds takes a number\n");
+            return 2;
+        }
+        QTimer::singleShot(static_cast<int>(seconds * 1000), &app, [&] {
+            core.endConversations();
+            QCoreApplication::quit();
+        });
+    }
+    return app.exec();
+}

@@ -1,0 +1,250 @@
+#include "AppletForm.h"
+
+#include "AboutUnit.h"
+#include "AppletList.h"
+#include "ProgramMain.h"
+#include "WaveInOpen.h"
+
+#include <QCloseEvent>
+#include <QMenuBar>
+
+const char* const kSuiteKey = "\\Software\\Korvanta Communications\\Quenda\\";
+const char* const kHostService = "Korvanta";
+
+int32_t TAppletSettings::Integer(const std::string& name, int32_t def) const
+{
+    return port_.ReadInteger(name).value_or(def);
+}
+
+bool TAppletSettings::Bool(const std::string& name, bool def) const { return port_.ReadBool(name).value_or(def); }
+
+std::string TAppletSettings::String(const std::string& name, const std::string& def) const
+{
+    return port_.ReadString(name).value_or(def);
+}
+
+TAppletForm::TAppletForm(int32_t receiver, TAppletTraits traits, QWidget* parent)
+    : QMainWindow(parent), receiver_(receiver), traits_(std::move(traits))
+{
+    setAttribute(Qt::WA_DeleteOnClose);  // closing the main window frees it and ends the program
+    helpMenu_ = menuBar()->addMenu(tr("&Help"));
+    helpMenu_->addAction(tr("&Contents"), this, &TAppletForm::ContentsClick);
+    helpMenu_->addAction(tr("&About..."), this, &TAppletForm::AboutClick);
+}
+
+TAppletForm::~TAppletForm()
+{
+    // A window freed without closing still lets go of the device and the host.
+    if (!destroyed_) {
+        destroyed_ = true;
+        DestroyDde();
+        DestroySoundInput();
+    }
+}
+
+void TAppletForm::FormCreate()
+{
+    failed_ = true;
+    conv_ = 0;
+    dde_.reset();
+    if (traits_.Centred)
+        CentreOnScreen(this);
+
+    CreateSteps();
+
+    if (!traits_.DdeOnlyWithSoundInput || waveInOpen_) {
+        dde_ = AppletServices().MakeDdeClient();
+        if (dde_)
+            dde_->Initialize([this](const TDdeTransaction& tx) { return DdeCallback(tx); }, traits_.DdeFlags);
+        ConnectHost();
+    }
+    failed_ = conv_ == 0 || (traits_.FailsWithoutSoundInput && !waveInOpen_);
+}
+
+void TAppletForm::CreateSteps()
+{
+    SetupApplet();
+    ReadSettings();
+    OpenSoundInput();
+}
+
+void TAppletForm::WithSettingsKey(bool create, const std::function<void(TAppletSettings&)>& use)
+{
+    if (traits_.KeyName.empty())
+        return;
+    std::unique_ptr<TSettingsPort> key = AppletServices().MakeSettings();
+    if (!key || !key->OpenKey(kSuiteKey + traits_.KeyName, create))
+        return;
+    TAppletSettings settings(*key);
+    use(settings);
+    key->CloseKey();
+}
+
+void TAppletForm::ReadSettings()
+{
+    WithSettingsKey(false, [this](TAppletSettings& s) { LoadSettings(s); });
+}
+
+bool TAppletForm::OpenSoundInput()
+{
+    waveIn_ = AppletServices().MakeWaveIn();
+    if (!waveIn_ || !OpenWaveIn(*waveIn_, CaptureFormat(), this)) {
+        waveIn_.reset();
+        return false;
+    }
+    waveIn_->OnData = [this](int buffer, const int16_t* samples, size_t count) {
+        if (closing_)
+            return;  // buffers coming back during the reset are dropped
+        WaveInData(samples, count);
+        if (!closing_ && waveIn_)
+            waveIn_->Requeue(buffer);
+    };
+    waveInOpen_ = true;
+    waveIn_->Start(CaptureBufferCount(), CaptureBufferBytes());
+    return true;
+}
+
+void TAppletForm::ConnectHost()
+{
+    if (!dde_ || conv_ != 0)
+        return;
+    conv_ = dde_->Connect(kHostService, DdeTopic(receiver_));
+    StartAdviseLoops();
+}
+
+void TAppletForm::StartAdviseLoops()
+{
+    if (conv_ == 0 || !waveInOpen_)
+        return;
+    for (const std::string& item : traits_.Items)
+        dde_->AdviseStart(conv_, item, 5000);
+}
+
+uint32_t TAppletForm::DdeCallback(const TDdeTransaction& tx)
+{
+    switch (tx.Type) {
+    case dde::XTYP_DISCONNECT:
+        if (conv_ != 0 && tx.Conv == conv_) {
+            conv_ = 0;
+            // Closed from the event loop, not from inside the DDE library's call.
+            QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
+        }
+        return 0;
+    case dde::XTYP_ADVDATA: {
+        if (traits_.Items.empty())
+            return 0;
+        // Item and data are read into the applet's buffer size and no further; the data need not end in a NUL.
+        const size_t room = traits_.AdviseBufferSize;
+        const std::string item = tx.Item.substr(0, room - 1);
+        std::string text(tx.Data.begin(), tx.Data.begin() + static_cast<std::ptrdiff_t>(std::min(tx.Data.size(), room)));
+        if (size_t nul = text.find('\0'); nul != std::string::npos)
+            text.resize(nul);
+        for (const std::string& known : traits_.Items) {
+            if (!SameText(item, known))
+                continue;
+            try {
+                AdviseValue(known, StrToInt(text));
+            } catch (const EConvertError&) {
+                // a value that is not a decimal integer is ignored
+            }
+            break;
+        }
+        AfterAdviseData();
+        return dde::DDE_FACK;
+    }
+    case dde::XTYP_REGISTER:
+        if (traits_.ReconnectsOnRegister && conv_ == 0 && SameText(tx.Item, kHostService))
+            HostRegistered();
+        return 0;
+    default:
+        return 0;
+    }
+}
+
+bool TAppletForm::PokeItem(const std::string& item, const std::string& text, int timeoutMs)
+{
+    if (!dde_ || conv_ == 0)
+        return false;
+    std::vector<uint8_t> data(text.begin(), text.end());
+    data.push_back(0);
+    return dde_->Poke(conv_, item, data, timeoutMs);
+}
+
+void TAppletForm::FormDestroy()
+{
+    if (destroyed_)
+        return;
+    destroyed_ = true;
+    for (TDestroyStep step : traits_.DestroyOrder)
+        RunDestroyStep(step);
+    // Whatever an applet's order leaves out is still let go of.
+    DestroyDde();
+    DestroySoundInput();
+}
+
+void TAppletForm::RunDestroyStep(TDestroyStep step)
+{
+    switch (step) {
+    case dsStop: StopApplet(); break;
+    case dsDde: DestroyDde(); break;
+    case dsSoundInput: DestroySoundInput(); break;
+    case dsLog: CloseLog(); break;
+    case dsRecordingFile: CloseRecordingFile(); break;
+    case dsCaptureBuffers: FreeCaptureBuffers(); break;
+    case dsSettings: DestroySettings(); break;
+    }
+}
+
+void TAppletForm::DestroyDde()
+{
+    if (!dde_)
+        return;
+    if (conv_ != 0) {
+        if (traits_.AdviseStopOnDestroy)
+            for (const std::string& item : traits_.Items)
+                dde_->AdviseStop(conv_, item, 1000);
+        dde_->Disconnect(conv_);
+        conv_ = 0;
+    }
+    dde_->Uninitialize();
+    dde_.reset();
+}
+
+void TAppletForm::DestroySoundInput()
+{
+    if (!waveIn_)
+        return;
+    if (waveInOpen_) {
+        closing_ = true;
+        waveIn_->Reset();
+        if (AppletServices().ProcessMessages)
+            AppletServices().ProcessMessages();
+        waveIn_->Close();
+        waveInOpen_ = false;
+    }
+    waveIn_.reset();
+}
+
+void TAppletForm::DestroySettings()
+{
+    WithSettingsKey(true, [this](TAppletSettings& s) { SaveSettings(s); });
+}
+
+void TAppletForm::closeEvent(QCloseEvent* event)
+{
+    FormDestroy();
+    event->accept();
+}
+
+void TAppletForm::ContentsClick()
+{
+    if (AppletServices().ShowHelpContext)
+        AppletServices().ShowHelpContext(traits_.HelpContext);
+}
+
+void TAppletForm::AboutClick()
+{
+    TAboutForm about(this);
+    about.SetModuleText(traits_.ModuleText);
+    about.exec();
+}

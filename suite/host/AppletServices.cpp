@@ -1,0 +1,7 @@
+#include "AppletPorts.h"
+
+TAppletServices& AppletServices()
+{
+    static TAppletServices services;
+    return services;
+}

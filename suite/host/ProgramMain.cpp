@@ -1,0 +1,102 @@
+#include "ProgramMain.h"
+
+#include "RegApplet.h"
+#include "SuiteBox.h"
+
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+
+const char* const kApplicationTitle = "Korvanta Quenda";
+const char* const kAppletLockName = "Korvanta Quenda Applet";
+const char* const kAlreadyRunningText =
+    "A Korvanta Quenda applet is already running, please close it down first before trying to run another applet";
+const char* const kNoSoundCardText = "You must have a sound card installed to use the Korvanta Quenda";
+
+int32_t StrToInt(const std::string& s)
+{
+    auto fail = [&]() -> int32_t { throw EConvertError("'" + s + "' is not a valid integer value"); };
+    size_t i = 0;
+    if (i < s.size() && (s[i] == '+' || s[i] == '-'))
+        ++i;
+    if (i == s.size())
+        return fail();
+    for (size_t k = i; k < s.size(); ++k)
+        if (s[k] < '0' || s[k] > '9')
+            return fail();
+    errno = 0;
+    long long v = std::strtoll(s.c_str(), nullptr, 10);
+    if (errno == ERANGE || v < INT32_MIN || v > INT32_MAX)
+        return fail();
+    return static_cast<int32_t>(v);
+}
+
+bool SameText(const std::string& a, const std::string& b)
+{
+    if (a.size() != b.size())
+        return false;
+    for (size_t i = 0; i < a.size(); ++i) {
+        auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; };
+        if (lower(a[i]) != lower(b[i]))
+            return false;
+    }
+    return true;
+}
+
+namespace {
+
+// Deletes the applet lock on every way out of the applet run, an escaping error included.
+class TLockGuard {
+public:
+    explicit TLockGuard(const TProgramServices& s) : s_(s) {}
+    ~TLockGuard() { s_.DeleteAppletLock(); }
+    TLockGuard(const TLockGuard&) = delete;
+    TLockGuard& operator=(const TLockGuard&) = delete;
+
+private:
+    const TProgramServices& s_;
+};
+
+}  // namespace
+
+int ProgramMain(const std::vector<std::string>& args, const TProgramServices& s)
+{
+    if (args.size() < 3)
+        return 0;
+    const int32_t receiver = StrToInt(args[1]);
+    if (receiver == 0)
+        return 0;
+
+    s.InitApplication(kApplicationTitle, s.ProgramDir + "QUENDA.HLP");
+
+    if (SameText(args[2], "GetApplets")) {
+        s.CreateAboutBox();
+        s.ExportAppletList(receiver);
+        return 0;
+    }
+
+    if (s.AppletLockExists()) {
+        s.MessageBox(kAlreadyRunningText, kApplicationTitle, suitebox::Ok | suitebox::IconExclamation);
+        return 0;
+    }
+    if (s.WaveInDeviceCount() <= 0) {
+        s.MessageBox(kNoSoundCardText, kApplicationTitle, suitebox::Ok | suitebox::IconStop);
+        return 0;
+    }
+
+    s.AddAppletLock();
+    TLockGuard guard(s);
+
+    std::string name = args[2];
+    for (size_t i = 3; i < args.size(); ++i)
+        name += " " + args[i];
+
+    for (int i = 0; i < AppletCount(); ++i) {
+        if (SameText(name, AppletName(i))) {
+            if (RunApplet(i, receiver))
+                s.RunEventLoop();
+            break;
+        }
+    }
+    return 0;
+}

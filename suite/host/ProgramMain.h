@@ -1,0 +1,40 @@
+#pragma once
+// The program's main block: reads the command line and either lists the applets to the host or
+// runs one applet under the single-applet lock.
+#include <cstdint>
+#include <functional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+// The conversion error of a receiver number that is not an integer.
+class EConvertError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// What the main block needs from the machine; QuendaRun binds the real ones, tests bind fakes.
+struct TProgramServices {
+    std::function<void(const std::string& title, const std::string& helpFile)> InitApplication;
+    std::function<void()> CreateAboutBox;          // made, not shown, before the GetApplets listing
+    std::function<void(int32_t receiver)> ExportAppletList;
+    std::function<bool()> AppletLockExists;
+    std::function<bool()> AddAppletLock;
+    std::function<void()> DeleteAppletLock;
+    std::function<int()> WaveInDeviceCount;
+    std::function<int(const std::string& text, const std::string& caption, unsigned flags)> MessageBox;
+    std::function<void()> RunEventLoop;            // until the applet's window closes
+    std::string ProgramDir;                        // with a trailing '/'
+};
+
+extern const char* const kApplicationTitle;        // "Korvanta Quenda"
+extern const char* const kAppletLockName;          // "Korvanta Quenda Applet"
+extern const char* const kAlreadyRunningText;
+extern const char* const kNoSoundCardText;
+
+// Decimal, an optional sign; anything else (or out of range) raises EConvertError.
+int32_t StrToInt(const std::string& s);
+bool SameText(const std::string& a, const std::string& b);
+
+// args[0] is the program; returns the exit status. A receiver number that is not an integer raises.
+int ProgramMain(const std::vector<std::string>& args, const TProgramServices& services);
