@@ -48,7 +48,7 @@ uint64_t message(unsigned prefix, unsigned ident1, unsigned cat, unsigned type, 
 constexpr uint32_t kAlohaParams = 0x0A5A5;
 uint64_t aloha(unsigned prefix = 0, unsigned ident = kAllCall, uint32_t params = kAlohaParams);
 // The number of the channel it is sent on (CAT 0, TYPE 3, FUNC 1, channel in bits 31-40).
-uint64_t channelNumber(unsigned channel, unsigned prefix = 0, unsigned ident = kAllCall, unsigned spare = 0);
+uint64_t channelNumber(unsigned channel, unsigned prefix = 0, unsigned ident = kAllCall, unsigned spare = 0xA5);
 // Clear-down (CAT 0, TYPE 3, FUNC 2): leave traffic channel `channel` and return to control channel `cont`.
 uint64_t clearDown(unsigned channel, unsigned cont, uint32_t params = 0);
 // Data codeword: address flag 0 and 47 data bits.
