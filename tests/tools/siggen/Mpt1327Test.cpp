@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <cmath>
+#include <numbers>
 
 using namespace siggen;
 using namespace siggen::mpt1327;
@@ -323,4 +325,62 @@ TEST(Mpt1327Channel, BurstsOnATrafficChannel)
     for (size_t i = 800; i < 800 + (160 * rate) / 1200; ++i)
         power += s[i] * s[i];
     EXPECT_NEAR(power / ((160 * rate) / 1200), 0.125, 0.01);
+}
+
+namespace {
+
+// A plain tone detector (the stronger of 1200 and 1800 Hz over one bit's window, centred), then
+// the decoder's bit recovery from run lengths: n = (run + half a bit) / samples per bit.
+Bits recoverBits(const Samples& s, uint32_t rate)
+{
+    const int spb = static_cast<int>((rate + 600) / 1200), half = spb / 2;
+    std::vector<int> level(s.size());
+    for (size_t n = 0; n < s.size(); ++n) {
+        double c1 = 0, s1 = 0, c0 = 0, s0 = 0;
+        for (int k = -half; k <= half; ++k) {
+            const long i = static_cast<long>(n) + k;
+            if (i < 0 || i >= static_cast<long>(s.size()))
+                continue;
+            const double x = s[static_cast<size_t>(i)], t = static_cast<double>(i) / rate;
+            c1 += x * std::cos(2 * std::numbers::pi * 1200 * t);
+            s1 += x * std::sin(2 * std::numbers::pi * 1200 * t);
+            c0 += x * std::cos(2 * std::numbers::pi * 1800 * t);
+            s0 += x * std::sin(2 * std::numbers::pi * 1800 * t);
+        }
+        level[n] = c1 * c1 + s1 * s1 > c0 * c0 + s0 * s0;
+    }
+    Bits bits;
+    size_t edge = 0;
+    for (size_t n = 1; n <= level.size(); ++n) {
+        if (n < level.size() && level[n] == level[n - 1])
+            continue;
+        const size_t count = (n - edge + static_cast<size_t>(half)) / static_cast<size_t>(spb);
+        bits.insert(bits.end(), count, static_cast<uint8_t>(level[n - 1]));
+        edge = n;
+    }
+    return bits;
+}
+
+}  // namespace
+
+TEST(Mpt1327Channel, AudioDecodesBackToTheGrant)
+{
+    ChannelScript script;
+    script.system = 0x0ABC;
+    script.controlChannel = 17;
+    script.seconds = 0.6;
+    const uint64_t grant = goToChannel(1, 100, 200, 33);
+    script.events.push_back({0.3, {grant}});
+    for (uint32_t rate : {11025u, 44100u}) {
+        SCOPED_TRACE(rate);
+        Receiver rx;
+        rx.feed(recoverBits(render(script, rate, 0.5), rate));
+        size_t valid = 0, grants = 0;
+        for (const auto& cw : rx.got) {
+            valid += cw.valid;
+            grants += cw.valid && fromWords(cw.w) == grant;
+        }
+        EXPECT_EQ(grants, 1u);
+        EXPECT_GE(valid + 1, controlChannelBits(script).size() / 64);  // the last may be cut by the detector
+    }
 }
