@@ -1,5 +1,7 @@
 #include "Fsk.h"
 
+#include "Measure.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -8,15 +10,6 @@
 using namespace siggen;
 
 namespace {
-
-double zeroCrossingFrequency(const Samples& s, uint32_t rate)
-{
-    int crossings = 0;
-    for (size_t i = 1; i < s.size(); ++i)
-        if ((s[i - 1] < 0) != (s[i] < 0))
-            ++crossings;
-    return crossings / 2.0 / (static_cast<double>(s.size()) / rate);
-}
 
 Bits repeated(uint8_t bit, size_t n)
 {

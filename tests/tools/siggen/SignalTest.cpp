@@ -1,25 +1,13 @@
 #include "Signal.h"
 
+#include "Measure.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <numbers>
 
 using namespace siggen;
-
-namespace {
-
-// Frequency from the number of sign changes over the samples.
-double zeroCrossingFrequency(const Samples& s, uint32_t rate)
-{
-    int crossings = 0;
-    for (size_t i = 1; i < s.size(); ++i)
-        if ((s[i - 1] < 0) != (s[i] < 0))
-            ++crossings;
-    return crossings / 2.0 / (static_cast<double>(s.size()) / rate);
-}
-
-}  // namespace
 
 TEST(Random, SequenceIsFixedBySeed)
 {
