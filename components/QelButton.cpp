@@ -80,13 +80,6 @@ void TQelButton::resizeEvent(QResizeEvent* e)
         font_.Height = AutoFontHeight(FrameWidth(), height());
 }
 
-void TQelButton::changeEvent(QEvent* e)
-{
-    TQelFramedWindow::changeEvent(e);
-    if (e->type() == QEvent::EnabledChange)
-        Repaint();
-}
-
 bool TQelButton::inside(const QMouseEvent* e) const
 {
     const QPoint p = e->position().toPoint();

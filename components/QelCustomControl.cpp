@@ -92,6 +92,13 @@ void TQelCustomControl::SetParentColor(bool on)
     Repaint();
 }
 
+void TQelCustomControl::changeEvent(QEvent* e)
+{
+    QWidget::changeEvent(e);
+    if (e->type() == QEvent::EnabledChange)
+        Repaint();
+}
+
 void TQelCustomControl::Repaint()
 {
     if (!destroying_)

@@ -31,6 +31,8 @@ protected:
     virtual void Paint(platform::TCanvas& canvas);
     void paintEvent(QPaintEvent* e) override;
     bool event(QEvent* e) override;
+    // Enabling or disabling changes the look of every painted control.
+    void changeEvent(QEvent* e) override;
 
     // Called first in every destructor of the line: from then on no event reaches the control.
     void BeginDestroy();

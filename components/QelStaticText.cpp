@@ -58,10 +58,3 @@ void TQelStaticText::resizeEvent(QResizeEvent* e)
     if (fontAutoSize_)
         font_.Height = AutoFontHeight(FrameWidth(), height());
 }
-
-void TQelStaticText::changeEvent(QEvent* e)
-{
-    TQelFramedWindow::changeEvent(e);
-    if (e->type() == QEvent::EnabledChange)
-        Repaint();
-}

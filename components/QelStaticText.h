@@ -24,7 +24,6 @@ public:
 protected:
     void Paint(platform::TCanvas& canvas) override;
     void resizeEvent(QResizeEvent* e) override;
-    void changeEvent(QEvent* e) override;
 
 private:
     QString caption_ = QStringLiteral("StaticText");
