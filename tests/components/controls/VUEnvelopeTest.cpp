@@ -148,7 +148,7 @@ void PrintTo(const SetterCase& c, std::ostream* os)
 
 class VUEnvelopeSetter : public ::testing::TestWithParam<SetterCase> {};
 
-TEST_P(VUEnvelopeSetter, ClampsAsSpecified)
+TEST_P(VUEnvelopeSetter, ClampsAndKeepsMinBelowMax)
 {
     const SetterCase& c = GetParam();
     TQelVUEnvelope e;
