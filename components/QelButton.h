@@ -1,0 +1,47 @@
+#pragma once
+// A push, check or radio button drawn as a bevel that sinks when pressed or checked.
+#include "QelButtonState.h"
+#include "QelFramedWindow.h"
+#include <QString>
+
+class TQelButton : public TQelFramedWindow {
+    Q_OBJECT
+public:
+    explicit TQelButton(QWidget* parent = nullptr);
+    ~TQelButton() override;
+
+    const QString& Caption() const { return caption_; }
+    // Stores and repaints, also when the text is unchanged.
+    void SetText(const QString& text);
+    TQelButtonStyle ButtonStyle() const { return state_.Style; }
+    void SetButtonStyle(TQelButtonStyle s);
+    bool Checked() const { return state_.Checked; }
+    // Check and radio styles: lowers or raises the frame; fires no OnClick.
+    void SetCheck(bool value);
+    bool Pressed() const { return state_.Pressed; }
+    bool FontAutoSize() const { return fontAutoSize_; }
+    void SetFontAutoSize(bool on) { fontAutoSize_ = on; }
+    const platform::TFont& Font() const { return font_; }
+    void SetFont(const platform::TFont& f);
+
+protected:
+    void Paint(platform::TCanvas& canvas) override;
+    void resizeEvent(QResizeEvent* e) override;
+    void mousePressEvent(QMouseEvent* e) override;
+    void mouseDoubleClickEvent(QMouseEvent* e) override;
+    void mouseMoveEvent(QMouseEvent* e) override;
+    void mouseReleaseEvent(QMouseEvent* e) override;
+
+private:
+    bool inside(const QMouseEvent* e) const;
+    // Shows the state machine's new state, then fires OnClick when asked.
+    void apply(const TQelButtonEffects& fx);
+
+    QString caption_ = QStringLiteral("Button");
+    bool fontAutoSize_ = false;
+    TQelButtonState state_;
+    platform::TFont font_;
+};
+
+// Font height for a control of height h with the given frame width: a negative pixel height.
+int32_t AutoFontHeight(int32_t frameWidth, int32_t h);

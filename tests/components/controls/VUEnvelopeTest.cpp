@@ -1,0 +1,198 @@
+// Envelope, peak-hold and range arithmetic of the level bar.
+#include <QelVUEnvelope.h>
+#include <gtest/gtest.h>
+#include <cstdint>
+#include <limits>
+#include <ostream>
+#include <vector>
+
+namespace {
+
+TEST(VUEnvelope, DefaultsFollowSampleSequence)
+{
+    TQelVUEnvelope e;
+    ASSERT_EQ(e.ValueMax, 80);
+    ASSERT_EQ(e.PeakMax, 80);
+    const int16_t samples[] = {50, 30, 60};
+    const int32_t valueMax[] = {0, 30, 60};
+    for (int k = 0; k < 3; ++k) {
+        ASSERT_TRUE(e.Feed(&samples[k], 1, 1));
+        EXPECT_EQ(e.ValueMax, valueMax[k]) << "after sample " << samples[k];
+        EXPECT_EQ(e.PeakMax, valueMax[k]) << "after sample " << samples[k];
+        EXPECT_EQ(e.ValueMin, 0);
+        EXPECT_EQ(e.PeakMin, 0);
+    }
+}
+
+TEST(VUEnvelope, NoDecayTakesEachSampleThatIsNotANewMaximum)
+{
+    TQelVUEnvelope e;
+    e.ValueDecay = 0;
+    const int16_t samples[] = {50, 40, 70, 20};
+    for (int16_t x : samples) {
+        e.Feed(&x, 1, 1);
+        EXPECT_EQ(e.ValueMax, x);
+    }
+}
+
+TEST(VUEnvelope, AttackSmoothsRisingSamples)
+{
+    TQelVUEnvelope e;
+    e.ValueMax = 0;
+    e.ValueAttack = 4;
+    e.NewValueMax(100);  // (3 * 0 + 100) / 4
+    EXPECT_EQ(e.ValueMax, 25);
+    e.NewValueMax(100);  // (3 * 25 + 100) / 4 = 43.75
+    EXPECT_EQ(e.ValueMax, 43);
+}
+
+// The decoder windows' settings: products like 999999 * 32767 need more than 32 bits.
+TEST(VUEnvelope, LargeDivisorsDoNotOverflow)
+{
+    TQelVUEnvelope e;
+    e.SetMin(-32768);
+    e.SetMax(32767);
+    e.ValueAttack = 1;
+    e.ValueDecay = 30000;
+    e.PeakDecay = 1000000;
+    const int16_t up[] = {32767, 0};
+    e.Feed(up, 2, 1);
+    EXPECT_EQ(e.ValueMax, 32765);  // 29999 * 32767 / 30000 = 32765.9
+    EXPECT_EQ(e.PeakMax, 32766);   // 999999 * 32767 / 1000000 = 32766.97
+
+    const int16_t down[] = {-32768, 0};
+    e.Feed(down, 2, 1);
+    EXPECT_EQ(e.ValueMin, -32766); // truncated toward zero
+    EXPECT_EQ(e.PeakMin, -32767);
+}
+
+TEST(VUEnvelope, PeakDecaysTowardTheEnvelopeAndNeverBelowIt)
+{
+    TQelVUEnvelope e;
+    e.Max = 1000;
+    e.ValueMax = 0;
+    e.ValueDecay = 0;
+    e.PeakDecay = 2;
+    int16_t x = 500;
+    e.Feed(&x, 1, 1);
+    EXPECT_EQ(e.PeakMax, 500);
+    x = 100;
+    e.Feed(&x, 1, 1);
+    EXPECT_EQ(e.PeakMax, 250);
+    e.Feed(&x, 1, 1);
+    EXPECT_EQ(e.PeakMax, 125);
+    e.Feed(&x, 1, 1);
+    EXPECT_EQ(e.PeakMax, 100) << "62 is below the envelope, so the mark sits on it";
+}
+
+TEST(VUEnvelope, SamplesAreClampedToTheRange)
+{
+    TQelVUEnvelope e;  // range 0..100
+    e.ValueDecay = 0;
+    const int16_t big = 32000, low = -32000;
+    e.Feed(&big, 1, 1);
+    EXPECT_EQ(e.ValueMax, 100);
+    e.Feed(&low, 1, 1);
+    EXPECT_EQ(e.ValueMin, 0);
+    EXPECT_EQ(e.ValueMax, 0);
+}
+
+// With D = 1000000 each sample of 0 lowers ValueMax by exactly one, so ValueMax counts the samples fed.
+struct FeedCase {
+    uint32_t count;
+    uint32_t step;
+    bool accepted;
+    int32_t fed;
+};
+
+void PrintTo(const FeedCase& c, std::ostream* os) { *os << "count " << c.count << " step " << c.step; }
+
+class VUEnvelopeFeed : public ::testing::TestWithParam<FeedCase> {};
+
+TEST_P(VUEnvelopeFeed, FeedsEveryStepthSampleBelowCount)
+{
+    const FeedCase& c = GetParam();
+    TQelVUEnvelope e;
+    e.SetMax(10000);
+    e.SetValueMax(5000);
+    e.ValueDecay = 1000000;
+    std::vector<int16_t> buffer(c.count + 1, 0);
+    EXPECT_EQ(e.Feed(buffer.data(), c.count, c.step), c.accepted);
+    EXPECT_EQ(e.ValueMax, 5000 - c.fed);
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, VUEnvelopeFeed, ::testing::Values(
+    FeedCase{4096, 2, true, 2048},
+    FeedCase{4095, 2, true, 2048},
+    FeedCase{4097, 2, true, 2049},
+    FeedCase{10, 1, true, 10},
+    FeedCase{10, 3, true, 4},
+    FeedCase{0, 2, true, 0},
+    FeedCase{3, 0xFFFFFFFFu, true, 1},
+    FeedCase{4096, 0, false, 0}));  // a step of 0 would never end
+
+// Setter rules: clamps to the range and Min kept below Max, also at the ends of 32 bits.
+enum Setter { sMax, sMin, sValueMax, sValueMin, sPeakMax, sPeakMin };
+struct SetterCase {
+    int32_t min, max;  // starting range (set before the call)
+    Setter setter;
+    int32_t arg;
+    bool changed;
+    int32_t wantMin, wantMax, wantValueMin, wantValueMax, wantPeakMin, wantPeakMax;
+};
+
+void PrintTo(const SetterCase& c, std::ostream* os)
+{
+    *os << "range " << c.min << ".." << c.max << " setter " << c.setter << " arg " << c.arg;
+}
+
+class VUEnvelopeSetter : public ::testing::TestWithParam<SetterCase> {};
+
+TEST_P(VUEnvelopeSetter, ClampsAndKeepsMinBelowMax)
+{
+    const SetterCase& c = GetParam();
+    TQelVUEnvelope e;
+    e.Min = c.min;
+    e.Max = c.max;
+    bool changed = false;
+    switch (c.setter) {
+    case sMax: changed = e.SetMax(c.arg); break;
+    case sMin: changed = e.SetMin(c.arg); break;
+    case sValueMax: changed = e.SetValueMax(c.arg); break;
+    case sValueMin: changed = e.SetValueMin(c.arg); break;
+    case sPeakMax: changed = e.SetPeakMax(c.arg); break;
+    case sPeakMin: changed = e.SetPeakMin(c.arg); break;
+    }
+    EXPECT_EQ(changed, c.changed);
+    EXPECT_EQ(e.Min, c.wantMin);
+    EXPECT_EQ(e.Max, c.wantMax);
+    EXPECT_EQ(e.ValueMin, c.wantValueMin);
+    EXPECT_EQ(e.ValueMax, c.wantValueMax);
+    EXPECT_EQ(e.PeakMin, c.wantPeakMin);
+    EXPECT_EQ(e.PeakMax, c.wantPeakMax);
+    EXPECT_LT(e.Min, e.Max);
+}
+
+constexpr int32_t kLow = std::numeric_limits<int32_t>::min();
+constexpr int32_t kHigh = std::numeric_limits<int32_t>::max();
+
+// Starting envelope: ValueMin 0, ValueMax 80, PeakMin 0, PeakMax 80.
+INSTANTIATE_TEST_SUITE_P(Table, VUEnvelopeSetter, ::testing::Values(
+    SetterCase{0, 100, sMax, 100, false, 0, 100, 0, 80, 0, 80},
+    SetterCase{0, 100, sMax, 50, true, 0, 50, 0, 50, 0, 80},
+    SetterCase{10, 100, sMax, 5, true, 4, 5, 4, 5, 0, 80},
+    SetterCase{10, 100, sMax, 10, true, 9, 10, 9, 10, 0, 80},
+    SetterCase{0, 100, sMax, kLow, true, kLow, kLow + 1, kLow + 1, kLow + 1, 0, 80},
+    SetterCase{0, 100, sMin, 60, true, 60, 100, 60, 80, 0, 80},
+    SetterCase{0, 100, sMin, 200, true, 200, 201, 200, 200, 0, 80},
+    SetterCase{0, 100, sMin, kHigh, true, kHigh - 1, kHigh, kHigh - 1, kHigh - 1, 0, 80},
+    SetterCase{-32768, 32767, sValueMax, 40000, true, -32768, 32767, 0, 32767, 0, 32767},
+    SetterCase{0, 100, sValueMax, -5, true, 0, 100, 0, 0, 0, 0},   // clamped to 0, then D = 1 decays to 0
+    SetterCase{0, 100, sValueMax, 80, false, 0, 100, 0, 80, 0, 80},
+    SetterCase{-100, 100, sValueMin, -500, true, -100, 100, -100, 80, -100, 80},
+    SetterCase{0, 100, sPeakMax, 500, true, 0, 100, 0, 80, 0, 100},
+    SetterCase{0, 100, sPeakMax, 10, false, 0, 100, 0, 80, 0, 80},  // raised to ValueMax
+    SetterCase{-100, 100, sPeakMin, 50, false, -100, 100, 0, 80, 0, 80},  // lowered to ValueMin
+    SetterCase{-100, 100, sPeakMin, -300, true, -100, 100, 0, 80, -100, 80}));
+
+} // namespace
