@@ -63,3 +63,13 @@ void QelStoreBlock(Out* out, const int32_t* results, uint32_t frames, bool shift
         out[k] = static_cast<Out>(v);
     }
 }
+
+// Where a block's 32-bit results go: straight into a 32-bit output, otherwise into the component's
+// own output block (ownBlock() creates it when first needed) before they are stored as 16 bits.
+template <typename Out, typename OwnBlock>
+int32_t* QelResultsArea(Out* out, OwnBlock&& ownBlock) {
+    if constexpr (std::is_same_v<Out, int32_t>)
+        return out;
+    else
+        return ownBlock();
+}
