@@ -2,6 +2,7 @@
 // The one walk over interleaved input that every signal component shares: (output, input, count,
 // stride) means "consume count elements, one frame of the wanted channel every stride elements",
 // taken in blocks of at most the component's block size.
+#include <cstddef>
 #include <cstdint>
 #include <type_traits>
 
