@@ -30,6 +30,10 @@ public:
     static std::string ErrorText(std::exception_ptr error);
 };
 
+// Free-function spellings of the two most used services.
+inline void processMessages() { Application::ProcessMessages(); }
+inline bool synchronise(const std::function<void()>& f) { return Application::Synchronise(f); }
+
 // A QApplication whose event dispatch shows an escaping error instead of ending the program.
 class GuardedApplication : public QApplication {
 public:
