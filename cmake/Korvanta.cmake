@@ -26,14 +26,14 @@ function(korvanta_add_test name)
   if(NOT T_TIMEOUT)
     set(T_TIMEOUT 120)
   endif()
-  # An empty LABELS value would swallow the next property name, so labels are passed only when given.
-  set(_labels)
+  # An empty LABELS value would swallow the next property name, so labels are added only when given.
+  # The discovery script splits every ';', so the environment holds one variable: the build tree.
+  set(_props TIMEOUT ${T_TIMEOUT} ENVIRONMENT "KORVANTA_BUILD_DIR=${CMAKE_BINARY_DIR}")
   if(T_LABELS)
-    set(_labels LABELS "${T_LABELS}")
+    list(APPEND _props LABELS ${T_LABELS})
   endif()
   gtest_discover_tests(${name}
     DISCOVERY_MODE PRE_TEST
     DISCOVERY_TIMEOUT 60
-    PROPERTIES TIMEOUT ${T_TIMEOUT} ${_labels}
-               ENVIRONMENT "KORVANTA_BUILD_DIR=${CMAKE_BINARY_DIR};KORVANTA_SOURCE_DIR=${CMAKE_SOURCE_DIR}")
+    PROPERTIES ${_props})
 endfunction()

@@ -1,0 +1,134 @@
+#include "Application.h"
+
+#include "MessageBox.h"
+
+#include <QCoreApplication>
+#include <QThread>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+
+namespace platform {
+
+namespace {
+
+std::mutex gTitleMutex;
+std::string gTitle;
+
+// What a worker waits on while its call is queued to the GUI thread. The queued call holds the last
+// reference: when the application drops it unrun (shutting down), the destructor still wakes the worker.
+struct SyncState {
+    std::mutex m;
+    std::condition_variable cv;
+    bool done = false;
+    bool ran = false;
+    std::exception_ptr error;
+};
+
+struct SyncTicket {
+    std::shared_ptr<SyncState> state;
+    explicit SyncTicket(std::shared_ptr<SyncState> s) : state(std::move(s)) {}
+    ~SyncTicket()
+    {
+        std::lock_guard<std::mutex> lock(state->m);
+        state->done = true;
+        state->cv.notify_all();
+    }
+};
+
+}  // namespace
+
+void Application::SetTitle(const std::string& title)
+{
+    std::lock_guard<std::mutex> lock(gTitleMutex);
+    gTitle = title;
+}
+
+std::string Application::Title()
+{
+    {
+        std::lock_guard<std::mutex> lock(gTitleMutex);
+        if (!gTitle.empty())
+            return gTitle;
+    }
+    if (QCoreApplication::instance())
+        return QCoreApplication::applicationName().toStdString();
+    return std::string();
+}
+
+void Application::ProcessMessages()
+{
+    if (!QCoreApplication::instance())
+        return;
+    QCoreApplication::sendPostedEvents();
+    QCoreApplication::processEvents(QEventLoop::AllEvents);
+}
+
+bool Application::Synchronise(const std::function<void()>& f)
+{
+    QCoreApplication* app = QCoreApplication::instance();
+    if (!app || QCoreApplication::closingDown())
+        return false;
+    if (QThread::currentThread() == app->thread()) {
+        f();
+        return true;
+    }
+    auto state = std::make_shared<SyncState>();
+    {
+        auto ticket = std::make_shared<SyncTicket>(state);
+        QMetaObject::invokeMethod(
+            app,
+            [ticket, f]() {
+                try {
+                    f();
+                } catch (...) {
+                    ticket->state->error = std::current_exception();
+                }
+                ticket->state->ran = true;
+            },
+            Qt::QueuedConnection);
+    }
+    std::unique_lock<std::mutex> lock(state->m);
+    state->cv.wait(lock, [&] { return state->done; });
+    if (state->error)
+        std::rethrow_exception(state->error);
+    return state->ran;
+}
+
+std::string Application::ErrorText(std::exception_ptr error)
+{
+    if (!error)
+        return std::string();
+    try {
+        std::rethrow_exception(error);
+    } catch (const std::exception& e) {
+        return e.what();
+    } catch (...) {
+        return "Unknown error";
+    }
+}
+
+void Application::ShowError(std::exception_ptr error)
+{
+    MessageBox::Show(ErrorText(error), Title(), MB_OK | MB_ICONERROR);
+}
+
+bool Application::HandleEscapedError(const std::function<void()>& f)
+{
+    try {
+        f();
+        return true;
+    } catch (...) {
+        ShowError(std::current_exception());
+        return false;
+    }
+}
+
+bool GuardedApplication::notify(QObject* receiver, QEvent* event)
+{
+    bool result = false;
+    Application::HandleEscapedError([&] { result = QApplication::notify(receiver, event); });
+    return result;
+}
+
+}  // namespace platform
