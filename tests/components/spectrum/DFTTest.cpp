@@ -10,7 +10,7 @@
 
 using spectrumtest::AllWindows;
 using spectrumtest::NaiveBin;
-using spectrumtest::RandomBlock;
+using spectrumtest::random16;
 
 TEST(QelDFT, SingleBinValues) {
     constexpr double pi = std::numbers::pi;
@@ -55,7 +55,7 @@ TEST(QelDFT, ZeroSumAtZeroHertzHasPhaseZero) {
 TEST(QelDFT, AgreesWithFFTOnBinsForEveryWindow) {
     const int n = 64;
     const uint32_t rate = 6400;  // bin k at 100*k Hz
-    const std::vector<int16_t> x = RandomBlock(n, 77);
+    const std::vector<int16_t> x = random16(n, 77);
     for (TQelFFTWinType type : AllWindows) {
         TQelFFT fft;
         TQelDFT dft;
@@ -80,7 +80,7 @@ TEST(QelDFT, AgreesWithFFTOnBinsForEveryWindow) {
 }
 
 TEST(QelDFT, UsesAtMostDataLengthSamples) {
-    const std::vector<int16_t> x = RandomBlock(16, 4);
+    const std::vector<int16_t> x = random16(16, 4);
     TQelDFT cut, exact, part, ref;
     for (TQelDFT* d : {&cut, &exact, &part, &ref}) {
         d->SetDataLength(8);
@@ -101,7 +101,7 @@ TEST(QelDFT, UsesAtMostDataLengthSamples) {
 }
 
 TEST(QelDFT, NoSamplingRateGivesZeroResults) {
-    const std::vector<int16_t> x = RandomBlock(8, 8);
+    const std::vector<int16_t> x = random16(8, 8);
     TQelDFT dft;
     dft.SetDataLength(8);
     dft.Compute(x.data(), 8, 1000);

@@ -11,7 +11,7 @@
 
 using spectrumtest::AllWindows;
 using spectrumtest::NaiveBin;
-using spectrumtest::RandomBlock;
+using spectrumtest::random16;
 
 namespace {
 
@@ -33,7 +33,7 @@ TEST(QelFFT, MatchesNaiveTransformForEveryLengthAndWindow) {
             fft.SetDataLength(n);
             ASSERT_EQ(fft.DataLength(), n);
             fft.SetWinType(type);
-            const std::vector<int16_t> x = RandomBlock(n, 1000u + n);
+            const std::vector<int16_t> x = random16(n, 1000u + n);
             fft.Compute(x.data(), n);
             const double tol = 1e-9 * 32768.0 * n;
             for (int k = 0; k < n / 2; ++k) {
@@ -56,7 +56,7 @@ TEST(QelFFT, ThirtyTwoBitInputTakesTheSameRoad) {
     b.SetDataLength(64);
     a.SetWinType(fwHamming);
     b.SetWinType(fwHamming);
-    const std::vector<int16_t> x = RandomBlock(64, 7);
+    const std::vector<int16_t> x = random16(64, 7);
     std::vector<int32_t> wide(x.begin(), x.end());
     for (auto& v : wide) v *= 65536;
     a.Compute(x.data(), 64);
@@ -93,7 +93,7 @@ TEST(QelFFT, SineOnABinGivesItsAmplitude) {
 }
 
 TEST(QelFFT, ShortBlockIsZeroPaddedLongBlockCut) {
-    const std::vector<int16_t> x = RandomBlock(32, 3);
+    const std::vector<int16_t> x = random16(32, 3);
     std::vector<int16_t> padded(x.begin(), x.begin() + 5);
     padded.resize(16, 0);
     TQelFFT shortBlock, reference, longBlock;
@@ -124,7 +124,7 @@ TEST(QelFFT, ShortBlockIsZeroPaddedLongBlockCut) {
 // The counter counts bins: the first bin after a restart is taken as it is, every later one blends.
 TEST(QelFFT, RunningAverageOverTwoEqualBlocks) {
     const int n = 16;
-    const std::vector<int16_t> x = RandomBlock(n, 11);
+    const std::vector<int16_t> x = random16(n, 11);
     TQelFFT plain;
     plain.SetDataLength(n);
     plain.Compute(x.data(), n);
@@ -144,7 +144,7 @@ TEST(QelFFT, RunningAverageOverTwoEqualBlocks) {
     for (int k = 2; k < n / 2; ++k) EXPECT_DOUBLE_EQ(fft.ModuleOut()[k], plain.ModuleOut()[k] * 3 / 4) << k;
 
     // Writing 0 restarts the average at the next bin processed.
-    const std::vector<int16_t> y = RandomBlock(n, 12);
+    const std::vector<int16_t> y = random16(n, 12);
     TQelFFT plainY;
     plainY.SetDataLength(n);
     plainY.Compute(y.data(), n);
@@ -156,7 +156,7 @@ TEST(QelFFT, RunningAverageOverTwoEqualBlocks) {
 }
 
 TEST(QelFFT, AverageCoefficientZeroBecomesOne) {
-    const std::vector<int16_t> x = RandomBlock(16, 21), y = RandomBlock(16, 22);
+    const std::vector<int16_t> x = random16(16, 21), y = random16(16, 22);
     TQelFFT plain, fft;
     plain.SetDataLength(16);
     fft.SetDataLength(16);
@@ -184,14 +184,14 @@ TEST(QelFFT, AverageCounterWrapsAround) {
     fft.SetDataLength(8);
     fft.AverageValue = true;
     fft.AverageValues = INT32_MAX - 1;
-    const std::vector<int16_t> x = RandomBlock(8, 5);
+    const std::vector<int16_t> x = random16(8, 5);
     fft.Compute(x.data(), 8);
     EXPECT_EQ(fft.AverageValues, INT32_MIN + 1);
 }
 
 // A new length rebuilds every table with zeroed outputs; the same length keeps them.
 TEST(QelFFT, NewLengthClearsOutputsSameLengthKeepsThem) {
-    const std::vector<int16_t> x = RandomBlock(32, 9);
+    const std::vector<int16_t> x = random16(32, 9);
     TQelFFT fft;
     fft.SetDataLength(16);
     fft.Compute(x.data(), 16);

@@ -2,22 +2,17 @@
 // Helpers of the spectrum tests: seeded random blocks and the textbook transform to compare with.
 #include <complex>
 #include <cstdint>
-#include <random>
 #include <vector>
 
+#include "../filters/FilterModels.h"
 #include "QelFFT.h"
 
 namespace spectrumtest {
 
 inline constexpr TQelFFTWinType AllWindows[] = {fwRectangle, fwTriangle, fwCosine, fwHamming, fwBlackman, fwKaiser};
 
-inline std::vector<int16_t> RandomBlock(size_t n, uint32_t seed) {
-    std::mt19937 gen(seed);
-    std::uniform_int_distribution<int> dist(-32768, 32767);
-    std::vector<int16_t> v(n);
-    for (auto& s : v) s = static_cast<int16_t>(dist(gen));
-    return v;
-}
+// Seeded blocks of 16-bit samples over the whole range, shared with the filter tests.
+using model::random16;
 
 // X[k] = sum of x[n] * w[n] * e^(-2*pi*i*k*n/N), no normalisation.
 inline std::complex<double> NaiveBin(const int16_t* x, const double* w, size_t n, double k) {
