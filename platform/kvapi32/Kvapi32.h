@@ -20,7 +20,10 @@
  *   strength <receiver> <hz|*> <v>...  what GetSignalStrength reads on that receiver at that
  *                                      frequency (* = any other); successive reads take the values
  *                                      in turn and the last one stays. Unlisted: 0.
- * The script is read again when the file changes. */
+ * The script is read again when the file changes.
+ *
+ * Link this library and not Hamlib: Hamlib exports some of the same names, and a program that put
+ * Hamlib ahead of this library would hand its plug-ins Hamlib's symbols. */
 #ifndef KVAPI32_H
 #define KVAPI32_H
 
