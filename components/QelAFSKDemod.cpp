@@ -39,13 +39,9 @@ template <typename Out, typename In>
 bool TQelAFSKDemod::walk(Out* out, const In* in, int32_t count, int32_t stride) {
     return QelWalkFrames(in, count, stride, BufferSize(), [&](const TQelFrameBlock<In>& b) {
         b.CopyQ31(bandPass_.GetDataInput());
-        if constexpr (std::is_same_v<Out, int32_t>) {
-            stages(out, b.frames, std::is_same_v<In, int16_t>);
-        } else {
-            int32_t* levels = lowPass_.GetDataOutput();
-            stages(levels, b.frames, std::is_same_v<In, int16_t>);
-            QelStoreBlock(out, levels, b.frames, false);
-        }
+        int32_t* levels = QelResultsArea(out, [this] { return lowPass_.GetDataOutput(); });
+        stages(levels, b.frames, std::is_same_v<In, int16_t>);
+        QelStoreBlock(out, levels, b.frames, false);
         out += b.frames;
     });
 }

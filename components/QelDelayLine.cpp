@@ -18,7 +18,7 @@ TQelDelayLine::TQelDelayLine() {
     allocateLine();
 }
 
-void TQelDelayLine::allocateLine() { line_.assign(static_cast<size_t>(delay_) + bufferSize_, 0); }
+void TQelDelayLine::allocateLine() { line_ = std::vector<int32_t>(static_cast<size_t>(delay_) + bufferSize_, 0); }
 
 int32_t* TQelDelayLine::GetDataOutput() {
     if (output_.empty()) output_.assign(bufferSize_, 0);
@@ -30,8 +30,7 @@ void TQelDelayLine::SetBufferSize(uint32_t n) {
     if (n == bufferSize_) return;
     bufferSize_ = n;
     allocateLine();
-    output_.clear();
-    output_.shrink_to_fit();
+    output_ = {};
 }
 
 void TQelDelayLine::SetDelay(uint32_t n) {

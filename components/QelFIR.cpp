@@ -94,12 +94,12 @@ TQelFIR::TQelFIR() {
 
 void TQelFIR::allocateInput() {
     // History and block, then at least three (here a group's worth of) zero values to spare.
-    input_.assign(roundUp(tapsNum_ - 1 + bufferSize_ + kTapGroup, 4), 0);
+    input_ = std::vector<int32_t>(roundUp(tapsNum_ - 1 + bufferSize_ + kTapGroup, 4), 0);
 }
 
 void TQelFIR::allocateTaps() {
-    taps_.assign(roundUp(tapsNum_, kTapGroup), 0);
-    tapsHi_.assign(taps_.size(), 0);
+    taps_ = std::vector<int32_t>(roundUp(tapsNum_, kTapGroup), 0);
+    tapsHi_ = std::vector<int32_t>(taps_.size(), 0);
 }
 
 int32_t* TQelFIR::GetDataOutput() {
@@ -121,8 +121,7 @@ void TQelFIR::SetBufferSize(uint32_t n) {
     if (n == bufferSize_) return;
     bufferSize_ = n;
     allocateInput();
-    output_.clear();
-    output_.shrink_to_fit();
+    output_ = {};
 }
 
 void TQelFIR::SetFIRType(TQelFIRType t) {
@@ -285,11 +284,7 @@ template <typename Out, typename In>
 bool TQelFIR::walk(Out* out, const In* in, int32_t count, int32_t stride, bool slice) {
     return QelWalkFrames(in, count, stride, bufferSize_, [&](const TQelFrameBlock<In>& b) {
         b.CopyQ31(GetDataInput());
-        int32_t* results;
-        if constexpr (std::is_same_v<Out, int32_t>)
-            results = out;  // 32-bit output receives the kernel's results directly
-        else
-            results = GetDataOutput();
+        int32_t* results = QelResultsArea(out, [this] { return GetDataOutput(); });
         if (slice)
             Slice(results, b.frames);
         else

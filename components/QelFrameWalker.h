@@ -2,6 +2,7 @@
 // The one walk over interleaved input that every signal component shares: (output, input, count,
 // stride) means "consume count elements, one frame of the wanted channel every stride elements",
 // taken in blocks of at most the component's block size.
+#include <cstddef>
 #include <cstdint>
 #include <type_traits>
 
@@ -62,4 +63,14 @@ void QelStoreBlock(Out* out, const int32_t* results, uint32_t frames, bool shift
         const int32_t v = shift16 ? (results[k] >> 16) : results[k];
         out[k] = static_cast<Out>(v);
     }
+}
+
+// Where a block's 32-bit results go: straight into a 32-bit output, otherwise into the component's
+// own output block (ownBlock() creates it when first needed) before they are stored as 16 bits.
+template <typename Out, typename OwnBlock>
+int32_t* QelResultsArea(Out* out, OwnBlock&& ownBlock) {
+    if constexpr (std::is_same_v<Out, int32_t>)
+        return out;
+    else
+        return ownBlock();
 }

@@ -41,7 +41,7 @@ void TQelResampler::designFor() {
 }
 
 void TQelResampler::replaceInput() {
-    input_.assign(static_cast<size_t>(history_) + bufferSize_ + kSpare, 0);
+    input_ = std::vector<int32_t>(static_cast<size_t>(history_) + bufferSize_ + kSpare, 0);
     phase_ = 0;
 }
 
@@ -72,7 +72,7 @@ void TQelResampler::SetBufferSize(uint32_t n) {
     if (n == bufferSize_) return;
     bufferSize_ = n;
     replaceInput();
-    output_.clear();
+    output_ = {};
 }
 
 void TQelResampler::SetFIRTapsNum(uint32_t n) {
@@ -88,7 +88,7 @@ void TQelResampler::SetOver(uint32_t n) {
     if (n == 0) n = 1;
     if (n == over_) return;
     over_ = n;
-    output_.clear();
+    output_ = {};
     history_ = filter_.TapsNum() / over_;
     replaceInput();
     designFor();
@@ -98,7 +98,7 @@ void TQelResampler::SetUnder(uint32_t n) {
     if (n == 0) n = 1;
     if (n == under_) return;
     under_ = n;
-    output_.clear();
+    output_ = {};
     designFor();
 }
 
@@ -135,11 +135,7 @@ int32_t TQelResampler::walk(Out* out, const In* in, int32_t count, int32_t strid
     int64_t written = 0;
     QelWalkFrames(in, count, stride, bufferSize_, [&](const TQelFrameBlock<In>& b) {
         b.CopyQ31(GetDataInput());
-        int32_t* results;
-        if constexpr (std::is_same_v<Out, int32_t>)
-            results = out;
-        else
-            results = GetDataOutput();
+        int32_t* results = QelResultsArea(out, [this] { return GetDataOutput(); });
         const uint32_t n = run(results, b.frames);
         QelStoreBlock(out, results, n, std::is_same_v<In, int16_t> || std::is_same_v<Out, int16_t>);
         out += n;
