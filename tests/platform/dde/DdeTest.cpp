@@ -433,7 +433,7 @@ TEST(DdeWire, SocketNamesDecodeBackToTheService)
     EXPECT_EQ(wire::ServiceOfSocket(path.filename().string()), "korvanta quenda/../x");
     EXPECT_FALSE(wire::ServiceOfSocket("korvanta-atom-korvanta.lock").has_value());
     auto longName = wire::SocketPath(std::string(300, 'k'));
-    EXPECT_LT(longName.string().size(), 100u);
+    EXPECT_LT(longName.filename().string().size(), 70u);  // sockets have a short path limit
     EXPECT_FALSE(wire::ServiceOfSocket(longName.filename().string()).has_value());
 }
 
