@@ -98,6 +98,8 @@ TOrvDecoderForm::~TOrvDecoderForm()
     // for a window whose protocol part never got that far.
     RunCloseSequence();
     delete AboutForm;
+    // The level bar lets pending events run as it goes; it goes while the window is still whole.
+    delete AudioLevel;
 }
 
 void TOrvDecoderForm::buildControls()
