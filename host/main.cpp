@@ -1,11 +1,14 @@
 // orvhost: the receiver-control host that quenda's applets talk to.
 #include "HostCore.h"
 #include "HostWindow.h"
+#include "PluginHost.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QFile>
 #include <QFileInfo>
+#include <QDir>
+#include <QMenuBar>
 #include <QTimer>
 
 #include <cstdio>
@@ -26,6 +29,27 @@ int main(int argc, char** argv)
     for (int i = 1; i < argc; ++i)
         if (QString(argv[i]) == "--headless")
             headless = true;
+    // Qt takes "--plugin" for its own platform plug-ins, so ours is taken off before Qt sees it.
+    QString pluginArg;
+    bool pluginSet = false;
+    for (int i = 1; i < argc; ++i) {
+        const QString a(argv[i]);
+        if ((a == "--plugin" || a == "-plugin") && i + 1 < argc) {
+            pluginArg = QString::fromLocal8Bit(argv[i + 1]);
+            pluginSet = true;
+            for (int j = i; j + 2 <= argc; ++j)
+                argv[j] = argv[j + 2];
+            argc -= 2;
+            --i;
+        } else if (a.startsWith("--plugin=")) {
+            pluginArg = a.mid(9);
+            pluginSet = true;
+            for (int j = i; j + 1 <= argc; ++j)
+                argv[j] = argv[j + 1];
+            argc -= 1;
+            --i;
+        }
+    }
     if (headless && !qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
@@ -49,6 +73,7 @@ int main(int argc, char** argv)
         {"mute", "Initial Mute.", "v"},
     });
     parser.process(app);
+    // --plugin PATH (taken off above): load an orv plug-in (a name such as "marlet", or a path) and start it.
 
     bool ok = false;
     const int receiver = parser.value("receiver").toInt(&ok);
@@ -95,7 +120,52 @@ int main(int argc, char** argv)
 
     const std::string start = parser.value("start").toStdString();
     const bool list = parser.isSet("get-applets");
-    bool quitWhenDone = headless && !parser.isSet("seconds");
+    bool quitWhenDone = headless && !parser.isSet("seconds") && !pluginSet;
+
+    // A plug-in: loaded now, started from the event loop; headless runs end with the audio file.
+    std::unique_ptr<PluginHost> plugin;
+    QString eofPath;
+    if (pluginSet) {
+        QString path = pluginArg;
+        if (!path.contains('/'))
+            path = QFileInfo(QCoreApplication::applicationFilePath()).absolutePath() + "/../lib/lib" + path + ".so";
+        if (headless) {
+            if (!qEnvironmentVariableIsSet("WAVE_IN_EOF_FILE"))
+                qputenv("WAVE_IN_EOF_FILE",
+                        (QDir::tempPath() + "/orvhost-eof-" + QString::number(QCoreApplication::applicationPid()))
+                            .toUtf8());
+            eofPath = qEnvironmentVariable("WAVE_IN_EOF_FILE");
+            QFile::remove(eofPath);
+        }
+        plugin = std::make_unique<PluginHost>(core.trace(), receiver);
+        std::string error;
+        if (!plugin->load(path.toStdString(), &error)) {
+            std::fprintf(stderr, "orvhost: %s\n", error.c_str());
+            return 2;
+        }
+        auto startPlugin = [&plugin] {
+            if (!plugin->attached())
+                plugin->start();
+        };
+        if (window) {
+            auto* menu = (new QMenuBar(window.get()))->addMenu("Plug-ins");
+            menu->addAction(QString::fromStdString(plugin->name()), &app, startPlugin);
+        }
+        QTimer::singleShot(0, &app, startPlugin);
+        if (headless) {
+            QObject::connect(plugin.get(), &PluginHost::detached, &app, [] { QCoreApplication::quit(); });
+            auto* watch = new QTimer(&app);
+            QObject::connect(watch, &QTimer::timeout, &app, [&plugin, eofPath, watch] {
+                if (QFile::exists(eofPath)) {
+                    watch->stop();
+                    plugin->close();
+                    QFile::remove(eofPath);
+                    QCoreApplication::quit();
+                }
+            });
+            watch->start(100);
+        }
+    }
     auto startApplet = [&] {
         if (!start.empty())
             core.startApplet(start, quenda);
@@ -119,9 +189,14 @@ int main(int argc, char** argv)
             return 2;
         }
         QTimer::singleShot(static_cast<int>(seconds * 1000), &app, [&] {
+            if (plugin)
+                plugin->close();
             core.endConversations();
             QCoreApplication::quit();
         });
     }
-    return app.exec();
+    const int rc = app.exec();
+    if (plugin)
+        plugin->close();
+    return rc;
 }

@@ -1,0 +1,152 @@
+#include "PluginHost.h"
+
+#include <QCoreApplication>
+#include <QEvent>
+
+#include <dlfcn.h>
+
+#include <cstdio>
+
+namespace {
+
+PluginHost* current = nullptr;  // the callback carries no host pointer
+
+std::string Hex(int32_t code)
+{
+    char buf[16];
+    std::snprintf(buf, sizeof buf, "0x%04X", unsigned(code));
+    return buf;
+}
+
+}  // namespace
+
+PluginHost::PluginHost(TraceWriter& trace, int32_t receiver, int32_t maxVolume, QObject* parent)
+    : QObject(parent), trace_(trace), receiver_(receiver), maxVolume_(maxVolume)
+{
+    current = this;
+}
+
+PluginHost::~PluginHost()
+{
+    if (attached_)
+        close();
+    if (done_)
+        done_();
+    if (current == this)
+        current = nullptr;
+    // The library stays loaded: its windows and Qt types may outlive this object's events.
+}
+
+bool PluginHost::load(const std::string& path, std::string* error)
+{
+    lib_ = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (!lib_) {
+        *error = dlerror();
+        return false;
+    }
+    init_ = reinterpret_cast<OrvPluginInitFn>(dlsym(lib_, "orvPluginInit"));
+    start_ = reinterpret_cast<OrvPluginStartFn>(dlsym(lib_, "orvPluginStart"));
+    notify_ = reinterpret_cast<OrvPluginNotifyFn>(dlsym(lib_, "orvPluginNotify"));
+    done_ = reinterpret_cast<OrvPluginDoneFn>(dlsym(lib_, "orvPluginDone"));
+    if (!init_ || !start_ || !notify_ || !done_) {
+        *error = path + " is not an orv plug-in";
+        return false;
+    }
+    char name[64] = {};
+    const int32_t version = init_(ORV_INTERFACE_VERSION, 0, name, sizeof name - 1);
+    trace_.write({TraceWriter::text("dir", "host->plugin"), TraceWriter::text("call", "orvPluginInit"),
+                  TraceWriter::number("result", version), TraceWriter::text("name", name)});
+    if (version < ORV_INTERFACE_VERSION) {
+        *error = path + " cannot run here";
+        return false;
+    }
+    name_ = name;
+    return true;
+}
+
+bool PluginHost::start()
+{
+    OrvReceiverInfo info{};
+    info.receiverNumber = receiver_;
+    info.maxVolume = maxVolume_;
+    attached_ = true;
+    const int32_t instance = start_(kHostWindow, &info, &PluginHost::Callback, &flags_);
+    trace_.write({TraceWriter::text("dir", "host->plugin"), TraceWriter::text("call", "orvPluginStart"),
+                  TraceWriter::number("result", instance)});
+    if (instance == ORV_START_FAILED)
+        attached_ = false;
+    return attached_;
+}
+
+void PluginHost::close()
+{
+    if (!attached_)
+        return;
+    notify(ORV_DETACH, 0);
+    // The window closes from the event loop; it detaches as its last command.
+    for (int i = 0; i < 200 && attached_; ++i) {
+        QCoreApplication::processEvents();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+    attached_ = false;
+}
+
+void PluginHost::setFrequency(int32_t hz)
+{
+    radio_.frequency = hz;
+    notify(ORV_FREQUENCY, hz);
+}
+
+int32_t PluginHost::notify(int32_t code, int32_t value)
+{
+    if (!attached_)
+        return 0;
+    const int32_t taken = notify_(kHostWindow, code, value, 0, 0);
+    trace_.write({TraceWriter::text("dir", "host->plugin"), TraceWriter::text("code", Hex(code)),
+                  TraceWriter::number("value", value), TraceWriter::number("result", taken)});
+    return taken;
+}
+
+int32_t PluginHost::Callback(OrvInstance instance, int32_t code, int32_t param, int32_t length, const char* pointer)
+{
+    if (!current)
+        return ORV_NOT_ATTACHED;
+    const int32_t result = current->answer(code, param);
+    std::vector<TraceWriter::Field> fields = {TraceWriter::text("dir", "plugin->host"), TraceWriter::text("code", Hex(code)),
+                                              TraceWriter::number("param", param), TraceWriter::number("result", result),
+                                              TraceWriter::number("instance", instance)};
+    if (pointer && length > 0)
+        fields.push_back(TraceWriter::text("text", std::string(pointer, strnlen(pointer, size_t(length)))));
+    current->trace_.write(fields);
+    if (code == ORV_FREQUENCY)
+        current->notify(ORV_FREQUENCY, param);  // every tune is notified, before the command returns
+    return result;
+}
+
+int32_t PluginHost::answer(int32_t code, int32_t param)
+{
+    switch (code) {
+    case ORV_GET:
+        switch (param) {
+        case ORV_FREQUENCY: return radio_.frequency;
+        case ORV_MODE: return radio_.mode;
+        case ORV_VOLUME: return radio_.volume;
+        case ORV_ATTENUATOR: return radio_.attenuator;
+        case ORV_DATA_OUTPUT: return radio_.dataOutput;
+        case ORV_CODE_0B01: return radio_.signalLevel;
+        default: return 0;
+        }
+    case ORV_FREQUENCY: radio_.frequency = param; break;
+    case ORV_MODE: radio_.mode = param; break;
+    case ORV_SET_VOLUME: radio_.volume = std::clamp(param, 0, maxVolume_); break;
+    case ORV_SET_ATTENUATOR: radio_.attenuator = param; break;
+    case ORV_SET_DATA_OUTPUT: radio_.dataOutput = param; break;
+    case ORV_SIGNAL_LEVEL: radio_.signalLevel = param; break;
+    case ORV_DETACH:
+        attached_ = false;
+        QMetaObject::invokeMethod(this, [this] { emit detached(); }, Qt::QueuedConnection);
+        break;
+    default: break;
+    }
+    return 0;
+}

@@ -1,0 +1,656 @@
+#include "OrvDecoderForm.h"
+
+#include "OrvAboutForm.h"
+#include "OrvPluginFrame.h"
+#include "QelButton.h"
+#include "QelStaticText.h"
+#include "QelTrackBar.h"
+#include "QelVUBar.h"
+#include "platform/settings/Registry.h"
+#include "platform/ui/Application.h"
+#include "platform/ui/Codepage.h"
+#include "platform/ui/Help.h"
+#include "platform/ui/Locale.h"
+
+#include <QCloseEvent>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QLocale>
+#include <QRadioButton>
+#include <QScreen>
+#include <QSignalBlocker>
+#include <QStatusBar>
+#include <QTimer>
+
+#include <dlfcn.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+
+TOrvPowerEvents& TOrvPowerEvents::Instance()
+{
+    static TOrvPowerEvents events;
+    return events;
+}
+
+std::string OrvPluginDir()
+{
+    const char* env = std::getenv("ORV_PLUGIN_PATH");
+    std::string dir;
+    if (env) {
+        if (std::strlen(env) < 512)
+            dir = env;
+    } else {
+        Dl_info where{};
+        if (dladdr(reinterpret_cast<void*>(&OrvPluginDir), &where) && where.dli_fname)
+            dir = std::filesystem::absolute(where.dli_fname).parent_path().string();
+    }
+    if (dir.empty() || dir.back() != '/')
+        dir += '/';
+    return dir;
+}
+
+void SetTrackBarPosition(TQelTrackBar* bar, int32_t position)
+{
+    const QSignalBlocker quiet(bar);
+    bar->setValue(std::clamp(position, bar->minimum(), bar->maximum()));
+}
+
+namespace {
+
+TQelButton* MakeButton(QWidget* parent, const char* text, TQelButtonStyle style, QRect where)
+{
+    auto* b = new TQelButton(parent);
+    b->SetText(QString::fromUtf8(text));
+    b->SetButtonStyle(style);
+    b->setGeometry(where);
+    return b;
+}
+
+TQelStaticText* MakeText(QWidget* parent, const char* label, QRect where)
+{
+    auto* caption = new QLabel(QString::fromUtf8(label), parent);
+    caption->setGeometry(where.x(), where.y() - 16, where.width(), 16);
+    caption->setStyleSheet("color: white");
+    auto* t = new TQelStaticText(parent);
+    t->setGeometry(where);
+    return t;
+}
+
+}  // namespace
+
+TOrvDecoderForm::TOrvDecoderForm(TOrvFormConfig config, OrvHostWindow hostWindow, const OrvReceiverInfo* info,
+                                 OrvHostCallback callback, uint32_t* flags, OrvInstance instance)
+    : config_(std::move(config)), link_(hostWindow, callback, instance, config_.Name), flags_(flags)
+{
+    if (info) {
+        ReceiverNumber = info->receiverNumber;
+        maxVolume_ = info->maxVolume;
+    }
+    InputTest.Threshold = config_.ValidThreshold;
+    buildControls();
+}
+
+TOrvDecoderForm::~TOrvDecoderForm()
+{
+    // A protocol's destructor has run the close sequence already; this is the frame's own share
+    // for a window whose protocol part never got that far.
+    RunCloseSequence();
+    delete AboutForm;
+    // The level bar lets pending events run as it goes; it goes while the window is still whole.
+    delete AudioLevel;
+}
+
+void TOrvDecoderForm::buildControls()
+{
+    setWindowFlags(Qt::Window | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowCloseButtonHint | Qt::WindowContextHelpButtonHint);
+    setAutoFillBackground(true);
+    QPalette pal = palette();
+    pal.setColor(QPalette::Window, QColor(0x40, 0x40, 0x40));
+    setPalette(pal);
+    setFixedSize(640, 470);
+
+    WaveIn = MakeOrvSoundInput();
+    WaveIn->DeviceId = 0;
+    WaveIn->BitsPerSample = 16;
+    WaveIn->ChannelsNum = 2;
+    WaveIn->SamplesPerSec = config_.SamplesPerSec;
+    WaveIn->InBuffersNum = 8;
+    WaveIn->InBufferSize = config_.InBufferSize;
+    WaveIn->OnWaveInData = [this](QObject* s, const int16_t* d, uint32_t n) { WaveInWaveInData(s, d, n); };
+    MixerIn = MakeOrvMixer(mlDestWaveIn);
+    MixerIn->OnVolumeChange = [this](QObject*) { MixerInVolumeChange(); };
+    MixerOut = MakeOrvMixer(mlDestSpeakers);
+
+    // The frame's column on the right; the protocol's panes go on the left (x < 400).
+    AudioLevel = new TQelVUBar(this);
+    AudioLevel->SetBarType(vubVert);
+    AudioLevel->SetMin(-32768);
+    AudioLevel->SetMax(32767);
+    AudioLevel->SetValueMin(-5);
+    AudioLevel->SetPeakMin(-5);
+    AudioLevel->SetValueMax(79);
+    AudioLevel->SetPeakMax(79);
+    AudioLevel->SetValueDecay(30000);
+    AudioLevel->SetPeakDecay(1000000);
+    AudioLevel->SetPeakAttack(10);
+    AudioLevel->SetShowPeak(false);
+    AudioLevel->SetColorCenter(0x00FF00);
+    AudioLevel->SetColorMiddle(0x00FF00);
+    AudioLevel->SetColorExtreme(0x00FF00);
+    AudioLevel->setGeometry(410, 20, 16, 150);
+
+    RxVolume = new TQelTrackBar(this);
+    RxVolume->setOrientation(Qt::Vertical);
+    RxVolume->setGeometry(440, 20, 24, 150);
+    RxVolume->setToolTip("Receiver volume");
+    SoundVolume = new TQelTrackBar(this);
+    SoundVolume->setOrientation(Qt::Vertical);
+    SoundVolume->setRange(0, 65535);
+    SoundVolume->setGeometry(474, 20, 24, 150);
+    SoundVolume->setToolTip("Sound card input volume");
+    connect(RxVolume, &QSlider::valueChanged, this, [this] { RxVolumeChange(); });
+    connect(SoundVolume, &QSlider::valueChanged, this, [this] { SoundVolumeChange(); });
+
+    SysIDLabel = MakeText(this, "System ID and description:", {10, 330, 80, 20});
+    SysDescr = MakeText(this, "", {95, 330, 295, 20});
+    CtrlChanLabel = MakeText(this, "Control channel index:", {10, 370, 180, 20});
+    CtrlChanFreq = MakeText(this, "Control channel frequency:", {200, 370, 190, 20});
+    AccFramesLabel = MakeText(this, "Accepted frames:", {10, 410, 180, 20});
+    SecondaryLabel = MakeText(this, "Secondary receiver:", {200, 410, 190, 20});
+    SecondaryLabel->SetText("None");
+
+    auto* step = new QLabel("Channel step:", this);
+    step->setGeometry(510, 10, 120, 16);
+    step->setStyleSheet("color: white");
+    ChanSize12k5 = MakeButton(this, "12.5 kHz", bsRadioButton, {510, 28, 58, 22});
+    ChanSize25k = MakeButton(this, "25 kHz", bsRadioButton, {572, 28, 58, 22});
+    ChanSize12k5->OnClick = [this](QObject*) { SetChannelSize(12500); };
+    ChanSize25k->OnClick = [this](QObject*) { SetChannelSize(25000); };
+
+    AutoTune = MakeButton(this, "Automatically tune to traffic channel", bsCheckButton, {510, 60, 120, 36});
+    RetToCtrl = MakeButton(this, "Return to control channel", bsPushButton, {510, 100, 120, 24});
+    RetToCtrl->setEnabled(false);
+    MuteData = MakeButton(this, "Mute data", bsCheckButton, {510, 128, 58, 22});
+    RecTraffic = MakeButton(this, "Record traffic", bsCheckButton, {572, 128, 58, 22});
+    RecTraffic->OnClick = [this](QObject*) { RecTrafficClick(); };
+    AutoVolume = MakeButton(this, "Automatic volume setting", bsCheckButton, {410, 180, 90, 36});
+    AutoVolume->OnClick = [this](QObject*) { AutoVolumeClick(); };
+
+    SgnInLabel = new QLabel("Signal input", this);
+    SgnInLabel->setGeometry(410, 236, 90, 16);
+    SgnInLabel->setStyleSheet("color: white");
+    AudioOut = new QRadioButton("Audio", this);
+    AudioOut->setGeometry(410, 252, 90, 18);
+    AudioOut->setChecked(true);
+    DataOut = new QRadioButton("Discrim", this);
+    DataOut->setGeometry(410, 272, 90, 18);
+
+    LogFile = MakeButton(this, "Log file", bsCheckButton, {510, 160, 58, 22});
+    LogFile->OnClick = [this](QObject*) { LogFileClick(); };
+    DBBrowse = MakeButton(this, "Database", bsPushButton, {572, 160, 58, 22});
+    SysEdit = MakeButton(this, "System information edit", bsPushButton, {510, 186, 120, 22});
+    SysEdit->setEnabled(false);
+    AlarmFilters = MakeButton(this, "Alarm filters", bsPushButton, {510, 212, 120, 22});
+    AlarmFilters->OnClick = [this](QObject*) { AlarmFiltersClick(); };
+    MonitorFilters = MakeButton(this, "Monitor filters", bsPushButton, {510, 238, 120, 22});
+    MonitorFilters->OnClick = [this](QObject*) { MonitorFiltersClick(); };
+
+    CloseButton = MakeButton(this, "Close", bsPushButton, {510, 380, 120, 22});
+    CloseButton->OnClick = [this](QObject*) { CloseButtonClick(); };
+    AboutButton = MakeButton(this, "About", bsPushButton, {510, 354, 58, 22});
+    AboutButton->OnClick = [this](QObject*) { AboutButtonClick(); };
+    HelpButton = MakeButton(this, "Help", bsPushButton, {572, 354, 58, 22});
+    HelpButton->OnClick = [this](QObject*) { HelpButtonClick(); };
+
+    StatusBar = new QStatusBar(this);
+    StatusBar->setGeometry(0, 448, 640, 22);
+    StatusBar->setSizeGripEnabled(false);
+    StatusClock = new QLabel(StatusBar);
+    StatusRecording = new QLabel(StatusBar);
+    StatusBar->addWidget(StatusClock);
+    StatusBar->addWidget(StatusRecording, 1);
+
+    StartupTimer = new QTimer(this);
+    StartupTimer->setInterval(50);
+    connect(StartupTimer, &QTimer::timeout, this, [this] { StartupTimerTimer(); });
+
+    for (auto* dlg : {&LogFileDlg, &RecFileDlg})
+        dlg->Options = platform::ofNoChangeDir | platform::ofShowHelp | platform::ofPathMustExist |
+                       platform::ofNoReadOnlyReturn;
+    LogFileDlg.DefaultExt = "txt";
+    LogFileDlg.FileName = config_.LogFileName;
+    LogFileDlg.Title = "Select the Log File Name";
+    LogFileDlg.Filter = "Simple text (*.txt)|*.txt|Comma Separated (*.csv)|*.csv";
+    LogFileDlg.FilterIndex = 1;
+    RecFileDlg.DefaultExt = "wav";
+    RecFileDlg.FileName = config_.RecFileName;
+    RecFileDlg.Title = "Select WAV File";
+    RecFileDlg.Filter = "Wave Audio (*.wav)|*.wav";
+
+    connect(&TOrvPowerEvents::Instance(), &TOrvPowerEvents::PowerBroadcast, this,
+            [this](int event) { OnPowerBroadcast(event); });
+}
+
+std::string TOrvDecoderForm::registryKey() const { return config_.RegistryKey + std::to_string(ReceiverNumber); }
+
+void TOrvDecoderForm::FormCreate()
+{
+    try {
+        if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+            const QRect s = screen->geometry();
+            move((s.width() - width()) / 2, (s.height() - height()) / 2);
+        }
+        link_.Attached = true;
+        link_.Started = false;
+        // Before anything goes through the callback.
+        *flags_ = ORV_PLUGIN_FLAGS;
+        setWindowTitle(platform::FromCp1252(config_.Name) + " #" + QString::number(ReceiverNumber));
+        SecondaryReceiver = 0;
+        SecondaryLabel->SetText("None");
+        ListSeparator = platform::Locale().ListSeparator;
+        PluginDir = OrvPluginDir();
+        for (auto* t : {AccFramesLabel, CtrlChanFreq, CtrlChanLabel, SysDescr, SysIDLabel})
+            t->SetText("");
+        ChannelSize = 0;  // so the first step is taken as a change
+        SetChannelSize(25000);
+        BuffersSinceTune = 0;
+        ValidCount = 0;
+        InitDecoder();
+
+        // The host's settings, given back when the window closes.
+        int32_t* saved[] = {&SavedAttenuator, &SavedFrequency, &SavedMode, &SavedDataOutput, &SavedSignalLevel,
+                            &SavedVolume};
+        const int32_t items[] = {ORV_ATTENUATOR, ORV_FREQUENCY, ORV_MODE, ORV_DATA_OUTPUT, ORV_CODE_0B01, ORV_VOLUME};
+        for (int i = 0; i < 6; ++i) {
+            *saved[i] = link_.Get(items[i]);
+            SavedHostValues = i + 1;
+        }
+
+        LogFileDlg.InitialDir = PluginDir;
+        readSettings();
+        OpenDatabase();
+        if (LogFile->Checked())
+            LogFileClick();
+        if (RecTraffic->Checked())
+            RecTrafficClick();
+        CreateDecoder();
+        setupMixers();
+
+        RxVolume->setRange(0, std::max(0, maxVolume_));
+        SetTrackBarPosition(RxVolume, link_.Get(ORV_VOLUME));
+        platform::help();  // the help file is ours: PluginDir + HelpFile
+
+        AlarmFilters->hide();
+        MonitorFilters->hide();
+        RecTraffic->hide();
+        MuteData->setGeometry(MuteData->x(), MuteData->y(), RecTraffic->geometry().right() - MuteData->x() + 1,
+                              MuteData->height());
+        const int half = (SysEdit->width() - 3) / 2;
+        LogFile->setGeometry(LogFile->x(), LogFile->y(), half, LogFile->height());
+        DBBrowse->setGeometry(LogFile->x() + half + 3, DBBrowse->y(), half, DBBrowse->height());
+        SgnInLabel->move(SgnInLabel->x(), SgnInLabel->y() - 16);
+        AudioOut->move(AudioOut->x(), AudioOut->y() - 10);
+        DataOut->move(DataOut->x(), DataOut->y() - 4);
+
+        AutoVolumeClick();
+
+        if (WaveIn->Open() == 0) {
+            InputTest.DataChannel = 0;
+            InputTest.State = 0;
+            ResetReceiver();
+            SetTunedFrequency(link_.Get(ORV_FREQUENCY));
+            show();
+            raise();
+            activateWindow();
+            StartupTimer->start();
+            link_.Started = true;
+        }
+    } catch (...) {
+        abandonCreate();
+        throw;
+    }
+}
+
+void TOrvDecoderForm::abandonCreate()
+{
+    closeDone_ = true;
+    closing_ = true;
+    StartupTimer->stop();
+    WaveIn->Close();
+    // Only what was read is given back; a host that told us nothing hears nothing more.
+    if (SavedHostValues > 0) {
+        restoreHost(SavedHostValues);
+        link_.Detach();
+    }
+    link_.Attached = false;
+}
+
+void TOrvDecoderForm::readSettings()
+{
+    platform::Registry reg;
+    if (!reg.OpenKey(registryKey(), false))
+        return;
+    auto integer = [&](const char* name, auto apply) {
+        if (reg.ValueExists(name))
+            apply(reg.ReadInteger(name));
+    };
+    auto boolean = [&](const char* name, TQelButton* button) {
+        if (reg.ValueExists(name))
+            button->SetCheck(reg.ReadBool(name));
+    };
+    integer("Left", [&](int32_t v) { move(v, y()); });
+    integer("Top", [&](int32_t v) { move(x(), v); });
+    integer("Channel Size", [&](int32_t v) { SetChannelSize(v); });
+    boolean("Auto Tune To", AutoTune);
+    ReadExtraSettings(reg);
+    boolean("Log File", LogFile);
+    if (reg.ValueExists("Log File Name"))
+        LogFileDlg.FileName = reg.ReadString("Log File Name");
+    integer("Log File Type", [&](int32_t v) { LogFileDlg.FilterIndex = v == 2 ? 2 : 1; });
+    boolean("Mute Data", MuteData);
+    if (reg.ValueExists("Data Output")) {
+        const bool discrim = reg.ReadBool("Data Output");
+        DataOut->setChecked(discrim);
+        AudioOut->setChecked(!discrim);
+    }
+    boolean("Automatic Volume Setting", AutoVolume);
+    boolean("Record Traffic", RecTraffic);
+    if (reg.ValueExists("Record Traffic File"))
+        RecFileDlg.FileName = reg.ReadString("Record Traffic File");
+}
+
+void TOrvDecoderForm::setupMixers()
+{
+    MixerLinked = false;
+    if (MixerOut->MixerCount() > 0) {
+        MixerOut->SetMixerNumber(0);
+        MixerIn->SetMixerNumber(0);
+        for (TOrvMixer* m : {MixerOut.get(), MixerIn.get()}) {
+            int source = 0;
+            m->SetSourceNumber(source);
+            while (m->SourceType() != mlSrcLine && source + 1 < m->SourceCount())
+                m->SetSourceNumber(++source);
+        }
+        SavedInVolume = MixerIn->Volume();
+        SetTrackBarPosition(SoundVolume, int32_t(SavedInVolume));
+        SavedOutVolume = MixerOut->Volume();
+        SavedOutMute = MixerOut->Mute();
+        // Two mixers on one line follow each other: nudge one and see whether the other moves.
+        if (MixerOut->Volume() == MixerIn->Volume()) {
+            MixerLinked = true;
+            for (int i = 0; i < 2 && MixerLinked; ++i) {
+                const uint32_t v = MixerIn->Volume();
+                MixerIn->SetVolume(v >= 0x7FFF ? v - 1 : v + 1);
+                platform::processMessages();
+                MixerLinked = MixerOut->Volume() == MixerIn->Volume();
+            }
+        }
+    } else {
+        AutoVolume->setEnabled(false);
+        SoundVolume->setEnabled(false);
+        MuteData->setEnabled(false);
+    }
+}
+
+void TOrvDecoderForm::SetChannelSize(int32_t size)
+{
+    // Only the two steps the channel arithmetic knows; anything else (0 from a damaged setting) is 25 kHz.
+    const uint16_t valid = ValidChannelSize(size);
+    if (valid == ChannelSize)
+        return;
+    ChannelSize = valid;
+    ChanSize12k5->SetCheck(valid == 12500);
+    ChanSize25k->SetCheck(!ChanSize12k5->Checked());
+}
+
+void TOrvDecoderForm::WaveInWaveInData(QObject*, const int16_t* data, uint32_t bytes)
+{
+    if (!StartupTimer->isActive() || closing_ || !data)
+        return;
+    ++BuffersSinceTune;
+    if (!InputTest.Step(BuffersSinceTune, ValidCount, link_))
+        return;
+
+    const TOrvOutputChoice out = ChooseOutput(MixerLinked, SecondaryReceiver != 0, RetToCtrl->isEnabled(),
+                                              MuteData->Checked(), DataOut->isChecked(), InputTest.DataChannel);
+    switch (out.kind) {
+    case TOrvOutputChoice::PerChannel:
+        MixerOut->SetChannelVolume(out.channel, out.copyFrom < 0 ? 0 : MixerOut->ChannelVolume(out.copyFrom));
+        MixerOut->SetMute(false);
+        break;
+    case TOrvOutputChoice::Unmuted:
+        MixerOut->SetMute(false);
+        break;
+    case TOrvOutputChoice::Muted:
+        MixerOut->SetMute(true);
+        break;
+    }
+    CallHost(ORV_SET_DATA_OUTPUT, out.dataOutput);
+
+    const uint32_t samples = bytes / 2;
+    const uint32_t first = uint32_t(DataSampleIndex(InputTest.DataChannel));
+    if (samples > first) {
+        AudioLevel->ProcessBuffer(data + first, samples - first, 2);
+        AutoAdjustVolume();
+        ProcessSamples(data + first, samples - first, 2);
+    }
+}
+
+void TOrvDecoderForm::AutoAdjustVolume()
+{
+    if (!AutoVolume->Checked() || RetToCtrl->isEnabled())
+        return;
+    SetTrackBarPosition(RxVolume, AutoVolumeStep(AudioLevel->ValueMax(), AudioLevel->Max(), RxVolume->value()));
+    SetTrackBarPosition(SoundVolume,
+                        ScaledSoundVolume(RxVolume->value(), RxVolume->maximum(), SoundVolume->maximum()));
+    RxVolumeChange();
+    SoundVolumeChange();
+}
+
+void TOrvDecoderForm::RxVolumeChange() { CallHost(ORV_SET_VOLUME, RxVolume->value()); }
+
+void TOrvDecoderForm::SoundVolumeChange() { MixerIn->SetVolume(uint32_t(SoundVolume->value())); }
+
+void TOrvDecoderForm::MixerInVolumeChange() { SetTrackBarPosition(SoundVolume, int32_t(MixerIn->Volume())); }
+
+void TOrvDecoderForm::AutoVolumeClick()
+{
+    RxVolume->setEnabled(!AutoVolume->Checked());
+    SoundVolume->setEnabled(!AutoVolume->Checked() && MixerOut->MixerCount() > 0);
+}
+
+void TOrvDecoderForm::StartupTimerTimer()
+{
+    const QDateTime now = Now();
+    const QLocale locale = QLocale::system();
+    StatusClock->setText(locale.toString(now, "dd MMM yyyy") + "   " + locale.toString(now, "HH':'mm':'ss"));
+    StatusRecording->setText(RecTraffic->Checked() ? QString::fromStdString(RecFileDlg.FileName) : QString());
+    // Our help window open: the sound card is left to it.
+    if (platform::help().IsOpen(PluginDir + config_.HelpFile))
+        WaveIn->Close();
+    else
+        WaveIn->Open();
+    TrafficScanTick();
+}
+
+int TOrvDecoderForm::OnPowerBroadcast(int event)
+{
+    switch (event) {
+    case pbtQuerySuspend:
+        return 1;
+    case pbtSuspend:
+        StopSecondaryReceiver();
+        break;
+    case pbtResumeSuspend:
+        StartSecondaryReceiver();
+        break;
+    default:
+        break;
+    }
+    return 0;
+}
+
+bool TOrvDecoderForm::FormHelp(int command, int data, bool& callHelp)
+{
+    if (command == 8) {
+        callHelp = false;
+        platform::help().ShowContext(PluginDir + config_.HelpFile, data);
+    } else {
+        callHelp = true;
+    }
+    return true;
+}
+
+void TOrvDecoderForm::HelpButtonClick() { platform::help().ShowTopic(PluginDir + config_.HelpFile, config_.HelpTopic); }
+
+QWidget* TOrvDecoderForm::CreateAboutForm() { return new TOrvAboutForm(QString::fromStdString(config_.AboutLine)); }
+
+void TOrvDecoderForm::AboutButtonClick()
+{
+    if (!AboutForm)
+        AboutForm = CreateAboutForm();
+    if (auto* dialog = qobject_cast<QDialog*>(AboutForm))
+        dialog->exec();
+}
+
+bool TOrvDecoderForm::HostNotify(OrvHostWindow hostWindow, int32_t code, int32_t value)
+{
+    if (hostWindow != link_.HostWindow)
+        return false;
+    if (!closing_)
+        NotifyAction(code, value);
+    return true;
+}
+
+void TOrvDecoderForm::NotifyAction(int32_t code, int32_t value)
+{
+    switch (code) {
+    case ORV_POWER:
+        if (value != 0)
+            StartSecondaryReceiver();
+        else
+            StopSecondaryReceiver();
+        break;
+    case ORV_FREQUENCY:
+        SetTunedFrequency(value);
+        break;
+    case ORV_SIGNAL_LEVEL:
+        HostSignalLevel = value;
+        break;
+    case ORV_ATTENUATOR:
+        if (SecondaryReceiver != 0)
+            SecondarySetAttenuator(value != 0);
+        break;
+    case ORV_VOLUME:
+        if (SecondaryReceiver != 0)
+            SecondarySetVolume(value);
+        SetTrackBarPosition(RxVolume, value);
+        break;
+    case ORV_DETACH:
+        // Not closed from inside the host's call: the close runs from the event loop, and until
+        // then the window ignores the host.
+        closing_ = true;
+        QMetaObject::invokeMethod(this, [this] { Close(); }, Qt::QueuedConnection);
+        break;
+    default:
+        break;
+    }
+}
+
+void TOrvDecoderForm::restoreHost(int count)
+{
+    const std::pair<int32_t, int32_t> restores[] = {
+        {ORV_SET_ATTENUATOR, SavedAttenuator}, {ORV_FREQUENCY, SavedFrequency},
+        {ORV_MODE, SavedMode},                 {ORV_SET_DATA_OUTPUT, SavedDataOutput},
+        {ORV_SIGNAL_LEVEL, SavedSignalLevel},  {ORV_SET_VOLUME, SavedVolume}};
+    for (int i = 0; i < count && i < 6; ++i)
+        CallHost(restores[i].first, restores[i].second);
+}
+
+void TOrvDecoderForm::RunCloseSequence()
+{
+    if (closeDone_)
+        return;
+    closeDone_ = true;
+    closing_ = true;
+
+    StartupTimer->stop();
+    StopSecondaryReceiver();
+    if (MixerOut->MixerCount() > 0) {
+        MixerIn->SetVolume(SavedInVolume);
+        MixerOut->SetMute(SavedOutMute);
+        MixerOut->SetVolume(SavedOutVolume);
+        MixerIn->SetMixerNumber(-1);
+        MixerOut->SetMixerNumber(-1);
+    }
+    WaveIn->Close();
+    platform::processMessages();
+    FreeDecoder();
+
+    const bool logging = LogFile->Checked();
+    const bool recording = RecTraffic->Checked();
+    if (logging) {
+        LogFile->SetCheck(false);
+        LogFileClick();
+    }
+    if (recording) {
+        RecTraffic->SetCheck(false);
+        RecTrafficClick();
+    }
+    ClearCallList();
+    SaveCurrentSystem();
+    restoreHost(SavedHostValues);
+    link_.Detach();
+    CloseBrowserEditor();
+    try {
+        platform::Registry reg;
+        if (reg.OpenKey(registryKey(), true)) {
+            reg.WriteInteger("Left", x());
+            reg.WriteInteger("Top", y());
+            reg.WriteInteger("Channel Size", ChannelSize);
+            reg.WriteBool("Auto Tune To", AutoTune->Checked());
+            WriteExtraSettings(reg);
+            reg.WriteBool("Log File", logging);
+            reg.WriteString("Log File Name", LogFileDlg.FileName);
+            reg.WriteInteger("Log File Type", LogFileDlg.FilterIndex);
+            reg.WriteBool("Mute Data", MuteData->Checked());
+            reg.WriteBool("Data Output", DataOut->isChecked());
+            reg.WriteBool("Automatic Volume Setting", AutoVolume->Checked());
+            reg.WriteBool("Record Traffic", recording);
+            reg.WriteString("Record Traffic File", RecFileDlg.FileName);
+            reg.CloseKey();
+        }
+    } catch (const platform::RegistryError&) {
+        // Settings that cannot be written are lost; the window still closes.
+    }
+    OrvReleaseSingleInstance();
+    OrvRemoveWindow(this);
+    if (link_.Started)
+        OrvHandles().Release(link_.Instance());
+}
+
+void TOrvDecoderForm::Close()
+{
+    if (deleting_)
+        return;
+    deleting_ = true;
+    RunCloseSequence();
+    hide();
+    deleteLater();
+}
+
+void TOrvDecoderForm::DestroyNow()
+{
+    deleting_ = true;
+    RunCloseSequence();
+    delete this;
+}
+
+void TOrvDecoderForm::closeEvent(QCloseEvent* e)
+{
+    e->ignore();
+    Close();
+}

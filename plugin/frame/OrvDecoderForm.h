@@ -1,0 +1,197 @@
+#pragma once
+// The decoder window frame both plug-ins build on: the host link, construction and the close
+// sequence, the registry settings, the saved and restored host settings, the sound input and
+// mixers, the input-channel test, per-buffer muting and data output, automatic volume, the 50 ms
+// clock, power events, help and the about box. What a protocol adds comes in through the
+// virtual hooks below; each does nothing in the frame.
+#include "OrvFrameLogic.h"
+#include "OrvHostLink.h"
+#include "OrvSound.h"
+#include "plugin/frame/OrvPlugin.h"
+#include "platform/ui/Dialogs.h"
+
+#include <QDateTime>
+#include <QWidget>
+
+#include <functional>
+#include <memory>
+#include <string>
+
+class QLabel;
+class QRadioButton;
+class QStatusBar;
+class QTimer;
+class TQelButton;
+class TQelStaticText;
+class TQelTrackBar;
+class TQelVUBar;
+namespace platform {
+class Registry;
+}
+
+// What one plug-in's window differs in.
+struct TOrvFormConfig {
+    std::string Name;             // display name, ANSI bytes: caption prefix, detach name
+    std::string RegistryKey;      // "\Software\...\Receiver " (the receiver number follows)
+    std::string HelpFile;         // in the plug-in folder
+    std::string HelpTopic;        // of the Help button
+    std::string LogFileName;      // log dialog's default name
+    std::string RecFileName;      // record dialog's default name
+    std::string AboutLine;        // third line of the about box
+    uint32_t SamplesPerSec = 11025;
+    uint32_t InBufferSize = 8192;
+    int32_t ValidThreshold = 5;   // valid codewords (or frames) that find the input channel
+};
+
+// Power events as the system broadcasts them.
+enum TOrvPowerEvent { pbtQuerySuspend = 0, pbtSuspend = 4, pbtResumeSuspend = 7 };
+
+// Where suspend and resume come from; tests send their own.
+class TOrvPowerEvents : public QObject {
+    Q_OBJECT
+public:
+    static TOrvPowerEvents& Instance();
+    void Broadcast(int event) { emit PowerBroadcast(event); }
+signals:
+    void PowerBroadcast(int event);
+};
+
+class TOrvDecoderForm : public QWidget {
+    Q_OBJECT
+public:
+    TOrvDecoderForm(TOrvFormConfig config, OrvHostWindow hostWindow, const OrvReceiverInfo* info,
+                    OrvHostCallback callback, uint32_t* flags, OrvInstance instance);
+    ~TOrvDecoderForm() override;
+
+    // The construction steps after the controls exist. Ends with the window started, or, when the
+    // sound input did not open, not started. An error escaping a step is passed on after the
+    // host's values read so far were restored and the link detached.
+    void FormCreate();
+    bool Started() const { return link_.Started; }
+    bool Closing() const { return closing_; }
+
+    // The host's notification; false when it is for another host window. A closing window takes
+    // and ignores every notification of its host window.
+    bool HostNotify(OrvHostWindow hostWindow, int32_t code, int32_t value);
+    int32_t CallHost(int32_t code, int32_t parameter = 0, int32_t length = 0, const char* pointer = nullptr)
+    {
+        return link_.CallHost(code, parameter, length, pointer);
+    }
+
+    // Normal close: the close sequence, then the window is deleted from the event loop.
+    void Close();
+    // For a window that never started: the close sequence and deletion at once.
+    void DestroyNow();
+
+    // Event handlers.
+    void WaveInWaveInData(QObject* sender, const int16_t* data, uint32_t bytes);
+    void StartupTimerTimer();
+    int OnPowerBroadcast(int event);
+    bool FormHelp(int command, int data, bool& callHelp);
+    void HelpButtonClick();
+    void AboutButtonClick();
+    void CloseButtonClick() { Close(); }
+    void AutoVolumeClick();
+    void RxVolumeChange();
+    void SoundVolumeChange();
+    void MixerInVolumeChange();
+    void AutoAdjustVolume();
+    void MonitorFiltersClick() {}
+    void AlarmFiltersClick() {}
+    virtual void RecTrafficClick() {}
+
+    // State, for the protocol's code and for tests.
+    TOrvHostLink& Link() { return link_; }
+    const TOrvFormConfig& Config() const { return config_; }
+    int32_t ReceiverNumber = 0;
+    std::string PluginDir;  // ends with a '/'
+    char ListSeparator = ',';
+    int32_t SavedAttenuator = 0, SavedFrequency = 0, SavedMode = 0, SavedDataOutput = 0, SavedSignalLevel = 0,
+            SavedVolume = 0;
+    int SavedHostValues = 0;  // how many of the six were read
+    bool MixerLinked = false;
+    uint32_t SavedInVolume = 0, SavedOutVolume = 0;
+    bool SavedOutMute = false;
+    TOrvInputChannelTest InputTest;
+    int32_t BuffersSinceTune = 0;
+    int32_t ValidCount = 0;  // valid control codewords (frames) counted by the decoder
+    uint16_t ChannelSize = 25000;
+    int32_t SecondaryReceiver = 0;
+    int32_t HostSignalLevel = 0;
+    std::function<QDateTime()> Now = [] { return QDateTime::currentDateTime(); };
+
+    // Components and controls.
+    std::unique_ptr<TOrvSoundInput> WaveIn;
+    std::unique_ptr<TOrvMixer> MixerIn, MixerOut;
+    TQelVUBar* AudioLevel;
+    TQelTrackBar* RxVolume;
+    TQelTrackBar* SoundVolume;
+    TQelStaticText *SysIDLabel, *SysDescr, *CtrlChanLabel, *CtrlChanFreq, *AccFramesLabel, *SecondaryLabel;
+    TQelButton *ChanSize12k5, *ChanSize25k, *LogFile, *DBBrowse, *SysEdit, *AlarmFilters, *MonitorFilters,
+        *RecTraffic, *AutoVolume, *AutoTune, *RetToCtrl, *MuteData, *CloseButton, *AboutButton, *HelpButton;
+    QRadioButton *AudioOut, *DataOut;
+    QLabel* SgnInLabel;
+    QStatusBar* StatusBar;
+    QLabel *StatusClock, *StatusRecording;
+    QTimer* StartupTimer;
+    platform::TSaveDialog LogFileDlg, RecFileDlg;
+    QWidget* AboutForm = nullptr;  // the about box once shown; freed with the window
+
+    // The input-channel test starts again on channel 0 (the secondary receiver's start runs this).
+    void RestartInputChannelTest() { InputTest.Restart(ValidCount); }
+
+protected:
+    // Hooks of the protocol, in the order the frame calls them.
+    virtual void SetChannelSize(int32_t size);        // base: stores a valid step, sets the radios
+    virtual void InitDecoder() {}                     // no system, counters zero, empty call list
+    virtual void ReadExtraSettings(platform::Registry&) {}   // after "Auto Tune To"
+    virtual void WriteExtraSettings(platform::Registry&) {}  // same place on writing
+    virtual void OpenDatabase() {}
+    virtual void LogFileClick() {}                    // opens or closes the log as LogFile says
+    virtual void CreateDecoder() {}                   // check registers and the like
+    virtual void ResetReceiver() {}                   // after the sound input opened
+    virtual void SetTunedFrequency(int32_t) {}
+    virtual void ProcessSamples(const int16_t*, uint32_t, uint32_t) {}  // (first sample, count, stride)
+    virtual void TrafficScanTick() {}
+    virtual void StartSecondaryReceiver() {}
+    virtual void StopSecondaryReceiver() {}
+    virtual void SecondarySetAttenuator(bool) {}
+    virtual void SecondarySetVolume(int32_t) {}
+    virtual void FreeDecoder() {}
+    virtual void ClearCallList() {}
+    virtual void SaveCurrentSystem() {}
+    virtual void CloseBrowserEditor() {}
+    // The notification table; a protocol may take codes over and pass the rest on.
+    virtual void NotifyAction(int32_t code, int32_t value);
+    // The about box of this plug-in.
+    virtual QWidget* CreateAboutForm();
+
+    // Runs the close sequence once; a protocol's destructor calls it so that a window deleted
+    // without Close still gives the host its settings back.
+    void RunCloseSequence();
+    void closeEvent(QCloseEvent* e) override;
+
+private:
+    void buildControls();
+    void readSettings();
+    void writeSettings();
+    void setupMixers();
+    void restoreHost(int count);
+    void abandonCreate();
+    std::string registryKey() const;
+
+    TOrvFormConfig config_;
+    TOrvHostLink link_;
+    uint32_t* flags_;
+    int32_t maxVolume_ = 0;
+    bool closing_ = false;      // takes and ignores notifications
+    bool closeDone_ = false;    // the close sequence has run (or must not run)
+    bool deleting_ = false;
+};
+
+// The plug-in's folder: ORV_PLUGIN_PATH when set (and shorter than 512 characters), else the
+// folder the library was loaded from; always ends with '/'.
+std::string OrvPluginDir();
+
+// Sets a track bar's position from code: clamped, and no change handler runs.
+void SetTrackBarPosition(TQelTrackBar* bar, int32_t position);

@@ -1,0 +1,197 @@
+#include "OrvSound.h"
+
+#include "WaveIn.h"
+#include "platform/ui/Application.h"
+#include "platform/ui/MessageBox.h"
+
+#include <algorithm>
+
+TOrvSoundInput::~TOrvSoundInput() = default;
+TOrvMixer::~TOrvMixer() = default;
+
+namespace {
+
+const TOrvSoundFactory* soundFactory = nullptr;
+
+// Capture through the platform's wave input: buffers come back on the GUI thread and are queued
+// again after the window's handler has seen them.
+class TPlatformSoundInput : public TOrvSoundInput {
+public:
+    ~TPlatformSoundInput() override { Close(); }
+
+    int Open() override
+    {
+        if (handle_)
+            return 0;
+        const auto format = platform::WaveFormat::pcm(SamplesPerSec, BitsPerSample, ChannelsNum);
+        const uint32_t rc = platform::waveInOpen(
+            &handle_, DeviceId, format, [this](platform::WaveInHandle h, platform::WaveHeader* hdr) { done(h, hdr); },
+            &context_);
+        if (rc != platform::kWaveNoError) {
+            handle_ = 0;
+            platform::MessageBox::Show(platform::waveInErrorText(rc), "Wave In Error!",
+                                       platform::MB_OK | platform::MB_ICONERROR);
+            return int(rc);
+        }
+        buffers_.assign(InBuffersNum, {});
+        headers_.assign(InBuffersNum, {});
+        for (uint32_t i = 0; i < InBuffersNum; ++i) {
+            buffers_[i].assign(InBufferSize, 0);
+            headers_[i].data = buffers_[i].data();
+            headers_[i].bufferLength = InBufferSize;
+            platform::waveInPrepareHeader(handle_, &headers_[i]);
+            platform::waveInAddBuffer(handle_, &headers_[i]);
+        }
+        platform::waveInStart(handle_);
+        return 0;
+    }
+
+    void Close() override
+    {
+        if (!handle_)
+            return;
+        closing_ = true;
+        platform::waveInReset(handle_);
+        // The buffers come back as events; let them (and whatever else waits) run.
+        platform::processMessages();
+        for (auto& h : headers_)
+            platform::waveInUnprepareHeader(handle_, &h);
+        platform::waveInClose(handle_);
+        handle_ = 0;
+        closing_ = false;
+    }
+
+    bool IsOpen() const override { return handle_ != 0; }
+
+private:
+    void done(platform::WaveInHandle h, platform::WaveHeader* hdr)
+    {
+        if (h != handle_ || closing_)
+            return;
+        if (OnWaveInData && hdr->bytesRecorded > 0)
+            OnWaveInData(nullptr, reinterpret_cast<const int16_t*>(hdr->data), hdr->bytesRecorded);
+        if (handle_ == h && !closing_)
+            platform::waveInAddBuffer(handle_, hdr);
+    }
+
+    QObject context_;
+    platform::WaveInHandle handle_ = 0;
+    bool closing_ = false;
+    std::vector<std::vector<uint8_t>> buffers_;
+    std::vector<platform::WaveHeader> headers_;
+};
+
+}  // namespace
+
+void SetOrvSoundFactory(const TOrvSoundFactory* factory) { soundFactory = factory; }
+
+std::unique_ptr<TOrvSoundInput> MakeOrvSoundInput()
+{
+    if (soundFactory && soundFactory->WaveIn)
+        return soundFactory->WaveIn();
+    return std::make_unique<TPlatformSoundInput>();
+}
+
+std::unique_ptr<TOrvMixer> MakeOrvMixer(TOrvMixerDestination destination)
+{
+    if (soundFactory && soundFactory->Mixer)
+        return soundFactory->Mixer(destination);
+    return std::make_unique<TOrvNoMixer>();
+}
+
+uint32_t OrvSoundInputDeviceCount()
+{
+    if (soundFactory && soundFactory->InputDeviceCount)
+        return soundFactory->InputDeviceCount();
+    return platform::waveInDeviceCount();
+}
+
+int TOrvFakeSoundInput::Open()
+{
+    Calls.push_back("open");
+    if (open_)
+        return 0;
+    if (FailOpens > 0) {
+        --FailOpens;
+        return OpenResult;
+    }
+    open_ = true;
+    return 0;
+}
+
+void TOrvFakeSoundInput::Close()
+{
+    Calls.push_back("close");
+    if (!open_)
+        return;
+    if (OnClose)
+        OnClose();
+    open_ = false;
+}
+
+bool TOrvFakeSoundInput::Deliver(const std::vector<int16_t>& samples)
+{
+    if (!open_)
+        return false;
+    if (OnWaveInData)
+        OnWaveInData(nullptr, samples.data(), uint32_t(samples.size() * 2));
+    return true;
+}
+
+TOrvFakeMixer::TOrvFakeMixer(int mixers, std::vector<TOrvMixerLineType> sources,
+                             std::vector<std::shared_ptr<TOrvFakeMixerLine>> lines)
+    : mixers_(mixers), sources_(std::move(sources)), lines_(std::move(lines))
+{
+    while (lines_.size() < sources_.size())
+        lines_.push_back(std::make_shared<TOrvFakeMixerLine>());
+}
+
+void TOrvFakeMixer::SetMixerNumber(int mixer)
+{
+    Mixer = mixer;
+    Calls.push_back("mixer " + std::to_string(mixer));
+}
+
+void TOrvFakeMixer::SetSourceNumber(int source) { source_ = source; }
+
+TOrvMixerLineType TOrvFakeMixer::SourceType() const
+{
+    return source_ >= 0 && source_ < int(sources_.size()) ? sources_[source_] : mlSrcOther;
+}
+
+TOrvFakeMixerLine* TOrvFakeMixer::line() const
+{
+    static TOrvFakeMixerLine none;
+    return source_ >= 0 && source_ < int(lines_.size()) ? lines_[source_].get() : &none;
+}
+
+uint32_t TOrvFakeMixer::Volume() const { return line()->Volume[0]; }
+
+void TOrvFakeMixer::SetVolume(uint32_t volume)
+{
+    Calls.push_back("volume " + std::to_string(volume));
+    line()->Volume[0] = line()->Volume[1] = volume;
+}
+
+uint32_t TOrvFakeMixer::ChannelVolume(int channel) const { return line()->Volume[channel & 1]; }
+
+void TOrvFakeMixer::SetChannelVolume(int channel, uint32_t volume)
+{
+    Calls.push_back("channel " + std::to_string(channel) + " " + std::to_string(volume));
+    line()->Volume[channel & 1] = volume;
+}
+
+bool TOrvFakeMixer::Mute() const { return line()->Mute; }
+
+void TOrvFakeMixer::SetMute(bool mute)
+{
+    Calls.push_back(mute ? "mute" : "unmute");
+    line()->Mute = mute;
+}
+
+void TOrvFakeMixer::ChangeOutside(uint32_t volume)
+{
+    line()->Volume[0] = line()->Volume[1] = volume;
+    if (OnVolumeChange)
+        OnVolumeChange(nullptr);
+}

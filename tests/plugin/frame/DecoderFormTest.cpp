@@ -1,0 +1,315 @@
+// The decoder window frame in-process, with a fake sound input and fake mixers.
+#include "MPT1327Form.h"
+#include "OrvPluginFrame.h"
+#include "QelButton.h"
+#include "QelTrackBar.h"
+#include "RecordingHost.h"
+#include "platform/instance/NamedLock.h"
+#include "platform/settings/Registry.h"
+#include "platform/ui/Help.h"
+#include "tests/support/TestSupport.h"
+
+#include <QCoreApplication>
+#include <QEvent>
+#include <QLabel>
+#include <QRadioButton>
+#include <gtest/gtest.h>
+
+#include <stdexcept>
+
+namespace {
+
+const OrvHostWindow kHost = 77;
+const char* kKey = "\\Software\\Korvanta Communications\\Tollan\\MPT1327\\Receiver 2";
+
+// An MPT1327 window whose protocol hooks a test can watch or make fail.
+class ProbeForm : public TMPT1327Form {
+public:
+    using TMPT1327Form::TMPT1327Form;
+    ~ProbeForm() override { RunCloseSequence(); }
+    std::function<void()> onOpenDatabase, onInitDecoder;
+    std::vector<std::string> hooks;
+
+protected:
+    void InitDecoder() override
+    {
+        if (onInitDecoder)
+            onInitDecoder();
+    }
+    void OpenDatabase() override
+    {
+        hooks.push_back("OpenDatabase");
+        if (onOpenDatabase)
+            onOpenDatabase();
+    }
+    void LogFileClick() override { hooks.push_back(LogFile->Checked() ? "log on" : "log off"); }
+    void StopSecondaryReceiver() override { hooks.push_back("StopSecondary"); }
+    void StartSecondaryReceiver() override { hooks.push_back("StartSecondary"); }
+};
+
+class DecoderForm : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        OrvFrameResetForTest();
+        factory.WaveIn = [this] {
+            auto w = std::make_unique<TOrvFakeSoundInput>();
+            w->FailOpens = failOpens;
+            wave = w.get();
+            return std::unique_ptr<TOrvSoundInput>(std::move(w));
+        };
+        factory.Mixer = [this](TOrvMixerDestination d) -> std::unique_ptr<TOrvMixer> {
+            if (!withMixer)
+                return std::make_unique<TOrvNoMixer>();
+            auto line = linked ? inLine : (d == mlDestWaveIn ? inLine : outLine);
+            // Source 0 is another line; source 1 the line input the window looks for.
+            auto m = std::make_unique<TOrvFakeMixer>(1, std::vector{mlSrcOther, mlSrcLine},
+                                                     std::vector{std::make_shared<TOrvFakeMixerLine>(), line});
+            (d == mlDestWaveIn ? mixerIn : mixerOut) = m.get();
+            return m;
+        };
+        factory.InputDeviceCount = [] { return 1u; };
+        SetOrvSoundFactory(&factory);
+        platform::setHelp(&help);
+        inLine->Volume[0] = inLine->Volume[1] = 1000;
+        outLine->Volume[0] = outLine->Volume[1] = 1000;
+    }
+    void TearDown() override
+    {
+        for (TOrvDecoderForm* f : std::vector(OrvWindows()))
+            f->Close();
+        Pump();
+        SetOrvSoundFactory(nullptr);
+        platform::setHelp(nullptr);
+        OrvFrameResetForTest();
+    }
+    static void Pump()
+    {
+        QCoreApplication::processEvents();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+    TOrvPluginInfo Plugin(std::function<void(ProbeForm&)> prepare = {})
+    {
+        return {"MPT1327", [this, prepare](OrvHostWindow w, const OrvReceiverInfo* i, OrvHostCallback c, uint32_t* f,
+                                           OrvInstance h) -> TOrvDecoderForm* {
+                    auto form = std::make_unique<ProbeForm>(w, i, c, f, h);
+                    if (prepare)
+                        prepare(*form);
+                    form_ = form.get();
+                    form->FormCreate();
+                    return form.release();
+                }};
+    }
+    int32_t Start(const TOrvPluginInfo& plugin, int32_t maxVolume = 255)
+    {
+        char name[8];
+        EXPECT_EQ(OrvFrameInit(plugin, 0x100, name, 8), 0x100);
+        OrvReceiverInfo info{};
+        info.receiverNumber = 2;
+        info.maxVolume = maxVolume;
+        return OrvFrameStart(plugin, kHost, &info, &RecordingHost::Callback, &host.flags);
+    }
+    void Buffers(int n, int16_t left = 0, int16_t right = 0)
+    {
+        std::vector<int16_t> samples(4096);
+        for (size_t i = 0; i < samples.size(); i += 2) {
+            samples[i] = left;
+            samples[i + 1] = right;
+        }
+        for (int i = 0; i < n; ++i)
+            wave->Deliver(samples);
+    }
+
+    testsupport::TempDir dir;
+    testsupport::ScopedEnv runtime{"XDG_RUNTIME_DIR", dir.path().string()};
+    testsupport::ScopedEnv config{"XDG_CONFIG_HOME", (dir / "config").string()};
+    RecordingHost host;
+    platform::RecordingHelp help;
+    TOrvSoundFactory factory;
+    int failOpens = 0;
+    bool withMixer = true;
+    bool linked = false;
+    std::shared_ptr<TOrvFakeMixerLine> inLine = std::make_shared<TOrvFakeMixerLine>();
+    std::shared_ptr<TOrvFakeMixerLine> outLine = std::make_shared<TOrvFakeMixerLine>();
+    TOrvFakeSoundInput* wave = nullptr;
+    TOrvFakeMixer* mixerIn = nullptr;
+    TOrvFakeMixer* mixerOut = nullptr;
+    ProbeForm* form_ = nullptr;
+};
+
+TEST_F(DecoderForm, StartBeforeInitIsRefusedWithoutTakingTheLock)
+{
+    OrvReceiverInfo info{};
+    EXPECT_EQ(OrvFrameStart(Plugin(), kHost, &info, &RecordingHost::Callback, &host.flags), ORV_START_FAILED);
+    EXPECT_FALSE(platform::FindAtom(kOrvSingleInstanceAtom));
+    EXPECT_TRUE(host.calls.empty());
+    EXPECT_EQ(OrvFrameNotify(kHost, ORV_FREQUENCY, 1), 0);
+}
+
+TEST_F(DecoderForm, ErrorInConstructionFreesTheLockAndRestoresOnlyWhatWasRead)
+{
+    // Before any host value was read: the host hears nothing at all.
+    auto early = Plugin([](ProbeForm& f) { f.onInitDecoder = [] { throw std::runtime_error("no memory"); }; });
+    EXPECT_EQ(Start(early), ORV_START_FAILED);
+    EXPECT_TRUE(host.calls.empty());
+    EXPECT_FALSE(platform::FindAtom(kOrvSingleInstanceAtom));
+    EXPECT_TRUE(OrvWindows().empty());
+
+    // After the six reads: those six go back, then the detach.
+    auto late = Plugin([](ProbeForm& f) { f.onOpenDatabase = [] { throw std::runtime_error("bad file"); }; });
+    EXPECT_EQ(Start(late), ORV_START_FAILED);
+    auto expected = StartReads();
+    expected.pop_back();  // the volume read for the track bar comes later
+    for (const auto& c : CloseCommands())
+        expected.push_back(c);
+    EXPECT_EQ(host.commands(true), expected);
+    EXPECT_FALSE(platform::FindAtom(kOrvSingleInstanceAtom));
+    EXPECT_GT(Start(Plugin()), 0) << "a later start works";
+}
+
+TEST_F(DecoderForm, ClosingWindowTakesButIgnoresNotifications)
+{
+    ASSERT_GT(Start(Plugin()), 0);
+    ASSERT_EQ(form_->TunedFrequency, 450012500);
+    int32_t taken = -1;
+    wave->OnClose = [&] { taken = OrvFrameNotify(kHost, ORV_FREQUENCY, 1); };
+    form_->Close();
+    EXPECT_EQ(taken, 1);
+    EXPECT_EQ(form_->TunedFrequency, 450012500);
+    EXPECT_TRUE(OrvWindows().empty());
+    Pump();
+}
+
+TEST_F(DecoderForm, CloseSequenceRestoresMixersAndWritesSettingsReadNextTime)
+{
+    ASSERT_GT(Start(Plugin()), 0);
+    form_->LogFile->SetCheck(true);
+    form_->MuteData->SetCheck(true);
+    mixerIn->SetVolume(5);
+    mixerOut->SetMute(true);
+    form_->Close();
+    EXPECT_EQ(inLine->Volume[0], 1000u);
+    EXPECT_FALSE(outLine->Mute);
+    EXPECT_EQ(mixerIn->Mixer, -1);
+    EXPECT_EQ(mixerOut->Mixer, -1);
+    Pump();
+    EXPECT_FALSE(platform::FindAtom(kOrvSingleInstanceAtom));
+
+    ASSERT_GT(Start(Plugin()), 0);
+    EXPECT_TRUE(form_->LogFile->Checked());
+    EXPECT_TRUE(form_->MuteData->Checked());
+    EXPECT_EQ(form_->hooks, (std::vector<std::string>{"OpenDatabase", "log on"})) << "the log reopens without asking";
+}
+
+TEST_F(DecoderForm, DamagedChannelSizeSettingFallsBackTo25k)
+{
+    {
+        platform::Registry reg;
+        ASSERT_TRUE(reg.OpenKey(kKey, true));
+        reg.WriteInteger("Channel Size", 0);
+    }
+    ASSERT_GT(Start(Plugin()), 0);
+    EXPECT_EQ(form_->ChannelSize, 25000);
+    EXPECT_TRUE(form_->ChanSize25k->Checked());
+}
+
+TEST_F(DecoderForm, LinkedMixersAreFoundAndLeftAlonePerBuffer)
+{
+    linked = true;
+    ASSERT_GT(Start(Plugin()), 0);
+    EXPECT_TRUE(form_->MixerLinked);
+    EXPECT_EQ(mixerOut->SourceNumber(), 1) << "the line source";
+    form_->SecondaryReceiver = 2;
+    mixerOut->Calls.clear();
+    Buffers(3);
+    for (const auto& c : mixerOut->Calls)
+        EXPECT_EQ(c.rfind("channel", 0), std::string::npos) << c;
+}
+
+TEST_F(DecoderForm, UnlinkedWithSecondaryMutesTheChannelTheDataIsReadFrom)
+{
+    ASSERT_GT(Start(Plugin()), 0);
+    EXPECT_FALSE(form_->MixerLinked);
+    form_->SecondaryReceiver = 2;
+    form_->MuteData->SetCheck(true);
+    mixerOut->Calls.clear();
+    Buffers(1);
+    ASSERT_EQ(form_->InputTest.DataChannel, 0);
+    EXPECT_EQ(mixerOut->Calls, (std::vector<std::string>{"channel 1 0", "unmute"}));
+}
+
+TEST_F(DecoderForm, AutoVolumeLowersTheReceiverOnAFullScaleInput)
+{
+    ASSERT_GT(Start(Plugin()), 0);
+    form_->AutoVolume->SetCheck(true);
+    form_->AutoVolumeClick();
+    EXPECT_FALSE(form_->RxVolume->isEnabled());
+    ASSERT_EQ(form_->RxVolume->value(), 77);
+    host.calls.clear();
+    Buffers(3, 0, 32767);  // channel 0 is read from the second sample
+    EXPECT_EQ(form_->RxVolume->value(), 74);
+    std::vector<int32_t> volumes;
+    for (const auto& c : host.calls)
+        if (c.code == ORV_SET_VOLUME)
+            volumes.push_back(c.param);
+    EXPECT_EQ(volumes, (std::vector<int32_t>{76, 75, 74}));
+    EXPECT_EQ(form_->SoundVolume->value(), 74 * 65535 / 255);
+}
+
+TEST_F(DecoderForm, ZeroMaximumVolumeDoesNotDivideByZero)
+{
+    ASSERT_GT(Start(Plugin(), 0), 0);
+    form_->AutoVolume->SetCheck(true);
+    Buffers(2, 0, 100);
+    EXPECT_EQ(form_->SoundVolume->value(), 0);
+}
+
+TEST_F(DecoderForm, OpenHelpWindowStopsCaptureUntilItCloses)
+{
+    ASSERT_GT(Start(Plugin()), 0);
+    help.ShowTopic(form_->PluginDir + "Marlet.hlp", "mpt1327_system_monitor");
+    form_->StartupTimerTimer();
+    EXPECT_FALSE(wave->IsOpen());
+    help.Close(form_->PluginDir + "Marlet.hlp");
+    form_->StartupTimerTimer();
+    EXPECT_TRUE(wave->IsOpen());
+}
+
+TEST_F(DecoderForm, StatusClockShowsDateThenTime)
+{
+    ASSERT_GT(Start(Plugin()), 0);
+    form_->Now = [] { return QDateTime(QDate(2026, 12, 9), QTime(14, 5, 33)); };
+    form_->StartupTimerTimer();
+    EXPECT_TRUE(form_->StatusClock->text().endsWith("2026   14:05:33")) << form_->StatusClock->text().toStdString();
+    EXPECT_TRUE(form_->StatusClock->text().startsWith("09 "));
+}
+
+TEST_F(DecoderForm, PowerEventsStopAndStartTheSecondaryReceiver)
+{
+    ASSERT_GT(Start(Plugin()), 0);
+    form_->hooks.clear();
+    TOrvPowerEvents::Instance().Broadcast(pbtSuspend);
+    TOrvPowerEvents::Instance().Broadcast(pbtResumeSuspend);
+    EXPECT_EQ(form_->OnPowerBroadcast(pbtQuerySuspend), 1);
+    EXPECT_EQ(form_->hooks, (std::vector<std::string>{"StopSecondary", "StartSecondary"}));
+}
+
+TEST_F(DecoderForm, HostVolumeNotificationMovesTheBarWithoutAnEcho)
+{
+    ASSERT_GT(Start(Plugin()), 0);
+    host.calls.clear();
+    EXPECT_EQ(OrvFrameNotify(kHost, ORV_VOLUME, 500), 1);
+    EXPECT_EQ(form_->RxVolume->value(), 255);
+    EXPECT_TRUE(host.calls.empty());
+}
+
+TEST_F(DecoderForm, WithoutMixerItsControlsAreDisabled)
+{
+    withMixer = false;
+    ASSERT_GT(Start(Plugin()), 0);
+    EXPECT_FALSE(form_->AutoVolume->isEnabled());
+    EXPECT_FALSE(form_->SoundVolume->isEnabled());
+    EXPECT_FALSE(form_->MuteData->isEnabled());
+}
+
+}  // namespace
