@@ -89,7 +89,12 @@ protected:
         traced = std::make_unique<ScopedEnv>("KVAPI32_TRACE", trace.string());
         ASSERT_EQ(OpenRadioCount(), 0);
     }
-    void TearDown() override { EXPECT_EQ(OpenRadioCount(), 0) << "a receiver was left open"; }
+    void TearDown() override
+    {
+        EXPECT_EQ(OpenRadioCount(), 0) << "a receiver was left open";
+        for (int32_t n = 1; n <= 8; ++n)  // so that the next test's pool applies
+            CloseRadioDevice(n);
+    }
 };
 
 TEST_F(Kvapi32Secondary, OpenSetUpSuspendResumeAndCloseOnTheLibrary)
