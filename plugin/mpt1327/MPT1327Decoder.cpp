@@ -60,8 +60,11 @@ TMPT1327TextLine MPT1327CodewordLine(int input, const std::array<uint16_t, 4>& w
             line.push_back({" SYNT", kMPT1327Red});
         else if (word == kMPT1327Preamble)
             line.push_back({" PREAMBLE", kMPT1327Red});
-        else
-            line.push_back({" " + hex(word, 4), kMPT1327Lime});
+        else {
+            char text[8];
+            std::snprintf(text, sizeof text, " %04X", word);
+            line.push_back({text, kMPT1327Lime});
+        }
     }
     line.push_back({"\n", 0});
     return line;

@@ -8,19 +8,9 @@
 #include <string>
 #include <vector>
 
+#include "MPT1327Call.h"
 #include "MPT1327Receiver.h"
 #include "MPT1327System.h"
-
-// One call of the "On air:" list, with the local time of its last report.
-struct TMPT1327Call {
-    int32_t Prefix = 0;
-    int32_t Ident1 = 0;
-    int32_t Ident2 = 0;
-    int32_t Channel = 0;
-    uint8_t Hour = 0;
-    uint8_t Minute = 0;
-    uint8_t Second = 0;
-};
 
 struct TMPT1327LocalTime {
     uint16_t Year = 0;

@@ -1,4 +1,5 @@
 #include "MPT1327Decoder.h"
+#include "MPT1327RecordAccess.h"
 
 #include <gtest/gtest.h>
 
@@ -12,13 +13,23 @@ using Outcome = TMPT1327Decoder::Outcome;
 
 namespace {
 
-// The current system's record, keeping which marks were asked for.
-struct System : TMPT1327MemorySystem {
+// A record with no system current, seen through the decoder's interface, keeping which
+// control-channel marks were asked for.
+struct Record {
+    TMPT1327SystemRecord record;
+    Record()
+    {
+        record.SystemIdentity = MPT1327NoSystem;
+        record.BaseFrequency = -1;
+    }
+};
+struct System : Record, TMPT1327RecordAccess {
     std::vector<int> controlMarks;
+    System() : TMPT1327RecordAccess(record) {}
     void MarkControlChannel(uint16_t channel) override
     {
         controlMarks.push_back(channel);
-        TMPT1327MemorySystem::MarkControlChannel(channel);
+        TMPT1327RecordAccess::MarkControlChannel(channel);
     }
 };
 
@@ -51,7 +62,7 @@ struct Client : TMPT1327DecoderClient {
     void SelectSystem(uint16_t id) override
     {
         note("select " + std::to_string(id));
-        system->Identity = id;
+        system->record.SystemIdentity = id;
     }
     void WriteLogEntry(const TMPT1327LocalTime&, const TMPT1327Call& c) override { logged.push_back(c); }
     void PrintLine(const TMPT1327TextLine& line) override { printed.push_back(line); }
@@ -88,8 +99,8 @@ struct DecoderTest : ::testing::Test {
     // A current system with channel 0 at 450 MHz, the host on control channel 17.
     void onControl()
     {
-        system.Identity = 0x0ABC;
-        system.Base = 450000000;
+        system.record.SystemIdentity = 0x0ABC;
+        system.record.BaseFrequency = 450000000;
         decoder.SetCurrentChannel(-1);
         decoder.SetTunedFrequency(450000000 + 17 * 25000);
         decoder.SetCurrentChannel(17);
@@ -178,7 +189,7 @@ TEST_F(DecoderTest, AcceptedFramesEveryHundredControlCodewords)
 
 TEST_F(DecoderTest, InvalidCodewordsAreDropped)
 {
-    system.Identity = 1;
+    system.record.SystemIdentity = 1;
     TMPT1327Codeword cw = valid(goToChannel(1, 2, 3, 4));
     cw.Valid = false;
     EXPECT_EQ(decoder.Decode(cw), Outcome::Invalid);
@@ -264,9 +275,9 @@ TEST_F(DecoderTest, SystemCodewordMakesTheSystemAndControlChannelKnown)
     EXPECT_TRUE(client.saw("control 17"));
     EXPECT_TRUE(client.saw("return off"));
     EXPECT_EQ(decoder.ControlChannel(), 17);
-    EXPECT_EQ(system.Base, 450425000 - 17 * 25000);
+    EXPECT_EQ(system.record.BaseFrequency, 450425000 - 17 * 25000);
     EXPECT_EQ(system.controlMarks, std::vector<int>{17});
-    EXPECT_TRUE(MapBit(system.ControlMap.data(), system.ControlMap.size(), 17));
+    EXPECT_TRUE(MapBit(system.record.ControlChannelMap, 17));
 
     // with a secondary receiver following traffic, the return stays enabled
     client.secondary = true;
@@ -285,7 +296,7 @@ TEST_F(DecoderTest, SystemCodewordOnTrafficInputOnlySelects)
     decode(systemCodeword(0x0ABC, kSynt), 1);
     EXPECT_TRUE(client.saw("select 2748"));
     EXPECT_EQ(decoder.ControlChannel(), -1);
-    EXPECT_EQ(system.Base, -1);
+    EXPECT_EQ(system.record.BaseFrequency, -1);
 }
 
 TEST_F(DecoderTest, ControlChannelOutsideTheMapMarksNothing)
@@ -298,7 +309,7 @@ TEST_F(DecoderTest, ControlChannelOutsideTheMapMarksNothing)
         EXPECT_EQ(decoder.ControlChannel(), channel);
         EXPECT_TRUE(system.controlMarks.empty());
     }
-    for (uint8_t byte : system.ControlMap)
+    for (uint8_t byte : system.record.ControlChannelMap)
         EXPECT_EQ(byte, 0);
 }
 
@@ -327,7 +338,7 @@ TEST_F(DecoderTest, CallListReplacementRules)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         decoder.ClearCalls();
-        system.Identity = 1;
+        system.record.SystemIdentity = 1;
         client.autoTune = false;
         for (const Grant& g : c.before)
             decoder.AddCall(g.p, g.a, g.b, g.ch);
@@ -356,7 +367,7 @@ TEST_F(DecoderTest, RepeatedGrantWithinThreeSecondsIsIgnored)
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << c.h1 << ":" << c.m1 << ":" << c.s1);
         decoder.ClearCalls();
-        system.Identity = 1;
+        system.record.SystemIdentity = 1;
         at(c.h0, c.m0, c.s0);
         decoder.AddCall(1, 10, 11, 5);
         client.logged.clear();
@@ -376,20 +387,20 @@ TEST_F(DecoderTest, GrantsNeedASystemAndRecordTheRadios)
     EXPECT_TRUE(decoder.Calls().empty());
     EXPECT_TRUE(client.logged.empty());
 
-    system.Identity = 1;
+    system.record.SystemIdentity = 1;
     decode(goToChannel(0x41, 10, 11, 1000));
     decode(goToChannel(0x41, 11, 12, 1001));
-    ASSERT_EQ(system.Radios.size(), 3u);  // 10, 11, 12 once each
-    EXPECT_EQ(system.Radios[1].Ident, 11);
-    EXPECT_EQ(system.Radios[1].Prefix, 0x41);
-    EXPECT_TRUE(system.Radios[1].Alias.empty());
+    ASSERT_EQ(system.record.HeardRadios.size(), 3u);  // 10, 11, 12 once each
+    EXPECT_EQ(system.record.HeardRadios[1].Ident, 11);
+    EXPECT_EQ(system.record.HeardRadios[1].Prefix, 0x41);
+    EXPECT_TRUE(system.record.HeardRadios[1].Alias.empty());
     decoder.AddHeardRadio(0x42, 11);  // same ident, other prefix: another radio
-    EXPECT_EQ(system.Radios.size(), 4u);
-    EXPECT_TRUE(MapBit(system.PrefixMap.data(), system.PrefixMap.size(), 0x41));
-    EXPECT_TRUE(MapBit(system.PrefixMap.data(), system.PrefixMap.size(), 0x42));
-    EXPECT_TRUE(MapBit(system.TrafficMap.data(), system.TrafficMap.size(), 1000));
-    EXPECT_TRUE(MapBit(system.TrafficMap.data(), system.TrafficMap.size(), 1001));
-    EXPECT_FALSE(MapBit(system.TrafficMap.data(), system.TrafficMap.size(), 5));
+    EXPECT_EQ(system.record.HeardRadios.size(), 4u);
+    EXPECT_TRUE(MapBit(system.record.PrefixMap, 0x41));
+    EXPECT_TRUE(MapBit(system.record.PrefixMap, 0x42));
+    EXPECT_TRUE(MapBit(system.record.TrafficChannelMap, 1000));
+    EXPECT_TRUE(MapBit(system.record.TrafficChannelMap, 1001));
+    EXPECT_FALSE(MapBit(system.record.TrafficChannelMap, 5));
 }
 
 TEST_F(DecoderTest, AutoTuneConditions)
@@ -428,7 +439,7 @@ TEST_F(DecoderTest, AutoTuneConditions)
 TEST_F(DecoderTest, ClearDownOnTheControlInput)
 {
     // current channel unknown: CHAN 5 sets it, and CONT 1 is four channels down
-    system.Identity = 1;
+    system.record.SystemIdentity = 1;
     decoder.SetTunedFrequency(460000000);
     decoder.AddCall(1, 10, 11, 7);
     decoder.AddCall(1, 20, 21, 5);
@@ -494,14 +505,14 @@ TEST_F(DecoderTest, ChannelArithmetic)
 
 TEST_F(DecoderTest, ChannelSizeTakesOnlyTheTwoSteps)
 {
-    system.Identity = 1;
-    system.Base = 1;  // known
-    system.ControlFrequency = 451000000;
+    system.record.SystemIdentity = 1;
+    system.record.BaseFrequency = 1;  // known
+    system.record.ControlChannelFrequency = 451000000;
     decoder.SetControlChannel(40);
     client.events.clear();
     decoder.SetChannelSize(12500);
     EXPECT_EQ(client.events, std::vector<std::string>{"step 12.5"});
-    EXPECT_EQ(system.Base, 451000000 - 40 * 12500);
+    EXPECT_EQ(system.record.BaseFrequency, 451000000 - 40 * 12500);
     decoder.SetChannelSize(12500);
     EXPECT_EQ(client.events.size(), 1u);
     for (uint32_t bad : {0u, 12345u, 70000u}) {
@@ -509,7 +520,7 @@ TEST_F(DecoderTest, ChannelSizeTakesOnlyTheTwoSteps)
         decoder.SetChannelSize(bad);
         EXPECT_EQ(decoder.ChannelSize(), 25000) << bad;
     }
-    EXPECT_EQ(system.Base, 451000000 - 40 * 25000);
+    EXPECT_EQ(system.record.BaseFrequency, 451000000 - 40 * 25000);
     // and nothing divides by zero
     decoder.SetCurrentChannel(3);
     decoder.SetTunedFrequency(123456789);
@@ -534,7 +545,7 @@ TEST(MPT1327DecoderStart, ChannelStepBeforeAnySettingDividesSafely)
 
 TEST_F(DecoderTest, RemoveCallKeepsTwoGridRows)
 {
-    system.Identity = 1;
+    system.record.SystemIdentity = 1;
     decoder.AddCall(1, 10, 11, 5);
     decoder.AddCall(1, 20, 21, 6);
     EXPECT_TRUE(client.saw("rows 3"));
@@ -585,8 +596,8 @@ TEST_F(DecoderTest, HintMatchesPrefixAndIdent)
     onControl();
     client.autoTune = false;
     // the same ident under two prefixes
-    system.Radios = {{0x0100, 0x02, "Other fleet"}, {0x0100, 0x05, "Van 7"}, {0x0200, 0x05, "Base"}};
-    system.GroupAliases[5] = "Depot";
+    system.record.HeardRadios = {{0x0100, 0x02, "Other fleet"}, {0x0100, 0x05, "Van 7"}, {0x0200, 0x05, "Base"}};
+    system.record.GroupAliases[5] = "Depot";
     for (int ch = 1; ch <= 6; ++ch)
         decoder.AddCall(0x05, 0x0100 + ch, 0x0300 + ch, ch);
     decoder.AddCall(0x05, 0x0100, 0x0200, 40);  // row 7

@@ -1,0 +1,120 @@
+#pragma once
+// A plug-in's system database file: a header with a version byte, then one entry per radio system heard,
+// each a fixed-size record followed by five lists whose entry counts the record holds. The plug-ins
+// describe their record with a TDatabaseLayout; this class checks, converts, loads and saves entries as
+// raw bytes, and the plug-in encodes its record field by field.
+//
+// The file is only ever replaced whole: a new file is written beside it, flushed to disk and renamed over
+// it, so a crash at any moment leaves either the old file or the new one. A file that does not have the
+// layout (a count that is negative or reaches past the end, a string without its terminator, an entry
+// cut short) is refused and left as it is; the database is then not used for the rest of the run.
+#include <array>
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "SystemTime.h"
+
+class QWidget;
+
+// Count zero-terminated strings of Size bytes each, one after another from Offset.
+struct TDatabaseText {
+    uint32_t Offset = 0;
+    uint32_t Size = 0;
+    uint32_t Count = 0;
+};
+
+// One of the five lists after a record: where the record keeps its count, and the size of one entry in
+// the current and in the old headerless format (an old entry is widened with zero bytes on conversion).
+struct TDatabaseList {
+    uint32_t CountOffset = 0;
+    uint32_t EntrySize = 0;
+    uint32_t OldEntrySize = 0;
+    TDatabaseText Text;  // strings inside each entry (offset within the entry), Count 1 or 0
+};
+
+struct TDatabaseLayout {
+    std::string Header;           // the header's characters, without terminator
+    char Version = '1';           // the version byte written into new files
+    uint32_t RecordSize = 0;      // record of the current format
+    uint32_t OldRecordSize = 0;   // record of the old headerless format
+    uint32_t IdentityOffset = 0;  // unsigned 16-bit system identity
+    uint32_t TimeOffset = 0;      // where the conversion stores the time (eight 16-bit fields)
+    std::array<TDatabaseList, 5> Lists;
+    std::vector<TDatabaseText> RecordTexts;
+    std::string TempName;         // the new file while it is written, beside the database
+};
+
+// One system as stored: its record and the bytes of its five lists.
+struct TStoredEntry {
+    std::vector<uint8_t> Record;
+    std::array<std::vector<uint8_t>, 5> Lists;
+};
+
+enum class TDatabaseStatus {
+    dsOk,           // done (Load: looked up, found or not)
+    dsCreated,      // the file was missing and now holds the header only
+    dsConverted,    // an old headerless file was rewritten in the current format
+    dsNotUsed,      // the database is not in use this run; nothing was done
+    dsCantCreate,   // the file could not be created
+    dsCantOpen,     // the file could not be opened or read
+    dsCantConvert,  // the new file of a conversion could not be written; the old one is unchanged
+    dsCantAccess,   // a save could not read the file or write the new one; the file is unchanged
+    dsDamaged,      // the file does not have the layout; it is unchanged and no longer used
+};
+
+// The steps of replacing the file, for tests that stop a process between them.
+enum class TReplaceStep { rsTempOpened, rsPartWritten, rsTempWritten, rsTempSynced, rsRenamed };
+
+class TSystemDatabase {
+public:
+    TSystemDatabase(TDatabaseLayout layout, std::filesystem::path file);
+
+    const TDatabaseLayout& Layout() const { return layout_; }
+    const std::filesystem::path& File() const { return file_; }
+    // Owner window of the start-up boxes (nullptr: none).
+    void SetOwner(QWidget* owner) { owner_ = owner; }
+    // The clock that stamps converted records (local time by default).
+    void SetTimeSource(std::function<TSystemTime()> localNow) { localNow_ = std::move(localNow); }
+
+    // At start-up: creates a missing file with its header, checks an existing one, converts an old
+    // headerless file. Shows a box on failure; after any failure the database is not used.
+    TDatabaseStatus Open();
+    // False after a failed Open or once the file was found damaged.
+    bool InUse() const { return inUse_; }
+
+    // Reads the first entry with this identity (found tells whether there was one). A missing file is
+    // created with its header.
+    TDatabaseStatus Load(uint16_t identity, TStoredEntry& entry, bool& found);
+    // Replaces the stored copy of the entry's system (the first with its identity) and puts the entry at
+    // the end of the file; the counts in the record are set from the list sizes. A missing file is
+    // created with its header.
+    TDatabaseStatus Save(const TStoredEntry& entry);
+
+    // Text of the last box shown (empty if none).
+    const std::string& LastMessage() const { return lastMessage_; }
+
+    // Called at each step of replacing the file; an empty function removes the hook.
+    static void SetStepHook(std::function<void(TReplaceStep)> hook);
+
+private:
+    struct Span;
+    enum class WalkResult { wrOk, wrDamaged, wrIoError };
+    WalkResult Walk(int fd, uint64_t start, uint64_t size, bool old,
+                    const std::function<bool(const Span&, const std::vector<uint8_t>&)>& visit) const;
+    bool HeaderMatches(int fd, uint64_t size) const;
+    bool Replace(const std::function<bool(int fd)>& write) const;
+    bool WriteHeaderOnly() const;
+    bool Convert(int fd, uint64_t size, const std::vector<Span>& spans) const;
+    void Box(const std::string& text, const std::string& caption, unsigned flags, QWidget* owner);
+    TDatabaseStatus Damaged();
+
+    TDatabaseLayout layout_;
+    std::filesystem::path file_;
+    QWidget* owner_ = nullptr;
+    std::function<TSystemTime()> localNow_;
+    bool inUse_ = true;
+    std::string lastMessage_;
+};

@@ -1,0 +1,435 @@
+// The database mechanics on a small made-up layout, so that every fixture is a few dozen bytes.
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "FieldBytes.h"
+#include "SystemDatabase.h"
+#include "TestSupport.h"
+#include "platform/ui/MessageBox.h"
+
+using namespace fieldbytes;
+using testsupport::readBytes;
+using testsupport::TempDir;
+using testsupport::writeBytes;
+using Bytes = std::vector<unsigned char>;
+
+namespace {
+
+// Record: identity (0), name (2, 8 bytes), five counts (12..31); the old record ends there, the current
+// one adds the time (32..47). Lists: 8-byte entries with a 6-byte name at 2; 2-byte entries that became
+// 4-byte; 8-byte; 2 becoming 4; 8-byte.
+const TDatabaseLayout& TinyLayout()
+{
+    static const TDatabaseLayout l = [] {
+        TDatabaseLayout t;
+        t.Header = "Tiny DB ";
+        t.Version = '1';
+        t.RecordSize = 48;
+        t.OldRecordSize = 32;
+        t.IdentityOffset = 0;
+        t.TimeOffset = 32;
+        t.Lists = {{{12, 8, 8, {2, 6, 1}}, {16, 4, 2, {}}, {20, 8, 8, {}}, {24, 4, 2, {}}, {28, 8, 8, {}}}};
+        t.RecordTexts = {{2, 8, 1}};
+        t.TempName = "Tiny_Temp.MEM";
+        return t;
+    }();
+    return l;
+}
+
+const Bytes kHeader = {'T', 'i', 'n', 'y', ' ', 'D', 'B', ' ', '1'};
+const TSystemTime kNow{2026, 12, 3, 9, 14, 5, 33, 250};
+
+void Append(Bytes& out, const std::vector<uint8_t>& in) { out.insert(out.end(), in.begin(), in.end()); }
+
+// An entry of the current format with n entries in each list, filled from seed.
+TStoredEntry Entry(uint16_t id, const std::string& name, int n, uint8_t seed)
+{
+    TStoredEntry e;
+    e.Record.assign(48, 0);
+    PutU16(e.Record.data(), id);
+    PutText(e.Record.data() + 2, 8, name);
+    const uint32_t sizes[5] = {8, 4, 8, 4, 8};
+    for (int i = 0; i < 5; ++i) {
+        PutI32(e.Record.data() + 12 + 4 * i, n);
+        e.Lists[i].assign(n * sizes[i], 0);
+        for (size_t b = 0; b < e.Lists[i].size(); ++b)
+            e.Lists[i][b] = static_cast<uint8_t>(seed + 16 * i + b);
+    }
+    for (int k = 0; k < n; ++k)
+        e.Lists[0][k * 8 + 7] = 0;  // the name in each list-1 entry ends inside it
+    return e;
+}
+
+Bytes Flat(const TStoredEntry& e)
+{
+    Bytes out(e.Record.begin(), e.Record.end());
+    for (const auto& l : e.Lists)
+        Append(out, l);
+    return out;
+}
+
+Bytes File(const std::vector<TStoredEntry>& entries)
+{
+    Bytes out = kHeader;
+    for (const auto& e : entries)
+        Append(out, Flat(e));
+    return out;
+}
+
+struct Fixture : ::testing::Test {
+    TempDir dir;
+    std::filesystem::path file = dir / "Tiny.MEM";
+    platform::MessageBoxRecorder boxes;
+    TSystemDatabase db{TinyLayout(), file};
+    Fixture()
+    {
+        db.SetTimeSource([] { return kNow; });
+    }
+};
+
+}  // namespace
+
+using SystemDatabase = Fixture;
+
+TEST_F(SystemDatabase, FirstStartWritesTheHeaderOnly)
+{
+    EXPECT_EQ(db.Open(), TDatabaseStatus::dsCreated);
+    EXPECT_EQ(readBytes(file), kHeader);
+    EXPECT_TRUE(db.InUse());
+    EXPECT_TRUE(boxes.boxes().empty());
+    EXPECT_FALSE(std::filesystem::exists(dir / "Tiny_Temp.MEM"));
+}
+
+TEST_F(SystemDatabase, AnyVersionByteIsAcceptedAndKeptBySave)
+{
+    Bytes content = File({Entry(7, "seven", 1, 10)});
+    content[8] = '2';
+    writeBytes(file, content);
+    EXPECT_EQ(db.Open(), TDatabaseStatus::dsOk);
+    EXPECT_EQ(readBytes(file), content);
+    ASSERT_EQ(db.Save(Entry(9, "nine", 0, 0)), TDatabaseStatus::dsOk);
+    EXPECT_EQ(readBytes(file)[8], '2');
+}
+
+TEST_F(SystemDatabase, OldFileIsConvertedWithEveryListIntact)
+{
+    // Two old entries: 32-byte records, the 2-byte lists 2 and 4 widened to 4 bytes on conversion.
+    Bytes old;
+    const int counts[2] = {2, 1};
+    for (int s = 0; s < 2; ++s) {
+        const int n = counts[s];
+        std::vector<uint8_t> rec(32, 0);
+        PutU16(rec.data(), static_cast<uint16_t>(0x100 + s));
+        PutText(rec.data() + 2, 8, s ? "second" : "first");
+        for (int i = 0; i < 5; ++i)
+            PutI32(rec.data() + 12 + 4 * i, n);
+        Append(old, rec);
+        for (int k = 0; k < n; ++k)  // list 1: ident, name
+            Append(old, {uint8_t(k), uint8_t(s), 'r', 'a', 'd', uint8_t('0' + k), 0, 0});
+        for (int k = 0; k < n; ++k)
+            Append(old, {uint8_t(0x21 + k), 0x43});
+        for (int k = 0; k < n; ++k)
+            Append(old, {3, 3, 3, 3, 3, 3, 3, uint8_t(k)});
+        for (int k = 0; k < n; ++k)
+            Append(old, {uint8_t(0x65 + k), 0x87});
+        for (int k = 0; k < n; ++k)
+            Append(old, {5, 5, 5, 5, 5, 5, 5, uint8_t(k)});
+    }
+    writeBytes(dir / "Tiny.MEM", old);
+
+    ASSERT_EQ(db.Open(), TDatabaseStatus::dsConverted);
+    EXPECT_TRUE(db.InUse());
+    EXPECT_FALSE(std::filesystem::exists(dir / "Tiny_Temp.MEM"));
+
+    Bytes expected = kHeader;
+    size_t at = 0;
+    for (int s = 0; s < 2; ++s) {
+        const int n = counts[s];
+        Bytes rec(old.begin() + at, old.begin() + at + 32);
+        at += 32;
+        const uint16_t t[8] = {2026, 12, 3, 9, 14, 5, 33, 250};
+        for (uint16_t v : t)
+            Append(rec, {uint8_t(v), uint8_t(v >> 8)});
+        Append(expected, rec);
+        Append(expected, Bytes(old.begin() + at, old.begin() + at + 8 * n));
+        at += 8 * n;
+        for (int k = 0; k < n; ++k)
+            Append(expected, {old[at + 2 * k], old[at + 2 * k + 1], 0, 0});
+        at += 2 * n;
+        Append(expected, Bytes(old.begin() + at, old.begin() + at + 8 * n));
+        at += 8 * n;
+        for (int k = 0; k < n; ++k)
+            Append(expected, {old[at + 2 * k], old[at + 2 * k + 1], 0, 0});
+        at += 2 * n;
+        Append(expected, Bytes(old.begin() + at, old.begin() + at + 8 * n));
+        at += 8 * n;
+    }
+    EXPECT_EQ(readBytes(file), expected);
+
+    // And the converted file reads back as the current format.
+    TStoredEntry e;
+    bool found = false;
+    ASSERT_EQ(db.Load(0x101, e, found), TDatabaseStatus::dsOk);
+    ASSERT_TRUE(found);
+    EXPECT_EQ(GetText(e.Record.data() + 2, 8), "second");
+    ASSERT_EQ(e.Lists[1].size(), 4u);
+    EXPECT_EQ(GetU32(e.Lists[1].data()), 0x4321u);
+    EXPECT_EQ(GetU32(e.Lists[3].data()), 0x8765u);
+}
+
+TEST_F(SystemDatabase, EmptyFileIsAnOldFileWithoutEntries)
+{
+    writeBytes(file, {});
+    EXPECT_EQ(db.Open(), TDatabaseStatus::dsConverted);
+    EXPECT_EQ(readBytes(file), kHeader);
+}
+
+TEST_F(SystemDatabase, SaveMovesTheSystemToTheEndAndKeepsOneCopy)
+{
+    const TStoredEntry a = Entry(1, "one", 1, 10), b = Entry(2, "two", 2, 20), c = Entry(3, "three", 0, 30);
+    writeBytes(file, File({a, b, c}));
+    ASSERT_EQ(db.Open(), TDatabaseStatus::dsOk);
+
+    TStoredEntry a2 = Entry(1, "one+", 3, 40);
+    ASSERT_EQ(db.Save(a2), TDatabaseStatus::dsOk);
+    EXPECT_EQ(readBytes(file), File({b, c, a2}));
+    ASSERT_EQ(db.Save(a2), TDatabaseStatus::dsOk);
+    EXPECT_EQ(readBytes(file), File({b, c, a2}));
+
+    // The last entry saved again stays last; a new system is appended.
+    ASSERT_EQ(db.Save(c), TDatabaseStatus::dsOk);
+    EXPECT_EQ(readBytes(file), File({b, a2, c}));
+    TStoredEntry d = Entry(4, "four", 1, 50);
+    ASSERT_EQ(db.Save(d), TDatabaseStatus::dsOk);
+    EXPECT_EQ(readBytes(file), File({b, a2, c, d}));
+
+    TStoredEntry got;
+    bool found = false;
+    ASSERT_EQ(db.Load(1, got, found), TDatabaseStatus::dsOk);
+    ASSERT_TRUE(found);
+    EXPECT_EQ(Flat(got), Flat(a2));
+    ASSERT_EQ(db.Load(99, got, found), TDatabaseStatus::dsOk);
+    EXPECT_FALSE(found);
+    EXPECT_TRUE(boxes.boxes().empty());
+}
+
+TEST_F(SystemDatabase, SaveTakesTheCountsFromTheLists)
+{
+    ASSERT_EQ(db.Open(), TDatabaseStatus::dsCreated);
+    TStoredEntry e = Entry(5, "five", 2, 0);
+    PutI32(e.Record.data() + 12, -7);  // stale count in the record
+    ASSERT_EQ(db.Save(e), TDatabaseStatus::dsOk);
+    TStoredEntry got;
+    bool found = false;
+    ASSERT_EQ(db.Load(5, got, found), TDatabaseStatus::dsOk);
+    ASSERT_TRUE(found);
+    EXPECT_EQ(GetI32(got.Record.data() + 12), 2);
+    EXPECT_EQ(got.Lists[0], e.Lists[0]);
+}
+
+TEST_F(SystemDatabase, AFileThatWentAwayIsStartedAgainWithItsHeader)
+{
+    ASSERT_EQ(db.Open(), TDatabaseStatus::dsCreated);
+    std::filesystem::remove(file);
+    TStoredEntry got;
+    bool found = true;
+    EXPECT_EQ(db.Load(1, got, found), TDatabaseStatus::dsCreated);
+    EXPECT_FALSE(found);
+    EXPECT_EQ(readBytes(file), kHeader);
+
+    std::filesystem::remove(file);
+    const TStoredEntry a = Entry(1, "one", 1, 10);
+    ASSERT_EQ(db.Save(a), TDatabaseStatus::dsOk);
+    EXPECT_EQ(readBytes(file), File({a}));
+}
+
+// Files that are not database files, in either format: each is refused and left byte for byte.
+struct DamagedCase {
+    const char* name;
+    std::function<Bytes()> make;
+};
+
+class DamagedFile : public Fixture, public ::testing::WithParamInterface<DamagedCase> {};
+
+TEST_P(DamagedFile, IsRefusedAndLeftUnchanged)
+{
+    const Bytes content = GetParam().make();
+    writeBytes(file, content);
+    EXPECT_EQ(db.Open(), TDatabaseStatus::dsDamaged);
+    EXPECT_FALSE(db.InUse());
+    ASSERT_EQ(boxes.boxes().size(), 1u);
+    EXPECT_EQ(boxes.boxes()[0].caption, "Fatal Error!");
+    EXPECT_NE(boxes.boxes()[0].text.find(file.string()), std::string::npos);
+    EXPECT_NE(boxes.boxes()[0].text.find("damaged"), std::string::npos);
+
+    // The window goes on without the database: nothing is read or written.
+    TStoredEntry got;
+    bool found = true;
+    EXPECT_EQ(db.Load(1, got, found), TDatabaseStatus::dsNotUsed);
+    EXPECT_FALSE(found);
+    EXPECT_EQ(db.Save(Entry(1, "one", 1, 0)), TDatabaseStatus::dsNotUsed);
+    EXPECT_EQ(readBytes(file), content);
+    EXPECT_FALSE(std::filesystem::exists(dir / "Tiny_Temp.MEM"));
+}
+
+namespace {
+Bytes Good() { return File({Entry(1, "one", 2, 10), Entry(2, "two", 1, 20)}); }
+Bytes WithCount(size_t entryOffset, int list, int32_t count)
+{
+    Bytes b = Good();
+    PutI32(b.data() + entryOffset + 12 + 4 * list, count);
+    return b;
+}
+Bytes OldEntries()
+{
+    Bytes old(32, 0);
+    PutU16(old.data(), 3);
+    return old;
+}
+}  // namespace
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, DamagedFile,
+    ::testing::Values(
+        DamagedCase{"CutInsideAList", [] { Bytes b = Good(); b.resize(b.size() - 3); return b; }},
+        DamagedCase{"CutInsideARecord", [] { Bytes b = Good(); b.resize(9 + 48 + 80 + 20); return b; }},
+        DamagedCase{"TrailingBytes", [] { Bytes b = Good(); b.push_back(0); return b; }},
+        DamagedCase{"HeaderWithoutVersion", [] { return Bytes(kHeader.begin(), kHeader.end() - 1); }},
+        DamagedCase{"NegativeCount", [] { return WithCount(9, 2, -1); }},
+        DamagedCase{"NegativeCountLastEntry", [] { return WithCount(9 + 48 + 2 * 32, 4, -100); }},
+        DamagedCase{"HugeCount", [] { return WithCount(9, 0, 0x7FFFFFFF); }},
+        DamagedCase{"CountOneTooMany", [] { return WithCount(9 + 48 + 2 * 32, 1, 2); }},
+        DamagedCase{"NameWithoutTerminator",
+                    [] { Bytes b = Good(); std::fill(b.begin() + 9 + 2, b.begin() + 9 + 10, 'x'); return b; }},
+        DamagedCase{"ListNameWithoutTerminator",
+                    [] { Bytes b = Good(); std::fill(b.begin() + 9 + 48 + 2, b.begin() + 9 + 48 + 8, 'x'); return b; }},
+        DamagedCase{"HeaderDamaged", [] { Bytes b = Good(); b[0] = 't'; return b; }},
+        DamagedCase{"OldRecordCut", [] { Bytes b = OldEntries(); b.resize(20); return b; }},
+        DamagedCase{"OldWithTrailingFragment", [] { Bytes b = OldEntries(); b.resize(40); return b; }},
+        DamagedCase{"OldNegativeCount", [] { Bytes b = OldEntries(); PutI32(b.data() + 16, -2); return b; }},
+        DamagedCase{"OldListPastTheEnd", [] { Bytes b = OldEntries(); PutI32(b.data() + 28, 1); return b; }},
+        DamagedCase{"ShortText", [] { return Bytes{'h', 'e', 'l', 'l', 'o'}; }}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(SystemDatabase, SaveRefusesAFileDamagedWhileRunning)
+{
+    ASSERT_EQ(db.Open(), TDatabaseStatus::dsCreated);
+    Bytes bad = WithCount(9, 3, 1000);
+    writeBytes(file, bad);
+    EXPECT_EQ(db.Save(Entry(9, "nine", 0, 0)), TDatabaseStatus::dsDamaged);
+    EXPECT_EQ(readBytes(file), bad);
+    EXPECT_FALSE(db.InUse());
+}
+
+TEST_F(SystemDatabase, SaveThatCannotWriteLeavesTheFile)
+{
+    writeBytes(file, Good());
+    ASSERT_EQ(db.Open(), TDatabaseStatus::dsOk);
+    // The new file cannot be made where the temporary file should go.
+    std::filesystem::create_directory(dir / "Tiny_Temp.MEM");
+    std::filesystem::create_directory(dir / "Tiny_Temp.MEM" / "x");
+    EXPECT_EQ(db.Save(Entry(1, "one", 0, 0)), TDatabaseStatus::dsCantAccess);
+    ASSERT_EQ(boxes.boxes().size(), 1u);
+    EXPECT_EQ(boxes.boxes()[0].text, "Cannot access the special database file!");
+    EXPECT_EQ(boxes.boxes()[0].caption, "Fatal Error");
+    EXPECT_EQ(boxes.boxes()[0].flags & platform::MB_ICONMASK, platform::MB_ICONERROR);
+    EXPECT_EQ(readBytes(file), Good());
+}
+
+TEST_F(SystemDatabase, ConversionThatCannotWriteLeavesTheOldFile)
+{
+    const Bytes old = OldEntries();
+    writeBytes(file, old);
+    std::filesystem::create_directory(dir / "Tiny_Temp.MEM");
+    std::filesystem::create_directory(dir / "Tiny_Temp.MEM" / "x");
+    EXPECT_EQ(db.Open(), TDatabaseStatus::dsCantConvert);
+    ASSERT_EQ(boxes.boxes().size(), 1u);
+    EXPECT_EQ(boxes.boxes()[0].text, "Can't create the new database file!");
+    EXPECT_EQ(boxes.boxes()[0].caption, "Fatal Error!");
+    EXPECT_EQ(readBytes(file), old);
+    EXPECT_FALSE(db.InUse());
+}
+
+// A child process replaces the file and is killed at the k-th step of the replacement, for every k
+// until it gets through; after each kill the file is either the old one or the new one, whole.
+namespace {
+
+int KillAtStep(int k, const std::function<void()>& work)
+{
+    pid_t pid = ::fork();
+    if (pid == 0) {
+        int seen = 0;
+        TSystemDatabase::SetStepHook([&](TReplaceStep) {
+            if (++seen == k)
+                ::raise(SIGKILL);
+        });
+        work();
+        ::_exit(0);
+    }
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    return status;
+}
+
+}  // namespace
+
+TEST_F(SystemDatabase, KilledSaveLeavesTheOldOrTheNewFile)
+{
+    const TStoredEntry a = Entry(1, "one", 2, 10), b = Entry(2, "two", 1, 20), a2 = Entry(1, "one+", 3, 40);
+    const Bytes before = File({a, b}), after = File({b, a2});
+    int killed = 0, newFiles = 0;
+    for (int k = 1; k < 100; ++k) {
+        writeBytes(file, before);
+        int status = KillAtStep(k, [&] {
+            TSystemDatabase child(TinyLayout(), file);
+            child.Save(a2);
+        });
+        const Bytes now = readBytes(file);
+        EXPECT_TRUE(now == before || now == after) << "killed at step " << k;
+        newFiles += now == after;
+        if (WIFEXITED(status)) {
+            EXPECT_EQ(now, after);
+            break;
+        }
+        ++killed;
+        TSystemDatabase check(TinyLayout(), file);
+        EXPECT_EQ(check.Open(), TDatabaseStatus::dsOk) << "killed at step " << k;
+    }
+    EXPECT_GE(killed, 5);   // temp opened, parts written, written, synced, renamed
+    EXPECT_GE(newFiles, 2); // killed after the rename, and the run that finished
+}
+
+TEST_F(SystemDatabase, KilledConversionLeavesTheOldOrTheNewFile)
+{
+    Bytes old = OldEntries();
+    Append(old, OldEntries());
+    PutU16(old.data() + 32, 4);
+    int killed = 0;
+    Bytes converted;
+    for (int k = 1; k < 100; ++k) {
+        writeBytes(file, old);
+        int status = KillAtStep(k, [&] {
+            TSystemDatabase child(TinyLayout(), file);
+            child.SetTimeSource([] { return kNow; });
+            child.Open();
+        });
+        const Bytes now = readBytes(file);
+        if (WIFEXITED(status)) {
+            converted = now;
+            break;
+        }
+        ++killed;
+        EXPECT_TRUE(now == old || now.size() == 9 + 2 * 48) << "killed at step " << k;
+        // A later start either converts the old file or finds the new one good.
+        TSystemDatabase again(TinyLayout(), file);
+        again.SetTimeSource([] { return kNow; });
+        TDatabaseStatus st = again.Open();
+        EXPECT_TRUE(now == old ? st == TDatabaseStatus::dsConverted : st == TDatabaseStatus::dsOk);
+    }
+    EXPECT_GE(killed, 5);
+    ASSERT_EQ(converted.size(), 9u + 2 * 48);
+    EXPECT_EQ(GetU16(converted.data() + 9 + 48), 4);
+}
