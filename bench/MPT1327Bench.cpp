@@ -22,18 +22,6 @@ struct Count : TMPT1327CodewordSink {
     void DecodeCodeword(const TMPT1327Codeword& cw) override { valid += cw.Valid; }
 };
 
-void windowSetting(TQelAFSKDemod& d)
-{
-    d.SetSamplingRate(kRate);
-    d.SetBPCutOffLow(600);
-    d.SetBPCutOffHigh(2400);
-    d.SetBPTapsNum(31);
-    d.SetLPCutOff(1200);
-    d.SetLPTapsNum(31);
-    d.SetDelay(9);
-    d.SetBufferSize(2048);
-}
-
 ChannelScript script(double seconds)
 {
     ChannelScript s;
@@ -68,7 +56,7 @@ int decode(const std::vector<int16_t>& pcm)
     Count sink;
     TMPT1327Receiver rx(sink);
     TQelAFSKDemod demod;
-    windowSetting(demod);
+    MPT1327DemodSetting(demod);
     for (size_t at = 0; at < pcm.size(); at += 4096) {
         const size_t n = std::min<size_t>(4096, pcm.size() - at);
         rx.ProcessBuffer(TMPT1327Receiver::kControl, demod, pcm.data() + at, static_cast<uint32_t>(n * 2), 0);

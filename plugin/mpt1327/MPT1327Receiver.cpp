@@ -2,6 +2,18 @@
 
 #include "QelAFSKDemod.h"
 
+void MPT1327DemodSetting(TQelAFSKDemod& demod, uint32_t samplingRate)
+{
+    demod.SetSamplingRate(samplingRate);
+    demod.SetBPCutOffLow(600);
+    demod.SetBPCutOffHigh(2400);
+    demod.SetBPTapsNum(31);
+    demod.SetLPCutOff(1200);
+    demod.SetLPTapsNum(31);
+    demod.SetDelay(9);
+    demod.SetBufferSize(2048);
+}
+
 TMPT1327Receiver::TMPT1327Receiver(TMPT1327CodewordSink& sink, uint32_t samplingRate)
     : sink_(sink), rate_(samplingRate ? samplingRate : 1)
 {

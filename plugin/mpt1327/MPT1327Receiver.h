@@ -42,6 +42,10 @@ struct TMPT1327InputState {
     TCodewordCheckRegister Check;
 };
 
+// The window's demodulator setting for both inputs: band-pass 600-2400 Hz and low-pass 1200 Hz
+// with 31 taps each, delay 9, blocks of 2048 frames.
+void MPT1327DemodSetting(TQelAFSKDemod& demod, uint32_t samplingRate = 11025);
+
 class TMPT1327Receiver {
 public:
     static constexpr int kControl = 0;

@@ -51,7 +51,7 @@ std::vector<uint64_t> decodeStereo(const std::vector<int16_t>& pcm, int input, i
     fixture::Sink sink;
     TMPT1327Receiver rx(sink);
     TQelAFSKDemod demod;
-    fixture::windowSetting(demod);
+    MPT1327DemodSetting(demod);
     fixture::feedBuffers(rx, demod, pcm, input, channel);
     std::vector<uint64_t> got;
     for (const auto& cw : sink.got) {

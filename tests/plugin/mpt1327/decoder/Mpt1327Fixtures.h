@@ -1,6 +1,6 @@
 #pragma once
 // Shared pieces of the decoder tests: codewords as the framer delivers them, a sink that keeps
-// them, the window's demodulator setting and 16-bit stereo buffers from test signals.
+// them, and 16-bit stereo capture buffers from test signals.
 #include "MPT1327Receiver.h"
 #include "Mpt1327.h"
 #include "QelAFSKDemod.h"
@@ -44,19 +44,6 @@ struct Sink : TMPT1327CodewordSink {
         return n;
     }
 };
-
-// The decoder window's demodulator: band 600-2400 Hz, low-pass 1200 Hz, 31 taps, delay 9, 11025 Hz.
-inline void windowSetting(TQelAFSKDemod& d)
-{
-    d.SetSamplingRate(11025);
-    d.SetBPCutOffLow(600);
-    d.SetBPCutOffHigh(2400);
-    d.SetBPTapsNum(31);
-    d.SetLPCutOff(1200);
-    d.SetLPTapsNum(31);
-    d.SetDelay(9);
-    d.SetBufferSize(2048);
-}
 
 // Interleaved 16-bit stereo, `signal` on `channel` and `other` on the other one.
 inline std::vector<int16_t> stereo16(const siggen::Samples& signal, const siggen::Samples& other, int channel)
