@@ -94,15 +94,17 @@ void printSensitivity()
 
 int main(int argc, char** argv)
 {
+    // the sensitivity table only with the console format, so that CSV output stays one table
+    bool console = true;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg.rfind("--benchmark_format=", 0) == 0 && arg != "--benchmark_format=console")
+            console = false;
+    }
     benchmark::RegisterBenchmark("MPT1327Chain", benchChain)->Unit(benchmark::kMillisecond);
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv))
         return 1;
-    // the sensitivity table only with the console format, so that CSV output stays one table
-    bool console = true;
-    for (int i = 1; i < argc; ++i)
-        if (std::string(argv[i]).rfind("--benchmark_format=", 0) == 0 && std::string(argv[i]) != "--benchmark_format=console")
-            console = false;
     if (console)
         printSensitivity();
     benchmark::RunSpecifiedBenchmarks();
