@@ -1,0 +1,113 @@
+// MPT1327 control channel at 11025 Hz through the window's demodulator and the codeword receiver:
+// speed of the chain in times real time, and codewords decoded out of codewords sent from 30 dB
+// down to 0 dB signal-to-noise ratio.
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "Fsk.h"
+#include "MPT1327Receiver.h"
+#include "Mpt1327.h"
+#include "QelAFSKDemod.h"
+#include "QelBench.h"
+
+namespace {
+
+using namespace siggen::mpt1327;
+
+constexpr uint32_t kRate = 11025;
+
+struct Count : TMPT1327CodewordSink {
+    int valid = 0;
+    void DecodeCodeword(const TMPT1327Codeword& cw) override { valid += cw.Valid; }
+};
+
+ChannelScript script(double seconds)
+{
+    ChannelScript s;
+    s.controlChannel = 17;
+    s.seconds = seconds;
+    for (int i = 0; i < 20; ++i)
+        s.events.push_back({0.2 + i * seconds / 21, {goToChannel(1, 100 + i, 200 + i, 30 + i)}});
+    return s;
+}
+
+// Left channel the signal at the given ratio (no noise for a negative one), right channel silent.
+std::vector<int16_t> stereo(const ChannelScript& s, double snrDb, uint64_t seed)
+{
+    siggen::Bits bits = controlChannelBits(s);
+    siggen::appendBits(bits, kPreamble, 16);
+    siggen::Samples x;
+    siggen::FskModulator(kRate, kBitRate, kFreqOne, kFreqZero, 0.25).modulate(x, bits);
+    if (snrDb >= 0) {
+        siggen::Random random(seed);
+        siggen::addNoise(x, snrDb, random);
+    }
+    std::vector<int16_t> pcm(x.size() * 2);
+    for (size_t i = 0; i < x.size(); ++i) {
+        const double v = x[i] > 1 ? 1 : x[i] < -1 ? -1 : x[i];
+        pcm[2 * i] = static_cast<int16_t>(v * 32767);
+    }
+    return pcm;
+}
+
+int decode(const std::vector<int16_t>& pcm)
+{
+    Count sink;
+    TMPT1327Receiver rx(sink);
+    TQelAFSKDemod demod;
+    MPT1327DemodSetting(demod);
+    for (size_t at = 0; at < pcm.size(); at += 4096) {
+        const size_t n = std::min<size_t>(4096, pcm.size() - at);
+        rx.ProcessBuffer(TMPT1327Receiver::kControl, demod, pcm.data() + at, static_cast<uint32_t>(n * 2), 0);
+    }
+    return sink.valid;
+}
+
+void benchChain(benchmark::State& state)
+{
+    const auto pcm = stereo(script(5.0), 20.0, 1);
+    int valid = 0;
+    for (auto _ : state)
+        valid = decode(pcm);
+    state.counters["codewords"] = valid;
+    bench::reportRate(state, "MPT1327 demod+receiver", "this machine", kRate, static_cast<int64_t>(pcm.size() / 2));
+}
+
+// One table line per ratio: codewords decoded of codewords sent, over a few noise seeds.
+void printSensitivity()
+{
+    const ChannelScript s = script(4.0);
+    const int sent = static_cast<int>((controlChannelBits(s).size() - 32) / 64);
+    std::printf("MPT1327 codewords decoded at 11025 Hz (4 s control channel, 3 noise seeds)\n");
+    std::printf("%8s %10s %10s %8s\n", "SNR dB", "decoded", "sent", "%");
+    for (int snr = 30; snr >= 0; snr -= 3) {
+        int got = 0;
+        for (uint64_t seed = 1; seed <= 3; ++seed)
+            got += decode(stereo(s, snr, seed));
+        std::printf("%8d %10d %10d %8.1f\n", snr, got, 3 * sent, 100.0 * got / (3 * sent));
+    }
+    std::fflush(stdout);
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    // the sensitivity table only with the console format, so that CSV output stays one table
+    bool console = true;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg.rfind("--benchmark_format=", 0) == 0 && arg != "--benchmark_format=console")
+            console = false;
+    }
+    benchmark::RegisterBenchmark("MPT1327Chain", benchChain)->Unit(benchmark::kMillisecond);
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+        return 1;
+    if (console)
+        printSensitivity();
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
