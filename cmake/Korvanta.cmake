@@ -26,11 +26,13 @@ function(korvanta_add_test name)
   if(NOT T_TIMEOUT)
     set(T_TIMEOUT 120)
   endif()
-  # An empty LABELS value would swallow the next property name, so labels are added only when given.
-  # The discovery script splits every ';', so the environment holds one variable: the build tree.
-  set(_props TIMEOUT ${T_TIMEOUT} ENVIRONMENT "KORVANTA_BUILD_DIR=${CMAKE_BINARY_DIR}")
+  # Test discovery passes each property value on as one word: a value may not be a list, so each
+  # variable goes in its own property, and an empty LABELS (which would swallow the next name) is left out.
+  set(_props TIMEOUT ${T_TIMEOUT}
+      ENVIRONMENT "KORVANTA_BUILD_DIR=${CMAKE_BINARY_DIR}"
+      ENVIRONMENT_MODIFICATION "KORVANTA_SOURCE_DIR=set:${CMAKE_SOURCE_DIR}")
   if(T_LABELS)
-    list(APPEND _props LABELS ${T_LABELS})
+    list(APPEND _props LABELS "${T_LABELS}")
   endif()
   gtest_discover_tests(${name}
     DISCOVERY_MODE PRE_TEST

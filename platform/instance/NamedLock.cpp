@@ -1,0 +1,145 @@
+#include "platform/instance/NamedLock.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <fcntl.h>
+#include <memory>
+#include <mutex>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+
+namespace platform {
+
+namespace {
+
+fs::path lockFolder()
+{
+    const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+    std::error_code ec;
+    if (runtime && *runtime == '/' && fs::is_directory(runtime, ec))
+        return runtime;
+    return "/tmp";
+}
+
+// Letters (folded to lower case), digits, '-' and '_' stay; every other byte becomes %XX, so no
+// name can reach outside the folder and two different names never share a file.
+std::string fileNameFor(const std::string& name)
+{
+    static const char hex[] = "0123456789ABCDEF";
+    std::string out;
+    for (unsigned char c : name) {
+        if (c >= 'A' && c <= 'Z')
+            out += static_cast<char>(c - 'A' + 'a');
+        else if ((c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' || c == '_')
+            out += static_cast<char>(c);
+        else {
+            out += '%';
+            out += hex[c >> 4];
+            out += hex[c & 15];
+        }
+    }
+    if (out.size() > 200) {
+        // keep file names within the file system's limit; the hash keeps long names apart
+        size_t h = std::hash<std::string>{}(out);
+        out = out.substr(0, 180) + "~" + std::to_string(h);
+    }
+    return out;
+}
+
+int openLockFile(const std::string& name)
+{
+    fs::path file = NamedLock::LockFile(name);
+    return ::open(file.c_str(), O_RDONLY | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0644);
+}
+
+}  // namespace
+
+NamedLock::NamedLock(std::string name) : name_(std::move(name)) {}
+
+NamedLock::~NamedLock() { Delete(); }
+
+fs::path NamedLock::LockFile(const std::string& name)
+{
+    fs::path folder = lockFolder();
+    std::string prefix = "korvanta-";
+    if (folder == "/tmp")  // shared by every user: keep each user's names apart
+        prefix += std::to_string(::getuid()) + "-";
+    return folder / (prefix + "atom-" + fileNameFor(name) + ".lock");
+}
+
+bool NamedLock::Exists(const std::string& name)
+{
+    int fd = openLockFile(name);
+    if (fd < 0)
+        return true;  // a lock file we may not open could be someone's: treat the name as taken
+    bool held = false;
+    while (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        if (errno == EINTR)
+            continue;
+        held = true;
+        break;
+    }
+    ::close(fd);  // also drops the probe's lock
+    return held;
+}
+
+bool NamedLock::Add()
+{
+    if (fd_ >= 0)
+        return true;
+    int fd = openLockFile(name_);
+    if (fd < 0)
+        return false;
+    while (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        if (errno == EINTR)
+            continue;
+        ::close(fd);
+        return false;
+    }
+    fd_ = fd;
+    return true;
+}
+
+void NamedLock::Delete()
+{
+    if (fd_ < 0)
+        return;
+    ::flock(fd_, LOCK_UN);
+    ::close(fd_);
+    fd_ = -1;
+}
+
+namespace {
+std::mutex atomsMutex;
+std::map<std::string, std::unique_ptr<NamedLock>>& atoms()
+{
+    static std::map<std::string, std::unique_ptr<NamedLock>> table;
+    return table;
+}
+}  // namespace
+
+bool FindAtom(const std::string& name) { return NamedLock::Exists(name); }
+
+bool AddAtom(const std::string& name)
+{
+    std::lock_guard lock(atomsMutex);
+    auto key = NamedLock::LockFile(name).string();
+    auto& slot = atoms()[key];
+    if (!slot)
+        slot = std::make_unique<NamedLock>(name);
+    if (slot->Add())
+        return true;
+    atoms().erase(key);
+    return false;
+}
+
+void DeleteAtom(const std::string& name)
+{
+    std::lock_guard lock(atomsMutex);
+    atoms().erase(NamedLock::LockFile(name).string());
+}
+
+}  // namespace platform
