@@ -25,6 +25,21 @@ int32_t clampDevice(int32_t id, uint32_t count)
     return int64_t(id) >= n ? int32_t(n - 1) : id;
 }
 
+// A busy device is tried again after a pause; the result of the last attempt.
+template <class OpenOnce>
+uint32_t Attempts(OpenOnce open)
+{
+    uint32_t rc = 0;
+    for (int attempt = 1; attempt <= TQelSysWave::OpenAttempts; ++attempt) {
+        rc = open();
+        if (rc == 0)
+            break;
+        if (attempt < TQelSysWave::OpenAttempts)
+            platform::clock().sleepMs(TQelSysWave::OpenRetryPauseMs);
+    }
+    return rc;
+}
+
 uint32_t roundUp4(uint32_t n) { return (n + 3u) & ~3u; }
 
 // Marks the nesting state for the life of the object and restores the one before.
@@ -202,14 +217,7 @@ uint32_t TQelSysWave::Open()
 uint32_t TQelSysWave::OpenOutput()
 {
     auto done = [this](WaveOutHandle h, WaveHeader* hdr) { OutDone(h, hdr); };
-    uint32_t rc = 0;
-    for (int attempt = 1; attempt <= OpenAttempts; ++attempt) {
-        rc = waveOutOpen(&outHandle_, uint32_t(deviceOutID_), format_, done, this);
-        if (rc == 0)
-            break;
-        if (attempt < OpenAttempts)
-            platform::clock().sleepMs(OpenRetryPauseMs);
-    }
+    const uint32_t rc = Attempts([&] { return waveOutOpen(&outHandle_, uint32_t(deviceOutID_), format_, done, this); });
     if (rc != 0) {
         const std::string text = waveOutErrorText(rc);
         outHandle_ = 0;
@@ -241,14 +249,7 @@ uint32_t TQelSysWave::OpenOutput()
 uint32_t TQelSysWave::OpenInput()
 {
     auto done = [this](WaveInHandle h, WaveHeader* hdr) { InDone(h, hdr); };
-    uint32_t rc = 0;
-    for (int attempt = 1; attempt <= OpenAttempts; ++attempt) {
-        rc = waveInOpen(&inHandle_, uint32_t(deviceInID_), format_, done, this);
-        if (rc == 0)
-            break;
-        if (attempt < OpenAttempts)
-            platform::clock().sleepMs(OpenRetryPauseMs);
-    }
+    const uint32_t rc = Attempts([&] { return waveInOpen(&inHandle_, uint32_t(deviceInID_), format_, done, this); });
     if (rc != 0) {
         const std::string text = waveInErrorText(rc);
         inHandle_ = 0;

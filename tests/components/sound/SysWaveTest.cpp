@@ -6,13 +6,12 @@
 #include <QThread>
 #include <QTimer>
 #include <algorithm>
-#include <chrono>
 #include <gtest/gtest.h>
 #include <memory>
 #include <set>
-#include <thread>
 
 #include "TestSupport.h"
+#include "WaveTestKit.h"
 #include "platform/clock/Clock.h"
 #include "platform/sound/WaveScript.h"
 #include "platform/ui/MessageBox.h"
@@ -21,34 +20,9 @@ using namespace platform;
 
 namespace {
 
-// Runs the event loop until pred holds or ms of real time have passed; returns pred.
-template <class Pred>
-bool pumpUntil(Pred pred, int ms = 5000)
-{
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-    while (!pred()) {
-        if (std::chrono::steady_clock::now() > deadline)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-        std::this_thread::sleep_for(std::chrono::microseconds(200));
-    }
-    return true;
-}
-
-void pumpFor(int ms)
-{
-    pumpUntil([] { return false; }, ms);
-}
-
-std::vector<uint8_t> ramp16(size_t samples)
-{
-    std::vector<uint8_t> b;
-    for (size_t i = 0; i < samples; ++i) {
-        b.push_back(uint8_t(i * 7));
-        b.push_back(uint8_t(i >> 5));
-    }
-    return b;
-}
+using wavetest::pumpFor;
+using wavetest::pumpUntil;
+using wavetest::ramp16;
 
 size_t countCalls(const std::vector<std::string>& calls, const std::string& prefix)
 {
@@ -461,36 +435,6 @@ TEST_F(SysWave, BuffersReturningDuringDestructionDoNotReachTheOwner)
     pumpFor(20);
 }
 
-// Little-endian canonical WAV bytes.
-std::vector<uint8_t> wavFile(const WaveFormat& f, const std::vector<uint8_t>& data)
-{
-    std::vector<uint8_t> b;
-    auto id = [&](const char* s) { b.insert(b.end(), s, s + 4); };
-    auto u32 = [&](uint32_t v) {
-        for (int i = 0; i < 4; ++i)
-            b.push_back(uint8_t(v >> (8 * i)));
-    };
-    auto u16 = [&](uint16_t v) {
-        b.push_back(uint8_t(v));
-        b.push_back(uint8_t(v >> 8));
-    };
-    id("RIFF");
-    u32(uint32_t(36 + data.size()));
-    id("WAVE");
-    id("fmt ");
-    u32(16);
-    u16(f.formatTag);
-    u16(f.channels);
-    u32(f.samplesPerSec);
-    u32(f.avgBytesPerSec);
-    u16(f.blockAlign);
-    u16(f.bitsPerSample);
-    id("data");
-    u32(uint32_t(data.size()));
-    b.insert(b.end(), data.begin(), data.end());
-    return b;
-}
-
 TEST(SysWaveFile, CaptureFromTheWavFileDeviceDeliversTheFileExactly)
 {
     setWaveScript(nullptr);
@@ -498,7 +442,7 @@ TEST(SysWaveFile, CaptureFromTheWavFileDeviceDeliversTheFileExactly)
     const WaveFormat format = WaveFormat::pcm(11025, 16, 2);
     const std::vector<uint8_t> data = ramp16(2 * 5000);  // 5000 stereo frames, not a whole number of buffers
     const auto file = dir / "capture.wav";
-    testsupport::writeBytes(file, wavFile(format, data));
+    testsupport::writeBytes(file, wavetest::wavBytes(format, data));
     testsupport::ScopedEnv in("WAVE_IN_FILE", file.string());
     testsupport::ScopedEnv pace("WAVE_IN_PACE", "fast");
     testsupport::ScopedEnv eof("WAVE_IN_EOF_FILE", (dir / "eof").string());
