@@ -1,4 +1,5 @@
 #include "platform/instance/NamedLock.h"
+#include "platform/instance/RuntimeName.h"
 
 #include <cerrno>
 #include <cstdlib>
@@ -15,40 +16,6 @@ namespace platform {
 
 namespace {
 
-fs::path lockFolder()
-{
-    const char* runtime = std::getenv("XDG_RUNTIME_DIR");
-    std::error_code ec;
-    if (runtime && *runtime == '/' && fs::is_directory(runtime, ec))
-        return runtime;
-    return "/tmp";
-}
-
-// Letters (folded to lower case), digits, '-' and '_' stay; every other byte becomes %XX, so no
-// name can reach outside the folder and two different names never share a file.
-std::string fileNameFor(const std::string& name)
-{
-    static const char hex[] = "0123456789ABCDEF";
-    std::string out;
-    for (unsigned char c : name) {
-        if (c >= 'A' && c <= 'Z')
-            out += static_cast<char>(c - 'A' + 'a');
-        else if ((c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' || c == '_')
-            out += static_cast<char>(c);
-        else {
-            out += '%';
-            out += hex[c >> 4];
-            out += hex[c & 15];
-        }
-    }
-    if (out.size() > 200) {
-        // keep file names within the file system's limit; the hash keeps long names apart
-        size_t h = std::hash<std::string>{}(out);
-        out = out.substr(0, 180) + "~" + std::to_string(h);
-    }
-    return out;
-}
-
 int openLockFile(const std::string& name)
 {
     fs::path file = NamedLock::LockFile(name);
@@ -63,11 +30,9 @@ NamedLock::~NamedLock() { Delete(); }
 
 fs::path NamedLock::LockFile(const std::string& name)
 {
-    fs::path folder = lockFolder();
-    std::string prefix = "korvanta-";
-    if (folder == "/tmp")  // shared by every user: keep each user's names apart
-        prefix += std::to_string(::getuid()) + "-";
-    return folder / (prefix + "atom-" + fileNameFor(name) + ".lock");
+    fs::path f = RuntimeFile("atom", name);
+    f += ".lock";
+    return f;
 }
 
 bool NamedLock::Exists(const std::string& name)
