@@ -1,0 +1,23 @@
+#pragma once
+// The sound cards through ALSA: the device lists and the capture and playback workers.
+#include "WaveStream.h"
+
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace platform::sound {
+
+struct CardDevice {
+    std::string pcm;   // ALSA device name ("default", "hw:0,0")
+    std::string name;  // what the device list shows
+};
+
+// The default device first, then each card's devices of that direction; empty with no card.
+std::vector<CardDevice> cardDevices(bool capture);
+
+// Opens the device for the format; null with *code (and *text) set on failure.
+std::unique_ptr<Backend> openCard(const std::string& pcm, bool capture, const WaveFormat& format, uint32_t* code,
+                                  std::string* text);
+
+}  // namespace platform::sound

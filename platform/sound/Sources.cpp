@@ -1,0 +1,158 @@
+#include "Sources.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
+
+namespace platform::sound {
+
+FileSource::FileSource(const std::filesystem::path& file, uint64_t offset, uint32_t size, uint8_t silence,
+                       std::filesystem::path eofFile)
+    : in_(file, std::ios::binary), remaining_(size), silence_(silence), eofFile_(std::move(eofFile))
+{
+    in_.seekg(static_cast<std::streamoff>(offset));
+    ok_ = bool(in_);
+}
+
+size_t FileSource::read(uint8_t* dst, size_t n)
+{
+    size_t got = 0;
+    if (remaining_ > 0) {
+        const size_t want = static_cast<size_t>(std::min<uint64_t>(n, remaining_));
+        in_.read(reinterpret_cast<char*>(dst), static_cast<std::streamsize>(want));
+        got = static_cast<size_t>(in_.gcount());
+        remaining_ -= got;
+        if (got < want)  // the file shrank under us: treat as its end
+            remaining_ = 0;
+        if (remaining_ == 0)
+            reachedEnd();
+    }
+    std::memset(dst + got, silence_, n - got);
+    return n;
+}
+
+void FileSource::reachedEnd()
+{
+    if (ended_)
+        return;
+    ended_ = true;
+    if (!eofFile_.empty())
+        std::ofstream(eofFile_, std::ios::app);
+}
+
+MemorySource::MemorySource(std::vector<uint8_t> bytes, bool silenceAtEnd, uint8_t silence)
+    : bytes_(std::move(bytes)), silenceAtEnd_(silenceAtEnd), silence_(silence)
+{
+}
+
+size_t MemorySource::read(uint8_t* dst, size_t n)
+{
+    const size_t got = std::min(n, bytes_.size() - pos_);
+    if (got > 0)
+        std::memcpy(dst, bytes_.data() + pos_, got);
+    pos_ += got;
+    if (!silenceAtEnd_)
+        return got;
+    std::memset(dst + got, silence_, n - got);
+    return n;
+}
+
+Pacing pacingFromEnv()
+{
+    Pacing p;
+    const char* v = std::getenv("WAVE_IN_PACE");
+    if (!v || !*v)
+        return p;
+    if (std::string(v) == "fast") {
+        p.fast = true;
+        return p;
+    }
+    char* end = nullptr;
+    const double f = std::strtod(v, &end);
+    if (end != v && *end == '\0' && f > 0 && f < 1e6)
+        p.factor = f;
+    return p;
+}
+
+PacedInput::PacedInput(std::unique_ptr<SampleSource> source, Pacing pacing)
+    : source_(std::move(source)), pacing_(pacing)
+{
+}
+
+void PacedInput::run(WaveStream& stream)
+{
+    if (pacing_.fast)
+        runFast(stream);
+    else
+        runTimed(stream);
+}
+
+void PacedInput::runFast(WaveStream& s)
+{
+    bool ended = false;
+    std::unique_lock lock(s.mutex);
+    for (;;) {
+        s.wake.wait(lock, [&] { return s.quitting() || (s.started() && !s.queueEmpty() && !ended); });
+        if (s.quitting())
+            return;
+        // Read straight into the front buffer under the lock, so a stop or reset can never
+        // come between reading samples and placing them: nothing is lost.
+        WaveHeader* h = s.front();
+        const size_t room = h->bufferLength - s.frontOffset();
+        const size_t got = source_->read(h->data + s.frontOffset(), room);
+        if (got < room)
+            ended = true;
+        if (got > 0)
+            s.advanceLocked(got);
+    }
+}
+
+void PacedInput::runTimed(WaveStream& s)
+{
+    using clock = std::chrono::steady_clock;
+    const double bytesPerSecond = double(s.format.avgBytesPerSec) * pacing_.factor;
+    const uint32_t align = s.format.blockAlign;
+    uint64_t seenStart = 0;
+    clock::time_point base;
+    uint64_t produced = 0;  // bytes since the last start
+    std::vector<uint8_t> chunk;
+    for (;;) {
+        {
+            std::unique_lock lock(s.mutex);
+            s.wake.wait_for(lock, std::chrono::milliseconds(2), [&] { return s.quitting(); });
+            if (s.quitting())
+                return;
+            if (!s.started())
+                continue;
+            if (s.startCount() != seenStart) {  // a fresh start: the clock begins again
+                seenStart = s.startCount();
+                base = clock::now();
+                produced = 0;
+            }
+        }
+        const double elapsed = std::chrono::duration<double>(clock::now() - base).count();
+        const uint64_t due = uint64_t(elapsed * bytesPerSecond) / align * align;
+        if (due <= produced)
+            continue;
+        // At most a second's worth at once; the next round catches up.
+        const uint64_t n = std::min<uint64_t>(due - produced, uint64_t(bytesPerSecond) / align * align + align);
+        chunk.resize(static_cast<size_t>(n));
+        const size_t got = source_->read(chunk.data(), chunk.size());
+        produced += n;
+        s.capture(chunk.data(), got);  // what finds no queued buffer is lost, as on a card
+    }
+}
+
+void InstantOutput::run(WaveStream& s)
+{
+    std::unique_lock lock(s.mutex);
+    for (;;) {
+        s.wake.wait(lock, [&] { return s.quitting() || (s.started() && !s.queueEmpty()); });
+        if (s.quitting())
+            return;
+        s.advanceLocked(s.front()->bufferLength - s.frontOffset());
+    }
+}
+
+}  // namespace platform::sound

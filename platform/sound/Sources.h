@@ -1,0 +1,78 @@
+#pragma once
+// Input devices that are not sound cards: a sample source (a WAV file's data, or bytes in
+// memory) played into the queued buffers at a chosen pace; and the output that plays at once.
+#include "WaveStream.h"
+
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace platform::sound {
+
+class SampleSource {
+public:
+    virtual ~SampleSource() = default;
+    // Writes up to n bytes to dst and returns how many; fewer than n only when the source has
+    // ended and delivers no silence.
+    virtual size_t read(uint8_t* dst, size_t n) = 0;
+};
+
+// The data chunk of a WAV file, then silence; creates eofFile (when not empty) once, when the
+// last byte of data has been read.
+class FileSource : public SampleSource {
+public:
+    FileSource(const std::filesystem::path& file, uint64_t offset, uint32_t size, uint8_t silence,
+               std::filesystem::path eofFile);
+    bool ok() const { return ok_; }
+    size_t read(uint8_t* dst, size_t n) override;
+
+private:
+    void reachedEnd();
+    std::ifstream in_;
+    uint64_t remaining_;
+    uint8_t silence_;
+    std::filesystem::path eofFile_;
+    bool ended_ = false;
+    bool ok_ = false;
+};
+
+class MemorySource : public SampleSource {
+public:
+    MemorySource(std::vector<uint8_t> bytes, bool silenceAtEnd, uint8_t silence);
+    size_t read(uint8_t* dst, size_t n) override;
+
+private:
+    std::vector<uint8_t> bytes_;
+    size_t pos_ = 0;
+    bool silenceAtEnd_;
+    uint8_t silence_;
+};
+
+struct Pacing {
+    bool fast = false;    // only into queued buffers, as fast as they come
+    double factor = 1.0;  // else this many times real time, samples without a buffer lost
+};
+// WAVE_IN_PACE: unset or unreadable = real time, "fast", or a factor above 0.
+Pacing pacingFromEnv();
+
+class PacedInput : public Backend {
+public:
+    PacedInput(std::unique_ptr<SampleSource> source, Pacing pacing);
+    void run(WaveStream& stream) override;
+
+private:
+    void runFast(WaveStream& stream);
+    void runTimed(WaveStream& stream);
+    std::unique_ptr<SampleSource> source_;
+    Pacing pacing_;
+};
+
+// Output that plays every written buffer at once (the scripted output device).
+class InstantOutput : public Backend {
+public:
+    void run(WaveStream& stream) override;
+};
+
+}  // namespace platform::sound

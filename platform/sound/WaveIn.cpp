@@ -1,0 +1,177 @@
+#include "WaveIn.h"
+
+#include "Alsa.h"
+#include "Sources.h"
+#include "WavFile.h"
+#include "WaveDevices.h"
+
+#include <QCoreApplication>
+#include <cstdlib>
+
+namespace platform {
+
+using namespace sound;
+
+namespace {
+
+enum class Kind { Script, File, Card };
+
+struct InDevice {
+    Kind kind;
+    std::string name;
+    std::string path;  // the WAV file, or the card's device
+};
+
+std::vector<InDevice> inDevices()
+{
+    std::vector<InDevice> list;
+    if (auto script = currentWaveScript()) {
+        list.push_back({Kind::Script, script->inName, {}});
+        return list;
+    }
+    if (const char* file = std::getenv("WAVE_IN_FILE"); file && *file)
+        list.push_back({Kind::File, "WAV file " + std::filesystem::path(file).filename().string(), file});
+    for (auto& card : cardDevices(true))
+        list.push_back({Kind::Card, card.name, card.pcm});
+    return list;
+}
+
+OpenErrors& errors()
+{
+    static OpenErrors e;
+    return e;
+}
+
+std::unique_ptr<Backend> openFile(const std::string& path, const WaveFormat& format, uint32_t* code, std::string* text)
+{
+    WavInfo info;
+    if (!readWavInfo(path, &info, text)) {
+        *code = kWaveError;
+        return nullptr;
+    }
+    if (!(info.format == format)) {
+        *code = kWaveBadFormat;
+        *text = "WAV file \"" + path + "\" holds " + formatText(info.format) + ", not " + formatText(format) + ".";
+        return nullptr;
+    }
+    const char* eof = std::getenv("WAVE_IN_EOF_FILE");
+    auto source = std::make_unique<FileSource>(path, info.dataOffset, info.dataSize, silenceByte(format),
+                                               eof ? std::filesystem::path(eof) : std::filesystem::path());
+    if (!source->ok()) {
+        *code = kWaveError;
+        *text = "WAV file \"" + path + "\" cannot be read.";
+        return nullptr;
+    }
+    return std::make_unique<PacedInput>(std::move(source), pacingFromEnv());
+}
+
+}  // namespace
+
+uint32_t waveInDeviceCount() { return static_cast<uint32_t>(inDevices().size()); }
+
+std::string waveInDeviceName(uint32_t deviceId)
+{
+    auto list = inDevices();
+    return deviceId < list.size() ? list[deviceId].name : std::string();
+}
+
+std::vector<std::string> waveInDeviceNames()
+{
+    std::vector<std::string> names;
+    for (auto& d : inDevices())
+        names.push_back(d.name);
+    return names;
+}
+
+uint32_t waveInOpen(WaveInHandle* handle, uint32_t deviceId, const WaveFormat& format, WaveInDone onDone,
+                    QObject* context)
+{
+    if (!handle)
+        return errors().fail(kWaveInvalidParam, {});
+    *handle = 0;
+    const auto list = inDevices();
+    const uint32_t index = deviceId == kWaveMapper ? 0 : deviceId;
+    if (index >= list.size())
+        return errors().fail(kWaveBadDeviceId, {});
+    const InDevice& device = list[index];
+
+    std::shared_ptr<WaveScript> script = device.kind == Kind::Script ? currentWaveScript() : nullptr;
+    uint32_t code = kWaveNoError;
+    std::string text;
+    std::unique_ptr<Backend> backend;
+    if (!isSupportedPcm(format)) {
+        code = kWaveBadFormat;
+        text = "Wave input cannot take this format (" + formatText(format) + ").";
+    } else if (!QCoreApplication::instance()) {
+        code = kWaveNoDriver;
+        text = "Wave input needs a running application to deliver its buffers.";
+    } else if (script) {
+        if (!script->loadError.empty()) {
+            code = kWaveError;
+            text = script->loadError;
+        } else if (script->takeFailure()) {
+            code = script->failCode;
+        } else {
+            backend = std::make_unique<PacedInput>(
+                std::make_unique<MemorySource>(script->samples, script->silenceAtEnd, silenceByte(format)),
+                Pacing{true, 1.0});
+        }
+    } else if (device.kind == Kind::File) {
+        backend = openFile(device.path, format, &code, &text);
+    } else {
+        backend = openCard(device.path, true, format, &code, &text);
+    }
+    if (script)
+        script->record("open " + std::to_string(static_cast<int32_t>(deviceId)) + " " +
+                       std::to_string(format.samplesPerSec) + " " + std::to_string(format.bitsPerSample) + " " +
+                       std::to_string(format.channels) + " -> " + std::to_string(code));
+    if (code != kWaveNoError || !backend)
+        return errors().fail(code != kWaveNoError ? code : kWaveError, text);
+
+    auto stream = std::make_shared<WaveStream>(true, format, std::move(onDone), context, script);
+    *handle = registerStream(stream);
+    stream->startWorker(std::move(backend));
+    return kWaveNoError;
+}
+
+uint32_t waveInPrepareHeader(WaveInHandle h, WaveHeader* header)
+{
+    return onStream(h, true, "prepare", header, [&](WaveStream& s) { return s.prepare(header); });
+}
+
+uint32_t waveInUnprepareHeader(WaveInHandle h, WaveHeader* header)
+{
+    return onStream(h, true, "unprepare", header, [&](WaveStream& s) { return s.unprepare(header); });
+}
+
+uint32_t waveInAddBuffer(WaveInHandle h, WaveHeader* header)
+{
+    return onStream(h, true, "add", header, [&](WaveStream& s) { return s.add(header); });
+}
+
+uint32_t waveInStart(WaveInHandle h)
+{
+    return onStream(h, true, "start", nullptr, [](WaveStream& s) { return s.start(); });
+}
+
+uint32_t waveInStop(WaveInHandle h)
+{
+    return onStream(h, true, "stop", nullptr, [](WaveStream& s) { return s.stop(); });
+}
+
+uint32_t waveInReset(WaveInHandle h)
+{
+    return onStream(h, true, "reset", nullptr, [](WaveStream& s) { return s.reset(); });
+}
+
+uint32_t waveInClose(WaveInHandle h) { return closeStream(h, true); }
+
+uint32_t waveInGetPosition(WaveInHandle h, uint32_t* bytes)
+{
+    auto s = findStream(h, true);
+    return s ? s->position(bytes) : kWaveInvalidHandle;
+}
+
+std::string waveInErrorText(uint32_t code) { return errors().text(code); }
+
+}  // namespace platform

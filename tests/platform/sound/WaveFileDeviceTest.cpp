@@ -1,0 +1,240 @@
+// The WAV-file input device: exact delivery, format and header checks, pacing, end of file.
+#include "WaveTestKit.h"
+
+#include "TestSupport.h"
+#include "WavFile.h"
+#include "WaveIn.h"
+#include "WaveScript.h"
+
+#include <filesystem>
+
+using namespace platform;
+using namespace wavetest;
+using testsupport::ScopedEnv;
+using testsupport::TempDir;
+
+namespace {
+
+class WaveFileDevice : public ::testing::Test {
+protected:
+    void SetUp() override { setWaveScript(nullptr); }
+
+    std::filesystem::path writeWav(const WaveFormat& f, const std::vector<uint8_t>& data, const char* name = "in.wav")
+    {
+        auto path = dir / name;
+        testsupport::writeBytes(path, wavBytes(f, data));
+        return path;
+    }
+
+    TempDir dir;
+    ScopedEnv noScript{"WAVE_IN_SCRIPT", ""};
+    ScopedEnv noFile{"WAVE_IN_FILE", ""};
+    ScopedEnv pace{"WAVE_IN_PACE", "fast"};
+    ScopedEnv noEof{"WAVE_IN_EOF_FILE", ""};
+};
+
+struct DeliveryCase {
+    uint16_t bits, channels;
+    uint32_t frames, bufferBytes;
+};
+
+class WaveFileDelivery : public WaveFileDevice, public ::testing::WithParamInterface<DeliveryCase> {};
+
+TEST_P(WaveFileDelivery, DeliversTheDataExactlyInOrderThenSilenceAndMarksTheEnd)
+{
+    const auto c = GetParam();
+    const WaveFormat f = WaveFormat::pcm(11025, c.bits, c.channels);
+    std::vector<uint8_t> data(size_t(c.frames) * f.blockAlign);
+    for (size_t i = 0; i < data.size(); ++i)
+        data[i] = static_cast<uint8_t>(i * 7 + i / 251);  // no period that a buffer size could hide
+    ScopedEnv file("WAVE_IN_FILE", writeWav(f, data).string());
+    ScopedEnv eof("WAVE_IN_EOF_FILE", (dir / "ended").string());
+
+    ASSERT_EQ(waveInDeviceCount(), 1u);
+    EXPECT_EQ(waveInDeviceName(0), "WAV file in.wav");
+    Capture cap(3, c.bufferBytes);
+    ASSERT_EQ(cap.open(f), kWaveNoError);
+    cap.queueAll();
+    EXPECT_FALSE(std::filesystem::exists(dir / "ended"));
+    ASSERT_EQ(waveInStart(cap.handle), kWaveNoError);
+    const size_t want = data.size() + 3 * c.bufferBytes;  // the data, then three buffers of silence
+    ASSERT_TRUE(pumpUntil([&] { return cap.bytes.size() >= want; }));
+
+    for (uint32_t len : cap.lengths)
+        EXPECT_EQ(len, c.bufferBytes);
+    for (size_t i = 0; i < cap.order.size(); ++i)
+        EXPECT_EQ(cap.order[i], i % 3) << "buffers come back in the order they were queued";
+    ASSERT_EQ(std::vector<uint8_t>(cap.bytes.begin(), cap.bytes.begin() + data.size()), data);
+    const uint8_t silence = c.bits == 8 ? 0x80 : 0x00;
+    for (size_t i = data.size(); i < cap.bytes.size(); ++i)
+        ASSERT_EQ(cap.bytes[i], silence) << "at byte " << i;
+    EXPECT_TRUE(std::filesystem::exists(dir / "ended"));
+    EXPECT_GE(cap.position(), static_cast<uint32_t>(cap.bytes.size())) << "the position counts every byte captured";
+}
+
+INSTANTIATE_TEST_SUITE_P(Formats, WaveFileDelivery,
+                         ::testing::Values(DeliveryCase{16, 1, 5000, 1000},  // data ends inside a buffer
+                                           DeliveryCase{16, 2, 2048, 4096},  // exactly two buffers
+                                           DeliveryCase{8, 1, 777, 128}, DeliveryCase{8, 2, 1000, 300}));
+
+TEST_F(WaveFileDevice, AFileOfAnotherFormatFailsTheOpenWithTheFormatCode)
+{
+    ScopedEnv file("WAVE_IN_FILE", writeWav(WaveFormat::pcm(11025, 16, 1), ramp16(100)).string());
+    const WaveFormat others[] = {WaveFormat::pcm(44100, 16, 1), WaveFormat::pcm(11025, 8, 1),
+                                 WaveFormat::pcm(11025, 16, 2)};
+    for (const auto& f : others) {
+        WaveInHandle h = 77;
+        EXPECT_EQ(waveInOpen(&h, 0, f, nullptr), kWaveBadFormat);
+        EXPECT_EQ(h, 0u);
+        EXPECT_NE(waveInErrorText(kWaveBadFormat).find("11025 Hz, 16 bits, 1 channel"), std::string::npos)
+            << waveInErrorText(kWaveBadFormat);
+    }
+    WaveFormat notPcm = WaveFormat::pcm(11025, 16, 1);
+    notPcm.bitsPerSample = 12;
+    WaveInHandle h = 0;
+    EXPECT_EQ(waveInOpen(&h, 0, notPcm, nullptr), kWaveBadFormat);
+}
+
+// Each case damages the canonical file of 100 16-bit mono frames at a byte offset.
+struct Damage {
+    const char* what;
+    size_t offset;
+    std::vector<uint8_t> bytes;  // written over the file at offset
+    size_t keep;                 // then cut the file to this many bytes (0: keep all)
+    const char* expect;          // part of the error text
+};
+
+class WaveFileDamage : public WaveFileDevice, public ::testing::WithParamInterface<Damage> {};
+
+TEST_P(WaveFileDamage, FailsTheOpenWithAClearTextAndStaysADevice)
+{
+    const auto& d = GetParam();
+    const WaveFormat f = WaveFormat::pcm(11025, 16, 1);
+    auto bytes = wavBytes(f, ramp16(100));
+    std::copy(d.bytes.begin(), d.bytes.end(), bytes.begin() + static_cast<long>(d.offset));
+    if (d.keep)
+        bytes.resize(d.keep);
+    auto path = dir / "bad.wav";
+    testsupport::writeBytes(path, bytes);
+    ScopedEnv file("WAVE_IN_FILE", path.string());
+
+    EXPECT_EQ(waveInDeviceCount(), 1u);
+    WaveInHandle h = 5;
+    const uint32_t rc = waveInOpen(&h, 0, f, nullptr);
+    EXPECT_EQ(rc, kWaveError);
+    EXPECT_EQ(h, 0u);
+    EXPECT_NE(waveInErrorText(rc).find(d.expect), std::string::npos) << d.what << ": " << waveInErrorText(rc);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Headers, WaveFileDamage,
+    ::testing::Values(Damage{"one byte", 0, {}, 1, "too short"}, Damage{"not RIFF", 0, {'R', 'I', 'F', 'X'}, 0, "not a RIFF"},
+                      Damage{"not WAVE", 8, {'A', 'V', 'I', ' '}, 0, "not a RIFF"},
+                      Damage{"data cut short", 0, {}, 44 + 150, "truncated"},
+                      Damage{"data size past the end", 40, {0xF0, 0, 0, 0}, 0, "truncated data chunk"},
+                      Damage{"huge data size", 40, {0xFF, 0xFF, 0xFF, 0xFF}, 0, "truncated"},
+                      Damage{"huge fmt size", 16, {0xFF, 0xFF, 0xFF, 0xFF}, 0, "truncated fmt chunk"},
+                      Damage{"short fmt", 16, {8, 0, 0, 0}, 0, "fmt chunk too short"},
+                      Damage{"not PCM", 20, {3, 0}, 0, "not PCM"},
+                      Damage{"inconsistent block align", 32, {4, 0}, 0, "inconsistent"},
+                      Damage{"half a frame", 40, {199, 0, 0, 0}, 0, "whole number of frames"},
+                      Damage{"no fmt chunk", 12, {'j', 'u', 'n', 'k'}, 0, "before the fmt chunk"}));
+
+TEST_F(WaveFileDevice, AMissingFileFailsTheOpen)
+{
+    ScopedEnv file("WAVE_IN_FILE", (dir / "absent.wav").string());
+    WaveInHandle h = 0;
+    EXPECT_EQ(waveInOpen(&h, 0, WaveFormat::pcm(11025, 16, 1), nullptr), kWaveError);
+    EXPECT_NE(waveInErrorText(kWaveError).find("cannot be opened"), std::string::npos);
+}
+
+TEST(WavFile, SkipsOtherChunksBeforeTheDataWithTheirPadding)
+{
+    TempDir dir;
+    const WaveFormat f = WaveFormat::pcm(8000, 8, 1);
+    auto bytes = wavBytes(f, {});
+    bytes.resize(36);  // up to the data chunk
+    putId(bytes, "LIST");
+    put32(bytes, 3);  // odd size: one pad byte follows
+    bytes.insert(bytes.end(), {'a', 'b', 'c', 0});
+    putId(bytes, "data");
+    put32(bytes, 5);
+    bytes.insert(bytes.end(), {1, 2, 3, 4, 5});
+    const uint32_t riff = static_cast<uint32_t>(bytes.size() - 8);
+    for (int i = 0; i < 4; ++i)
+        bytes[4 + i] = static_cast<uint8_t>(riff >> (8 * i));
+    testsupport::writeBytes(dir / "x.wav", bytes);
+
+    WavInfo info;
+    std::string error;
+    ASSERT_TRUE(readWavInfo(dir / "x.wav", &info, &error)) << error;
+    EXPECT_EQ(info.format, f);
+    EXPECT_EQ(info.dataOffset, 56u);
+    EXPECT_EQ(info.dataSize, 5u);
+}
+
+// Real-time pacing at a factor: 16-bit mono 11025 Hz at 50 times real time is 1.1 MB a second.
+TEST_F(WaveFileDevice, RealTimePacingLosesWhatArrivesWithNoBufferQueued)
+{
+    const WaveFormat f = WaveFormat::pcm(11025, 16, 1);
+    ScopedEnv file("WAVE_IN_FILE", writeWav(f, ramp16(60000)).string());
+    ScopedEnv fifty("WAVE_IN_PACE", "50");
+    Capture cap(1, 200);
+    cap.requeue = false;
+    ASSERT_EQ(cap.open(f), kWaveNoError);
+    ASSERT_EQ(waveInStart(cap.handle), kWaveNoError);
+    pumpFor(30);  // about 16000 frames go by with nowhere to go
+    EXPECT_EQ(cap.position(), 0u);
+    cap.queueAll();
+    ASSERT_TRUE(pumpUntil([&] { return cap.lengths.size() == 1; }));
+    const uint16_t first = sampleAt(cap.bytes, 0);
+    EXPECT_GT(first, 5000u) << "the samples that found no buffer are lost";
+    for (size_t i = 1; i < 100; ++i)
+        ASSERT_EQ(sampleAt(cap.bytes, i), static_cast<uint16_t>(first + i)) << "a buffer holds consecutive samples";
+}
+
+TEST_F(WaveFileDevice, RealTimePacingKeepsToTheRate)
+{
+    const WaveFormat f = WaveFormat::pcm(11025, 16, 1);
+    ScopedEnv file("WAVE_IN_FILE", writeWav(f, ramp16(60000)).string());
+    ScopedEnv twenty("WAVE_IN_PACE", "20");
+    Capture cap(8, 4410);  // 0.2 s a buffer in real time, 10 ms at 20 times
+    ASSERT_EQ(cap.open(f), kWaveNoError);
+    cap.queueAll();
+    const auto t0 = std::chrono::steady_clock::now();
+    ASSERT_EQ(waveInStart(cap.handle), kWaveNoError);
+    ASSERT_TRUE(pumpUntil([&] { return cap.bytes.size() >= 12 * 4410; }));  // 2.4 s of sound, 120 ms at 20x
+    const double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count();
+    EXPECT_GE(ms, 110.0) << "the file must not run faster than 20 times real time";
+    for (size_t i = 0; i < cap.bytes.size() / 2; ++i)
+        ASSERT_EQ(sampleAt(cap.bytes, i), static_cast<uint16_t>(i)) << "nothing lost while buffers were queued";
+}
+
+TEST_F(WaveFileDevice, FastPacingLosesNothingWhileNoBufferIsQueued)
+{
+    const WaveFormat f = WaveFormat::pcm(11025, 16, 1);
+    ScopedEnv file("WAVE_IN_FILE", writeWav(f, ramp16(60000)).string());
+    Capture cap(1, 200);
+    cap.requeue = false;
+    ASSERT_EQ(cap.open(f), kWaveNoError);
+    ASSERT_EQ(waveInStart(cap.handle), kWaveNoError);
+    pumpFor(30);
+    cap.queueAll();
+    ASSERT_TRUE(pumpUntil([&] { return cap.lengths.size() == 1; }));
+    for (size_t i = 0; i < 100; ++i)
+        ASSERT_EQ(sampleAt(cap.bytes, i), i);
+}
+
+TEST_F(WaveFileDevice, NothingIsCapturedBeforeStart)
+{
+    const WaveFormat f = WaveFormat::pcm(11025, 16, 1);
+    ScopedEnv file("WAVE_IN_FILE", writeWav(f, ramp16(1000)).string());
+    Capture cap(2, 200);
+    ASSERT_EQ(cap.open(f), kWaveNoError);
+    cap.queueAll();
+    pumpFor(20);
+    EXPECT_TRUE(cap.lengths.empty());
+    EXPECT_EQ(cap.position(), 0u);
+}
+
+}  // namespace
