@@ -74,4 +74,49 @@ TEST_F(UnderHost, AppletStartWhileTheLockIsHeldShowsAlreadyRunningAndEnds)
     EXPECT_TRUE(lock.Held());
 }
 
+// The sound-input opener in a started applet, on the scripted device of the applet's process.
+TEST_F(UnderHost, FailingSoundInputRetriesThenAsksOrShowsTheError)
+{
+    struct Case {
+        const char* failOpens;
+        const char* answers;
+        size_t opens;
+        std::vector<std::string> boxes;
+    };
+    const std::string busy = "\"caption\":\"Warning\",\"text\":\"The sound card is currently being used, try again?\","
+                             "\"flags\":52";
+    const std::vector<Case> cases = {
+        // busy: six attempts, then each Yes tries once more; the eighth open succeeds
+        {"7 32", "yes,yes", 8, {busy, busy}},
+        // busy, and No gives up after the first question
+        {"9 32", "no", 6, {busy}},
+        // any other error: its text after the sixth attempt
+        {"6 4", "", 6, {"\"caption\":\"Wave In Error\",\"text\":\""}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.failOpens);
+        const std::filesystem::path calls = dir / "calls.log";
+        std::filesystem::remove(calls);
+        std::filesystem::remove(boxes);
+        testsupport::writeFile(dir / "input.script", std::string("fail_opens ") + c.failOpens + "\nrecord calls.log\n");
+        ASSERT_EQ(RunHost({"--start", "Second Test Applet"},
+                          {"WAVE_IN_SCRIPT=" + (dir / "input.script").string(), std::string("MSGBOX_ANSWER=") + c.answers}),
+                  0);
+        EXPECT_EQ(Lines(testsupport::readFile(calls), "open ").size(), c.opens);
+        const std::vector<std::string> shown = Lines(Boxes(), "\"caption\"");
+        ASSERT_EQ(shown.size(), c.boxes.size()) << Boxes();
+        for (size_t i = 0; i < shown.size(); ++i)
+            EXPECT_THAT(shown[i], HasSubstr(c.boxes[i]));
+    }
+}
+
+TEST_F(UnderHost, HeadlessScannerStopsAndResumesByItselfWithoutAnApplet)
+{
+    ASSERT_EQ(RunHost({"--scan-dwell", "40", "--scan-timeout", "80", "--seconds", "1"}), 0);
+    const std::string text = testsupport::readFile(trace);
+    EXPECT_GE(Lines(text, "\"advise\",\"item\":\"ScanState\",\"data\":\"0\"").size(), 2u) << text;
+    EXPECT_GE(Lines(text, "\"event\":\"scan resumed after time-out\"").size(), 2u) << text;
+    EXPECT_NE(RunHost({"--scan-dwell", "soon"}), 0);
+}
+
 }  // namespace
