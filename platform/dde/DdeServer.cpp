@@ -8,16 +8,6 @@ namespace fs = std::filesystem;
 
 namespace platform::dde {
 
-namespace {
-std::string fold(std::string s)
-{
-    for (char& c : s)
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
-    return s;
-}
-}  // namespace
-
 struct DdeServer::Peer {
     ServerConv id = 0;
     QLocalSocket* socket = nullptr;
@@ -155,12 +145,12 @@ void DdeServer::handleFrame(Peer& p, wire::Frame& f)
         if (!peers_.count(id))
             break;
         if (ok)
-            p.links.insert(fold(f.name));
+            p.links.insert(wire::Fold(f.name));
         reply(p, wire::Kind::Reply, f.id, ok ? 1 : 0);
         break;
     }
     case wire::Kind::AdviseStop: {
-        bool had = p.links.erase(fold(f.name)) != 0;
+        bool had = p.links.erase(wire::Fold(f.name)) != 0;
         if (had && onAdviseStop)
             onAdviseStop(id, topic, f.name);
         if (peers_.count(id))
@@ -212,10 +202,10 @@ int DdeServer::Advise(const std::string& topic, const std::string& item, const B
     std::string frame = wire::Encode(f);
     if (frame.empty())
         return 0;
-    const std::string t = fold(topic), i = fold(item);
+    const std::string t = wire::Fold(topic), i = wire::Fold(item);
     int sent = 0;
     for (auto& [id, p] : peers_)
-        if (p->connected && fold(p->topic) == t && p->links.count(i)) {
+        if (p->connected && wire::Fold(p->topic) == t && p->links.count(i)) {
             p->socket->write(frame.data(), qint64(frame.size()));
             ++sent;
         }
@@ -248,7 +238,7 @@ std::string DdeServer::TopicOf(ServerConv conv) const
 bool DdeServer::HasLink(ServerConv conv, const std::string& item) const
 {
     auto it = peers_.find(conv);
-    return it != peers_.end() && it->second->links.count(fold(item)) != 0;
+    return it != peers_.end() && it->second->links.count(wire::Fold(item)) != 0;
 }
 
 }  // namespace platform::dde

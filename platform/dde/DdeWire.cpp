@@ -110,6 +110,14 @@ std::optional<Frame> FrameReader::Next()
     return f;
 }
 
+std::string Fold(std::string s)
+{
+    for (char& c : s)
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+    return s;
+}
+
 std::filesystem::path SocketPath(const std::string& service)
 {
     return RuntimeFile("dde", service, kMaxEncodedService);

@@ -51,6 +51,9 @@ private:
     bool broken_ = false;
 };
 
+// Service, topic and item names compare without regard to ASCII case: the name in one case.
+std::string Fold(std::string s);
+
 // The socket that serves a service (names compare without regard to case).
 std::filesystem::path SocketPath(const std::string& service);
 // The service a socket file stands for, from its file name; nullopt when not a service socket.

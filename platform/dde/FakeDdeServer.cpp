@@ -2,16 +2,6 @@
 
 namespace platform::dde {
 
-namespace {
-std::string fold(std::string s)
-{
-    for (char& c : s)
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
-    return s;
-}
-}  // namespace
-
 FakeDdeServer::FakeDdeServer(std::string service, std::vector<std::string> topics)
     : server_(std::move(service)), topics_(std::move(topics))
 {
@@ -19,7 +9,7 @@ FakeDdeServer::FakeDdeServer(std::string service, std::vector<std::string> topic
         if (topics_.empty())
             return true;
         for (const auto& t : topics_)
-            if (fold(t) == fold(topic))
+            if (wire::Fold(t) == wire::Fold(topic))
                 return true;
         return false;
     };
@@ -30,7 +20,7 @@ FakeDdeServer::FakeDdeServer(std::string service, std::vector<std::string> topic
     };
     server_.onRequest = [this](ServerConv c, const std::string& topic, const std::string& item,
                                uint32_t) -> std::optional<Bytes> {
-        auto it = values_.find({fold(topic), fold(item)});
+        auto it = values_.find({wire::Fold(topic), wire::Fold(item)});
         records_.push_back({XTYP_REQUEST, c, topic, item, {}, it != values_.end() ? 1u : 0u});
         if (it == values_.end())
             return std::nullopt;
@@ -57,7 +47,7 @@ int FakeDdeServer::SetItem(const std::string& topic, const std::string& item, co
 {
     Bytes data(text.begin(), text.end());
     data.push_back(0);
-    values_[{fold(topic), fold(item)}] = data;
+    values_[{wire::Fold(topic), wire::Fold(item)}] = data;
     return server_.Advise(topic, item, data);
 }
 
