@@ -113,6 +113,7 @@ void PacedInput::runTimed(WaveStream& s)
     using clock = std::chrono::steady_clock;
     const double bytesPerSecond = double(s.format.avgBytesPerSec) * pacing_.factor;
     const uint32_t align = s.format.blockAlign;
+    const uint64_t maxBacklog = std::max<uint64_t>(uint64_t(bytesPerSecond * 0.05) / align * align, align);
     uint64_t seenStart = 0;
     clock::time_point base;
     uint64_t produced = 0;  // bytes since the last start
@@ -127,7 +128,7 @@ void PacedInput::runTimed(WaveStream& s)
                 continue;
             if (s.startCount() != seenStart) {  // a fresh start: the clock begins again
                 seenStart = s.startCount();
-                base = clock::now();
+                base = s.startTime();
                 produced = 0;
             }
         }
@@ -135,6 +136,17 @@ void PacedInput::runTimed(WaveStream& s)
         const uint64_t due = uint64_t(elapsed * bytesPerSecond) / align * align;
         if (due <= produced)
             continue;
+        // Like a card's own ring: a device held up for longer than it can hold loses the oldest
+        // samples, rather than handing them late to a buffer queued after their time.
+        if (due - produced > maxBacklog) {
+            uint64_t skip = due - produced - maxBacklog;
+            produced += skip;
+            while (skip > 0) {
+                chunk.resize(static_cast<size_t>(std::min<uint64_t>(skip, 1 << 16)));
+                source_->read(chunk.data(), chunk.size());
+                skip -= chunk.size();
+            }
+        }
         // At most a second's worth at once; the next round catches up.
         const uint64_t n = std::min<uint64_t>(due - produced, uint64_t(bytesPerSecond) / align * align + align);
         chunk.resize(static_cast<size_t>(n));

@@ -38,6 +38,14 @@ uint32_t onStream(uint32_t handle, bool input, const char* name, const WaveHeade
     return rc;
 }
 
+// Why no device of that direction can take an open at all (format, no event loop); empty if none.
+uint32_t openPrecheck(bool input, const WaveFormat& format, std::string* text);
+
+// The end of every open: records it on a scripted device, reports a failure, or makes the handle.
+uint32_t finishOpen(OpenErrors& errors, bool input, uint32_t deviceId, const WaveFormat& format, uint32_t code,
+                    const std::string& text, std::unique_ptr<Backend> backend, WaveStream::Done onDone,
+                    QObject* context, std::shared_ptr<WaveScript> script, uint32_t* handle);
+
 // Close: refused while buffers are queued; afterwards no callback of the handle runs.
 uint32_t closeStream(uint32_t handle, bool input);
 

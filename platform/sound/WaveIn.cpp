@@ -5,7 +5,6 @@
 #include "WavFile.h"
 #include "WaveDevices.h"
 
-#include <QCoreApplication>
 #include <cstdlib>
 
 namespace platform {
@@ -96,15 +95,11 @@ uint32_t waveInOpen(WaveInHandle* handle, uint32_t deviceId, const WaveFormat& f
     const InDevice& device = list[index];
 
     std::shared_ptr<WaveScript> script = device.kind == Kind::Script ? currentWaveScript() : nullptr;
-    uint32_t code = kWaveNoError;
     std::string text;
+    uint32_t code = openPrecheck(true, format, &text);
     std::unique_ptr<Backend> backend;
-    if (!isSupportedPcm(format)) {
-        code = kWaveBadFormat;
-        text = "Wave input cannot take this format (" + formatText(format) + ").";
-    } else if (!QCoreApplication::instance()) {
-        code = kWaveNoDriver;
-        text = "Wave input needs a running application to deliver its buffers.";
+    if (code != kWaveNoError) {
+        // refused before any device is touched
     } else if (script) {
         if (!script->loadError.empty()) {
             code = kWaveError;
@@ -121,17 +116,8 @@ uint32_t waveInOpen(WaveInHandle* handle, uint32_t deviceId, const WaveFormat& f
     } else {
         backend = openCard(device.path, true, format, &code, &text);
     }
-    if (script)
-        script->record("open " + std::to_string(static_cast<int32_t>(deviceId)) + " " +
-                       std::to_string(format.samplesPerSec) + " " + std::to_string(format.bitsPerSample) + " " +
-                       std::to_string(format.channels) + " -> " + std::to_string(code));
-    if (code != kWaveNoError || !backend)
-        return errors().fail(code != kWaveNoError ? code : kWaveError, text);
-
-    auto stream = std::make_shared<WaveStream>(true, format, std::move(onDone), context, script);
-    *handle = registerStream(stream);
-    stream->startWorker(std::move(backend));
-    return kWaveNoError;
+    return finishOpen(errors(), true, deviceId, format, code, text, std::move(backend), std::move(onDone), context,
+                      std::move(script), handle);
 }
 
 uint32_t waveInPrepareHeader(WaveInHandle h, WaveHeader* header)

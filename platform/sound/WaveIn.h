@@ -10,7 +10,8 @@
 //
 // The WAV-file device plays the file's data chunk into the queued buffers, paced by WAVE_IN_PACE:
 //   unset (or unreadable)  real time, like a card: the file advances with wall time while the
-//                          device is started, and samples with no queued buffer are lost;
+//                          device is started, and samples with no queued buffer are lost
+//                          (as are the oldest, when the device is held up more than 50 ms);
 //   fast                   only into queued buffers, as fast as they come back; nothing is lost;
 //   <factor>, e.g. 50      like real time, at that many times real time.
 // After the end of the data the device goes on delivering silence; when WAVE_IN_EOF_FILE names a

@@ -4,7 +4,6 @@
 #include "Sources.h"
 #include "WaveDevices.h"
 
-#include <QCoreApplication>
 
 namespace platform {
 
@@ -67,15 +66,11 @@ uint32_t waveOutOpen(WaveOutHandle* handle, uint32_t deviceId, const WaveFormat&
     const OutDevice& device = list[index];
 
     std::shared_ptr<WaveScript> script = device.scripted ? currentWaveScript() : nullptr;
-    uint32_t code = kWaveNoError;
     std::string text;
+    uint32_t code = openPrecheck(false, format, &text);
     std::unique_ptr<Backend> backend;
-    if (!isSupportedPcm(format)) {
-        code = kWaveBadFormat;
-        text = "Wave output cannot take this format (" + formatText(format) + ").";
-    } else if (!QCoreApplication::instance()) {
-        code = kWaveNoDriver;
-        text = "Wave output needs a running application to deliver its buffers.";
+    if (code != kWaveNoError) {
+        // refused before any device is touched
     } else if (script) {
         if (!script->loadError.empty()) {
             code = kWaveError;
@@ -86,17 +81,8 @@ uint32_t waveOutOpen(WaveOutHandle* handle, uint32_t deviceId, const WaveFormat&
     } else {
         backend = openCard(device.pcm, false, format, &code, &text);
     }
-    if (script)
-        script->record("out_open " + std::to_string(static_cast<int32_t>(deviceId)) + " " +
-                       std::to_string(format.samplesPerSec) + " " + std::to_string(format.bitsPerSample) + " " +
-                       std::to_string(format.channels) + " -> " + std::to_string(code));
-    if (code != kWaveNoError || !backend)
-        return errors().fail(code != kWaveNoError ? code : kWaveError, text);
-
-    auto stream = std::make_shared<WaveStream>(false, format, std::move(onDone), context, script);
-    *handle = registerStream(stream);
-    stream->startWorker(std::move(backend));
-    return kWaveNoError;
+    return finishOpen(errors(), false, deviceId, format, code, text, std::move(backend), std::move(onDone), context,
+                      std::move(script), handle);
 }
 
 uint32_t waveOutPrepareHeader(WaveOutHandle h, WaveHeader* header)

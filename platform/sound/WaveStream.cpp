@@ -133,6 +133,7 @@ uint32_t WaveStream::start()
         if (!started_) {
             started_ = true;
             ++startCount_;
+            startTime_ = std::chrono::steady_clock::now();
         }
     }
     wake.notify_all();

@@ -7,6 +7,7 @@
 
 #include <QObject>
 #include <QPointer>
+#include <chrono>
 #include <condition_variable>
 #include <deque>
 #include <functional>
@@ -58,6 +59,7 @@ public:
     bool quitting() const { return quit_; }     // read under mutex
     bool started() const { return started_; }   // read under mutex
     uint64_t startCount() const { return startCount_; }
+    std::chrono::steady_clock::time_point startTime() const { return startTime_; }  // of the last start
     bool queueEmpty() const { return queue_.empty(); }
     WaveHeader* front() const { return queue_.empty() ? nullptr : queue_.front(); }
     uint32_t frontOffset() const { return offset_; }
@@ -84,6 +86,7 @@ private:
     bool started_ = false;
     bool quit_ = false;
     uint64_t startCount_ = 0;
+    std::chrono::steady_clock::time_point startTime_;
     uint32_t position_ = 0;
 };
 
