@@ -96,12 +96,18 @@ bool TAppletForm::OpenSoundInput()
         if (closing_)
             return;  // buffers coming back during the reset are dropped
         WaveInData(samples, count);
-        if (!closing_ && waveIn_)
-            waveIn_->Requeue(buffer);
+        if (RequeueAfterData())
+            QueueCaptureBuffer(buffer);
     };
     waveInOpen_ = true;
-    waveIn_->Start(CaptureBufferCount(), CaptureBufferBytes());
+    waveIn_->Start(CaptureBufferCount(), CaptureBufferBytes(), CaptureBuffersQueuedAtStart());
     return true;
+}
+
+void TAppletForm::QueueCaptureBuffer(int buffer)
+{
+    if (!closing_ && waveIn_ && waveInOpen_)
+        waveIn_->Requeue(buffer);
 }
 
 void TAppletForm::ConnectHost()
@@ -161,13 +167,42 @@ uint32_t TAppletForm::DdeCallback(const TDdeTransaction& tx)
     }
 }
 
-bool TAppletForm::PokeItem(const std::string& item, const std::string& text, int timeoutMs)
+namespace {
+
+std::vector<uint8_t> TextWithNul(const std::string& text)
+{
+    std::vector<uint8_t> data(text.begin(), text.end());
+    data.push_back(0);
+    return data;
+}
+
+}  // namespace
+
+bool TAppletForm::SendPoke(const std::string& item, const std::vector<uint8_t>& data, int timeoutMs)
 {
     if (!dde_ || conv_ == 0)
         return false;
-    std::vector<uint8_t> data(text.begin(), text.end());
-    data.push_back(0);
     return dde_->Poke(conv_, item, data, timeoutMs);
+}
+
+bool TAppletForm::PokeItem(const std::string& item, const std::string& text, int timeoutMs)
+{
+    return SendPoke(item, TextWithNul(text), timeoutMs);
+}
+
+int TAppletForm::CreateDataHandle(const std::string& text)
+{
+    if (!dde_)
+        return 0;
+    dataHandles_.push_back(TextWithNul(text));
+    return static_cast<int>(dataHandles_.size());
+}
+
+bool TAppletForm::PokeDataHandle(const std::string& item, int handle, int timeoutMs)
+{
+    if (handle <= 0 || static_cast<size_t>(handle) > dataHandles_.size())
+        return false;
+    return SendPoke(item, dataHandles_[static_cast<size_t>(handle) - 1], timeoutMs);
 }
 
 void TAppletForm::FormDestroy()
@@ -206,6 +241,7 @@ void TAppletForm::DestroyDde()
         dde_->Disconnect(conv_);
         conv_ = 0;
     }
+    dataHandles_.clear();
     dde_->Uninitialize();
     dde_.reset();
 }

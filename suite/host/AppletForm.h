@@ -115,8 +115,14 @@ protected:
     virtual TPcmFormat CaptureFormat() const { return TPcmFormat(); }
     virtual int CaptureBufferCount() const { return 4; }
     virtual int CaptureBufferBytes() const { return 4096; }
-    // One full capture buffer; the frame queues it again afterwards.
+    // How many of the buffers are queued when the capture starts; the rest wait for QueueCaptureBuffer.
+    virtual int CaptureBuffersQueuedAtStart() const { return CaptureBufferCount(); }
+    // False for an applet that queues its buffers itself rather than after every one that returns.
+    virtual bool RequeueAfterData() const { return true; }
+    // One full capture buffer; the frame queues it again afterwards unless RequeueAfterData says not.
     virtual void WaveInData(const int16_t* /*samples*/, size_t /*count*/) {}
+    // Queues one of the prepared buffers while the input is open and not closing.
+    void QueueCaptureBuffer(int buffer);
 
     // Connects to the host (steps 7 and 8); the recorder overrides it with its reconnecting procedure.
     virtual void ConnectHost();
@@ -142,6 +148,11 @@ protected:
 
     // Sends `text` with its NUL to an item.
     bool PokeItem(const std::string& item, const std::string& text, int timeoutMs);
+    // Poke data made once and sent many times (the text with its NUL), kept until the DDE instance
+    // is let go; 0 when there is no instance.
+    int CreateDataHandle(const std::string& text);
+    // Sends an owned data handle to an item; false without a conversation or for a handle that is gone.
+    bool PokeDataHandle(const std::string& item, int handle, int timeoutMs);
     TDdeClientPort* Dde() const { return dde_.get(); }
     TWaveInPort* WaveIn() const { return waveIn_.get(); }
     void SetConversation(TDdeConv conv) { conv_ = conv; }
@@ -152,6 +163,7 @@ private:
     void RunDestroyStep(TDestroyStep step);
     // Opens the applet's key (creating it or not) and hands it to `use`; nothing when it cannot be opened.
     void WithSettingsKey(bool create, const std::function<void(TAppletSettings&)>& use);
+    bool SendPoke(const std::string& item, const std::vector<uint8_t>& data, int timeoutMs);
 
     int32_t receiver_;
     TAppletTraits traits_;
@@ -162,5 +174,6 @@ private:
     TDdeConv conv_ = 0;
     std::unique_ptr<TDdeClientPort> dde_;  // the DDE instance; null = none
     std::unique_ptr<TWaveInPort> waveIn_;
+    std::vector<std::vector<uint8_t>> dataHandles_;  // handle n is entry n - 1
     QMenu* helpMenu_ = nullptr;
 };

@@ -23,9 +23,10 @@ public:
     // 0 when the input opened, else the device's error code (32: the format is not available).
     virtual int Open(const TPcmFormat& format) = 0;
     virtual std::string ErrorText(int code) = 0;
-    // Prepares and queues `count` buffers of `bytes` bytes and starts capturing.
-    virtual bool Start(int count, int bytes) = 0;
-    // Gives a buffer back to the device once its samples are used.
+    // Prepares `count` buffers of `bytes` bytes, queues the first `queued` of them and starts capturing;
+    // with none queued the input runs idle until a buffer is queued.
+    virtual bool Start(int count, int bytes, int queued) = 0;
+    // Queues a prepared buffer (again); a buffer that is already queued is refused.
     virtual void Requeue(int buffer) = 0;
     // Returns every queued buffer; their done events still arrive.
     virtual void Reset() = 0;

@@ -186,7 +186,7 @@ int TPlatformWaveIn::Open(const TPcmFormat& format)
 
 std::string TPlatformWaveIn::ErrorText(int code) { return platform::waveInErrorText(uint32_t(code)); }
 
-bool TPlatformWaveIn::Start(int count, int bytes)
+bool TPlatformWaveIn::Start(int count, int bytes, int queued)
 {
     if (handle_ == 0 || count <= 0 || bytes < int(sizeof(int16_t)) || !buffers_->Headers.empty())
         return false;
@@ -198,8 +198,9 @@ bool TPlatformWaveIn::Start(int count, int bytes)
         h.data = reinterpret_cast<uint8_t*>(buffers_->Samples[i].data());
         h.bufferLength = uint32_t(buffers_->Samples[i].size() * sizeof(int16_t));
         h.user = i;
-        ok = platform::waveInPrepareHeader(handle_, &h) == platform::kWaveNoError &&
-             platform::waveInAddBuffer(handle_, &h) == platform::kWaveNoError && ok;
+        ok = platform::waveInPrepareHeader(handle_, &h) == platform::kWaveNoError && ok;
+        if (int(i) < queued)
+            ok = platform::waveInAddBuffer(handle_, &h) == platform::kWaveNoError && ok;
     }
     return platform::waveInStart(handle_) == platform::kWaveNoError && ok;
 }

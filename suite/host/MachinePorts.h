@@ -60,7 +60,7 @@ public:
     ~TPlatformWaveIn() override;
     int Open(const TPcmFormat& format) override;
     std::string ErrorText(int code) override;
-    bool Start(int count, int bytes) override;
+    bool Start(int count, int bytes, int queued) override;
     void Requeue(int buffer) override;
     void Reset() override;
     void Close() override;

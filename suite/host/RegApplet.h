@@ -1,6 +1,7 @@
 #pragma once
 // The applet registry: each applet unit registers its display name and create function at start-up;
-// the list keeps registration order, which is also the order of the GetApplets listing.
+// the list keeps the suite's order of its applets (whatever order the units' initializers run in),
+// which is also the order of the GetApplets listing.
 #include <cstdint>
 #include <string>
 

@@ -268,6 +268,48 @@ TEST_F(AppletFrame, BuffersAreHandledAndQueuedAgainButIgnoredWhileClosing)
     EXPECT_EQ(std::count(log.begin(), log.end(), "requeue 0"), 0);
 }
 
+// An applet that queues its one buffer itself and pokes an owned data handle.
+class TQueueingApplet : public TAppletForm {
+public:
+    TQueueingApplet() : TAppletForm(3, CtcssLike()) {}
+    using TAppletForm::CreateDataHandle;
+    using TAppletForm::PokeDataHandle;
+    using TAppletForm::QueueCaptureBuffer;
+    int buffers = 0;
+
+protected:
+    int CaptureBufferCount() const override { return 1; }
+    int CaptureBufferBytes() const override { return 8192; }
+    int CaptureBuffersQueuedAtStart() const override { return 0; }
+    bool RequeueAfterData() const override { return false; }
+    void WaveInData(const int16_t*, size_t) override { ++buffers; }
+};
+
+TEST_F(AppletFrame, CaptureCanStartIdleAndDataHandlesLastAsLongAsTheInstance)
+{
+    auto a = std::make_unique<TQueueingApplet>();
+    a->FormCreate();
+    EXPECT_EQ(std::count(log.begin(), log.end(), "start 1x8192 queued 0"), 1);
+    const int one = a->CreateDataHandle("1");
+    EXPECT_NE(one, 0);
+    log.clear();
+    a->QueueCaptureBuffer(0);
+    int16_t s[4] = {};
+    wave->OnData(0, s, 4);
+    EXPECT_EQ(a->buffers, 1);
+    EXPECT_THAT(log, ElementsAre("requeue 0"));  // queued by the applet only, not again after the data
+    EXPECT_FALSE(a->PokeDataHandle("ScanState", one, dde::TIMEOUT_ASYNC));  // the fake host refuses; sent anyway
+    EXPECT_FALSE(a->PokeDataHandle("ScanState", one + 1, dde::TIMEOUT_ASYNC));
+    EXPECT_THAT(dde->pokes, ElementsAre(std::vector<uint8_t>{'1', 0}));
+    EXPECT_EQ(log.back(), "poke 7 ScanState 2 -1");
+    a->FormDestroy();
+    log.clear();
+    a->QueueCaptureBuffer(0);
+    EXPECT_FALSE(a->PokeDataHandle("ScanState", one, dde::TIMEOUT_ASYNC));
+    EXPECT_EQ(a->CreateDataHandle("1"), 0);
+    EXPECT_TRUE(log.empty());
+}
+
 // Each applet's row: its traits and the order its window is taken down in.
 struct Row {
     const char* name;

@@ -114,7 +114,7 @@ TEST(MachineWaveIn, OpensTheDefaultInputAndDeliversAndReturnsTheBuffers)
     auto script = std::make_shared<platform::WaveScript>();
     script->failOpens = 1;
     script->failCode = 32;
-    script->addValues({1, 2, 3, 4, 5, 6, 7, 8});
+    script->addValues({1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12});
     platform::setWaveScript(script);
     InstallMachineServices("QUENDA.HLP");
     EXPECT_EQ(AppletServices().WaveInDeviceCount(), 1);
@@ -129,10 +129,13 @@ TEST(MachineWaveIn, OpensTheDefaultInputAndDeliversAndReturnsTheBuffers)
     input->OnData = [&](int buffer, const int16_t* samples, size_t count) {
         got.emplace_back(buffer, std::vector<int16_t>(samples, samples + count));
     };
-    ASSERT_TRUE(input->Start(2, 4 * sizeof(int16_t)));
+    ASSERT_TRUE(input->Start(3, 4 * sizeof(int16_t), 2));  // the third waits for Requeue
     ASSERT_TRUE(PumpUntil([&] { return got.size() >= 2; }));
     EXPECT_THAT(got, ElementsAre(std::pair{0, std::vector<int16_t>{1, 2, 3, 4}},
                                  std::pair{1, std::vector<int16_t>{5, 6, 7, 8}}));
+    input->Requeue(2);
+    ASSERT_TRUE(PumpUntil([&] { return got.size() >= 3; }));
+    EXPECT_EQ(got[2].first, 2);
     input->Requeue(0);
     input->Reset();
     input->Close();
@@ -141,7 +144,8 @@ TEST(MachineWaveIn, OpensTheDefaultInputAndDeliversAndReturnsTheBuffers)
 
     const std::vector<std::string> calls = script->calls();
     EXPECT_EQ(calls.front(), "open -1 8000 16 1 -> 32");
-    EXPECT_EQ(std::count(calls.begin(), calls.end(), "add 8 -> 0"), 3);
+    EXPECT_EQ(std::count(calls.begin(), calls.end(), "prepare 8 -> 0"), 3);
+    EXPECT_EQ(std::count(calls.begin(), calls.end(), "add 8 -> 0"), 4);
     EXPECT_EQ(calls.back(), "close -> 0");
 }
 

@@ -94,6 +94,20 @@ TEST_F(Startup, RegistryKeepsOrderAndRefusesIndexesOutside)
     EXPECT_THAT(g_log, ElementsAre("create first 4"));
 }
 
+TEST_F(Startup, SuiteAppletsTakeTheirPlaceWhateverOrderTheyRegisterIn)
+{
+    ClearAppletsForTest();
+    for (const char* name : {"Signal Classifier", "Own Applet", "Squelch Controlled Sound Recorder", "Packet Radio Decoder",
+                             "Audio Scope and Spectrum Analyser", "CTCSS Decoder"})
+        RegisterApplet(name, CreateFirst);
+    std::vector<std::string> names;
+    for (int i = 0; i < AppletCount(); ++i)
+        names.push_back(AppletName(i));
+    // Absent applets leave no gap; a name the suite does not know stays where it was registered among them.
+    EXPECT_THAT(names, ElementsAre("Audio Scope and Spectrum Analyser", "Packet Radio Decoder", "CTCSS Decoder",
+                                   "Signal Classifier", "Own Applet", "Squelch Controlled Sound Recorder"));
+}
+
 TEST_F(Startup, EndsAtOnceWithoutTwoArgumentsOrWithReceiverZero)
 {
     const std::vector<std::vector<std::string>> cases = {{}, {"3"}, {"0", "GetApplets"}, {"-0", "dtmf", "decoder"}};

@@ -63,9 +63,10 @@ struct TFakeWaveIn : TWaveInPort {
         return opens < failures.size() ? failures[opens++] : (++opens, 0);
     }
     std::string ErrorText(int code) override { return "error " + std::to_string(code); }
-    bool Start(int count, int bytes) override
+    bool Start(int count, int bytes, int queued) override
     {
-        log->push_back("start " + std::to_string(count) + "x" + std::to_string(bytes));
+        log->push_back("start " + std::to_string(count) + "x" + std::to_string(bytes) +
+                       (queued == count ? "" : " queued " + std::to_string(queued)));
         return true;
     }
     void Requeue(int buffer) override { log->push_back("requeue " + std::to_string(buffer)); }
