@@ -151,7 +151,14 @@ int main(int argc, char** argv)
         }
         QTimer::singleShot(static_cast<int>(seconds * 1000), &app, [&] {
             core.endConversations();
-            QCoreApplication::quit();
+            if (!core.appletRunning()) {
+                QCoreApplication::quit();
+                return;
+            }
+            // The applet closes when its conversation ends and writes its settings on the way out;
+            // it is given a few seconds for that before the host ends anyway.
+            QObject::connect(&core, &HostCore::appletEnded, &app, [] { QCoreApplication::quit(); });
+            QTimer::singleShot(5000, &app, [] { QCoreApplication::quit(); });
         });
     }
     return app.exec();

@@ -2,6 +2,7 @@
 // talking over its socket; with the applet frame on top, its settings in the registry and its sound
 // input on the scripted device.
 #include "AppletForm.h"
+#include "EventPump.h"
 #include "HostCore.h"
 #include "HostDdeServer.h"
 #include "MachinePorts.h"
@@ -9,8 +10,6 @@
 #include "platform/settings/Registry.h"
 #include "platform/sound/WaveScript.h"
 
-#include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QPointer>
 
 #include <gmock/gmock.h>
@@ -24,17 +23,6 @@ std::vector<uint8_t> Text(const std::string& s)
     std::vector<uint8_t> b(s.begin(), s.end());
     b.push_back(0);
     return b;
-}
-
-// Runs the event loop until `done` or five seconds.
-template <class F>
-bool PumpUntil(F done)
-{
-    QElapsedTimer t;
-    t.start();
-    while (!done() && t.elapsed() < 5000)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-    return done();
 }
 
 class HostLink : public ::testing::Test {
@@ -67,7 +55,7 @@ TEST_F(HostLink, ClientReachesTheReceiversTopicAndEveryItem)
     EXPECT_TRUE(client.AdviseStart(conv, "ScanState", 5000));
     EXPECT_FALSE(client.AdviseStart(conv, "Volume", 5000));
     core.state().setValue("ScanState", 1);
-    ASSERT_TRUE(PumpUntil([&] { return !seen.empty(); }));
+    ASSERT_TRUE(testsupport::pumpUntil([&] { return !seen.empty(); }));
     EXPECT_EQ(seen[0].Type, dde::XTYP_ADVDATA);
     EXPECT_EQ(seen[0].Conv, conv);
     EXPECT_EQ(seen[0].Item, "ScanState");
@@ -83,7 +71,7 @@ TEST_F(HostLink, ClientReachesTheReceiversTopicAndEveryItem)
 
     seen.clear();
     core.endConversations();
-    ASSERT_TRUE(PumpUntil([&] { return !seen.empty(); }));
+    ASSERT_TRUE(testsupport::pumpUntil([&] { return !seen.empty(); }));
     EXPECT_EQ(seen[0].Type, dde::XTYP_DISCONNECT);
     EXPECT_EQ(seen[0].Conv, conv);
 
@@ -130,15 +118,15 @@ TEST_F(HostLink, AppletFollowsTheHostAndClosesWithItsSettingsWrittenWhenTheHostE
     ASSERT_FALSE(form->Failed());
     EXPECT_FALSE(platform::Registry().KeyExists(key));  // read without creating
     form->show();
-    ASSERT_TRUE(PumpUntil([&] { return core.trace().enabled() &&
+    ASSERT_TRUE(testsupport::pumpUntil([&] { return core.trace().enabled() &&
                                        testsupport::readFile(dir / "trace.jsonl").find("advstart") != std::string::npos; }));
 
     core.state().setValue("ScanState", 1);
-    ASSERT_TRUE(PumpUntil([&] { return form->scanState == 1; }));
+    ASSERT_TRUE(testsupport::pumpUntil([&] { return form->scanState == 1; }));
 
     form->setAttribute(Qt::WA_DeleteOnClose);
     core.endConversations();
-    ASSERT_TRUE(PumpUntil([&] { return alive.isNull(); }));
+    ASSERT_TRUE(testsupport::pumpUntil([&] { return alive.isNull(); }));
     platform::setWaveScript(nullptr);
 
     platform::Registry registry;

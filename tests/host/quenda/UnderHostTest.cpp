@@ -119,4 +119,26 @@ TEST_F(UnderHost, HeadlessScannerStopsAndResumesByItselfWithoutAnApplet)
     EXPECT_NE(RunHost({"--scan-dwell", "soon"}), 0);
 }
 
+// When its time is up the host ends the conversations and lets the applet close by itself, rather
+// than killing it before it has written its settings.
+TEST_F(UnderHost, TimedRunLetsTheRunningAppletCloseOnTheDisconnect)
+{
+    testsupport::writeFile(dir / "input.script", "silence_at_end\n");
+    const std::string quenda = testsupport::binPath("quenda").string();
+    std::vector<std::string> argv = {testsupport::binPath("orvhost").string(), "--headless", "--receiver", "2",
+                                     "--quenda", quenda, "--start", "Signal Classifier", "--seconds", "1",
+                                     "--trace", trace.string()};
+    ASSERT_EQ(testsupport::runProgram(argv,
+                                      {"XDG_RUNTIME_DIR=" + dir.path().string(),
+                                       "XDG_CONFIG_HOME=" + (dir / "config").string(), "QT_QPA_PLATFORM=offscreen",
+                                       "MSGBOX_LOG=" + boxes.string(),
+                                       "WAVE_IN_SCRIPT=" + (dir / "input.script").string()},
+                                      nullptr, 90),
+              0);
+    const std::string text = testsupport::readFile(trace);
+    EXPECT_THAT(text, HasSubstr("\"dde\":\"connect\",\"data\":\"Korvanta #2\""));
+    EXPECT_THAT(text, HasSubstr("\"event\":\"applet ended\",\"exit\":0"));
+    EXPECT_EQ(Boxes(), "");
+}
+
 }  // namespace

@@ -1,5 +1,6 @@
 // The applet ports bound to the machine's services: settings in the registry, the sound input on the
 // scripted device, help and message boxes through the platform's, and the generated version table.
+#include "EventPump.h"
 #include "MachinePorts.h"
 #include "SuiteBox.h"
 #include "TestSupport.h"
@@ -9,9 +10,6 @@
 #include "platform/ui/Help.h"
 #include "platform/ui/MessageBox.h"
 #include "platform/version/VersionInfo.h"
-
-#include <QCoreApplication>
-#include <QElapsedTimer>
 
 #include <gmock/gmock.h>
 
@@ -98,17 +96,6 @@ TEST(MachineServices, VersionComesFromTheGeneratedTable)
     EXPECT_TRUE(info.FileFlags().empty());
 }
 
-// Runs the event loop until `done` or five seconds.
-template <class F>
-bool PumpUntil(F done)
-{
-    QElapsedTimer t;
-    t.start();
-    while (!done() && t.elapsed() < 5000)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-    return done();
-}
-
 TEST(MachineWaveIn, OpensTheDefaultInputAndDeliversAndReturnsTheBuffers)
 {
     auto script = std::make_shared<platform::WaveScript>();
@@ -130,11 +117,11 @@ TEST(MachineWaveIn, OpensTheDefaultInputAndDeliversAndReturnsTheBuffers)
         got.emplace_back(buffer, std::vector<int16_t>(samples, samples + count));
     };
     ASSERT_TRUE(input->Start(3, 4 * sizeof(int16_t), 2));  // the third waits for Requeue
-    ASSERT_TRUE(PumpUntil([&] { return got.size() >= 2; }));
+    ASSERT_TRUE(testsupport::pumpUntil([&] { return got.size() >= 2; }));
     EXPECT_THAT(got, ElementsAre(std::pair{0, std::vector<int16_t>{1, 2, 3, 4}},
                                  std::pair{1, std::vector<int16_t>{5, 6, 7, 8}}));
     input->Requeue(2);
-    ASSERT_TRUE(PumpUntil([&] { return got.size() >= 3; }));
+    ASSERT_TRUE(testsupport::pumpUntil([&] { return got.size() >= 3; }));
     EXPECT_EQ(got[2].first, 2);
     input->Requeue(0);
     input->Reset();
