@@ -134,6 +134,8 @@ void HostCore::startApplet(const std::string& name, const std::string& quendaPat
     applet_->start(QString::fromStdString(program), args);
 }
 
+bool HostCore::appletRunning() const { return applet_ && applet_->state() != QProcess::NotRunning; }
+
 void HostCore::endConversations()
 {
     trace_.write({TraceWriter::text("dir", "host->quenda"), TraceWriter::text("dde", "disconnect")});

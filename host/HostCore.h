@@ -37,6 +37,8 @@ public:
     void startApplet(const std::string& name, const std::string& quendaPath);
     // Ends every conversation.
     void endConversations();
+    // Whether the applet started by startApplet is still running.
+    bool appletRunning() const;
     // Plays a script's steps on the event loop, from now.
     void play(const HostScript& script);
 

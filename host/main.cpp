@@ -1,7 +1,10 @@
 // orvhost: the receiver-control host that quenda's applets talk to.
 #include "HostCore.h"
+#include "HostDdeServer.h"
+#include "HostScanner.h"
 #include "HostWindow.h"
 #include "PluginHost.h"
+#include "platform/version/VersionInfo.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -54,10 +57,13 @@ int main(int argc, char** argv)
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     QApplication::setApplicationName("orvhost");
+    if (const platform::VersionTable* version = platform::VersionTable::Module())
+        QApplication::setApplicationVersion(QString::fromStdString(version->String("FileVersion").value_or("")));
 
     QCommandLineParser parser;
     parser.setApplicationDescription("Receiver-control host for Korvanta Quenda");
     parser.addHelpOption();
+    parser.addVersionOption();
     parser.addOptions({
         {"headless", "Run without a window."},
         {"receiver", "Receiver number (topic \"Korvanta #<n>\").", "n", "1"},
@@ -71,6 +77,8 @@ int main(int argc, char** argv)
         {"signal-strength", "Initial SignalStrength.", "v"},
         {"squelch", "Initial Squelch.", "v"},
         {"mute", "Initial Mute.", "v"},
+        {"scan-dwell", "Scan: stop on a channel after this many ms of scanning.", "ms"},
+        {"scan-timeout", "Scan: resume by itself when no applet resumes it within this many ms.", "ms"},
     });
     parser.process(app);
     // --plugin PATH (taken off above): load an orv plug-in (a name such as "marlet", or a path) and start it.
@@ -99,7 +107,9 @@ int main(int argc, char** argv)
         script = *parsed;
     }
 
-    HostCore core(receiver, nullptr, parser.value("trace").toStdString());
+    HostCore core(receiver, std::make_unique<HostDdeServer>(), parser.value("trace").toStdString());
+    if (!core.serving())
+        std::fprintf(stderr, "orvhost: cannot serve \"Korvanta\" (is another host running?)\n");
     for (const auto& [option, item] : {std::pair{"scan-state", "ScanState"}, std::pair{"signal-strength", "SignalStrength"},
                                        std::pair{"squelch", "Squelch"}, std::pair{"mute", "Mute"}}) {
         if (parser.isSet(option)) {
@@ -110,6 +120,27 @@ int main(int argc, char** argv)
             }
             core.state().setValue(item, v);
         }
+    }
+
+    // The scanner runs when either of its times is given.
+    std::unique_ptr<HostScanner> scanner;
+    if (parser.isSet("scan-dwell") || parser.isSet("scan-timeout")) {
+        int times[2] = {1000, 5000};
+        const char* names[2] = {"scan-dwell", "scan-timeout"};
+        for (int i = 0; i < 2; ++i) {
+            if (!parser.isSet(names[i]))
+                continue;
+            times[i] = parser.value(names[i]).toInt(&ok);
+            if (!ok || times[i] < 0) {
+                std::fprintf(stderr, "orvhost: --%s takes milliseconds\n", names[i]);
+                return 2;
+            }
+        }
+        scanner = std::make_unique<HostScanner>(core.state(), times[0], times[1]);
+        QObject::connect(scanner.get(), &HostScanner::timedOut, &core, [&core] {
+            core.trace().write({TraceWriter::text("dir", "host"), TraceWriter::text("event", "scan resumed after time-out")});
+        });
+        scanner->start();
     }
 
     std::unique_ptr<HostWindow> window;
@@ -192,7 +223,14 @@ int main(int argc, char** argv)
             if (plugin)
                 plugin->close();
             core.endConversations();
-            QCoreApplication::quit();
+            if (!core.appletRunning()) {
+                QCoreApplication::quit();
+                return;
+            }
+            // The applet closes when its conversation ends and writes its settings on the way out;
+            // it is given a few seconds for that before the host ends anyway.
+            QObject::connect(&core, &HostCore::appletEnded, &app, [] { QCoreApplication::quit(); });
+            QTimer::singleShot(5000, &app, [] { QCoreApplication::quit(); });
         });
     }
     const int rc = app.exec();

@@ -2,6 +2,8 @@
 
 #include <cstring>
 #include <dlfcn.h>
+#include <filesystem>
+#include <string>
 
 const char* const kKvapiLibraryName = "libkvapi32.so";
 
@@ -72,12 +74,31 @@ struct TInitialBinding {
     TInitialBinding() { Bind(); }
 } g_initialBinding;
 
+// A bare name is looked for beside the program and in the lib folder next to it before the
+// system's search. The program's own run path would find the second too, but not when the
+// dlopen is made on the program's behalf by an interposed library (the sanitizers' runtime).
+void* OpenByName(const char* libraryName)
+{
+    if (!std::strchr(libraryName, '/')) {
+        std::error_code ec;
+        const std::filesystem::path program = std::filesystem::read_symlink("/proc/self/exe", ec);
+        if (!ec)
+            for (const std::filesystem::path& dir : {program.parent_path(), program.parent_path().parent_path() / "lib"}) {
+                const std::filesystem::path candidate = dir / libraryName;
+                if (std::filesystem::exists(candidate, ec))
+                    if (void* module = ::dlopen(candidate.c_str(), RTLD_NOW | RTLD_LOCAL))
+                        return module;
+            }
+    }
+    return ::dlopen(libraryName, RTLD_NOW | RTLD_LOCAL);
+}
+
 }  // namespace
 
 bool KvapiLoad(const char* libraryName)
 {
     KvapiFree();
-    g_module = ::dlopen(libraryName, RTLD_NOW | RTLD_LOCAL);
+    g_module = OpenByName(libraryName);
     Bind();
     return g_module != nullptr;
 }

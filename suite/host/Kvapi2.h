@@ -21,7 +21,8 @@ struct TKvapiEntry {
 constexpr int kKvapiEntryCount = 51;
 extern const char* const kKvapiLibraryName;  // "libkvapi32.so"
 
-// Loads the library by name (dlopen search rules) and binds every entry; safe to call again.
+// Loads the library and binds every entry; safe to call again. A name without a '/' is looked for
+// beside the program, then in ../lib from there, then by the system's search.
 // Returns true when the library loaded.
 bool KvapiLoad(const char* libraryName = kKvapiLibraryName);
 // Frees the library and puts the stubs back.

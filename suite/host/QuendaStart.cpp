@@ -4,71 +4,21 @@
 #include "AppletList.h"
 #include "AppletPorts.h"
 #include "Kvapi2.h"
+#include "MachinePorts.h"
 #include "ProgramMain.h"
 #include "SuiteBox.h"
+#include "platform/instance/NamedLock.h"
+#include "platform/ui/Application.h"
 
-#include <QApplication>
-
-#include <cstdlib>
-#include <fcntl.h>
 #include <filesystem>
 #include <memory>
 #include <optional>
-#include <sys/file.h>
-#include <unistd.h>
-
-namespace {
-
-// The single-applet lock: a file lock, so a program that crashed leaves none behind.
-class TAppletLock {
-public:
-    ~TAppletLock() { Delete(); }
-    static std::string Path()
-    {
-        const char* dir = std::getenv("XDG_RUNTIME_DIR");
-        return std::string(dir && *dir ? dir : "/tmp") + "/" + kAppletLockName + ".lock";
-    }
-    bool Exists() const
-    {
-        if (fd_ >= 0)
-            return true;
-        int fd = ::open(Path().c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-        if (fd < 0)
-            return false;
-        const bool held = ::flock(fd, LOCK_EX | LOCK_NB) != 0;
-        ::close(fd);
-        return held;
-    }
-    bool Add()
-    {
-        if (fd_ >= 0)
-            return true;
-        fd_ = ::open(Path().c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-        if (fd_ >= 0 && ::flock(fd_, LOCK_EX | LOCK_NB) != 0) {
-            ::close(fd_);
-            fd_ = -1;
-        }
-        return fd_ >= 0;
-    }
-    void Delete()
-    {
-        if (fd_ >= 0) {
-            ::close(fd_);
-            fd_ = -1;
-        }
-    }
-
-private:
-    int fd_ = -1;
-};
-
-}  // namespace
 
 int QuendaRun(int argc, char** argv)
 {
     TKvapiBinding kvapi;
-    TAppletLock lock;
-    std::optional<QApplication> app;
+    platform::NamedLock lock(kAppletLockName);
+    std::optional<platform::GuardedApplication> app;
     std::unique_ptr<TAboutForm> about;
 
     std::vector<std::string> args(argv, argv + argc);
@@ -79,7 +29,8 @@ int QuendaRun(int argc, char** argv)
         app.emplace(argc, argv);
         QApplication::setApplicationName(QString::fromStdString(title));
         QApplication::setApplicationDisplayName(QString::fromStdString(title));
-        app->setProperty("helpFile", QString::fromStdString(helpFile));
+        platform::Application::SetTitle(title);
+        InstallMachineServices(helpFile);
     };
     s.CreateAboutBox = [&] { about = std::make_unique<TAboutForm>(); };
     s.ExportAppletList = [&](int32_t receiver) {
@@ -88,7 +39,7 @@ int QuendaRun(int argc, char** argv)
         if (std::unique_ptr<TDdeClientPort> client = AppletServices().MakeDdeClient())
             ExportAppletList(receiver, *client, programPath);
     };
-    s.AppletLockExists = [&] { return lock.Exists(); };
+    s.AppletLockExists = [] { return platform::NamedLock::Exists(kAppletLockName); };
     s.AddAppletLock = [&] { return lock.Add(); };
     s.DeleteAppletLock = [&] { lock.Delete(); };
     s.WaveInDeviceCount = [] {

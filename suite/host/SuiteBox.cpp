@@ -1,24 +1,14 @@
 #include "SuiteBox.h"
 
-#include <QMessageBox>
+#include "platform/ui/MessageBox.h"
 
 namespace suitebox {
-namespace {
 
-int DefaultShow(QWidget* owner, const std::string& text, const std::string& caption, unsigned flags)
-{
-    QMessageBox box(owner);
-    box.setText(QString::fromStdString(text));
-    box.setWindowTitle(QString::fromStdString(caption));
-    box.setIcon((flags & 0xF0) == IconStop ? QMessageBox::Critical : QMessageBox::Warning);
-    if ((flags & 0x0F) == YesNo) {
-        box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
-        return box.exec() == QMessageBox::Yes ? IdYes : IdNo;
-    }
-    box.setStandardButtons(QMessageBox::Ok);
-    box.exec();
-    return IdOk;
-}
+static_assert(Ok == platform::MB_OK && YesNo == platform::MB_YESNO && IconStop == platform::MB_ICONSTOP &&
+              IconExclamation == platform::MB_ICONEXCLAMATION);
+static_assert(IdOk == platform::IDOK && IdYes == platform::IDYES && IdNo == platform::IDNO);
+
+namespace {
 
 Handler& Current()
 {
@@ -30,7 +20,7 @@ Handler& Current()
 
 int Show(QWidget* owner, const std::string& text, const std::string& caption, unsigned flags)
 {
-    return Current() ? Current()(owner, text, caption, flags) : DefaultShow(owner, text, caption, flags);
+    return Current() ? Current()(owner, text, caption, flags) : platform::MessageBox::Show(text, caption, flags, owner);
 }
 
 void SetHandler(Handler handler) { Current() = std::move(handler); }

@@ -1,24 +1,46 @@
 #include "VersInfo.h"
 
-// The build's version table for the program, in the shape of a version resource.
+#include "platform/version/VersionInfo.h"
+
+#include <cstdio>
+
+namespace {
+
+const char* const kStringNames[] = {"CompanyName",      "FileDescription", "FileVersion", "InternalName",
+                                    "LegalCopyright",   "LegalTrademarks", "OriginalFilename",
+                                    "ProductName",      "ProductVersion",  "Comments"};
+
+// The module's generated table in the shape the version readers take it.
+TVersionResource FromTable(const platform::VersionTable& table)
+{
+    TVersionResource r;
+    const uint32_t translation = table.Translation();
+    const uint16_t language = uint16_t(translation & 0xFFFF);
+    const uint16_t codePage = uint16_t(translation >> 16);
+    r.Translations = {{language, codePage}};
+    const platform::FixedFileInfo& f = table.Fixed();
+    for (uint32_t field : {f.signature, f.structVersion, f.fileVersionMS, f.fileVersionLS, f.productVersionMS,
+                           f.productVersionLS, f.fileFlagsMask, f.fileFlags, f.fileOS, f.fileType, f.fileSubtype,
+                           f.fileDateMS, f.fileDateLS})
+        for (int shift = 0; shift < 32; shift += 8)
+            r.Fixed.push_back(uint8_t(field >> shift));
+    char block[16];
+    std::snprintf(block, sizeof block, "%.4x%.4x", unsigned(language), unsigned(codePage));
+    const std::string prefix = std::string("\\StringFileInfo\\") + block + "\\";
+    for (const char* name : kStringNames)
+        if (std::optional<std::string> value = table.String(name))
+            r.Strings[prefix + name] = *value;
+    return r;
+}
+
+}  // namespace
+
 const TVersionResource* ProgramVersionResource()
 {
-    static const TVersionResource resource = [] {
-        TVersionResource r;
-        r.Translations = {{0x0809, 0x04E4}};
-        r.Fixed.assign(52, 0);
-        const uint32_t signature = 0xFEEF04BD;
-        for (int i = 0; i < 4; ++i)
-            r.Fixed[size_t(i)] = uint8_t(signature >> (8 * i));
-        const std::string prefix = "\\StringFileInfo\\080904e4\\";
-        r.Strings[prefix + "CompanyName"] = "Korvanta Communications";
-        r.Strings[prefix + "FileDescription"] = "Korvanta Quenda";
-        r.Strings[prefix + "FileVersion"] = QUENDA_VERSION;
-        r.Strings[prefix + "InternalName"] = "quenda";
-        r.Strings[prefix + "OriginalFilename"] = "quenda";
-        r.Strings[prefix + "ProductName"] = "Korvanta Quenda";
-        r.Strings[prefix + "ProductVersion"] = QUENDA_VERSION;
-        return r;
+    static const std::optional<TVersionResource> resource = []() -> std::optional<TVersionResource> {
+        if (const platform::VersionTable* table = platform::VersionTable::Module())
+            return FromTable(*table);
+        return std::nullopt;
     }();
-    return &resource;
+    return resource ? &*resource : nullptr;
 }

@@ -1,5 +1,6 @@
 // orvhost's script, trace and the answers it gives quenda's applets.
 #include "HostCore.h"
+#include "HostScanner.h"
 #include "TestSupport.h"
 #include "platform/clock/Clock.h"
 
@@ -110,6 +111,47 @@ TEST(HostCore, ScriptSetsValuesAndEndsTheConversationsOnTime)
     while (log.size() < 3 && t.elapsed() < 5000)
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
     EXPECT_THAT(log, ElementsAre("serve Korvanta|Korvanta #1", "advise SignalStrength 9 +2", "disconnect all"));
+}
+
+TEST(HostScanner, StopsWaitsForAnAppletsPokeAndResumesByItselfAfterTheTimeOut)
+{
+    std::vector<std::string> log;
+    auto service = std::make_unique<FakeService>(&log);
+    FakeService* dde = service.get();
+    HostCore core(1, std::move(service), "");
+    HostScanner scanner(core.state(), 600000, 600000);  // driven by expire(), not by the clock
+    scanner.start();
+    EXPECT_TRUE(scanner.scanning());
+    scanner.expire();  // dwell over: stopped on a channel
+    EXPECT_TRUE(scanner.waiting());
+    EXPECT_EQ(core.state().value("ScanState"), 0);
+    EXPECT_TRUE(dde->onPoke(1, "ScanState", {'1', 0}));  // the applet resumes the scan
+    EXPECT_TRUE(scanner.scanning());
+    EXPECT_TRUE(dde->onPoke(1, "ScanState", {'1', 0}));  // again while scanning: nothing changes
+    scanner.expire();
+    scanner.expire();  // no poke within the time-out
+    EXPECT_TRUE(scanner.scanning());
+    EXPECT_EQ(scanner.stops(), 2);
+    EXPECT_EQ(scanner.timeouts(), 1);
+    EXPECT_THAT(log, ElementsAre("serve Korvanta|Korvanta #1", "advise ScanState 1 +2", "advise ScanState 0 +2",
+                                 "advise ScanState 1 +2", "advise ScanState 0 +2", "advise ScanState 1 +2"));
+    scanner.stop();
+    scanner.expire();
+    EXPECT_EQ(log.size(), 6u);
+}
+
+TEST(HostScanner, KeepsItsRhythmOnItsOwnTimers)
+{
+    std::vector<std::string> log;
+    HostCore core(1, std::make_unique<FakeService>(&log), "");
+    HostScanner scanner(core.state(), 5, 15);
+    scanner.start();
+    QElapsedTimer t;
+    t.start();
+    while (scanner.timeouts() < 2 && t.elapsed() < 5000)
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 20);
+    EXPECT_GE(scanner.timeouts(), 2);
+    EXPECT_GE(scanner.stops(), 2);
 }
 
 }  // namespace

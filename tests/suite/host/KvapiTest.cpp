@@ -59,4 +59,21 @@ TEST(KvapiBinding, LibraryEntriesAreBoundAndTheRestStubbedUntilFreed)
     EXPECT_EQ(CallEntry(*KvapiFind("SetFrequency")), 0);
 }
 
+TEST(KvapiBinding, ReceiverLibraryFoundByNameBindsEveryEntry)
+{
+    {
+        TKvapiBinding binding;
+        ASSERT_TRUE(KvapiLoaded());
+        for (int i = 0; i < kKvapiEntryCount; ++i) {
+            const TKvapiEntry& e = KvapiEntry(i);
+            EXPECT_TRUE(e.FromLibrary) << e.Name << " was stubbed";
+        }
+        EXPECT_EQ(KvapiGetModeString(), KvapiFind("GetModeStringA")->Fn);
+        EXPECT_NE(KvapiFind("OpenRadioCount")->Fn, reinterpret_cast<void*>(&KvapiNullStub0));
+        EXPECT_EQ(reinterpret_cast<TKvapiFn0>(KvapiFind("OpenRadioCount")->Fn)(), 0);  // nothing opened yet
+    }
+    EXPECT_FALSE(KvapiLoaded());
+    EXPECT_FALSE(KvapiFind("OpenRadioCount")->FromLibrary);
+}
+
 }  // namespace
