@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <sstream>
 
 namespace {
@@ -60,9 +61,14 @@ TEST(OrvhostMarlet, AutoTuneFollowsEachGrantTheDecoderCanFollow)
                               {"WAVE_IN_FILE=" + wav.string(), "WAVE_IN_PACE=fast",
                                "XDG_RUNTIME_DIR=" + dir.path().string(), "XDG_CONFIG_HOME=" + config.string(),
                                "ORV_PLUGIN_PATH=" + dir.path().string(), "MSGBOX_LOG=" + (dir / "boxes").string(),
-                               "QT_QPA_PLATFORM=offscreen"},
+                               "QT_QPA_PLATFORM=offscreen", "ASAN_OPTIONS=log_path=" + (dir / "asan").string(),
+                               "UBSAN_OPTIONS=print_stacktrace=1:log_path=" + (dir / "ubsan").string()},
                               nullptr, 120);
     EXPECT_EQ(rc, 0);
+    if (rc != 0)
+        for (const auto& entry : std::filesystem::directory_iterator(dir.path()))
+            if (entry.path().filename().string().find("san.") != std::string::npos)
+                ADD_FAILURE() << entry.path() << ":\n" << readFile(entry.path());
     const std::vector<int64_t> tunes = Tunes(readFile(trace));
     // The close gives the host its own frequency back.
     EXPECT_EQ(tunes, (std::vector<int64_t>{452012500, 454512500, 450762500, 450012500}));
