@@ -246,6 +246,17 @@ void TMPT1327Decoder::SetChannelSize(uint32_t hz)
             static_cast<int32_t>(int64_t{system_.ControlChannelFrequency()} - int64_t{controlChannel_} * size));
 }
 
+void TMPT1327Decoder::AssignChannels(uint32_t channelSize, int16_t current, int16_t control)
+{
+    const uint16_t size = channelSize == 12500 ? 12500 : 25000;
+    if (size != channelSize_) {
+        channelSize_ = size;
+        client_.ChannelSizeShown(size == 12500);
+    }
+    controlChannel_ = control;
+    SetCurrentChannel(current);
+}
+
 void TMPT1327Decoder::TuneHost(int32_t hz) { client_.TuneHost(hz, kMPT1327TuneMode); }
 
 int16_t TMPT1327Decoder::ChannelOfFrequency(int32_t hz, int32_t base) const

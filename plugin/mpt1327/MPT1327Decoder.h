@@ -103,6 +103,9 @@ public:
     void SetChannelSize(uint32_t hz);
     void ChanSizeClick(bool is12k5) { SetChannelSize(is12k5 ? 12500 : 25000); }
     void SetControlChannel(int16_t channel) { controlChannel_ = channel; }
+    // The channel state a system selection worked out, taken as it is: unlike SetChannelSize the
+    // base frequency is not worked out again.
+    void AssignChannels(uint32_t channelSize, int16_t current, int16_t control);
     void TuneHost(int32_t hz);
     // Channel of a frequency relative to a base frequency, truncated toward zero.
     int16_t ChannelOfFrequency(int32_t hz, int32_t base) const;

@@ -1,9 +1,108 @@
 #include "MPT1327Form.h"
 
 #include "MPT1327AboutForm.h"
+#include "OrvFrameLogic.h"
+#include "QelButton.h"
 #include "QelRichEdit.h"
+#include "QelStaticText.h"
+#include "platform/ui/Canvas.h"
+#include "platform/ui/Codepage.h"
+#include "platform/ui/Locale.h"
 
+#include <QContextMenuEvent>
 #include <QLabel>
+#include <QMenu>
+#include <QPainter>
+#include <QToolTip>
+#include <QWheelEvent>
+
+#include <algorithm>
+
+TMPT1327OnAirGrid::TMPT1327OnAirGrid(TMPT1327Decoder& decoder, QWidget* parent)
+    : QWidget(parent), decoder_(decoder), menu_(new QMenu(this))
+{
+    setMouseTracking(true);
+    menu_->addAction("&Clear", this, [this] { decoder_.ClearCalls(); });
+}
+
+void TMPT1327OnAirGrid::SetRowCount(int rows)
+{
+    rows_ = std::max(rows, 2);
+    selected_ = std::clamp(selected_, 1, rows_ - 1);
+    topRow_ = std::clamp(topRow_, 1, rows_ - 1);
+    update();
+}
+
+int TMPT1327OnAirGrid::RowAt(int y) const
+{
+    const int line = y / (kRowHeight + 1);
+    if (y < 0 || line == 0)
+        return -1;
+    const int row = topRow_ + line - 1;
+    return row < rows_ ? row : -1;
+}
+
+void TMPT1327OnAirGrid::paintEvent(QPaintEvent*)
+{
+    QPainter p(this);
+    p.fillRect(rect(), Qt::black);
+    const int visible = height() / (kRowHeight + 1) + 1;
+    for (int line = 0; line < visible; ++line) {
+        const int row = line == 0 ? 0 : topRow_ + line - 1;
+        if (row >= rows_)
+            break;
+        for (int column = 0; column < 4; ++column) {
+            const QRect cell(column * (kColumnWidth + 1), line * (kRowHeight + 1), kColumnWidth, kRowHeight);
+            if (row == 0) {
+                p.fillRect(cell, QColor(0xC0, 0xC0, 0xC0));
+                p.setPen(Qt::black);
+            } else {
+                p.setPen(platform::ToQColor(decoder_.CellColour(row, row == selected_)));
+            }
+            p.drawText(cell.adjusted(2, 0, 0, 0), Qt::AlignVCenter | Qt::AlignLeft,
+                       QString::fromStdString(decoder_.CellText(column, row)));
+        }
+    }
+}
+
+void TMPT1327OnAirGrid::mousePressEvent(QMouseEvent* e)
+{
+    const int row = RowAt(e->pos().y());
+    if (row >= 1) {
+        selected_ = row;
+        update();
+    }
+    QWidget::mousePressEvent(e);
+}
+
+void TMPT1327OnAirGrid::mouseDoubleClickEvent(QMouseEvent* e)
+{
+    mousePressEvent(e);
+    decoder_.DoubleClick(selected_);
+}
+
+void TMPT1327OnAirGrid::wheelEvent(QWheelEvent* e)
+{
+    topRow_ = std::clamp(topRow_ - e->angleDelta().y() / 120, 1, rows_ - 1);
+    update();
+}
+
+bool TMPT1327OnAirGrid::event(QEvent* e)
+{
+    if (e->type() == QEvent::ToolTip) {
+        const auto* help = static_cast<QHelpEvent*>(e);
+        const std::string hint =
+            decoder_.HintAt(help->pos().x(), help->pos().y(), kColumnWidth, kRowHeight, topRow_);
+        if (hint.empty())
+            QToolTip::hideText();
+        else
+            QToolTip::showText(help->globalPos(), platform::FromCp1252(hint), this);
+        return true;
+    }
+    return QWidget::event(e);
+}
+
+void TMPT1327OnAirGrid::contextMenuEvent(QContextMenuEvent* e) { menu_->popup(e->globalPos()); }
 
 TOrvFormConfig TMPT1327Form::MakeConfig()
 {
@@ -22,9 +121,19 @@ TOrvFormConfig TMPT1327Form::MakeConfig()
 }
 
 TMPT1327Form::TMPT1327Form(OrvHostWindow hostWindow, const OrvReceiverInfo* info, OrvHostCallback callback,
-                           uint32_t* flags, OrvInstance instance)
-    : TOrvDecoderForm(MakeConfig(), hostWindow, info, callback, flags, instance)
+                           uint32_t* flags, OrvInstance instance, TReceiverLibrary& receivers)
+    : TOrvDecoderForm(MakeConfig(), hostWindow, info, callback, flags, instance),
+      database_(OrvPluginDir() + "MPT1327.MEM"),
+      record_(database_.Record()),
+      decoder_(*this, record_),
+      receiver_(decoder_),
+      log_(platform::Locale().ListSeparator),
+      secondary_(receivers, *this)
 {
+    database_.SetOwner(this);
+    MPT1327DemodSetting(afsk1_);
+    MPT1327DemodSetting(afsk2_);
+
     auto* messages = new QLabel("Messages:", this);
     messages->setGeometry(10, 4, 200, 16);
     messages->setStyleSheet("color: white");
@@ -34,17 +143,208 @@ TMPT1327Form::TMPT1327Form(OrvHostWindow hostWindow, const OrvReceiverInfo* info
     auto* onAir = new QLabel("On air:", this);
     onAir->setGeometry(10, 176, 200, 16);
     onAir->setStyleSheet("color: white");
+    Disp = new TMPT1327OnAirGrid(decoder_, this);
+    Disp->setGeometry(10, 192, 4 * (TMPT1327OnAirGrid::kColumnWidth + 1), 120);
+
+    SecondaryPopup = new QMenu(this);
+    SecondaryLabel->OnClick = [this](QObject*) { SecondaryLabelClick(); };
+    RetToCtrl->OnClick = [this](QObject*) { RetToCtrlClick(); };
+    ChanSize12k5->OnClick = [this](QObject*) { SetChannelSize(12500); };
+    ChanSize25k->OnClick = [this](QObject*) { SetChannelSize(25000); };
 }
 
 TMPT1327Form::~TMPT1327Form() { RunCloseSequence(); }
+
+TMPT1327Channels TMPT1327Form::channels() const
+{
+    return {uint32_t(decoder_.TunedFrequency()), decoder_.ChannelSize(), decoder_.CurrentChannel(),
+            decoder_.ControlChannel()};
+}
+
+void TMPT1327Form::SetChannelSize(int32_t size)
+{
+    TOrvDecoderForm::SetChannelSize(size);
+    decoder_.SetChannelSize(ChannelSize);
+}
+
+void TMPT1327Form::ChannelSizeShown(bool is12k5)
+{
+    ChanSize12k5->SetCheck(is12k5);
+    ChanSize25k->SetCheck(!is12k5);
+}
+
+void TMPT1327Form::InitDecoder()
+{
+    decoder_.ClearCalls();
+    decoder_.ResetValidCodewords();
+    decoder_.SetBuffersSinceTune(0);
+}
+
+void TMPT1327Form::OpenDatabase() { database_.OpenDatabase(); }
+
+void TMPT1327Form::LogFileClick()
+{
+    std::filesystem::path name = LogFileDlg.FileName;
+    int index = LogFileDlg.FilterIndex;
+    const bool checked = log_.LogFileClick(LogFile->Checked(), Started(), name, index,
+                                            [this](std::filesystem::path& fileName, int& filterIndex) {
+                                                if (!LogFileDlg.Execute(this))
+                                                    return false;
+                                                fileName = LogFileDlg.FileName;
+                                                filterIndex = LogFileDlg.FilterIndex;
+                                                return true;
+                                            });
+    LogFileDlg.FileName = name.string();
+    LogFileDlg.FilterIndex = index;
+    LogFile->SetCheck(checked);
+}
 
 void TMPT1327Form::ResetReceiver()
 {
     const int32_t rate = int32_t(WaveIn->SamplesPerSec);
     SamplesPerBit = (rate + 600) / 1200;
     HalfBit = SamplesPerBit / 2;
+    receiver_.SetSamplingRate(WaveIn->SamplesPerSec);
+    MPT1327DemodSetting(afsk1_, WaveIn->SamplesPerSec);
+    MPT1327DemodSetting(afsk2_, WaveIn->SamplesPerSec);
 }
 
-void TMPT1327Form::SetTunedFrequency(int32_t frequency) { TunedFrequency = frequency; }
+void TMPT1327Form::SetTunedFrequency(int32_t frequency)
+{
+    decoder_.SetTunedFrequency(frequency);
+    BuffersSinceTune = decoder_.BuffersSinceTune();
+}
+
+void TMPT1327Form::ProcessSamples(const int16_t* first, uint32_t count, uint32_t)
+{
+    // The frame hands over the data channel; the receiver takes the whole stereo buffer and a channel.
+    const int control = DataSampleIndex(InputTest.DataChannel);
+    const int16_t* buffer = first - control;
+    const uint32_t bytes = (count + uint32_t(control)) * 2;
+
+    // One count of buffers and valid codewords for the frame's input-channel test and the decoder:
+    // the frame has counted this buffer and may have restarted either count.
+    decoder_.SetBuffersSinceTune(BuffersSinceTune);
+    if (ValidCount == 0)
+        decoder_.ResetValidCodewords();
+    receiver_.ProcessBuffer(TMPT1327Receiver::kControl, afsk1_, buffer, bytes, control);
+    if (secondary_.InUse() && decoder_.RetToCtrl())
+        receiver_.ProcessBuffer(TMPT1327Receiver::kTraffic, afsk2_, buffer, bytes, 1 - control);
+    BuffersSinceTune = decoder_.BuffersSinceTune();
+    ValidCount = decoder_.ValidCodewords();
+}
+
+void TMPT1327Form::TuneHost(int32_t frequency, int32_t mode)
+{
+    CallHost(ORV_FREQUENCY, frequency);
+    CallHost(ORV_MODE, mode);
+    BuffersSinceTune = decoder_.BuffersSinceTune();
+}
+
+bool TMPT1327Form::AutoTuneChecked() { return AutoTune->Checked(); }
+
+TMPT1327LocalTime TMPT1327Form::LocalTime()
+{
+    const QDateTime now = Now();
+    const QDate d = now.date();
+    const QTime t = now.time();
+    return {uint16_t(d.year()), uint8_t(d.month()), uint8_t(d.day()), uint8_t(t.hour()), uint8_t(t.minute()),
+            uint8_t(t.second())};
+}
+
+void TMPT1327Form::SelectSystem(uint16_t identity)
+{
+    if (identity == database_.Record().SystemIdentity)
+        return;
+    decoder_.ClearCalls();
+    RE1->clear();
+    TMPT1327Channels ch = channels();
+    const TMPT1327Selection s = database_.SelectSystem(identity, ch);
+    // Taken as they stand: the stored base frequency belongs to the stored channel size.
+    decoder_.AssignChannels(ch.ChannelSize, ch.CurrentChannel, ch.ControlChannel);
+    TOrvDecoderForm::SetChannelSize(decoder_.ChannelSize());
+    SysIDLabel->SetText(QString::fromStdString(s.SysIDText));
+    SysDescr->SetText(platform::FromCp1252(s.Description));
+    CtrlChanFreq->SetText(QString::fromStdString(s.CtrlChanFreqText));
+    CtrlChanLabel->SetText(QString::fromStdString(s.CtrlChanText));
+}
+
+void TMPT1327Form::WriteLogEntry(const TMPT1327LocalTime& time, const TMPT1327Call& call)
+{
+    if (!LogFile->Checked() || !log_.IsOpen())
+        return;
+    TSystemTime t{};
+    t.Year = time.Year;
+    t.Month = time.Month;
+    t.Day = time.Day;
+    t.Hour = time.Hour;
+    t.Minute = time.Minute;
+    t.Second = time.Second;
+    if (!log_.WriteLogEntry(t, database_.Record().SystemIdentity, call))
+        LogFile->SetCheck(false);
+}
+
+void TMPT1327Form::PrintLine(const TMPT1327TextLine& line)
+{
+    for (const TMPT1327TextRun& run : line)
+        RE1->AppendStr(QString::fromStdString(run.Text), run.Colour, platform::fsBold);
+}
+
+void TMPT1327Form::SetAccFramesText(const std::string& text) { AccFramesLabel->SetText(QString::fromStdString(text)); }
+
+void TMPT1327Form::SetCtrlChanText(const std::string& text) { CtrlChanLabel->SetText(QString::fromStdString(text)); }
+
+void TMPT1327Form::EnableSystemControls()
+{
+    MonitorFilters->setEnabled(true);
+    AlarmFilters->setEnabled(true);
+    SysEdit->setEnabled(true);
+}
+
+void TMPT1327Form::RetToCtrlChanged(bool enabled) { RetToCtrl->setEnabled(enabled); }
+
+void TMPT1327Form::SaveCurrentSystem() { database_.SaveSystem(channels()); }
+
+void TMPT1327Form::StartSecondaryReceiver() { secondary_.StartSecondaryReceiver(); }
+
+void TMPT1327Form::SecondaryLabelClick()
+{
+    SecondaryPopup->clear();
+    for (const TSecondaryMenuItem& item : secondary_.ListReceivers()) {
+        QAction* action = SecondaryPopup->addAction(QString::fromStdString(item.Caption));
+        action->setData(item.Receiver);
+        connect(action, &QAction::triggered, this, [this, action] { None1Click(action); });
+    }
+    SecondaryPopup->popup(mapToGlobal(SecondaryLabel->geometry().bottomLeft()));
+}
+
+void TMPT1327Form::None1Click(QAction* item)
+{
+    secondary_.None1Click({item->text().toStdString(), item->data().toInt()});
+    TOrvDecoderForm::SecondaryReceiver = secondary_.Chosen();
+}
+
+void TMPT1327Form::RetToCtrlClick() { secondary_.RetToCtrlClick(); }
+
+void TMPT1327Form::TuneHostToControlChannel()
+{
+    decoder_.TuneHost(decoder_.FrequencyOfChannel(decoder_.ControlChannel()));
+}
+
+void TMPT1327Form::SetSecondaryLabel(const std::string& caption)
+{
+    SecondaryLabel->SetText(QString::fromStdString(caption));
+}
+
+bool TMPT1327Form::TScanContext::IsTrafficChannel(int32_t channel)
+{
+    return channel >= 0 && channel < kMPT1327Channels && MapBit(form_.database_.Record().TrafficChannelMap, unsigned(channel));
+}
+
+void TMPT1327Form::TScanContext::CountOccupancy(int32_t channel)
+{
+    if (channel >= 0 && channel < kMPT1327Channels)
+        ++form_.database_.Record().Occupancy[size_t(channel)];
+}
 
 QWidget* TMPT1327Form::CreateAboutForm() { return new TMPT1327AboutForm(this); }

@@ -20,7 +20,8 @@ TEST(OrvhostPlugin, RunsMarletOnAFileAndClosesItAtTheEnd)
     const int rc = runProgram({binPath("orvhost").string(), "--headless", "--plugin", libPath("libmarlet.so").string(),
                                "--trace", trace.string()},
                               {"WAVE_IN_FILE=" + wav.string(), "WAVE_IN_PACE=fast", "XDG_RUNTIME_DIR=" + dir.path().string(),
-                               "XDG_CONFIG_HOME=" + (dir / "config").string(), "MSGBOX_LOG=" + (dir / "boxes").string(),
+                               "XDG_CONFIG_HOME=" + (dir / "config").string(), "ORV_PLUGIN_PATH=" + dir.path().string(),
+                               "MSGBOX_LOG=" + (dir / "boxes").string(),
                                "QT_QPA_PLATFORM=offscreen"},
                               nullptr, 90);
     EXPECT_EQ(rc, 0);

@@ -170,12 +170,12 @@ TEST_F(DecoderForm, ErrorInConstructionFreesTheLockAndRestoresOnlyWhatWasRead)
 TEST_F(DecoderForm, ClosingWindowTakesButIgnoresNotifications)
 {
     ASSERT_GT(Start(Plugin()), 0);
-    ASSERT_EQ(form_->TunedFrequency, 450012500);
+    ASSERT_EQ(form_->Decoder().TunedFrequency(), 450012500);
     int32_t taken = -1;
     wave->OnClose = [&] { taken = OrvFrameNotify(kHost, ORV_FREQUENCY, 1); };
     form_->Close();
     EXPECT_EQ(taken, 1);
-    EXPECT_EQ(form_->TunedFrequency, 450012500);
+    EXPECT_EQ(form_->Decoder().TunedFrequency(), 450012500);
     EXPECT_TRUE(OrvWindows().empty());
     Pump();
 }
