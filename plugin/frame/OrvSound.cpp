@@ -4,8 +4,6 @@
 #include "platform/ui/Application.h"
 #include "platform/ui/MessageBox.h"
 
-#include <algorithm>
-
 TOrvSoundInput::~TOrvSoundInput() = default;
 TOrvMixer::~TOrvMixer() = default;
 
@@ -81,6 +79,35 @@ private:
     std::vector<platform::WaveHeader> headers_;
 };
 
+// One destination line of the system's mixer component.
+class TSysMixer : public TOrvMixer {
+public:
+    explicit TSysMixer(TOrvMixerDestination destination)
+    {
+        mixer_.SetLineType(destination);
+        mixer_.OnVolumeChange = [this](TQelSysMixer* sender) {
+            if (OnVolumeChange)
+                OnVolumeChange(sender);
+        };
+    }
+
+    int MixerCount() const override { return int(mixer_.MixerNames.size()); }
+    void SetMixerNumber(int mixer) override { mixer_.SetMixerID(mixer); }
+    int SourceCount() const override { return int(mixer_.SourceNames().size()); }
+    void SetSourceNumber(int source) override { mixer_.SetSourceID(source); }
+    int SourceNumber() const override { return mixer_.SourceID(); }
+    TOrvMixerLineType SourceType() const override { return mixer_.SourceType(); }
+    uint32_t Volume() const override { return mixer_.GetVolumeAll(); }
+    void SetVolume(uint32_t volume) override { mixer_.SetVolumeAll(volume); }
+    uint32_t ChannelVolume(int channel) const override { return mixer_.GetVolumeStat(channel); }
+    void SetChannelVolume(int channel, uint32_t volume) override { mixer_.SetVolumeStat(channel, volume); }
+    bool Mute() const override { return mixer_.GetMuteAll(); }
+    void SetMute(bool mute) override { mixer_.SetMuteAll(mute); }
+
+private:
+    TQelSysMixer mixer_;
+};
+
 }  // namespace
 
 void SetOrvSoundFactory(const TOrvSoundFactory* factory) { soundFactory = factory; }
@@ -96,7 +123,7 @@ std::unique_ptr<TOrvMixer> MakeOrvMixer(TOrvMixerDestination destination)
 {
     if (soundFactory && soundFactory->Mixer)
         return soundFactory->Mixer(destination);
-    return std::make_unique<TOrvNoMixer>();
+    return std::make_unique<TSysMixer>(destination);
 }
 
 uint32_t OrvSoundInputDeviceCount()

@@ -1,8 +1,11 @@
 #pragma once
 // The decoder windows' sound input and mixer lines, behind small interfaces so the windows can be
-// driven by a test without a sound card. The real input captures through platform/sound; the
-// fakes record what the window did and let a test hand it buffers and outside mixer changes.
+// driven by a test without a sound card. The real input is the system's wave component and the
+// real mixers its mixer component; the fakes record what the window did and let a test hand it
+// buffers and outside mixer changes.
 #include <QObject>
+
+#include "QelSysMixer.h"
 
 #include <cstdint>
 #include <functional>
@@ -34,8 +37,10 @@ public:
     std::function<void(QObject* sender, const int16_t* data, uint32_t bytes)> OnWaveInData;
 };
 
-// Types of mixer source lines the windows look for.
-enum TOrvMixerLineType { mlSrcOther, mlSrcLine };
+// The windows' mixer lines are the mixer component's line types.
+using TOrvMixerLineType = TQelMixerLineType;
+// A source line of a type the windows do not look for.
+constexpr TQelMixerLineType mlSrcOther = mlSrcUndefined;
 
 // One mixer destination line (recording or speakers) with its selected source line.
 class TOrvMixer {
@@ -48,7 +53,7 @@ public:
     virtual void SetSourceNumber(int source) = 0;
     virtual int SourceNumber() const = 0;
     virtual TOrvMixerLineType SourceType() const = 0;
-    // Volume of every channel (read: the first channel's), 0 to 65535.
+    // Volume of every channel (read: their mean), 0 to 65535.
     virtual uint32_t Volume() const = 0;
     virtual void SetVolume(uint32_t volume) = 0;
     virtual uint32_t ChannelVolume(int channel) const = 0;
@@ -59,8 +64,8 @@ public:
     std::function<void(QObject* sender)> OnVolumeChange;
 };
 
-// Which lines a window's two mixers control.
-enum TOrvMixerDestination { mlDestWaveIn, mlDestSpeakers };
+// Which destination line a window's mixer controls: mlDestWaveIn or mlDestSpeakers.
+using TOrvMixerDestination = TQelMixerLineType;
 
 // Makes the windows' inputs and mixers; tests put their fakes in place.
 struct TOrvSoundFactory {
