@@ -149,8 +149,6 @@ TMPT1327Form::TMPT1327Form(OrvHostWindow hostWindow, const OrvReceiverInfo* info
     SecondaryPopup = new QMenu(this);
     SecondaryLabel->OnClick = [this](QObject*) { SecondaryLabelClick(); };
     RetToCtrl->OnClick = [this](QObject*) { RetToCtrlClick(); };
-    ChanSize12k5->OnClick = [this](QObject*) { SetChannelSize(12500); };
-    ChanSize25k->OnClick = [this](QObject*) { SetChannelSize(25000); };
 }
 
 TMPT1327Form::~TMPT1327Form() { RunCloseSequence(); }
