@@ -28,12 +28,6 @@
 #include <cstring>
 #include <filesystem>
 
-TOrvPowerEvents& TOrvPowerEvents::Instance()
-{
-    static TOrvPowerEvents events;
-    return events;
-}
-
 std::string OrvPluginDir()
 {
     const char* env = std::getenv("ORV_PLUGIN_PATH");

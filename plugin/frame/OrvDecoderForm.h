@@ -26,6 +26,7 @@ class TQelStaticText;
 class TQelTrackBar;
 class TQelVUBar;
 namespace platform {
+class PowerEvents;
 class Registry;
 }
 
@@ -46,12 +47,17 @@ struct TOrvFormConfig {
 // Power events as the system broadcasts them.
 enum TOrvPowerEvent { pbtQuerySuspend = 0, pbtSuspend = 4, pbtResumeSuspend = 7 };
 
-// Where suspend and resume come from; tests send their own.
+// Where suspend and resume come from; tests send their own. The shared instance listens to the
+// system's power events from its first use on.
 class TOrvPowerEvents : public QObject {
     Q_OBJECT
 public:
     static TOrvPowerEvents& Instance();
     void Broadcast(int event) { emit PowerBroadcast(event); }
+    // Passes the source's suspend and resume on as pbtSuspend and pbtResumeSuspend.
+    void Listen(platform::PowerEvents& source);
+    // The system's source the shared instance listens to; null before the first Instance().
+    static platform::PowerEvents* System();
 signals:
     void PowerBroadcast(int event);
 };
