@@ -2,6 +2,7 @@
 // the login manager's PrepareForSleep reaches the source and the frame, anyone else's does not.
 #include "OrvDecoderForm.h"
 #include "platform/power/PowerEvents.h"
+#include "PowerRecorder.h"
 #include "TestSupport.h"
 
 #include <QDBusConnection>
@@ -34,9 +35,12 @@ protected:
             return;
         address_ = QString::fromUtf8(daemon_->readAllStandardOutput()).trimmed();
         env_ = new testsupport::ScopedEnv("DBUS_SYSTEM_BUS_ADDRESS", address_.toStdString());
+        // The login manager is there before any program subscribes, as on a running system.
+        client("login", kLoginService);
     }
     static void TearDownTestSuite()
     {
+        QDBusConnection::disconnectFromBus("login");
         delete env_;
         env_ = nullptr;
         daemon_->terminate();
@@ -52,7 +56,7 @@ protected:
             GTEST_FAIL() << "the private bus daemon did not start";
     }
 
-    // A second client of the bus; with a name it stands in for the login manager.
+    // Another client of the bus; the one named "login" stands in for the login manager.
     static QDBusConnection client(const QString& connectionName, const QString& ownName = {})
     {
         QDBusConnection bus = QDBusConnection::connectToBus(address_, connectionName);
@@ -93,44 +97,33 @@ protected:
     static inline QString address_;
 };
 
-struct Recorder {
-    std::string seen;
-    explicit Recorder(platform::PowerEvents& source)
-    {
-        QObject::connect(&source, &platform::PowerEvents::suspending, [this] { seen += 's'; });
-        QObject::connect(&source, &platform::PowerEvents::resumed, [this] { seen += 'r'; });
-    }
-};
-
 TEST_F(PowerBusTest, LoginManagerSleepAndWakeArrive)
 {
     platform::PowerEvents events;
     ASSERT_TRUE(events.Listening());
-    Recorder recorder(events);
-    QDBusConnection login = client("login", kLoginService);
+    PowerRecorder recorder(events);
+    QDBusConnection login = QDBusConnection(QStringLiteral("login"));
     sendSleep(login, true);
     ASSERT_TRUE(runUntil([&] { return recorder.seen.size() == 1; }));
     sendSleep(login, false);
     ASSERT_TRUE(runUntil([&] { return recorder.seen.size() == 2; }));
     EXPECT_EQ(recorder.seen, "sr");
-    QDBusConnection::disconnectFromBus("login");
 }
 
 TEST_F(PowerBusTest, SleepFromAnotherSenderIsIgnored)
 {
     platform::PowerEvents events;
     ASSERT_TRUE(events.Listening());
-    Recorder recorder(events);
+    PowerRecorder recorder(events);
     QDBusConnection stranger = client("stranger");
     sendSleep(stranger, true);
     // A round trip to the daemon: the stranger's signal has been routed before the reply.
     stranger.interface()->isServiceRegistered(kLoginService);
-    QDBusConnection login = client("login", kLoginService);
+    QDBusConnection login = QDBusConnection(QStringLiteral("login"));
     sendSleep(login, false);
     ASSERT_TRUE(runUntil([&] { return !recorder.seen.empty(); }));
     EXPECT_EQ(recorder.seen, "r");
     QDBusConnection::disconnectFromBus("stranger");
-    QDBusConnection::disconnectFromBus("login");
 }
 
 TEST_F(PowerBusTest, SharedFrameInstanceBroadcastsTheCodes)
@@ -141,13 +134,12 @@ TEST_F(PowerBusTest, SharedFrameInstanceBroadcastsTheCodes)
     std::vector<int> codes;
     auto connection =
         QObject::connect(&shared, &TOrvPowerEvents::PowerBroadcast, [&](int event) { codes.push_back(event); });
-    QDBusConnection login = client("login", kLoginService);
+    QDBusConnection login = QDBusConnection(QStringLiteral("login"));
     sendSleep(login, true);
     sendSleep(login, false);
     EXPECT_TRUE(runUntil([&] { return codes.size() == 2; }));
     QObject::disconnect(connection);
     EXPECT_EQ(codes, (std::vector<int>{pbtSuspend, pbtResumeSuspend}));
-    QDBusConnection::disconnectFromBus("login");
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 // the frame's power broadcast codes, and a missing bus leaves the source quiet.
 #include "OrvDecoderForm.h"
 #include "platform/power/PowerEvents.h"
+#include "PowerRecorder.h"
 #include "TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -21,22 +22,12 @@ protected:
     ScopedEnv bus_{"DBUS_SYSTEM_BUS_ADDRESS", "unix:path=" + (dir_.path() / "no-bus").string()};
 };
 
-// Records the signals of one source as 's' (suspending) and 'r' (resumed).
-struct Recorder {
-    std::string seen;
-    explicit Recorder(platform::PowerEvents& source)
-    {
-        QObject::connect(&source, &platform::PowerEvents::suspending, [this] { seen += 's'; });
-        QObject::connect(&source, &platform::PowerEvents::resumed, [this] { seen += 'r'; });
-    }
-};
-
 TEST_F(PowerEventsTest, NoSystemBusMeansNotListening)
 {
     platform::PowerEvents events;
     EXPECT_FALSE(events.Listening());
     // Injection still works without a bus.
-    Recorder recorder(events);
+    PowerRecorder recorder(events);
     events.Inject(true);
     EXPECT_EQ(recorder.seen, "s");
 }
@@ -55,7 +46,7 @@ TEST_F(PowerEventsTest, InjectedSleepMapsToSuspendingAndResumed)
     };
     for (const auto& c : cases) {
         platform::PowerEvents events;
-        Recorder recorder(events);
+        PowerRecorder recorder(events);
         for (bool s : c.sleeping)
             events.Inject(s);
         EXPECT_EQ(recorder.seen, c.expected) << "after " << c.sleeping.size() << " events";
