@@ -39,3 +39,11 @@ function(korvanta_add_test name)
     DISCOVERY_TIMEOUT 60
     PROPERTIES ${_props})
 endfunction()
+
+# korvanta_add_gallery(<name> SOURCES <files...> [LIBS <targets...>])
+# A Qt test program whose tests write pictures of windows with testsupport::gallerySave (Gallery.h) and
+# check their layout; labelled "gallery", so that scripts/gallery runs them all and CI runs them with the rest.
+function(korvanta_add_gallery name)
+  cmake_parse_arguments(G "" "" "SOURCES;LIBS" ${ARGN})
+  korvanta_add_test(${name} QT SOURCES ${G_SOURCES} LIBS ${G_LIBS} korvanta_gallery LABELS gallery)
+endfunction()
