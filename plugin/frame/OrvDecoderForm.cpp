@@ -69,6 +69,7 @@ TQelStaticText* MakeText(QWidget* parent, const char* label, QRect where)
     caption->setStyleSheet("color: white");
     auto* t = new TQelStaticText(parent);
     t->setGeometry(where);
+    t->setProperty("orvCaption", QVariant::fromValue(static_cast<QObject*>(caption)));
     return t;
 }
 
@@ -104,7 +105,7 @@ void TOrvDecoderForm::buildControls()
     QPalette pal = palette();
     pal.setColor(QPalette::Window, QColor(0x40, 0x40, 0x40));
     setPalette(pal);
-    setFixedSize(640, 470);
+    setFixedSize(config_.ClientWidth, config_.ClientHeight);
 
     WaveIn = MakeOrvSoundInput();
     WaveIn->DeviceId = 0;
@@ -200,7 +201,7 @@ void TOrvDecoderForm::buildControls()
     HelpButton->OnClick = [this](QObject*) { HelpButtonClick(); };
 
     StatusBar = new QStatusBar(this);
-    StatusBar->setGeometry(0, 448, 640, 22);
+    StatusBar->setGeometry(0, height() - 22, width(), 22);
     StatusBar->setSizeGripEnabled(false);
     StatusClock = new QLabel(StatusBar);
     StatusRecording = new QLabel(StatusBar);
@@ -226,6 +227,17 @@ void TOrvDecoderForm::buildControls()
 
     connect(&TOrvPowerEvents::Instance(), &TOrvPowerEvents::PowerBroadcast, this,
             [this](int event) { OnPowerBroadcast(event); });
+}
+
+TQelStaticText* TOrvDecoderForm::AddText(const char* caption, QRect box) { return MakeText(this, caption, box); }
+
+void TOrvDecoderForm::PlaceText(TQelStaticText* text, QRect box, int captionWidth)
+{
+    text->setGeometry(box);
+    if (auto* caption = qobject_cast<QLabel*>(text->property("orvCaption").value<QObject*>())) {
+        caption->setGeometry(box.x(), box.y() - 16, captionWidth > 0 ? captionWidth : box.width(), 16);
+        caption->setVisible(!caption->text().isEmpty());
+    }
 }
 
 std::string TOrvDecoderForm::registryKey() const { return config_.RegistryKey + std::to_string(ReceiverNumber); }
