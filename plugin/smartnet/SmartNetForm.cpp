@@ -204,30 +204,37 @@ TSmartNetForm::TSmartNetForm(OrvHostWindow hostWindow, const OrvReceiverInfo* in
     RetToCtrl->OnClick = [this](QObject*) { RetToCtrlClick(); };
 }
 
-TSmartNetForm::~TSmartNetForm() { RunCloseSequence(); }
+TSmartNetForm::~TSmartNetForm()
+{
+    RunCloseSequence();
+    // The frame lets pending events run as it goes; the grid must not paint from a decoder that is gone.
+    delete Disp;
+    Disp = nullptr;
+}
 
 void TSmartNetForm::layOut()
 {
-    // Left: the on-air grid, with the frame counts and the secondary receiver under it.
+    // Left: the on-air grid; under it the system's identity, its control channel, the frame
+    // counts and the secondary receiver.
     int gridWidth = 1;
     for (int c = 0; c < 3; ++c)
         gridWidth += Disp->ColumnWidth(c) + 1;
-    Disp->setGeometry(8, 20, gridWidth, 289);
-    PlaceText(AccFramesLabel, {8, 336, gridWidth, 20});
-    PlaceText(SecondaryLabel, {8, 376, gridWidth, 20});
+    Disp->setGeometry(8, 20, gridWidth, 11 * (TSmartNetOnAirGrid::kRowHeight + 1) - 1);
+    PlaceText(SysIDLabel, {8, 236, 40, 20}, gridWidth);
+    PlaceText(SysDescr, {51, 236, gridWidth - 43, 20});
+    PlaceText(CtrlChanLabel, {8, 276, gridWidth, 20});
+    PlaceText(CtrlChanFreq, {8, 316, gridWidth, 20});
+    PlaceText(AccFramesLabel, {8, 356, gridWidth, 20});
+    PlaceText(SecondaryLabel, {8, 396, gridWidth, 20});
 
-    // Middle: what the control channel says about the system.
+    // Middle: what else the control channel says about the system.
     const int mx = 8 + gridWidth + 8, mw = 140;
-    PlaceText(SysIDLabel, {mx, 20, 40, 20}, mw);
-    PlaceText(SysDescr, {mx + 43, 20, mw - 43, 20});
-    PlaceText(SysTypeLabel, {mx, 60, mw, 20});
-    PlaceText(SysTime, {mx, 100, mw, 20});
-    PlaceText(SysSite, {mx, 140, mw, 20});
-    PlaceText(CtrlChanLabel, {mx, 180, mw, 20});
-    PlaceText(CtrlChanFreq, {mx, 220, mw, 20});
+    PlaceText(SysTypeLabel, {mx, 20, mw, 20});
+    PlaceText(SysTime, {mx, 60, mw, 20});
+    PlaceText(SysSite, {mx, 100, mw, 20});
 
-    // Right: channel step, following and the window's buttons. The frame's construction hides
-    // the filter and record buttons and widens or halves their neighbours.
+    // Right: channel step and the window's buttons. The frame's construction hides the filter and
+    // record buttons and widens or halves their neighbours.
     const int rx = mx + mw + 7, rw = width() - 8 - rx, half = (rw - 4) / 2;
     for (QLabel* l : findChildren<QLabel*>(Qt::FindDirectChildrenOnly))
         if (l->text() == "Channel step:")
@@ -240,22 +247,22 @@ void TSmartNetForm::layOut()
     LogFile->setGeometry(rx, 110, half, 22);
     DBBrowse->setGeometry(rx + rw - half, 110, half, 22);
     SysEdit->setGeometry(rx, 138, rw, 22);
-    AlarmFilters->setGeometry(rx, 164, rw, 22);
-    MonitorFilters->setGeometry(rx, 190, rw, 22);
-    AutoVolume->setGeometry(rx, 316, rw, 22);
+    AlarmFilters->setGeometry(rx, 236, rw, 22);
+    MonitorFilters->setGeometry(rx, 262, rw, 22);
+    AutoVolume->setGeometry(rx, 236, rw, 22);
     AboutButton->setGeometry(rx, 376, half, 22);
     HelpButton->setGeometry(rx + rw - half, 376, half, 22);
     CloseButton->setGeometry(rx, 402, rw, 22);
 
-    // Across the middle and right: the two following switches; under them level and input.
-    AutoTune->setGeometry(mx, 256, width() - 8 - mx, 22);
-    AutoFollow->setGeometry(mx, 282, width() - 8 - mx, 22);
-    AudioLevel->setGeometry(mx, 316, 12, 108);
-    RxVolume->setGeometry(mx + 16, 316, 20, 108);
-    SoundVolume->setGeometry(mx + 40, 316, 20, 108);
-    SgnInLabel->setGeometry(mx + 68, 332, mw - 68, 16);
-    AudioOut->setGeometry(mx + 68, 344, mw - 68, 18);
-    DataOut->setGeometry(mx + 68, 362, mw - 68, 18);
+    // Across middle and right: the two following switches; under them level, volumes and input.
+    AutoTune->setGeometry(mx, 172, width() - 8 - mx, 22);
+    AutoFollow->setGeometry(mx, 198, width() - 8 - mx, 22);
+    AudioLevel->setGeometry(mx, 236, 12, 150);
+    RxVolume->setGeometry(mx + 16, 236, 20, 150);
+    SoundVolume->setGeometry(mx + 40, 236, 20, 150);
+    SgnInLabel->setGeometry(mx + 68, 252, mw - 68, 16);
+    AudioOut->setGeometry(mx + 68, 264, mw - 68, 18);
+    DataOut->setGeometry(mx + 68, 278, mw - 68, 18);
 }
 
 void TSmartNetForm::SetChannelSize(int32_t size)

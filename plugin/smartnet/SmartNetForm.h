@@ -97,8 +97,16 @@ public:
     void SetText(TSmartNetLabel label, const std::string& text) override;
     void EnableSystemControls(bool enabled) override;
     void RetToCtrlChanged(bool enabled) override;
-    void SetGridRows(int rows) override { Disp->SetRowCount(rows); }
-    void RepaintGrid() override { Disp->update(); }
+    void SetGridRows(int rows) override
+    {
+        if (Disp)
+            Disp->SetRowCount(rows);
+    }
+    void RepaintGrid() override
+    {
+        if (Disp)
+            Disp->update();
+    }
 
     // TSecondaryWindow
     int32_t HostVolume() override { return Link().Get(ORV_VOLUME); }
