@@ -34,47 +34,32 @@ void TQelFSKDecoder::ProcessBuffer(const int16_t* samples, uint32_t count, uint3
         }
         previous = x;
 
-        if (v >= 0) {
-            upper = v >= upper ? v : (upper > d ? upper - d : 0);
-            lower = lower < -d ? lower + d : 0;
-        } else {
-            lower = v <= lower ? v : (lower < -d ? lower + d : 0);
-            upper = upper > d ? upper - d : 0;
-        }
+        // Envelopes, written as selections so that noise does not defeat the branch predictor:
+        // a new extreme is taken on its own side, everything else decays toward 0.
+        const int32_t upperDecayed = upper > d ? upper - d : 0;
+        const int32_t lowerDecayed = lower < -d ? lower + d : 0;
+        const bool positive = v >= 0;
+        upper = (positive && v >= upper) ? v : upperDecayed;
+        lower = (!positive && v <= lower) ? v : lowerDecayed;
 
-        if (state) {
-            const int32_t half = upper / 2;
-            if (v >= half) {
-                if (v > extreme) {
-                    extremeAt = counter;
-                    extreme = v;
-                }
-            } else {
-                if (half <= extreme && assigned) {
-                    state = 0;
-                    // The handler may look at the detector: store what it would see.
-                    previous_ = previous, upper_ = upper, lower_ = lower, olderDiff_ = older, newerDiff_ = newer;
-                    state_ = state, counter_ = counter;
-                    OnTransition(this, extremeAt, 0);
-                }
-                extreme = v;
-            }
+        // The two states mirror each other: seen with the sign of the state, the high state's
+        // rules serve both (a low state's "v <= half" is "-v >= -half").
+        const int32_t sign = state ? 1 : -1;
+        const int32_t half = (state ? upper : lower) / 2;
+        const int32_t w = sign * v, h = sign * half;
+        if (w >= h) {
+            const bool further = w > sign * extreme;
+            extremeAt = further ? counter : extremeAt;
+            extreme = further ? v : extreme;
         } else {
-            const int32_t half = lower / 2;
-            if (v <= half) {
-                if (v < extreme) {
-                    extremeAt = counter;
-                    extreme = v;
-                }
-            } else {
-                if (half >= extreme && assigned) {
-                    state = 1;
-                    previous_ = previous, upper_ = upper, lower_ = lower, olderDiff_ = older, newerDiff_ = newer;
-                    state_ = state, counter_ = counter;
-                    OnTransition(this, extremeAt, 1);
-                }
-                extreme = v;
+            if (h <= sign * extreme && assigned) {
+                state = 1 - state;
+                // The handler may look at the detector: store what it would see.
+                previous_ = previous, upper_ = upper, lower_ = lower, olderDiff_ = older, newerDiff_ = newer;
+                state_ = state, counter_ = counter;
+                OnTransition(this, extremeAt, state);
             }
+            extreme = v;
         }
     }
     previous_ = previous, upper_ = upper, lower_ = lower, extreme_ = extreme, state_ = state;

@@ -136,3 +136,106 @@ TEST(QelFSKDecoder, DecaySpeedTakesTheMagnitudeAndZeroCountsAsOne)
 }
 
 }  // namespace
+
+namespace {
+
+// The detector written out step by step, as a reference for the optimised one.
+struct Reference {
+    int32_t decay = 1;
+    bool derivative = false;
+    int32_t previous = 0, upper = 0, lower = 0, extreme = 0, state = 0, older = 0, newer = 0;
+    uint32_t extremeAt = 0, counter = 0;
+    std::vector<std::pair<uint32_t, int32_t>> events;
+
+    void Sample(int32_t x)
+    {
+        int32_t v = x;
+        if (derivative) {
+            const int32_t d = x - previous;
+            v = (older + newer + d) / 3;
+            older = newer;
+            newer = d;
+        }
+        previous = x;
+        if (v >= 0) {
+            if (v >= upper)
+                upper = v;
+            else
+                upper = upper > decay ? upper - decay : 0;
+            lower = lower < -decay ? lower + decay : 0;
+        } else {
+            if (v <= lower)
+                lower = v;
+            else
+                lower = lower < -decay ? lower + decay : 0;
+            upper = upper > decay ? upper - decay : 0;
+        }
+        if (state == 1) {
+            const int32_t half = upper / 2;
+            if (v >= half) {
+                if (v > extreme) {
+                    extremeAt = counter;
+                    extreme = v;
+                }
+            } else {
+                if (half <= extreme) {
+                    state = 0;
+                    events.emplace_back(extremeAt, 0);
+                }
+                extreme = v;
+            }
+        } else {
+            const int32_t half = lower / 2;
+            if (v <= half) {
+                if (v < extreme) {
+                    extremeAt = counter;
+                    extreme = v;
+                }
+            } else {
+                if (half >= extreme) {
+                    state = 1;
+                    events.emplace_back(extremeAt, 1);
+                }
+                extreme = v;
+            }
+        }
+        ++counter;
+    }
+};
+
+TEST(QelFSKDecoder, SameEventsAsTheStepByStepDetectorOnNoisyInput)
+{
+    uint64_t seed = 12345;
+    auto next = [&] {
+        seed ^= seed << 13, seed ^= seed >> 7, seed ^= seed << 17;
+        return seed;
+    };
+    for (int32_t decay : {1, 3, 50, 1000})
+        for (bool derivative : {true, false}) {
+            std::vector<int16_t> s;
+            for (int i = 0; i < 20000; ++i) {
+                const int level = (i / 12 + int(next() % 3 == 0)) % 2 ? 9000 : -9000;  // jittery square
+                s.push_back(int16_t(level + int(next() % 12001) - 6000));
+            }
+            s.push_back(32767), s.push_back(-32768), s.push_back(32767);
+            Reference ref;
+            ref.decay = decay;
+            ref.derivative = derivative;
+            for (int16_t x : s)
+                ref.Sample(x);
+            TQelFSKDecoder d;
+            d.SetDecaySpeed(-decay);
+            d.SetDerivative(derivative);
+            std::vector<std::pair<uint32_t, int32_t>> got;
+            d.OnTransition = [&](TQelFSKDecoder*, uint32_t p, int32_t v) { got.emplace_back(p, v); };
+            for (size_t at = 0; at < s.size(); at += 1000)
+                d.ProcessBuffer(s.data() + at, uint32_t(std::min<size_t>(1000, s.size() - at)), 1);
+            EXPECT_GT(got.size(), 100u);
+            EXPECT_EQ(got, ref.events) << decay << " " << derivative;
+            EXPECT_EQ(d.Upper(), ref.upper);
+            EXPECT_EQ(d.Lower(), ref.lower);
+            EXPECT_EQ(d.State(), ref.state);
+        }
+}
+
+}  // namespace
