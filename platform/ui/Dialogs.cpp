@@ -398,8 +398,11 @@ bool TFindDialog::executeReal(QWidget* owner)
         auto* outer = new QHBoxLayout(d);
         auto* left = new QVBoxLayout;
         auto* row = new QHBoxLayout;
-        row->addWidget(new QLabel(QStringLiteral("Fi&nd what:"), d));
+        auto* label = new QLabel(QStringLiteral("Fi&nd what:"), d);
+        row->addWidget(label);
         ui_->text = new QLineEdit(d);
+        label->setBuddy(ui_->text);  // shows the mnemonic instead of the '&'
+
         row->addWidget(ui_->text);
         left->addLayout(row);
         auto* opts = new QHBoxLayout;
