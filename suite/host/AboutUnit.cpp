@@ -37,8 +37,10 @@ void TextAt(QPainter& p, int x, int y, const QString& text)
 void CentreOnScreen(QWidget* w)
 {
     if (QScreen* screen = QGuiApplication::primaryScreen()) {
+        // The outer size, as the window has it now: callers centre a window once its size is final.
         const QRect r = screen->geometry();
-        w->move(r.left() + (r.width() - w->width()) / 2, r.top() + (r.height() - w->height()) / 2);
+        const QSize size = w->frameGeometry().size();
+        w->move(r.left() + (r.width() - size.width()) / 2, r.top() + (r.height() - size.height()) / 2);
     }
 }
 
