@@ -64,7 +64,7 @@ void TClassifierForm::BuildLayout()
     const char* boxNames[3] = {"CheckBox1", "CheckBox2", "CheckBox3"};
     TLevelMeter** meters[3] = {&LM1, &LM2, &LM3};
     QCheckBox** boxes[3] = {&CheckBox1, &CheckBox2, &CheckBox3};
-    constexpr int kColumn = 52, kMeterLeft = 12, kMeterTop = 26, kRowTop = 178;
+    constexpr int kColumn = 52, kMeterLeft = 16, kMeterTop = 26, kRowTop = 178;
     for (int i = 0; i < 3; ++i) {
         const int x = kMeterLeft + i * kColumn;
         const int centre = x + 29 / 2;
@@ -93,7 +93,7 @@ void TClassifierForm::BuildLayout()
 
     CheckBox4 = new QCheckBox(tr("Resume scan for unrecognized signal"), client);
     CheckBox4->setObjectName("CheckBox4");
-    CheckBox4->setGeometry(kMeterLeft, 204, std::max(252, CheckBox4->sizeHint().width()), 22);
+    CheckBox4->setGeometry(12, 204, std::max(252, CheckBox4->sizeHint().width()), 22);
 
     // Each indicator under its caption.
     auto indicator = [client](const QString& text, const char* name, const char* labelName, int y) {
@@ -115,7 +115,7 @@ void TClassifierForm::BuildLayout()
         b->setGeometry(x, 234, 76, 25);
         return b;
     };
-    Test = button(tr("&Test"), "Test", kMeterLeft);
+    Test = button(tr("&Test"), "Test", 12);
     HelpButton = button(tr("&Help"), "HelpButton", 100);
     ExitButton = button(tr("E&xit"), "ExitButton", 188);
     connect(Test, &QPushButton::clicked, this, &TClassifierForm::TestClick);
