@@ -6,6 +6,7 @@
 #include "WaveInOpen.h"
 
 #include <QCloseEvent>
+#include <bit>
 #include <QMenuBar>
 
 const char* const kSuiteKey = "\\Software\\Korvanta Communications\\Quenda\\";
@@ -21,6 +22,26 @@ bool TAppletSettings::Bool(const std::string& name, bool def) const { return por
 std::string TAppletSettings::String(const std::string& name, const std::string& def) const
 {
     return port_.ReadString(name).value_or(def);
+}
+
+double TAppletSettings::Double(const std::string& name, double def) const
+{
+    const auto bytes = port_.ReadBinary(name);
+    if (!bytes || bytes->size() != 8)
+        return def;
+    uint64_t bits = 0;
+    for (int i = 7; i >= 0; --i)
+        bits = bits << 8 | (*bytes)[size_t(i)];
+    return std::bit_cast<double>(bits);
+}
+
+void TAppletSettings::SetDouble(const std::string& name, double v)
+{
+    const uint64_t bits = std::bit_cast<uint64_t>(v);
+    std::vector<uint8_t> bytes(8);
+    for (int i = 0; i < 8; ++i)
+        bytes[size_t(i)] = uint8_t(bits >> (8 * i));
+    port_.WriteBinary(name, bytes);
 }
 
 TAppletForm::TAppletForm(int32_t receiver, TAppletTraits traits, QWidget* parent)
@@ -259,6 +280,13 @@ void TAppletForm::DestroySoundInput()
         waveInOpen_ = false;
     }
     waveIn_.reset();
+}
+
+bool TAppletForm::RestartSoundInput()
+{
+    DestroySoundInput();
+    closing_ = false;
+    return OpenSoundInput();
 }
 
 void TAppletForm::DestroySettings()

@@ -26,6 +26,8 @@ public:
     bool DrawTrace(const int16_t* samples, int32_t count);
     // Starts a new screen at the next DrawTrace (grabbed data is drawn this way).
     void StartScreen() { samplesDrawn_ = SamplesPerScreen + 1; }
+    // Shows what the current screen holds so far (data shorter than a screen).
+    void ShowDrawing() { shown_ = drawing_; }
     // Column 0, no height yet, nothing drawn, both bitmaps clear.
     void Clear();
 
