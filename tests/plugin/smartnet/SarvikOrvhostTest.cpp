@@ -63,7 +63,7 @@ TEST(OrvhostSarvik, AutoTuneFollowsOneCallUntilItsEntryLeaves)
     // 530, the other half of 150, replaces the followed call (back to control, then 530).
     const auto wav = dir / "cc.wav";
     ASSERT_EQ(runProgram({binPath("siggen").string(), "smartnet", "--system", "0x1234", "--control", "752",
-                          "--triple-until", "9", "--seconds", "13", "--channels", "2", "--channel", "right",
+                          "--triple-until", "9", "--seconds", "15", "--channels", "2", "--channel", "right",
                           "--snr", "20", "--grant", "10.0,0x101,100", "--grant", "10.5,0x202,200", "--grant",
                           "11.0,0x101,150", "--grant", "11.5,0x303,200", "--grant", "12.0,0x404,530", "--out",
                           wav.string()}),

@@ -73,7 +73,7 @@ protected:
     {
         const auto wav = dir / name;
         std::vector<std::string> args = {binPath("siggen").string(), "smartnet", "--system", "0x1234", "--control",
-                                         std::to_string(kControl), "--triple-until", "9", "--seconds", "13",
+                                         std::to_string(kControl), "--triple-until", "9", "--seconds", "15",
                                          "--out", wav.string()};
         args.insert(args.end(), options.begin(), options.end());
         EXPECT_EQ(runProgram(args), 0);
@@ -109,6 +109,10 @@ protected:
         while (form && !std::filesystem::exists(dir / "eof") && clock.elapsed() < 90000)
             QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
         EXPECT_TRUE(std::filesystem::exists(dir / "eof"));
+        // Buffers the device filled before its end may still be on their way to the window.
+        clock.restart();
+        while (form && clock.elapsed() < 300)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
         return form;
     }
 
