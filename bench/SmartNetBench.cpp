@@ -105,6 +105,7 @@ struct NullClient : TSmartNetDecoderClient {
     uint32_t SecondaryFrequency() override { return 0; }
     void SecondaryFollow(uint32_t) override {}
     void SecondaryPark() override {}
+    uint16_t SecondarySignalStrength() override { return 0; }
     bool AutoTuneChecked() override { return false; }
     TSmartNetLocalTime LocalTime() override { return {2026, 12, 10, 12, 0, 0}; }
     TSmartNetDateNames DateNames() override { return {}; }

@@ -403,3 +403,102 @@ void TSmartNetDecoder::DoubleClick(int row)
         client_.TuneHost(frequency, true);
     client_.RepaintGrid();
 }
+
+int32_t TSmartNetDecoder::CurrentChannel() const
+{
+    return int32_t((int64_t(TunedFrequency) - record_.BaseFrequency) / int64_t(ChannelSize));
+}
+
+bool TSmartNetDecoder::SignalLevelNotified(int32_t level, bool autoFollow)
+{
+    const bool fire = autoFollow && (client_.SecondaryInUse() || !retToCtrl_) && SystemCurrent() &&
+                      record_.BaseFrequency != -1 && HuntCount == 0 && ReferenceLevel / 2 > level;
+    if (fire) {
+        if (retToCtrl_)
+            RetToCtrlClick();
+        ClearCalls();
+        HuntCount = 1;
+        // The next tick steps at once, and the next frame restarts the frame counts.
+        BuffersSinceTune = 10000;
+        PendingSystemId = kSmartNetNoSystem;
+        if (receiver_) {
+            receiver_->FrameCount = 100;
+            receiver_->AcceptedFrames = 0;
+        }
+    }
+    HostSignalLevel = level;
+    return fire;
+}
+
+void TSmartNetDecoder::TimerTick()
+{
+    if (HuntCount != 0)
+        huntingStep();
+    returnTest();
+    age();
+}
+
+void TSmartNetDecoder::huntingStep()
+{
+    const int32_t frames = receiver_ ? receiver_->FrameCount : 0;
+    const int32_t accepted = receiver_ ? receiver_->AcceptedFrames : 0;
+    const bool quiet = frames < 12 || frames / 3 > accepted ||
+                       (PendingSystemId != kSmartNetNoSystem && PendingSystemId != record_.SystemIdentity);
+    if (!((BuffersSinceTune > 64 && quiet) || ReferenceLevel / 2 > HostSignalLevel))
+        return;
+    // The next channel the system has been seen to use; after 19 passes every channel in turn.
+    // Channels are taken modulo the map, so a host far outside the system's band still steps.
+    int32_t n = ((CurrentChannel() + 1) % kSmartNetChannels + kSmartNetChannels) % kSmartNetChannels;
+    if (HuntCount < 20) {
+        for (int turn = 0; turn < kSmartNetChannels; ++turn) {
+            if (SmartNetMapBit(record_.TrafficChannelMap, n) || SmartNetMapBit(record_.ControlChannelMap, n))
+                break;
+            n = n == kSmartNetChannels - 1 ? 0 : n + 1;
+        }
+    }
+    const int32_t frequency = FrequencyOfChannel(n);
+    client_.TuneHost(frequency, true);
+    if (frequency == record_.ControlChannelFrequency)
+        ++HuntCount;
+    if (receiver_)
+        receiver_->AcceptedFrames = 0;
+    BuffersSinceTune = 0;
+    PendingSystemId = kSmartNetNoSystem;
+}
+
+void TSmartNetDecoder::returnTest()
+{
+    if (!retToCtrl_) {
+        LowSignalTicks = 0;
+        return;
+    }
+    const bool low = client_.SecondaryInUse() ? int32_t(client_.SecondarySignalStrength()) < ReferenceLevel / 2
+                                              : HostSignalLevel < ReferenceLevel / 2;
+    if (!low) {
+        LowSignalTicks = 0;
+        return;
+    }
+    if (++LowSignalTicks > 5)
+        RetToCtrlClick();
+}
+
+void TSmartNetDecoder::age()
+{
+    // On the control channel, or while it is not known (else a list begun before the control
+    // channel was heard would never age).
+    if (ControlChannel != -1 && CurrentChannel() != ControlChannel)
+        return;
+    for (size_t i = 0; i < onAir_.size();) {
+        TSmartNetOnAirEntry& e = onAir_[i];
+        const int32_t before = e.Age++;
+        const bool onControl = e.Channel == ControlChannel;
+        if ((!onControl && before > 40) || (onControl && before > 200))
+            RemoveCall(i);
+        else
+            ++i;
+    }
+    ++record_.Ticks;
+    for (const TSmartNetOnAirEntry& e : onAir_)
+        if (e.Channel >= 0 && e.Channel < kSmartNetChannels)
+            ++record_.Occupancy[size_t(e.Channel)];
+}

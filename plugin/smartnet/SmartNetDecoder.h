@@ -42,6 +42,7 @@ public:
     virtual uint32_t SecondaryFrequency() = 0;
     virtual void SecondaryFollow(uint32_t frequency) = 0;  // tuned and unmuted
     virtual void SecondaryPark() = 0;                      // 1 MHz, muted
+    virtual uint16_t SecondarySignalStrength() = 0;
     virtual bool AutoTuneChecked() = 0;
     virtual TSmartNetLocalTime LocalTime() = 0;
     virtual TSmartNetDateNames DateNames() = 0;
@@ -74,6 +75,17 @@ public:
     // Every entry; with returnToControl a followed entry returns the receiver as RemoveCall does.
     void ClearCalls(bool returnToControl = true);
     void AddHeardRadio(uint16_t identity);
+
+    // The receiver whose frame counters hunting reads and restarts.
+    void AttachReceiver(TSmartNetReceiver* receiver) { receiver_ = receiver; }
+    // The host's signal level (ORV_SIGNAL_LEVEL): a fall below half the level of the last confirmed
+    // identity starts a hunt for the control channel when autoFollow is set. Returns whether it did.
+    bool SignalLevelNotified(int32_t level, bool autoFollow);
+    // The 50 ms timer: a hunting step, the return from a faded traffic channel, and the ageing of the
+    // on-air list with the channel occupancy, in this order.
+    void TimerTick();
+    // The host's channel as the timer computes it: (tuned - base) / step, truncated toward zero.
+    int32_t CurrentChannel() const;
 
     // The host's ORV_FREQUENCY notification. Returns true when it was a user's retune that
     // discarded the current system.
@@ -112,13 +124,18 @@ public:
     int32_t HostSignalLevel = 0;
     int32_t ReferenceLevel = 0;
     bool SelfCausedTune = false;
+    int32_t LowSignalTicks = 0;
     char DecimalSeparator = '.';
 
 private:
     void decide();
+    void huntingStep();
+    void returnTest();
+    void age();
 
     TSmartNetDecoderClient& client_;
     TSmartNetSystemRecord& record_;
     std::vector<TSmartNetOnAirEntry> onAir_;
     bool retToCtrl_ = false;
+    TSmartNetReceiver* receiver_ = nullptr;
 };

@@ -176,6 +176,7 @@ TSmartNetForm::TSmartNetForm(OrvHostWindow hostWindow, const OrvReceiverInfo* in
     small.setPixelSize(11);
     setFont(small);
 
+    decoder_.AttachReceiver(&receiver_);
     fsk_.SetDerivative(true);
     fsk_.SetDecaySpeed(1);
     fsk_.OnTransition = [this](TQelFSKDecoder* sender, uint32_t position, int32_t value) {
@@ -330,8 +331,10 @@ void TSmartNetForm::NotifyAction(int32_t code, int32_t value)
         BuffersSinceTune = decoder_.BuffersSinceTune;
         break;
     case ORV_SIGNAL_LEVEL:
+        decoder_.BuffersSinceTune = BuffersSinceTune;
+        decoder_.SignalLevelNotified(value, AutoFollow->Checked());
+        BuffersSinceTune = decoder_.BuffersSinceTune;
         TOrvDecoderForm::NotifyAction(code, value);
-        decoder_.HostSignalLevel = value;
         break;
     default:
         TOrvDecoderForm::NotifyAction(code, value);

@@ -88,6 +88,7 @@ public:
     uint32_t SecondaryFrequency() override { return secondary_.Frequency(); }
     void SecondaryFollow(uint32_t frequency) override { secondary_.Follow(frequency); }
     void SecondaryPark() override { secondary_.Park(); }
+    uint16_t SecondarySignalStrength() override { return secondary_.SignalStrength(); }
     bool AutoTuneChecked() override;
     TSmartNetLocalTime LocalTime() override;
     TSmartNetDateNames DateNames() override;
@@ -125,6 +126,7 @@ protected:
     void ResetReceiver() override;
     void SetTunedFrequency(int32_t frequency) override { decoder_.TunedFrequency = frequency; }
     void ProcessSamples(const int16_t* first, uint32_t count, uint32_t stride) override;
+    void TrafficScanTick() override { decoder_.TimerTick(); }
     void StartSecondaryReceiver() override { secondary_.StartSecondaryReceiver(); }
     void StopSecondaryReceiver() override { secondary_.StopSecondaryReceiver(); }
     void SecondarySetAttenuator(bool on) override { secondary_.SetAttenuator(on ? 1 : 0); }

@@ -35,6 +35,7 @@ struct Client : TSmartNetDecoderClient {
     std::vector<std::string> events;
     bool secondary = false;
     uint32_t secondaryFrequency = 1000000;
+    uint16_t secondaryStrength = 0;
     bool autoTune = false;
     TSmartNetDateNames names = English();
     int rows = 2;
@@ -52,6 +53,7 @@ struct Client : TSmartNetDecoderClient {
         secondaryFrequency = 1000000;
         events.push_back("park");
     }
+    uint16_t SecondarySignalStrength() override { return secondaryStrength; }
     bool AutoTuneChecked() override { return autoTune; }
     TSmartNetLocalTime LocalTime() override { return {2026, 12, 10, 14, 5, 9}; }
     TSmartNetDateNames DateNames() override { return names; }
@@ -86,6 +88,12 @@ struct Client : TSmartNetDecoderClient {
 };
 
 constexpr int32_t kTuned = 851000000;
+
+struct Sink : TSmartNetWordSink {
+    void GoodWord(const TSmartNetOsw&) override {}
+    void BadFrame() override {}
+    void AccuracyText(const std::string&) override {}
+};
 
 struct Fixture {
     TSmartNetSystemRecord record;
@@ -446,6 +454,215 @@ TEST(SmartNetGrid, TextsColoursHintAndDoubleClick)
     g.client.events.clear();
     g.decoder.DoubleClick(1);
     EXPECT_TRUE(g.client.events.empty());
+}
+
+
+// A fixture with the receiver attached, control channel 10 known and the reference level 100.
+struct Hunt : Fixture {
+    Sink sink;
+    TSmartNetReceiver receiver{sink};
+    Hunt()
+    {
+        decoder.AttachReceiver(&receiver);
+        receiver.Reset();
+        KnowControlChannel();
+        decoder.ReferenceLevel = 100;
+        decoder.HostSignalLevel = 100;
+    }
+    std::vector<int32_t> Tunes() const
+    {
+        std::vector<int32_t> t;
+        for (const auto& e : client.events)
+            if (e.rfind("tune ", 0) == 0)
+                t.push_back(std::stoi(e.substr(5)));
+        return t;
+    }
+    // The host follows every tune, as it notifies it back.
+    void Follow()
+    {
+        for (int32_t f : Tunes()) {
+            decoder.SelfCausedTune = true;
+            decoder.FrequencyNotified(f);
+        }
+    }
+};
+constexpr int32_t kBaseFrequency = kTuned - 10 * 25000;
+
+TEST(SmartNetHunting, WhenAFallingLevelStartsAHunt)
+{
+    struct Case {
+        const char* name;
+        bool autoFollow;
+        bool baseKnown;
+        bool following;
+        bool secondary;
+        int32_t level;
+        bool hunts;
+    } cases[] = {
+        {"level below half", true, true, false, false, 49, true},
+        {"level at half", true, true, false, false, 50, false},
+        {"follow switched off", false, true, false, false, 10, false},
+        {"base frequency not known", true, false, false, false, 10, false},
+        {"host follows a call", true, true, true, false, 10, false},
+        {"secondary receiver follows a call", true, true, true, true, 10, true},
+    };
+    for (const Case& c : cases) {
+        Hunt h;
+        h.client.secondary = c.secondary;
+        h.client.autoTune = true;
+        if (!c.baseKnown)
+            h.record.BaseFrequency = -1;
+        h.decoder.AddCall(0x100, 100, 1);
+        if (!c.following)
+            h.decoder.SetRetToCtrl(false);
+        h.client.events.clear();
+        EXPECT_EQ(h.decoder.SignalLevelNotified(c.level, c.autoFollow), c.hunts) << c.name;
+        EXPECT_EQ(h.decoder.HostSignalLevel, c.level) << c.name;
+        EXPECT_EQ(h.decoder.HuntCount, c.hunts ? 1 : 0) << c.name;
+        if (c.hunts) {
+            EXPECT_TRUE(h.decoder.OnAir().empty()) << c.name;
+            EXPECT_EQ(h.decoder.BuffersSinceTune, 10000) << c.name;
+            EXPECT_EQ(h.receiver.FrameCount, 100) << c.name;
+            EXPECT_EQ(h.client.Count("park"), c.following && c.secondary ? 1 : 0) << c.name;
+            EXPECT_FALSE(h.decoder.RetToCtrl()) << c.name;
+        }
+    }
+}
+
+TEST(SmartNetHunting, StepsOverTheSeenChannelsThenOverEveryChannel)
+{
+    Hunt h;
+    h.record.ControlChannelMap = {};
+    SmartNetSetMapBit(h.record.ControlChannelMap, 5);
+    h.record.ControlChannelFrequency = kBaseFrequency + 5 * 25000;
+    ASSERT_TRUE(h.decoder.SignalLevelNotified(10, true));
+    h.client.events.clear();
+    // Each tick the level is still low: a step at once, always to channel 5, counting a pass.
+    for (int pass = 1; pass <= 19; ++pass) {
+        h.decoder.TimerTick();
+        h.Follow();
+        EXPECT_EQ(h.decoder.HuntCount, 1 + pass);
+        h.client.events.clear();
+    }
+    // From the twentieth count on, the next channel whatever the maps say.
+    std::vector<int32_t> next;
+    for (int i = 0; i < 3; ++i) {
+        h.decoder.TimerTick();
+        next.push_back(h.Tunes().at(0));
+        h.Follow();
+        h.client.events.clear();
+    }
+    EXPECT_EQ(next, (std::vector<int32_t>{kBaseFrequency + 6 * 25000, kBaseFrequency + 7 * 25000,
+                                          kBaseFrequency + 8 * 25000}));
+}
+
+TEST(SmartNetHunting, LaterStepsWaitOnAChannelUnlessTheLevelIsLow)
+{
+    Hunt h;
+    SmartNetSetMapBit(h.record.TrafficChannelMap, 300);
+    ASSERT_TRUE(h.decoder.SignalLevelNotified(10, true));
+    h.decoder.HostSignalLevel = 100;  // the level comes back
+    h.client.events.clear();
+    h.decoder.TimerTick();  // BuffersSinceTune 10000 and no frames yet: first step
+    EXPECT_EQ(h.Tunes(), std::vector<int32_t>{kBaseFrequency + 300 * 25000});
+    h.Follow();
+    h.client.events.clear();
+    struct Case {
+        int32_t buffers, frames, accepted;
+        bool steps;
+    } cases[] = {{64, 0, 0, false}, {65, 0, 0, true}, {65, 30, 10, false}, {65, 30, 9, true}, {65, 11, 11, true}};
+    for (const Case& c : cases) {
+        h.decoder.BuffersSinceTune = c.buffers;
+        h.receiver.FrameCount = c.frames;
+        h.receiver.AcceptedFrames = c.accepted;
+        h.decoder.TimerTick();
+        EXPECT_EQ(!h.Tunes().empty(), c.steps) << c.buffers << " " << c.frames << " " << c.accepted;
+        if (c.steps) {
+            EXPECT_EQ(h.decoder.BuffersSinceTune, 0);
+            EXPECT_EQ(h.receiver.AcceptedFrames, 0);
+            EXPECT_EQ(h.receiver.FrameCount, c.frames);
+        }
+        h.Follow();
+        h.client.events.clear();
+    }
+    // Another system's identity pending also moves on.
+    h.decoder.BuffersSinceTune = 65;
+    h.receiver.FrameCount = 50;
+    h.receiver.AcceptedFrames = 50;
+    h.decoder.PendingSystemId = 0x0BBB;
+    h.decoder.TimerTick();
+    EXPECT_EQ(h.Tunes().size(), 1u);
+}
+
+TEST(SmartNetReturn, SixLowTicksReturnToTheControlChannel)
+{
+    for (bool secondary : {false, true}) {
+        Hunt h;
+        h.client.secondary = secondary;
+        h.client.autoTune = true;
+        h.decoder.AddCall(0x100, 100, 1);
+        h.Follow();
+        h.client.events.clear();
+        h.decoder.HostSignalLevel = secondary ? 100 : 49;
+        h.client.secondaryStrength = secondary ? 49 : 100;
+        for (int tick = 1; tick <= 5; ++tick)
+            h.decoder.TimerTick();
+        EXPECT_TRUE(h.decoder.RetToCtrl()) << secondary;
+        // A good tick in between starts the count again.
+        h.decoder.HostSignalLevel = 100, h.client.secondaryStrength = 100;
+        h.decoder.TimerTick();
+        h.decoder.HostSignalLevel = secondary ? 100 : 49;
+        h.client.secondaryStrength = secondary ? 49 : 100;
+        for (int tick = 1; tick <= 5; ++tick)
+            h.decoder.TimerTick();
+        EXPECT_TRUE(h.decoder.RetToCtrl()) << secondary;
+        h.decoder.TimerTick();
+        EXPECT_FALSE(h.decoder.RetToCtrl()) << secondary;
+        if (secondary)
+            EXPECT_EQ(h.client.Count("park"), 1);
+        else
+            EXPECT_EQ(h.Tunes(), std::vector<int32_t>{kTuned});
+    }
+}
+
+TEST(SmartNetAgeing, EntriesAgeOnlyOnTheControlChannel)
+{
+    struct Case {
+        const char* name;
+        int32_t channel;
+        int ticksKept;  // ticks after which the entry is still listed; one more removes it
+    } cases[] = {{"traffic channel", 100, 41}, {"control channel", 10, 201}};
+    for (const Case& c : cases) {
+        Hunt h;
+        h.decoder.AddCall(0x100, c.channel, 1);
+        for (int i = 0; i < c.ticksKept; ++i)
+            h.decoder.TimerTick();
+        EXPECT_EQ(h.decoder.OnAir().size(), 1u) << c.name;
+        EXPECT_EQ(h.record.Occupancy[size_t(c.channel)], c.ticksKept) << c.name;
+        h.decoder.TimerTick();
+        EXPECT_TRUE(h.decoder.OnAir().empty()) << c.name;
+        EXPECT_EQ(h.record.Ticks, c.ticksKept + 1) << c.name;
+        EXPECT_EQ(h.record.Occupancy[size_t(c.channel)], c.ticksKept) << c.name;
+    }
+    // While the host is on a traffic channel the list stays as it is.
+    Hunt h;
+    h.decoder.AddCall(0x100, 100, 1);
+    h.decoder.SelfCausedTune = true;
+    h.decoder.FrequencyNotified(kBaseFrequency + 100 * 25000);
+    for (int i = 0; i < 100; ++i)
+        h.decoder.TimerTick();
+    EXPECT_EQ(h.decoder.OnAir().size(), 1u);
+    EXPECT_EQ(h.record.Ticks, 0);
+}
+
+// A list begun before the control channel is known still ages.
+TEST(SmartNetAgeing, EntriesAgeWhileTheControlChannelIsNotKnown)
+{
+    Fixture f;
+    f.decoder.AddCall(0x100, 100, 1);
+    for (int i = 0; i < 42; ++i)
+        f.decoder.TimerTick();
+    EXPECT_TRUE(f.decoder.OnAir().empty());
 }
 
 }  // namespace
