@@ -25,6 +25,7 @@ struct TSmartNetOnAirEntry {
 struct TSmartNetHeardRadio {
     uint16_t Identity = 0;
     std::string Alias;  // at most 253 characters, ANSI bytes
+    bool operator==(const TSmartNetHeardRadio&) const = default;
 };
 
 constexpr uint16_t kSmartNetNoSystem = 0xFFFF;
