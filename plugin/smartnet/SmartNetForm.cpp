@@ -168,6 +168,8 @@ TOrvFormConfig TSmartNetForm::MakeConfig()
 TSmartNetForm::TSmartNetForm(OrvHostWindow hostWindow, const OrvReceiverInfo* info, OrvHostCallback callback,
                              uint32_t* flags, OrvInstance instance, TReceiverLibrary& receivers)
     : TOrvDecoderForm(MakeConfig(), hostWindow, info, callback, flags, instance),
+      database_(OrvPluginDir() + "SmartNet.MEM", record_),
+      log_(platform::Locale().ListSeparator),
       decoder_(*this, record_),
       receiver_(decoder_),
       secondary_(receivers, *this)
@@ -379,30 +381,69 @@ TSmartNetDateNames TSmartNetForm::DateNames()
     return names;
 }
 
-void TSmartNetForm::SaveSystem()
+void TSmartNetForm::OpenDatabase()
 {
-    if (record_.SystemIdentity != kSmartNetNoSystem) {
-        record_.ChannelSize = ChannelSize;
-        systems_[record_.SystemIdentity] = record_;
-    }
+    database_.SetOwner(this);
+    database_.OpenDatabase();
 }
+
+void TSmartNetForm::SaveSystem() { database_.SaveSystem(decoder_.ControlChannel, ChannelSize); }
 
 void TSmartNetForm::SelectSystem(uint16_t identity)
 {
     if (identity == record_.SystemIdentity)
         return;
-    SaveSystem();
-    const auto known = systems_.find(identity);
-    if (identity == kSmartNetNoSystem) {
-        record_ = TSmartNetSystemRecord{};
-    } else if (known != systems_.end()) {
-        record_ = known->second;
-    } else {
-        record_ = TSmartNetSystemRecord{};
-        record_.SystemIdentity = identity;
-        record_.ChannelSize = ChannelSize;
-        record_.Created = LocalSystemTime();
+    decoder_.ClearCalls();
+    const TSmartNetSelection s =
+        database_.SelectSystem(identity, decoder_.TunedFrequency, ChannelSize, decoder_.ControlChannel);
+    if (identity == kSmartNetNoSystem)
+        return;
+    // The stored step is taken as it stands: the stored base frequency belongs to it.
+    if (s.ChannelSize != 0) {
+        TOrvDecoderForm::SetChannelSize(s.ChannelSize);
+        decoder_.ChannelSize = ChannelSize;
     }
+    SysIDLabel->SetText(QString::fromStdString(s.SysIDText));
+    SysDescr->SetText(platform::FromCp1252(s.Description));
+    CtrlChanFreq->SetText(QString::fromStdString(s.CtrlChanFreqText));
+    if (s.ControlChannel == -1) {
+        CtrlChanLabel->SetText("");
+        decoder_.SetControlChannel(-1);
+    } else {
+        decoder_.SetControlChannel(int16_t(s.ControlChannel));
+    }
+}
+
+void TSmartNetForm::LogFileClick()
+{
+    std::filesystem::path name = LogFileDlg.FileName;
+    int index = LogFileDlg.FilterIndex;
+    const bool checked = log_.LogFileClick(LogFile->Checked(), Started(), name, index,
+                                            [this](std::filesystem::path& fileName, int& filterIndex) {
+                                                if (!LogFileDlg.Execute(this))
+                                                    return false;
+                                                fileName = LogFileDlg.FileName;
+                                                filterIndex = LogFileDlg.FilterIndex;
+                                                return true;
+                                            });
+    LogFileDlg.FileName = name.string();
+    LogFileDlg.FilterIndex = index;
+    LogFile->SetCheck(checked);
+}
+
+void TSmartNetForm::WriteLogEntry(const TSmartNetLocalTime& time, uint16_t system, const TSmartNetOnAirEntry& entry)
+{
+    if (!LogFile->Checked() || !log_.IsOpen())
+        return;
+    TSystemTime t{};
+    t.Year = time.Year;
+    t.Month = time.Month;
+    t.Day = time.Day;
+    t.Hour = time.Hour;
+    t.Minute = time.Minute;
+    t.Second = time.Second;
+    if (!log_.WriteLogEntry(t, system, entry))
+        LogFile->SetCheck(false);
 }
 
 void TSmartNetForm::SetText(TSmartNetLabel label, const std::string& text)

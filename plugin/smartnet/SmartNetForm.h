@@ -6,12 +6,13 @@
 #include "QelFSKDecoder.h"
 #include "QelResampler.h"
 #include "SecondaryReceiver.h"
+#include "SmartNetDatabase.h"
 #include "SmartNetDecoder.h"
+#include "SmartNetLog.h"
 #include "SmartNetReceiver.h"
 
 #include <QWidget>
 
-#include <map>
 
 class QMenu;
 class TSmartNetForm;
@@ -66,6 +67,7 @@ public:
     TQelFSKDecoder& FSKDec() { return fsk_; }
     TQelResampler& Resample() { return resample_; }
     TSmartNetSystemRecord& Record() { return record_; }
+    TSmartNetDatabase& Database() { return database_; }
     TSecondaryReceiver& Secondary() { return secondary_; }
 
     TSmartNetOnAirGrid* Disp;
@@ -94,7 +96,7 @@ public:
     TSmartNetDateNames DateNames() override;
     void SelectSystem(uint16_t identity) override;
     void SaveSystem() override;
-    void WriteLogEntry(const TSmartNetLocalTime&, uint16_t, const TSmartNetOnAirEntry&) override {}
+    void WriteLogEntry(const TSmartNetLocalTime& time, uint16_t system, const TSmartNetOnAirEntry& entry) override;
     void SetText(TSmartNetLabel label, const std::string& text) override;
     void EnableSystemControls(bool enabled) override;
     void RetToCtrlChanged(bool enabled) override;
@@ -122,6 +124,8 @@ protected:
     void SetChannelSize(int32_t size) override;
     void InitDecoder() override;
     void ReadExtraSettings(platform::Registry& reg) override;
+    void OpenDatabase() override;
+    void LogFileClick() override;
     void WriteExtraSettings(platform::Registry& reg) override;
     void ResetReceiver() override;
     void SetTunedFrequency(int32_t frequency) override { decoder_.TunedFrequency = frequency; }
@@ -140,8 +144,8 @@ private:
     void layOut();
 
     TSmartNetSystemRecord record_;
-    // Systems heard while the window is open, kept by identity when another one becomes current.
-    std::map<uint16_t, TSmartNetSystemRecord> systems_;
+    TSmartNetDatabase database_;
+    TSmartNetLog log_;
     TSmartNetDecoder decoder_;
     TSmartNetReceiver receiver_;
     TQelFSKDecoder fsk_;

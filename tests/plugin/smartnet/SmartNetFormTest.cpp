@@ -5,6 +5,7 @@
 #include "QelButton.h"
 #include "QelStaticText.h"
 #include "RecordingHost.h"
+#include "SmartNetDatabase.h"
 #include "SmartNetForm.h"
 #include "platform/settings/Registry.h"
 #include "tests/support/TestSupport.h"
@@ -165,6 +166,49 @@ TEST_F(SmartNetWindow, AutoTuneFollowsOneCallAtATime)
     EXPECT_FALSE(form->Decoder().SystemCurrent());
     EXPECT_EQ(form->SysIDLabel->Caption(), "");
     EXPECT_EQ(form->InputTest.State, 10);
+}
+
+TEST_F(SmartNetWindow, LogsTheCallsAndStoresTheSystemForTheNextStart)
+{
+    Settings(false);
+    {
+        platform::Registry reg;
+        ASSERT_TRUE(reg.OpenKey(kKey, true));
+        reg.WriteBool("Log File", true);
+        reg.WriteString("Log File Name", (dir / "calls.txt").string());
+        reg.WriteInteger("Log File Type", 1);
+    }
+    auto options = kGrants;
+    options.insert(options.end(), {"--channels", "2", "--channel", "right"});
+    const auto wav = Signal("grants.wav", options);
+    TSmartNetForm* form = Run(wav);
+    ASSERT_NE(form, nullptr);
+    EXPECT_TRUE(form->LogFile->Checked());
+    form->Close();
+    Pump();
+    const std::string log = readFile(dir / "calls.txt");
+    size_t lines = 0;
+    for (size_t at = log.find("\r\n"); at != std::string::npos; at = log.find("\r\n", at + 1))
+        ++lines;
+    EXPECT_EQ(lines, 5u) << log;
+    EXPECT_NE(log.find("System=1234 Radio 0404-grp on channel  530\r\n"), std::string::npos) << log;
+
+    TSmartNetSystemRecord stored;
+    TSmartNetDatabase db(dir / "SmartNet.MEM", stored);
+    EXPECT_EQ(db.OpenDatabase(), TDatabaseStatus::dsOk);
+    EXPECT_TRUE(db.SelectSystem(0x1234, kTuned, 25000, -1).Found);
+    EXPECT_EQ(stored.HeardRadios.size(), 4u);
+    for (int c : {100, 150, 200, 530})
+        EXPECT_TRUE(SmartNetMapBit(stored.TrafficChannelMap, c)) << c;
+    EXPECT_TRUE(SmartNetMapBit(stored.ControlChannelMap, kControl));
+    EXPECT_EQ(stored.BaseFrequency, kBase);
+
+    // The next start finds the system in the file: its radios are known at once.
+    host.calls.clear();
+    form = Run(wav);
+    ASSERT_NE(form, nullptr);
+    EXPECT_EQ(form->Record().SystemIdentity, 0x1234);
+    EXPECT_EQ(form->Record().HeardRadios.size(), 4u);
 }
 
 // Whatever the recording's shape, the same system and calls come out; noise lists nothing.
