@@ -13,6 +13,7 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QEvent>
+#include <QTimer>
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -135,6 +136,7 @@ protected:
     RecordingHost host;
     TFakeReceiverLibrary receivers{2};
     bool notifyTunes = true;
+    bool levelSent = false;
 };
 
 TEST_F(SmartNetWindow, AutoTuneFollowsOneCallAtATime)
@@ -209,6 +211,46 @@ TEST_F(SmartNetWindow, LogsTheCallsAndStoresTheSystemForTheNextStart)
     ASSERT_NE(form, nullptr);
     EXPECT_EQ(form->Record().SystemIdentity, 0x1234);
     EXPECT_EQ(form->Record().HeardRadios.size(), 4u);
+}
+
+// The host's signal level falls on the control channel: the window hunts over the channels the
+// system was seen on, one step per timer tick while the level stays low.
+TEST_F(SmartNetWindow, FallingSignalLevelStartsAHuntOverTheSeenChannels)
+{
+    Settings(false);
+    {
+        platform::Registry reg;
+        ASSERT_TRUE(reg.OpenKey(kKey, true));
+        reg.WriteBool("Auto Follow", true);
+    }
+    // The level is known before the identity is confirmed, so it becomes the reference.
+    host.onCall = [this, inner = host.onCall](const HostCall& call) {
+        inner(call);
+        if (call.code == ORV_GET && call.param == ORV_VOLUME && !levelSent) {
+            levelSent = true;
+            QMetaObject::invokeMethod(qApp, [] { OrvFrameNotify(kHost, ORV_SIGNAL_LEVEL, 100); }, Qt::QueuedConnection);
+        }
+    };
+    auto options = kGrants;
+    options.insert(options.end(), {"--channels", "2", "--channel", "right"});
+    TSmartNetForm* form = Run(Signal("grants.wav", options));
+    ASSERT_NE(form, nullptr);
+    ASSERT_EQ(form->Decoder().ReferenceLevel, 100);
+    EXPECT_TRUE(form->AutoFollow->Checked());
+    form->StartupTimer->stop();
+    host.calls.clear();
+    OrvFrameNotify(kHost, ORV_SIGNAL_LEVEL, 40);
+    EXPECT_EQ(form->Decoder().HuntCount, 1);
+    EXPECT_TRUE(form->Decoder().OnAir().empty());
+    for (int tick = 0; tick < 4; ++tick)
+        form->StartupTimerTimer();
+    // Seen: control channel 752, traffic channels 100, 150, 200 and 530; the host sat on 752.
+    EXPECT_EQ(HostTunes(), (std::vector<int32_t>{Channel(100), Channel(150), Channel(200), Channel(530)}));
+    // The level comes back: the hunt waits on the channel.
+    OrvFrameNotify(kHost, ORV_SIGNAL_LEVEL, 100);
+    host.calls.clear();
+    form->StartupTimerTimer();
+    EXPECT_TRUE(HostTunes().empty());
 }
 
 // Whatever the recording's shape, the same system and calls come out; noise lists nothing.
