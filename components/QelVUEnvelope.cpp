@@ -12,8 +12,12 @@ int32_t smoothed(int32_t divisor, int32_t value, int32_t x)
     return static_cast<int32_t>(((int64_t(divisor) - 1) * value + x) / divisor);
 }
 
-int32_t decayed(int32_t divisor, int32_t value)
+inline int32_t decayed(int32_t divisor, int32_t value)
 {
+    // Below the divisor in magnitude the step is the value one nearer 0, without a division:
+    // that is nearly every sample of a level bar.
+    if (divisor > 0 && value > -divisor && value < divisor)
+        return value > 0 ? value - 1 : (value < 0 ? value + 1 : 0);
     return static_cast<int32_t>((int64_t(divisor) - 1) * value / divisor);
 }
 
@@ -57,12 +61,35 @@ bool TQelVUEnvelope::Feed(const int16_t* buffer, uint32_t count, uint32_t step)
 {
     if (step == 0)
         return false;
+    // NewValueMax and NewValueMin written out on local copies, so that a buffer's samples run
+    // through registers rather than through the object.
+    int32_t vMax = ValueMax, vMin = ValueMin, pMax = PeakMax, pMin = PeakMin;
+    const int32_t attack = ValueAttack, decay = ValueDecay, peakDecay = PeakDecay;
     // 64-bit index: a step near 2^32 must not wrap back to the start.
     for (uint64_t i = 0; i < count; i += step) {
         const int32_t x = Clamp(buffer[i]);
-        NewValueMax(x);
-        NewValueMin(x);
+        vMax = x > vMax ? smoothed(attack, vMax, x) : (decay == 0 ? x : decayed(decay, vMax));
+        if (pMax > vMax && peakDecay != 0) {
+            pMax = decayed(peakDecay, pMax);
+            if (pMax < vMax)
+                pMax = vMax;
+        } else {
+            pMax = vMax;
+        }
+        if (vMax < vMin)
+            vMin = vMax;
+        vMin = x < vMin ? smoothed(attack, vMin, x) : (decay == 0 ? x : decayed(decay, vMin));
+        if (pMin < vMin && peakDecay != 0) {
+            pMin = decayed(peakDecay, pMin);
+            if (pMin > vMin)
+                pMin = vMin;
+        } else {
+            pMin = vMin;
+        }
+        if (vMin > vMax)
+            vMax = vMin;
     }
+    ValueMax = vMax, ValueMin = vMin, PeakMax = pMax, PeakMin = pMin;
     return true;
 }
 
