@@ -217,6 +217,11 @@ TSmartNetForm::~TSmartNetForm()
 
 void TSmartNetForm::layOut()
 {
+    // One face for every caption, the frame's included (theirs were made before ours was set).
+    for (QWidget* w : findChildren<QWidget*>())
+        if (qobject_cast<QLabel*>(w) || qobject_cast<QRadioButton*>(w))
+            w->setFont(font());
+
     // Left: the on-air grid; under it the system's identity, its control channel, the frame
     // counts and the secondary receiver.
     int gridWidth = 1;
