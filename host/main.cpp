@@ -4,6 +4,7 @@
 #include "HostScanner.h"
 #include "HostWindow.h"
 #include "PluginHost.h"
+#include "PrimaryReceiver.h"
 #include "platform/version/VersionInfo.h"
 
 #include <QApplication>
@@ -14,6 +15,7 @@
 #include <QMenuBar>
 #include <QTimer>
 
+#include <climits>
 #include <cstdio>
 
 namespace {
@@ -77,6 +79,7 @@ int main(int argc, char** argv)
         {"signal-strength", "Initial SignalStrength.", "v"},
         {"squelch", "Initial Squelch.", "v"},
         {"mute", "Initial Mute.", "v"},
+        {"frequency", "Start frequency of the receiver in Hz.", "hz"},
         {"scan-dwell", "Scan: stop on a channel after this many ms of scanning.", "ms"},
         {"scan-timeout", "Scan: resume by itself when no applet resumes it within this many ms.", "ms"},
     });
@@ -107,7 +110,28 @@ int main(int argc, char** argv)
         script = *parsed;
     }
 
-    HostCore core(receiver, std::make_unique<HostDdeServer>(), parser.value("trace").toStdString());
+    // The receiver library writes its calls into the same trace, so the trace names one usable file.
+    std::string tracePath;
+    if (parser.isSet("trace")) {
+        tracePath = QFileInfo(parser.value("trace")).absoluteFilePath().toStdString();
+        qputenv("KVAPI32_TRACE", QByteArray::fromStdString(tracePath));
+    }
+    HostCore core(receiver, std::make_unique<HostDdeServer>(), tracePath);
+    if (!tracePath.empty() && !core.trace().enabled()) {
+        std::fprintf(stderr, "orvhost: cannot write the trace %s\n", tracePath.c_str());
+        return 2;
+    }
+    if (parser.isSet("frequency")) {
+        const qlonglong hz = parser.value("frequency").toLongLong(&ok);
+        if (!ok || hz <= 0 || hz > INT32_MAX) {
+            std::fprintf(stderr, "orvhost: --frequency takes a frequency in Hz\n");
+            return 2;
+        }
+        core.state().setValue("Frequency", int32_t(hz));
+    }
+    PrimaryReceiver primary(core.state());
+    if (!primary.open())
+        std::fprintf(stderr, "orvhost: the receiver library has no receiver free; running without one\n");
     if (!core.serving())
         std::fprintf(stderr, "orvhost: cannot serve \"Korvanta\" (is another host running?)\n");
     for (const auto& [option, item] : {std::pair{"scan-state", "ScanState"}, std::pair{"signal-strength", "SignalStrength"},
@@ -168,7 +192,7 @@ int main(int argc, char** argv)
             eofPath = qEnvironmentVariable("WAVE_IN_EOF_FILE");
             QFile::remove(eofPath);
         }
-        plugin = std::make_unique<PluginHost>(core.trace(), receiver);
+        plugin = std::make_unique<PluginHost>(core.trace(), core.state());
         std::string error;
         if (!plugin->load(path.toStdString(), &error)) {
             std::fprintf(stderr, "orvhost: %s\n", error.c_str());
