@@ -1,10 +1,13 @@
 #include "WaveIn.h"
 
 #include "Alsa.h"
+#include "Recording.h"
 #include "Sources.h"
 #include "WavFile.h"
 #include "WaveDevices.h"
 
+#include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 
 namespace platform {
@@ -43,25 +46,37 @@ OpenErrors& errors()
 
 std::unique_ptr<Backend> openFile(const std::string& path, const WaveFormat& format, uint32_t* code, std::string* text)
 {
+    const char* eofEnv = std::getenv("WAVE_IN_EOF_FILE");
+    const std::filesystem::path eof = eofEnv ? std::filesystem::path(eofEnv) : std::filesystem::path();
+    auto warnCutShort = [&](double seconds) {
+        std::fprintf(stderr, "Wave input: recording \"%s\" is cut short; playing the %.1f s it holds.\n",
+                     path.c_str(), seconds);
+    };
+    // A WAV file already in the opened format is delivered byte for byte.
     WavInfo info;
-    if (!readWavInfo(path, &info, text)) {
+    std::string ignored;
+    if (readWavInfo(path, &info, &ignored) && info.pcm && info.format == format) {
+        auto source = std::make_unique<FileSource>(path, info.dataOffset, info.dataSize, silenceByte(format), eof);
+        if (!source->ok()) {
+            *code = kWaveError;
+            *text = "Recording \"" + path + "\" cannot be read.";
+            return nullptr;
+        }
+        if (info.cutShort)
+            warnCutShort(double(info.dataSize) / format.avgBytesPerSec);
+        return std::make_unique<PacedInput>(std::move(source), pacingFromEnv());
+    }
+    // Anything else is converted.
+    bool cutShort = false;
+    auto recording = Recording::open(path, format.samplesPerSec, format.channels, channelChoiceFromEnv(), text, &cutShort);
+    if (!recording) {
         *code = kWaveError;
         return nullptr;
     }
-    if (!(info.format == format)) {
-        *code = kWaveBadFormat;
-        *text = "WAV file \"" + path + "\" holds " + formatText(info.format) + ", not " + formatText(format) + ".";
-        return nullptr;
-    }
-    const char* eof = std::getenv("WAVE_IN_EOF_FILE");
-    auto source = std::make_unique<FileSource>(path, info.dataOffset, info.dataSize, silenceByte(format),
-                                               eof ? std::filesystem::path(eof) : std::filesystem::path());
-    if (!source->ok()) {
-        *code = kWaveError;
-        *text = "WAV file \"" + path + "\" cannot be read.";
-        return nullptr;
-    }
-    return std::make_unique<PacedInput>(std::move(source), pacingFromEnv());
+    if (cutShort)
+        warnCutShort(double(info.dataSize) / std::max<uint32_t>(1, info.format.avgBytesPerSec));
+    return std::make_unique<PacedInput>(std::make_unique<RecordingSource>(std::move(recording), format, eof),
+                                        pacingFromEnv());
 }
 
 }  // namespace
