@@ -1,6 +1,7 @@
 #include "WaveIn.h"
 
 #include "Alsa.h"
+#include "InputHook.h"
 #include "Recording.h"
 #include "Sources.h"
 #include "WavFile.h"
@@ -16,7 +17,7 @@ using namespace sound;
 
 namespace {
 
-enum class Kind { Script, File, Card };
+enum class Kind { Script, Hook, File, Card };
 
 struct InDevice {
     Kind kind;
@@ -31,7 +32,9 @@ std::vector<InDevice> inDevices()
         list.push_back({Kind::Script, script->inName, {}});
         return list;
     }
-    if (const char* file = std::getenv("WAVE_IN_FILE"); file && *file)
+    if (const KorvantaInputHook* hook = programInputHook())
+        list.push_back({Kind::Hook, hook->name ? hook->name : "Program input", {}});
+    else if (const char* file = std::getenv("WAVE_IN_FILE"); file && *file)
         list.push_back({Kind::File, "WAV file " + std::filesystem::path(file).filename().string(), file});
     for (auto& card : cardDevices(true))
         list.push_back({Kind::Card, card.name, card.pcm});
@@ -125,6 +128,16 @@ uint32_t waveInOpen(WaveInHandle* handle, uint32_t deviceId, const WaveFormat& f
             backend = std::make_unique<PacedInput>(
                 std::make_unique<MemorySource>(script->samples, script->silenceAtEnd, silenceByte(format)),
                 Pacing{true, 1.0});
+        }
+    } else if (device.kind == Kind::Hook) {
+        if (const KorvantaInputHook* hook = programInputHook()) {
+            const char* eof = std::getenv("WAVE_IN_EOF_FILE");
+            backend = std::make_unique<PacedInput>(
+                std::make_unique<HookSource>(*hook, format, eof ? std::filesystem::path(eof) : std::filesystem::path()),
+                pacingFromEnv());
+        } else {
+            code = kWaveError;
+            text = "The program's own input has gone.";
         }
     } else if (device.kind == Kind::File) {
         backend = openFile(device.path, format, &code, &text);
