@@ -59,6 +59,7 @@ bool PluginHost::load(const std::string& path, std::string* error)
     trace_.write({TraceWriter::text("dir", "host->plugin"), TraceWriter::text("call", "orvPluginInit"),
                   TraceWriter::number("result", version), TraceWriter::text("name", name)});
     if (version < ORV_INTERFACE_VERSION) {
+        refused_ = true;
         *error = path + " cannot run here (it found no sound input, or wants another host version)";
         return false;
     }

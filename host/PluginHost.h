@@ -21,6 +21,8 @@ public:
     // dlopen and orvPluginInit (version 0x100); false with the reason when the plug-in cannot run.
     bool load(const std::string& path, std::string* error);
     const std::string& name() const { return name_; }
+    // The plug-in loaded but said at its initialisation that it cannot run (no sound input).
+    bool refused() const { return refused_; }
     // orvPluginStart; true when the window started.
     bool start();
     bool attached() const { return attached_; }
@@ -50,6 +52,7 @@ private:
     std::string name_;
     uint32_t flags_ = 0;
     bool attached_ = false;
+    bool refused_ = false;
     bool fromPlugin_ = false;  // a change the plug-in's own command made: not told back
     QTimer level_;
 };

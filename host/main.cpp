@@ -295,7 +295,7 @@ int main(int argc, char** argv)
         plugin = std::make_unique<PluginHost>(core.trace(), core.state());
         std::string error;
         if (!plugin->load(path.toStdString(), &error)) {
-            if (platform::waveInDeviceCount() == 0)
+            if (plugin->refused() && platform::waveInDeviceCount() == 0)
                 return Refuse("no sound input: no sound card and no recording (give --input FILE)");
             return Refuse("cannot load the plug-in: " + error);
         }
