@@ -182,4 +182,35 @@ TEST(OrvhostNotify, OneTraceHoldsTheHostsThePluginsAndTheLibrarysLines)
                            "\"dir\":\"host->plugin\",\"call\":\"orvPluginStart\",\"result\":7}"));
 }
 
+TEST(OrvhostNotify, UnderABandTheLevelReportedFollowsRetunesAndStationsLeavingTheAir)
+{
+    TempDir dir;
+    ASSERT_EQ(runProgram({binPath("siggen").string(), "noise", "--seconds", "5", "--out", (dir / "a.wav").string()}), 0);
+    writeFile(dir / "band", "450012500 a.wav\n451000000 a.wav 30000\n");
+    writeFile(dir / "script", "0.5 Frequency 451000000\n1.0 station-off 451000000\n1.5 station-on 451000000\n");
+    const auto trace = dir / "trace.jsonl";
+    const int rc = runProgram({binPath("orvhost").string(), "--headless", "--seconds", "2", "--band",
+                               (dir / "band").string(), "--script", (dir / "script").string(), "--plugin",
+                               libPath("liborvhost_recording_plugin.so").string(), "--trace", trace.string()},
+                              {"RECORDING_PLUGIN_LOG=" + (dir / "plugin.log").string(),
+                               "XDG_RUNTIME_DIR=" + dir.path().string(), "QT_QPA_PLATFORM=offscreen"},
+                              nullptr, 60);
+    EXPECT_EQ(rc, 0);
+    // The levels in the order the plug-in heard them, each once: its own tune to 453 MHz at start
+    // leaves the stations (noise), the script's retune finds the second one, which then leaves the
+    // air and comes back.
+    std::vector<std::string> levels;
+    for (const std::string& l : Lines(readFile(dir / "plugin.log")))
+        if (l.rfind("notify 0x0B00 ", 0) == 0 && (levels.empty() || levels.back() != l.substr(14)))
+            levels.push_back(l.substr(14));
+    EXPECT_THAT(levels, ::testing::ElementsAre("12288", "30000", "12288", "30000"));
+    // The applets are told every level as it changes, from the first station's on.
+    std::vector<std::string> advised;
+    for (const std::string& l : Lines(readFile(trace)))
+        if (l.find("\"item\":\"SignalStrength\"") != std::string::npos)
+            advised.push_back(l.substr(l.find("\"data\":")));
+    EXPECT_THAT(advised, ::testing::ElementsAre("\"data\":\"43008\"}", "\"data\":\"12288\"}", "\"data\":\"30000\"}",
+                                                "\"data\":\"12288\"}", "\"data\":\"30000\"}"));
+}
+
 }  // namespace
