@@ -54,7 +54,8 @@ HostWindow::HostWindow(HostCore& core, std::string quendaPath, PluginHost* plugi
         box->setKeyboardTracking(false);  // one change when the user has finished typing
         connect(box, &QSpinBox::valueChanged, this, [this, name](int v) { core_.state().setValue(name, v); });
         controls_[name] = box;
-        form->addRow(caption, box);
+        if (caption)
+            form->addRow(caption, box);
         return box;
     };
     auto check = [&](const char* name, const char* caption) {
@@ -78,9 +79,8 @@ HostWindow::HostWindow(HostCore& core, std::string quendaPath, PluginHost* plugi
     level_->setTextVisible(false);
     auto* levelRow = new QHBoxLayout;
     levelRow->addWidget(level_, 1);
-    levelRow->addWidget(spin("SignalStrength", "", ""));
-    form->removeRow(form->rowCount() - 1);
-    form->addRow("Signal &level", levelRow);
+    levelRow->addWidget(spin("SignalStrength", nullptr, ""));
+    form->addRow("Signal level", levelRow);
     spin("Squelch", "S&quelch", "");
     auto* switches = new QHBoxLayout;
     for (auto [name, caption] : {std::pair{"ScanState", "&Scanning"}, std::pair{"Mute", "M&ute"},
@@ -113,6 +113,7 @@ HostWindow::HostWindow(HostCore& core, std::string quendaPath, PluginHost* plugi
     connect(endButton, &QPushButton::clicked, this, [this] { core_.endConversations(); });
     connect(&core, &HostCore::listed, this, &HostWindow::refreshApplets);
     refreshApplets();
+    setMinimumWidth(460);  // room for the applet buttons' captions side by side
 }
 
 void HostWindow::display(const std::string& name, int value)
