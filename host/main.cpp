@@ -52,7 +52,7 @@ Environment:
   WAVE_IN_PACE       fast, or a factor of real time, for a recording (real time when unset)
   KVAPI32_RIGS       the receivers, "model[:port],..." (two simulated rigs when unset)
   KVAPI32_FAKE       a scripted receiver pool for tests (--band writes its own)
-  ORV_PLUGIN_PATH    the folder where plug-ins keep their database and call log
+  ORV_PLUGIN_PATH    the folder where the plug-ins keep their system database
   XDG_CONFIG_HOME    settings go to $XDG_CONFIG_HOME/Korvanta Communications/)";
 
 // Quenda beside this program, unless named.
@@ -105,7 +105,7 @@ int main(int argc, char** argv)
         }
     }
     if (headless || help) {
-        if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
+        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
             qputenv("QT_QPA_PLATFORM", "offscreen");
         // Message boxes of this process, its plug-ins and the applets it starts never wait for anyone.
         if (headless)

@@ -94,4 +94,16 @@ TEST(OrvhostBadInput, EveryMistakeEndsQuicklyWithAClearLine)
     }
 }
 
+TEST(OrvhostHelp, ListsTheOptionsTheFormatsAndTheEnvironmentThatMatter)
+{
+    std::string out;
+    ASSERT_EQ(runProgram({binPath("orvhost").string(), "--help"}, {"QT_QPA_PLATFORM=", "DISPLAY="}, &out, 30), 0)
+        << "help needs no display";
+    for (const char* said : {"--plugin <path>", "--input <file>", "--input-channel <side>", "--band <file>",
+                             "--script <file>", "--headless", "--frequency <hz>", "--trace <file>", "WAVE_IN_FILE",
+                             "WAVE_IN_PACE", "KVAPI32_RIGS", "ORV_PLUGIN_PATH", "XDG_CONFIG_HOME", "station-off <hz>",
+                             "<frequency Hz> <recording> [<level>]", "orvhost --plugin build/lib/libmarlet.so --input"})
+        EXPECT_NE(out.find(said), std::string::npos) << said;
+}
+
 }  // namespace
