@@ -108,34 +108,43 @@ char TDTMFDecoder::Method2Symbol(const int16_t* frame)
 {
     for (int32_t i = 0; i < kMethod2Frame; ++i)
         dft_.Samples[i] = frame[i];
+    // The eight tones and the four second harmonics of the high tones, each at its own frequency,
+    // in one pass over the frame.
+    double bins[12];
+    for (int t = 0; t < 4; ++t) {
+        bins[t] = kDTMFLowTones[t] * kMethod2Frame / kDTMFRate;
+        bins[4 + t] = kDTMFHighTones[t] * kMethod2Frame / kDTMFRate;
+        bins[8 + t] = 2 * kDTMFHighTones[t] * kMethod2Frame / kDTMFRate;
+    }
+    double power[12];
+    GoertzelPowers(dft_, bins, 12, power);
+    double level[12];
+    for (int t = 0; t < 12; ++t) {
+        // Digital silence: no logarithm is taken of a zero power.
+        if (power[t] <= 0 && t < 8)
+            return ' ';
+        level[t] = power[t] > 0 ? 20 * std::log10(power[t] / kMethod2Frame) : -std::numeric_limits<double>::infinity();
+    }
     double lowLevel = 0;
     int row = -1;
-    for (int r = 0; r < 4; ++r) {
-        const double level = Method2Level(kDTMFLowTones[r]);
-        if (std::isinf(level))
-            return ' ';  // digital silence
-        if (level > lowLevel) {
-            lowLevel = level;
+    for (int r = 0; r < 4; ++r)
+        if (level[r] > lowLevel) {
+            lowLevel = level[r];
             row = r;
         }
-    }
     double highLevel = 0;
     int column = -1;
-    for (int c = 0; c < 4; ++c) {
-        const double level = Method2Level(kDTMFHighTones[c]);
-        if (std::isinf(level))
-            return ' ';
-        if (level > highLevel) {
-            highLevel = level;
+    for (int c = 0; c < 4; ++c)
+        if (level[4 + c] > highLevel) {
+            highLevel = level[4 + c];
             column = c;
         }
-    }
     if (row < 0 || column < 0 || lowLevel <= kMinLevel || highLevel <= kMinLevel)
         return ' ';
     if (std::fabs(lowLevel - highLevel) >= kMaxTwist)
         return ' ';
-    // The second harmonic of the high tone, measured at twice its own frequency.
-    if (Method2Level(2 * kDTMFHighTones[column]) >= highLevel - kHarmonicGap)
+    // The high tone's second harmonic must lie well below it.
+    if (level[8 + column] >= highLevel - kHarmonicGap)
         return ' ';
     return DTMFSymbol(static_cast<uint8_t>((1u << row) | (16u << column)));
 }
