@@ -19,6 +19,12 @@ TTextWindowConfig DTMFWindowConfig()
     c.Panels = {{QStringLiteral("Active"), 70}, {QString(), 500}};
     c.LogPanel = 1;
     c.OptionsLayout = {osFont, osToolbar, osSeparator, osOwn};
+    TMenuItem method1 = MenuItem("Method &1", "N11Click");
+    method1.RadioGroup = 1;
+    method1.Checked = true;  // the stored form has method 1
+    TMenuItem method2 = MenuItem("Method &2", "N21Click");
+    method2.RadioGroup = 1;
+    c.OwnOptions = {SubMenu("&Decoding", "Decoding1", {method1, method2})};
     c.CutCaption = QStringLiteral("Cu&t");
     c.DefaultLogFile = "DTMF.LOG";
     c.PrintTitle = QStringLiteral("Korvanta Quenda - DTMF Decoder");
@@ -44,17 +50,8 @@ TAppletTraits DTMFTraits()
 TDTMFForm::TDTMFForm(int32_t receiver)
     : TTextDecoderForm(receiver, DTMFTraits(), DTMFWindowConfig()), decoder_(std::make_unique<TDTMFDecoder>())
 {
-    QMenu* decoding = AddOwnOptionMenu(QStringLiteral("&Decoding"));
-    decoding->setObjectName(QStringLiteral("Decoding1"));
-    method1_ = decoding->addAction(QStringLiteral("Method &1"));
-    method1_->setObjectName(QStringLiteral("N11"));
-    method1_->setCheckable(true);
-    method1_->setChecked(true);  // the stored form has method 1
-    method2_ = decoding->addAction(QStringLiteral("Method &2"));
-    method2_->setObjectName(QStringLiteral("N21"));
-    method2_->setCheckable(true);
-    connect(method1_, &QAction::triggered, this, &TDTMFForm::N11Click);
-    connect(method2_, &QAction::triggered, this, &TDTMFForm::N21Click);
+    method1_ = MenuAction("N11Click");
+    method2_ = MenuAction("N21Click");
 
     // Each symbol as its own black character; each line break with the date and time in the log.
     decoder_->OnSymbol = [this](char symbol) {
@@ -73,6 +70,14 @@ void TDTMFForm::setMethod(bool method1)
     method1_->setChecked(method1);
     method2_->setChecked(!method1);
     decoder_->Method1 = method1;
+}
+
+void TDTMFForm::OwnMenuClick(const std::string& name, QAction*)
+{
+    if (name == "N11Click")
+        N11Click();
+    else if (name == "N21Click")
+        N21Click();
 }
 
 void TDTMFForm::N11Click() { setMethod(true); }

@@ -28,6 +28,7 @@ protected:
     int CaptureBufferCount() const override { return 2; }
     int CaptureBufferBytes() const override { return kDTMFBufferSamples * 2; }
     void DecodeBuffer(const int16_t* samples, size_t count) override;
+    void OwnMenuClick(const std::string& name, QAction* action) override;
     void NewExtras() override;
     void LoadOwnSettings(const TAppletSettings& s) override;
     void SaveOwnSettings(TAppletSettings& s) override;

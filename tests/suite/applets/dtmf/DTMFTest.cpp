@@ -361,7 +361,7 @@ TEST_F(DTMFWindow, PausedWindowDecodesNothing)
     auto f = Make({{"Paused", "1"}});
     Feed(*f, "123");
     EXPECT_EQ(f->RE1()->Text().toStdString(), "");
-    f->findChild<QAction*>("Pause")->trigger();
+    f->MenuAction("PauseClick")->trigger();
     Feed(*f, "123");
     EXPECT_EQ(f->RE1()->Text().toStdString(), "123\n");
     f->FormDestroy();
