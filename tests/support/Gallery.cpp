@@ -100,7 +100,10 @@ std::vector<std::string> overlappingControls(const QWidget& window)
     const auto name = [](const QWidget* w) {
         return w->objectName().isEmpty() ? std::string(w->metaObject()->className()) : w->objectName().toStdString();
     };
-    for (const QWidget* parent : window.findChildren<QWidget*>() << const_cast<QWidget*>(&window)) {
+    // A named list: a range over a temporary's operator<< result would outlive the temporary.
+    QList<QWidget*> parents = window.findChildren<QWidget*>();
+    parents << const_cast<QWidget*>(&window);
+    for (const QWidget* parent : parents) {
         std::vector<const QWidget*> kids;
         for (const QObject* o : parent->children())
             if (const auto* w = qobject_cast<const QWidget*>(o); w && !w->isWindow() && w->isVisibleTo(&window))
