@@ -638,3 +638,32 @@ TEST(ScopeDisplay, DraggingTheTriggerMarker)
 }
 
 } // namespace
+
+namespace {
+
+TEST(ScopeDisplayOnScreen, TheControlShowsItsFrameAndThePicture)
+{
+    QWidget form;
+    form.resize(300, 200);
+    auto* d = new TQelScopeDisplay(&form);
+    d->setGeometry(10, 10, 260, 105);
+    d->SetShowHorzInfo(false);
+    d->SetTraceType(sdttPoint);
+    form.show();
+    QApplication::processEvents();
+    std::vector<int32_t> flat(512, 0);
+    d->WriteIntoBuffer(flat.data(), 512);
+    const QImage screen = renderOver(*d);
+    const QImage& pic = d->Picture();
+    const int f = d->FrameWidth();
+    ASSERT_EQ(pic.width(), d->width() - 2 * f);
+    // The bitmap sits inside the lowered bevel, pixel for pixel.
+    for (int y = 0; y < pic.height(); y += 7)
+        for (int x = 0; x < pic.width(); x += 5)
+            ASSERT_EQ(px(screen, x + f, y + f), px(pic, x, y)) << x << "," << y;
+    // Lowered: dark top-left, light bottom-right.
+    const TColor tl = px(screen, 0, 5), br = px(screen, d->width() - 1, 5);
+    EXPECT_LT(platform::GetRValue(tl), platform::GetRValue(br));
+}
+
+} // namespace

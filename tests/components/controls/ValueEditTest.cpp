@@ -378,6 +378,52 @@ TEST(ValueEdit, PaintsTextSelectionAndNothingWhenDisabled)
     EXPECT_EQ(dark(img), 0);
 }
 
+TEST(ValueEdit, TheFocusedControlShowsItsCaretAtTheCursor)
+{
+    QWidget form;
+    form.resize(220, 60);
+    auto* e = new TQelValueEdit(&form);
+    e->SetMaximum(0);
+    e->SetValue(1234);
+    e->SetAutoSelect(false);
+    form.show();
+    e->setFocus();
+    QApplication::processEvents();
+    ASSERT_TRUE(e->hasFocus());
+    e->SetSelStart(0);
+    const int top = e->TextTop() + e->FrameWidth();
+    auto caretColumn = [&](const QImage& img, int x) {
+        int dark = 0;
+        for (int y = top; y < e->height() - top; ++y)
+            dark += px(img, x, y) == 0x000000u;
+        return dark;
+    };
+    // At the start the caret stands left of the text, on white: a black bar as high as the caret.
+    QImage img = renderOver(*e);
+    const int x0 = e->GetCursorPos();
+    EXPECT_EQ(x0, 3);
+    EXPECT_EQ(caretColumn(img, x0), e->height() - 2 * top);
+    EXPECT_EQ(caretColumn(img, x0 + 1), e->height() - 2 * top);
+    // At the end it inverts what lies under it: compare with the picture of the unfocused control.
+    e->KeyDown(Qt::Key_End, false);
+    img = renderOver(*e);
+    const int x1 = e->GetCursorPos();
+    EXPECT_GT(x1, x0 + 10);
+    EXPECT_LT(caretColumn(img, x0), 3) << "the old place is clear again";
+    auto* other = new TQelValueEdit(&form);
+    other->move(0, 30);
+    other->show();
+    other->setFocus();
+    QApplication::processEvents();
+    ASSERT_FALSE(e->hasFocus());
+    const QImage plain = renderOver(*e);
+    int inverted = 0;
+    for (int y = top; y < e->height() - top; ++y)
+        inverted += px(img, x1, y) == (px(plain, x1, y) ^ 0xFFFFFFu);
+
+    EXPECT_EQ(inverted, e->height() - 2 * top);
+}
+
 TEST(ValueEdit, AutoSizeFollowsTheFont)
 {
     TQelValueEdit e;
