@@ -700,6 +700,25 @@ int32_t TQelScopeDisplay::rowOf(int64_t k, double f) const
 
 int32_t TQelScopeDisplay::BinRow(int32_t k) const { return rowOf(k, levelScale()); }
 
+int64_t TQelScopeDisplay::binColumn(int64_t k, int64_t first, int64_t span, int64_t w) const
+{
+    // 128 bits: bin numbers reach 2^52 with a wide frequency range at a low sampling rate.
+    return plot_.Left + static_cast<int64_t>(static_cast<__int128>(k - first) * w / span);
+}
+
+int64_t TQelScopeDisplay::nextBin(int64_t k, int64_t first, int64_t last, int64_t span, int64_t w) const
+{
+    // Bins at or above half the block all show no signal on the same row: of those that fall into
+    // one column only one needs drawing, so a range of billions of them costs one step a column.
+    if (k < bufferSize_ / 2 || k >= last)
+        return k + 1;
+    if (w <= 0)
+        return last;
+    const __int128 column = static_cast<__int128>(k - first) * w / span;
+    const __int128 firstOfNext = first + ((column + 1) * span + w - 1) / w;
+    return static_cast<int64_t>(std::clamp<__int128>(firstOfNext, k + 1, last));
+}
+
 void TQelScopeDisplay::analyserTrace()
 {
     if (bufferSize_ < 2)
@@ -716,8 +735,8 @@ void TQelScopeDisplay::analyserTrace()
     c.Pen.Color = traceColor_;
     c.Brush.Color = traceColor_;
     int64_t x0 = left, y0 = 0;
-    for (int64_t k = first; k <= last; ++k) {
-        const int64_t x1 = left + (k - first) * w / span;
+    for (int64_t k = first; k <= last; k = nextBin(k, first, last, span, w)) {
+        const int64_t x1 = binColumn(k, first, span, w);
         const int64_t y1 = rowOf(k, f);
         switch (traceType_) {
         case sdttPoint:
@@ -775,8 +794,8 @@ void TQelScopeDisplay::waterfallLine()
     c.CopyRect(TRect{int(left), int(top + 1), int(right), int(bottom)}, TRect{int(left), int(top), int(right), int(bottom - 1)});
     const double f = levelScale();
     int64_t xPrev = left, yPrev = 0;
-    for (int64_t k = first; k <= last; ++k) {
-        const int64_t xk = k == first ? left : left + (k - first) * w / span;
+    for (int64_t k = first; k <= last; k = nextBin(k, first, last, span, w)) {
+        const int64_t xk = k == first ? left : binColumn(k, first, span, w);
         const int64_t yk = rowOf(k, f);
         if (k != first)
             for (int64_t x = xPrev; x <= xk; ++x) {

@@ -206,6 +206,8 @@ private:
     double levelScale() const;
     void binRange(bool waterfall, int64_t& first, int64_t& last, int64_t& span) const;
     int32_t rowOf(int64_t k, double f) const;
+    int64_t binColumn(int64_t k, int64_t first, int64_t span, int64_t w) const;
+    int64_t nextBin(int64_t k, int64_t first, int64_t last, int64_t span, int64_t w) const;
     void computeFFT();
 
     std::unique_ptr<platform::TBitmap> ownBmp_;

@@ -667,3 +667,43 @@ TEST(ScopeDisplayOnScreen, TheControlShowsItsFrameAndThePicture)
 }
 
 } // namespace
+
+namespace {
+
+TEST(ScopeDisplayRanges, BillionsOfEmptyBinsCostOneStepAColumn)
+{
+    // At 1 sample/s a right edge of 4.29 GHz is bin 2.2 * 10^12: every bin above 256 shows no signal.
+    for (auto mode : {sdmAnalyser, sdmWaterfall})
+        for (auto trace : {sdttPoint, sdttLine, sdttBar}) {
+            auto d = display(256, 101);
+            d->SetMode(mode);
+            d->SetTraceType(trace);
+            d->SetHorzGridLines(false);
+            d->SetVertGridLines(false);
+            d->SetSamplesPerSec(1);
+            d->SetFFTFreqRight(0xFFFFFFFF);
+            d->Paint();
+            const auto s = sine(512, 64, 30000);
+            d->WriteIntoBuffer(s.data(), 512, 1);
+            d->WriteIntoBuffer(s.data(), 512, 1);
+            if (mode == sdmAnalyser && trace != sdttBar) {
+                // Everything right of the first column lies on the bottom row.
+                EXPECT_EQ(px(d->Picture(), 128, 100), 0xFFFFFFu);
+                EXPECT_EQ(px(d->Picture(), 254, 100), 0xFFFFFFu);
+            }
+        }
+    // A hundred times more bins than columns: one point a column.
+    auto a = display(256, 101);
+    a->SetMode(sdmAnalyser);
+    a->SetTraceType(sdttPoint);
+    a->SetSamplesPerSec(8000);
+    a->SetFFTFreqRight(400000);  // bins 0 .. 25600, of them 256 with signal
+    const auto s = sine(512, 32, 30000);
+    a->WriteIntoBuffer(s.data(), 512, 1);
+    int bottom = 0;
+    for (int x = 0; x < 256; ++x)
+        bottom += px(a->Picture(), x, 100) == 0xFFFFFFu;
+    EXPECT_GE(bottom, 250);  // one point a column, nearly all on the bottom row
+}
+
+} // namespace
