@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "BandNoise.h"
 #include "QelBench.h"
 #include "QelFSK4Decoder.h"
 #include "Signal.h"
@@ -47,48 +48,9 @@ siggen::Samples modulate(const std::vector<int>& sym)
     return x;
 }
 
-// White Gaussian noise through a 300-3300 Hz band-pass (windowed sinc, 255 taps).
-siggen::Samples bandNoise(size_t n, siggen::Random& r)
-{
-    const int taps = 255, mid = taps / 2;
-    std::vector<double> h(taps);
-    auto sinc = [](double x) { return x == 0 ? 1.0 : std::sin(M_PI * x) / (M_PI * x); };
-    const double lo = 300.0 / kRate, hi = 3300.0 / kRate;
-    for (int i = 0; i < taps; ++i) {
-        const double t = i - mid;
-        const double w = 0.42 - 0.5 * std::cos(2 * M_PI * i / (taps - 1)) + 0.08 * std::cos(4 * M_PI * i / (taps - 1));
-        h[i] = (2 * hi * sinc(2 * hi * t) - 2 * lo * sinc(2 * lo * t)) * w;
-    }
-    std::vector<double> white(n + taps);
-    for (auto& v : white)
-        v = r.gaussian();
-    siggen::Samples out(n);
-    for (size_t i = 0; i < n; ++i) {
-        double acc = 0;
-        for (int j = 0; j < taps; ++j)
-            acc += h[j] * white[i + j];
-        out[i] = acc;
-    }
-    return out;
-}
-
 std::vector<int16_t> pcm(const siggen::Samples& x, double snrDb, bool band, uint64_t seed)
 {
-    siggen::Samples y = x;
-    if (snrDb < 100) {
-        siggen::Random r(seed);
-        siggen::Samples noise = band ? bandNoise(x.size(), r) : siggen::Samples(x.size());
-        if (!band)
-            for (auto& v : noise)
-                v = r.gaussian();
-        const double scale = std::sqrt(siggen::meanPower(x) / std::pow(10.0, snrDb / 10) / siggen::meanPower(noise));
-        for (size_t i = 0; i < y.size(); ++i)
-            y[i] += noise[i] * scale;
-    }
-    std::vector<int16_t> out(y.size());
-    for (size_t i = 0; i < y.size(); ++i)
-        out[i] = static_cast<int16_t>(std::clamp(y[i], -1.0, 1.0) * 32767);
-    return out;
+    return bench::withNoise(x, kRate, snrDb, band, seed);
 }
 
 std::vector<int32_t> decode(const std::vector<int16_t>& x, bool derivative)
