@@ -269,6 +269,17 @@ TEST(ScopeDisplay, LevelRowsOfTheSpectrum)
     auto half = sine(512, 64, 16383.5);
     d->WriteIntoBuffer(half.data(), 512, 1);
     EXPECT_NEAR(d->BinRow(64), 100 - 25, 1);
+    // (2^16 - 1) x 65536 leaves 32 bits: a long block keeps its full-scale row.
+    {
+        auto big = display(256, 101);
+        big->SetMode(sdmAnalyser);
+        big->SetSamplesPerSec(8000);
+        big->SetFFTFreqRight(4000);
+        big->SetBufferSize(65536);
+        const auto s = sine(65536, 8192, 32767);
+        big->WriteIntoBuffer(s.data(), 65536, 1);
+        EXPECT_NEAR(big->BinRow(8192), -1, 1);
+    }
     // Full scale of 32 bits: finite levels, no wrapped product.
     d->SetBitsPerSample(32);
     EXPECT_EQ(d->BinRow(64), 100);
