@@ -18,6 +18,7 @@
 #include "SmartNetDecoder.h"
 #include "SmartNetForm.h"
 #include "SmartNetReceiver.h"
+#include "BandNoise.h"
 #include "Smartnet.h"
 #include "Wav.h"
 
@@ -64,7 +65,7 @@ std::vector<int16_t> Stereo(siggen::Samples x, double snrDb, Noise noise, uint64
     if (noise == Noise::White)
         siggen::addNoise(x, snrDb, random);
     else if (noise == Noise::Band)
-        sn::addBandNoise(x, snrDb, 300, 3300, kRate, random);
+        siggen::addBandNoise(x, snrDb, 300, 3300, kRate, random);
     std::vector<int16_t> pcm(x.size() * 2);
     for (size_t i = 0; i < x.size(); ++i)
         pcm[2 * i + 1] = siggen::toPcm16(x[i]);
@@ -217,7 +218,7 @@ void printSensitivity()
         if (noise == Noise::White)
             siggen::addNoise(x, 0, random);
         else
-            sn::addBandNoise(x, 0, 300, 3300, kRate, random);
+            siggen::addBandNoise(x, 0, 300, 3300, kRate, random);
         for (double& v : x)
             v -= 0.2;
         std::vector<int16_t> pcm(x.size() * 2);

@@ -1,5 +1,6 @@
 #include "Smartnet.h"
 
+#include "BandNoise.h"
 #include "Wav.h"
 
 #include <algorithm>
@@ -135,44 +136,6 @@ Samples render(const Bits& bits, uint32_t rate, double amplitude, bool inverted)
         out.push_back(amplitude * v);
     }
     return out;
-}
-
-double addBandNoise(Samples& s, double snrDb, double lowHz, double highHz, uint32_t rate, Random& random)
-{
-    const double power = meanPower(s);
-    if (power <= 0.0 || s.empty())
-        return 0.0;
-    // Windowed-sinc band-pass (Blackman), applied to white noise.
-    const int taps = 255, half = taps / 2;
-    std::vector<double> h(taps);
-    for (int i = 0; i < taps; ++i) {
-        const int m = i - half;
-        auto lowPass = [&](double f) {
-            const double wc = 2.0 * std::numbers::pi * f / rate;
-            return m == 0 ? wc / std::numbers::pi : std::sin(wc * m) / (std::numbers::pi * m);
-        };
-        const double w = 0.42 - 0.5 * std::cos(2 * std::numbers::pi * i / (taps - 1)) +
-                         0.08 * std::cos(4 * std::numbers::pi * i / (taps - 1));
-        h[static_cast<size_t>(i)] = (lowPass(highHz) - lowPass(lowHz)) * w;
-    }
-    std::vector<double> white(s.size() + taps);
-    for (double& x : white)
-        x = random.gaussian();
-    std::vector<double> noise(s.size());
-    double noisePower = 0.0;
-    for (size_t n = 0; n < s.size(); ++n) {
-        double acc = 0.0;
-        for (size_t i = 0; i < h.size(); ++i)
-            acc += h[i] * white[n + i];
-        noise[n] = acc;
-        noisePower += acc * acc;
-    }
-    noisePower /= static_cast<double>(s.size());
-    const double want = power / std::pow(10.0, snrDb / 10.0);
-    const double scale = noisePower > 0 ? std::sqrt(want / noisePower) : 0.0;
-    for (size_t n = 0; n < s.size(); ++n)
-        s[n] += scale * noise[n];
-    return std::sqrt(want);
 }
 
 namespace {

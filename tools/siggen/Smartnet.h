@@ -62,10 +62,6 @@ Bits controlChannelBits(const ChannelScript& script);
 // Two-level NRZ audio: 1 high, 0 low, edges smoothed over a third of a bit; inverted swaps them.
 Samples render(const Bits& bits, uint32_t rate, double amplitude, bool inverted = false);
 
-// Adds Gaussian noise limited to lowHz..highHz whose power in that band is the signal's mean power
-// divided by 10^(snr/10). Returns the noise rms.
-double addBandNoise(Samples& s, double snrDb, double lowHz, double highHz, uint32_t rate, Random& random);
-
 // The "smartnet" command of siggen: its own options after the common ones.
 int runCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 
