@@ -13,23 +13,48 @@
 #include <QLabel>
 #include <QMenu>
 #include <QPainter>
+#include <QScrollBar>
+#include <QSignalBlocker>
 #include <QToolTip>
 #include <QWheelEvent>
 
 #include <algorithm>
 
 TMPT1327OnAirGrid::TMPT1327OnAirGrid(TMPT1327Decoder& decoder, QWidget* parent)
-    : QWidget(parent), decoder_(decoder), menu_(new QMenu(this))
+    : QWidget(parent), decoder_(decoder), menu_(new QMenu(this)), scroll_(new QScrollBar(Qt::Vertical, this))
 {
     setMouseTracking(true);
     menu_->addAction("&Clear", this, [this] { decoder_.ClearCalls(); });
+    connect(scroll_, &QScrollBar::valueChanged, this, [this](int top) {
+        topRow_ = top;
+        update();
+    });
+    syncScrollBar();
+}
+
+void TMPT1327OnAirGrid::syncScrollBar()
+{
+    const QSignalBlocker quiet(scroll_);
+    // The last call row may come up to the bottom line, not further.
+    const int calls = rows_ - 1;
+    const int lastTop = std::max(1, calls - VisibleCallRows() + 1);
+    topRow_ = std::clamp(topRow_, 1, lastTop);
+    scroll_->setRange(1, lastTop);
+    scroll_->setPageStep(VisibleCallRows());
+    scroll_->setValue(topRow_);
+}
+
+void TMPT1327OnAirGrid::resizeEvent(QResizeEvent*)
+{
+    scroll_->setGeometry(width() - kScrollBarWidth, kRowHeight + 1, kScrollBarWidth, height() - kRowHeight - 1);
+    syncScrollBar();
 }
 
 void TMPT1327OnAirGrid::SetRowCount(int rows)
 {
     rows_ = std::max(rows, 2);
     selected_ = std::clamp(selected_, 1, rows_ - 1);
-    topRow_ = std::clamp(topRow_, 1, rows_ - 1);
+    syncScrollBar();
     update();
 }
 
@@ -59,8 +84,12 @@ void TMPT1327OnAirGrid::paintEvent(QPaintEvent*)
             } else {
                 p.setPen(platform::ToQColor(decoder_.CellColour(row, row == selected_)));
             }
-            p.drawText(cell.adjusted(2, 0, 0, 0), Qt::AlignVCenter | Qt::AlignLeft,
-                       QString::fromStdString(decoder_.CellText(column, row)));
+            // Centred: left = (cell left + cell right - text width) / 2, the same for the height.
+            const QString text = QString::fromStdString(decoder_.CellText(column, row));
+            const QFontMetrics fm = p.fontMetrics();
+            const int left = (cell.left() + cell.right() + 1 - fm.horizontalAdvance(text)) / 2;
+            const int top = (cell.top() + cell.bottom() + 1 - fm.height()) / 2;
+            p.drawText(QPoint(left, top + fm.ascent()), text);
         }
     }
 }
@@ -81,11 +110,7 @@ void TMPT1327OnAirGrid::mouseDoubleClickEvent(QMouseEvent* e)
     decoder_.DoubleClick(selected_);
 }
 
-void TMPT1327OnAirGrid::wheelEvent(QWheelEvent* e)
-{
-    topRow_ = std::clamp(topRow_ - e->angleDelta().y() / 120, 1, rows_ - 1);
-    update();
-}
+void TMPT1327OnAirGrid::wheelEvent(QWheelEvent* e) { scroll_->setValue(topRow_ - e->angleDelta().y() / 120); }
 
 bool TMPT1327OnAirGrid::event(QEvent* e)
 {
@@ -135,16 +160,26 @@ TMPT1327Form::TMPT1327Form(OrvHostWindow hostWindow, const OrvReceiverInfo* info
     MPT1327DemodSetting(afsk2_);
 
     auto* messages = new QLabel("Messages:", this);
-    messages->setGeometry(10, 4, 200, 16);
+    messages->setGeometry(10, 2, 200, 16);
     messages->setStyleSheet("color: white");
     RE1 = new TQelRichEdit(this);
+    RE1->setObjectName("RE1");
     RE1->setGeometry(10, 20, 390, 150);
     RE1->setReadOnly(true);
+    // Black pane, lime bold text by default.
+    QPalette pane = RE1->palette();
+    pane.setColor(QPalette::Base, Qt::black);
+    pane.setColor(QPalette::Text, QColor(0x00, 0xFF, 0x00));
+    RE1->setPalette(pane);
+    QFont bold = RE1->font();
+    bold.setBold(true);
+    RE1->setFont(bold);
     auto* onAir = new QLabel("On air:", this);
     onAir->setGeometry(10, 176, 200, 16);
     onAir->setStyleSheet("color: white");
     Disp = new TMPT1327OnAirGrid(decoder_, this);
-    Disp->setGeometry(10, 192, 4 * (TMPT1327OnAirGrid::kColumnWidth + 1), 120);
+    Disp->setObjectName("Disp");
+    Disp->setGeometry(10, 194, TMPT1327OnAirGrid::kGridWidth, 7 * (TMPT1327OnAirGrid::kRowHeight + 1));
 
     SecondaryPopup = new QMenu(this);
     SecondaryLabel->OnClick = [this](QObject*) { SecondaryLabelClick(); };
@@ -285,7 +320,7 @@ void TMPT1327Form::WriteLogEntry(const TMPT1327LocalTime& time, const TMPT1327Ca
 void TMPT1327Form::PrintLine(const TMPT1327TextLine& line)
 {
     for (const TMPT1327TextRun& run : line)
-        RE1->AppendStr(QString::fromStdString(run.Text), run.Colour, platform::fsBold);
+        RE1->AppendStr(QString::fromStdString(run.Text), run.Colour, 0);
 }
 
 void TMPT1327Form::SetAccFramesText(const std::string& text) { AccFramesLabel->SetText(QString::fromStdString(text)); }

@@ -5,6 +5,9 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QCheckBox>
+#include <QFont>
+#include <QFontMetrics>
+#include <QVariant>
 #include <QGroupBox>
 #include <QLabel>
 #include <QPixmap>
@@ -82,6 +85,15 @@ std::vector<std::string> captionsThatDoNotFit(const QWidget& window)
                 has = textRoomOfIndicatorButton(b);
             if (needs > has)
                 out.push_back(describe(w, b->text(), needs, has));
+        } else if (w->property("caption").isValid() && w->property("captionRoom").isValid()) {
+            // Painted controls name their caption, its font and the room inside their frame.
+            const QString text = w->property("caption").toString();
+            const QVariant font = w->property("captionFont");
+            const QFontMetrics cfm = font.isValid() ? QFontMetrics(font.value<QFont>()) : fm;
+            const int needs = cfm.horizontalAdvance(text);
+            const int has = w->property("captionRoom").toInt();
+            if (!text.isEmpty() && needs > has)
+                out.push_back(describe(w, text, needs, has));
         } else if (const auto* g = qobject_cast<const QGroupBox*>(w)) {
             if (g->title().isEmpty())
                 continue;
@@ -100,7 +112,10 @@ std::vector<std::string> overlappingControls(const QWidget& window)
     const auto name = [](const QWidget* w) {
         return w->objectName().isEmpty() ? std::string(w->metaObject()->className()) : w->objectName().toStdString();
     };
-    for (const QWidget* parent : window.findChildren<QWidget*>() << const_cast<QWidget*>(&window)) {
+    // Kept in a variable: a range over the temporary list with the window appended would outlive it.
+    QList<QWidget*> parents = window.findChildren<QWidget*>();
+    parents << const_cast<QWidget*>(&window);
+    for (const QWidget* parent : parents) {
         std::vector<const QWidget*> kids;
         for (const QObject* o : parent->children())
             if (const auto* w = qobject_cast<const QWidget*>(o); w && !w->isWindow() && w->isVisibleTo(&window))

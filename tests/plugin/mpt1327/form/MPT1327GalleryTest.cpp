@@ -1,0 +1,173 @@
+// Pictures of the MPT1327 window and its about box, and the layout checks every window passes:
+// captions whole at the window's font, no control over another.
+#include "FakeReceiverLibrary.h"
+#include "MPT1327AboutForm.h"
+#include "MPT1327Form.h"
+#include "OrvPluginFrame.h"
+#include "QelButton.h"
+#include "QelRichEdit.h"
+#include "QelStaticText.h"
+#include "RecordingHost.h"
+#include "tests/support/Gallery.h"
+#include "tests/support/TestSupport.h"
+
+#include <QCoreApplication>
+#include <QEvent>
+#include <QImage>
+#include <QLabel>
+#include <QScrollBar>
+#include <QTimer>
+#include <gtest/gtest.h>
+
+namespace {
+
+using namespace testsupport;
+
+std::string joined(const std::vector<std::string>& v)
+{
+    std::string s;
+    for (const auto& x : v)
+        s += x + "\n";
+    return s;
+}
+
+class MPT1327Gallery : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        OrvFrameResetForTest();
+        factory.WaveIn = [] { return std::unique_ptr<TOrvSoundInput>(new TOrvFakeSoundInput); };
+        factory.Mixer = [](TOrvMixerDestination) -> std::unique_ptr<TOrvMixer> {
+            return std::make_unique<TOrvFakeMixer>(1, std::vector{mlSrcLine}, std::vector<std::shared_ptr<TOrvFakeMixerLine>>{});
+        };
+        factory.InputDeviceCount = [] { return 1u; };
+        SetOrvSoundFactory(&factory);
+    }
+    void TearDown() override
+    {
+        for (TOrvDecoderForm* f : std::vector(OrvWindows()))
+            f->Close();
+        QCoreApplication::processEvents();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        SetOrvSoundFactory(nullptr);
+        OrvFrameResetForTest();
+    }
+    TMPT1327Form* Start()
+    {
+        TMPT1327Form* form = nullptr;
+        const TOrvPluginInfo plugin{"MPT1327", [&](OrvHostWindow w, const OrvReceiverInfo* i, OrvHostCallback c,
+                                                   uint32_t* f, OrvInstance h) -> TOrvDecoderForm* {
+                                        auto made = std::make_unique<TMPT1327Form>(w, i, c, f, h, receivers);
+                                        form = made.get();
+                                        made->FormCreate();
+                                        return made.release();
+                                    }};
+        char name[8];
+        EXPECT_EQ(OrvFrameInit(plugin, 0x100, name, 8), 0x100);
+        OrvReceiverInfo info{};
+        info.receiverNumber = 1;
+        info.maxVolume = 255;
+        EXPECT_GT(OrvFrameStart(plugin, 55, &info, &RecordingHost::Callback, &host.flags), 0);
+        return form;
+    }
+
+    TempDir dir;
+    ScopedEnv runtime{"XDG_RUNTIME_DIR", dir.path().string()};
+    ScopedEnv config{"XDG_CONFIG_HOME", (dir / "config").string()};
+    ScopedEnv pluginDir{"ORV_PLUGIN_PATH", dir.path().string()};
+    ScopedEnv boxes{"MSGBOX_LOG", (dir / "boxes").string()};
+    TOrvSoundFactory factory;
+    RecordingHost host;
+    TFakeReceiverLibrary receivers{2};
+};
+
+TEST_F(MPT1327Gallery, WindowWithCallsListed)
+{
+    TMPT1327Form* form = Start();
+    ASSERT_NE(form, nullptr);
+    form->StartupTimer->stop();
+    form->SelectSystem(0x1234);
+    TMPT1327Decoder& d = form->Decoder();
+    // Enough calls that the list runs past its visible rows.
+    for (int i = 0; i < 12; ++i)
+        d.AddCall(1, 100 + i, 200 + i, 100 + 7 * i);
+    form->PrintLine(MPT1327CodewordLine(0, {0x8123, 0x4567, 0x89AB, 0xCDEF}));
+    form->PrintLine(MPT1327CodewordLine(0, {0xC4D7, 0x0102, 0xAAAA, 0x3B28}));
+    form->SetAccFramesText("98%");
+    form->SetCtrlChanText("20");
+    gallerySave(*form, "mpt1327-window-calls");
+
+    EXPECT_EQ(joined(captionsThatDoNotFit(*form)), "");
+    EXPECT_EQ(joined(overlappingControls(*form)), "");
+
+    // The message pane is black.
+    const QImage pane = form->RE1->viewport()->grab().toImage();
+    EXPECT_EQ(pane.pixelColor(pane.width() - 3, pane.height() - 3), QColor(Qt::black));
+
+    // Each call row's text sits in the middle of its cell.
+    TMPT1327OnAirGrid* grid = form->Disp;
+    const QImage cells = grid->grab().toImage();
+    constexpr int step = TMPT1327OnAirGrid::kRowHeight + 1, width = TMPT1327OnAirGrid::kColumnWidth + 1;
+    for (int column = 0; column < 4; ++column) {
+        int left = 1000, right = -1, top = 1000, bottom = -1;
+        for (int y = step; y < 2 * step - 1; ++y)
+            for (int x = column * width; x < column * width + TMPT1327OnAirGrid::kColumnWidth; ++x)
+                if (cells.pixelColor(x, y) != QColor(Qt::black)) {
+                    left = std::min(left, x), right = std::max(right, x);
+                    top = std::min(top, y), bottom = std::max(bottom, y);
+                }
+        ASSERT_GE(right, 0) << "column " << column;
+        const int centre = column * width + TMPT1327OnAirGrid::kColumnWidth / 2;
+        EXPECT_NEAR((left + right) / 2.0, centre, 2.0) << "column " << column;
+        EXPECT_NEAR((top + bottom) / 2.0, step + TMPT1327OnAirGrid::kRowHeight / 2, 3.0) << "column " << column;
+    }
+
+    // Rows of 17 pixels; the scroll bar reaches the last call.
+    EXPECT_EQ(grid->RowAt(step + 1), 1);
+    EXPECT_EQ(grid->RowAt(2 * step + 1), 2);
+    QScrollBar* bar = grid->ScrollBar();
+    ASSERT_TRUE(bar->isVisible());
+    EXPECT_EQ(bar->minimum(), 1);
+    bar->setValue(bar->maximum());
+    const int lastLine = grid->VisibleCallRows();
+    EXPECT_EQ(grid->RowAt(lastLine * step + 1), 12);
+    EXPECT_EQ(grid->RowAt((lastLine + 1) * step + 1), -1);
+    gallerySave(*form, "mpt1327-window-calls-scrolled");
+}
+
+TEST_F(MPT1327Gallery, AboutBox)
+{
+    TMPT1327AboutForm about;
+    gallerySave(about, "mpt1327-about");
+    EXPECT_EQ(joined(captionsThatDoNotFit(about)), "");
+    // Each title lies over its own shadow copy, 4 pixels right and 3 down; nothing else overlaps.
+    std::vector<std::string> overlaps = overlappingControls(about);
+    std::erase_if(overlaps, [](const std::string& o) {
+        return o == "TitleShadow / Title" || o == "Title / TitleShadow" || o == "VersionShadow / Version" ||
+               o == "Version / VersionShadow";
+    });
+    EXPECT_EQ(joined(overlaps), "");
+    EXPECT_EQ(about.TitleShadow->geometry(), about.Title->geometry().translated(4, 3));
+}
+
+}  // namespace
+
+namespace {
+
+// The check sees the painted controls too: a caption cut by its button's frame is reported.
+TEST(MPT1327GalleryCheck, PaintedCaptionCutByItsFrameIsReported)
+{
+    QWidget window;
+    auto* button = new TQelButton(&window);
+    button->setObjectName("Narrow");
+    button->SetText("Automatically tune to traffic channel");
+    button->setGeometry(0, 0, 120, 24);
+    auto* text = new TQelStaticText(&window);
+    text->SetText("450.0125 MHz");
+    text->setGeometry(0, 30, 200, 22);
+    const std::vector<std::string> cut = captionsThatDoNotFit(window);
+    ASSERT_EQ(cut.size(), 1u) << joined(cut);
+    EXPECT_EQ(cut[0].rfind("Narrow: Automatically tune to traffic channel (needs ", 0), 0u) << cut[0];
+}
+
+}  // namespace
