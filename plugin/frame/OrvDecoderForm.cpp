@@ -481,6 +481,18 @@ void TOrvDecoderForm::AutoVolumeClick()
     SoundVolume->setEnabled(!AutoVolume->Checked() && MixerOut->MixerCount() > 0);
 }
 
+void TOrvDecoderForm::ReopenWaveIn()
+{
+    if (WaveIn->IsOpen() || reopening_)
+        return;
+    // The error box of a failed open runs an event loop in which this timer goes on firing; one
+    // open at a time, and a failure reported once: later ticks try again quietly.
+    reopening_ = true;
+    const int rc = reopenReported_ ? WaveIn->TryOpen() : WaveIn->Open();
+    reopening_ = false;
+    reopenReported_ = rc != 0;
+}
+
 void TOrvDecoderForm::StartupTimerTimer()
 {
     const QDateTime now = Now();
@@ -491,7 +503,7 @@ void TOrvDecoderForm::StartupTimerTimer()
     if (platform::help().IsOpen(PluginDir + config_.HelpFile))
         WaveIn->Close();
     else
-        WaveIn->Open();
+        ReopenWaveIn();
     TrafficScanTick();
 }
 

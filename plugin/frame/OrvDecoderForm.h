@@ -183,6 +183,8 @@ private:
     void writeSettings();
     void setupMixers();
     void restoreHost(int count);
+    // The timer's open of the sound input after the help window closed.
+    void ReopenWaveIn();
     void abandonCreate();
     std::string registryKey() const;
 
@@ -193,6 +195,8 @@ private:
     bool closing_ = false;      // takes and ignores notifications
     bool closeDone_ = false;    // the close sequence has run (or must not run)
     bool deleting_ = false;
+    bool reopening_ = false;       // the timer's open of the sound input is under way
+    bool reopenReported_ = false;  // its last failure was reported
 };
 
 // The plug-in's folder: ORV_PLUGIN_PATH when set (and shorter than 512 characters), else the

@@ -275,6 +275,39 @@ TEST_F(DecoderForm, OpenHelpWindowStopsCaptureUntilItCloses)
     EXPECT_TRUE(wave->IsOpen());
 }
 
+TEST_F(DecoderForm, FailedReopenAfterHelpIsReportedOnceWithoutStackingAndRetried)
+{
+    ASSERT_GT(Start(Plugin()), 0);
+    help.ShowTopic(form_->PluginDir + "Marlet.hlp", "mpt1327_system_monitor");
+    form_->StartupTimerTimer();
+    help.Close(form_->PluginDir + "Marlet.hlp");
+    ASSERT_FALSE(wave->IsOpen());
+
+    // The card is busy for a while. The error box's event loop fires the timer again inside it.
+    wave->FailOpens = 4;
+    int nested = 0;
+    wave->OnOpenFailed = [&] {
+        if (++nested < 5)
+            form_->StartupTimerTimer();
+    };
+    wave->Calls.clear();
+    for (int tick = 0; tick < 6; ++tick)
+        form_->StartupTimerTimer();
+    // One reported open (its box), quiet single attempts after it until the card is free.
+    EXPECT_EQ(wave->Calls, (std::vector<std::string>{"open", "try-open", "try-open", "try-open", "try-open"}));
+    EXPECT_TRUE(wave->IsOpen());
+
+    // A later failure is reported again.
+    help.ShowTopic(form_->PluginDir + "Marlet.hlp", "mpt1327_system_monitor");
+    form_->StartupTimerTimer();
+    help.Close(form_->PluginDir + "Marlet.hlp");
+    wave->FailOpens = 1;
+    wave->Calls.clear();
+    form_->StartupTimerTimer();
+    form_->StartupTimerTimer();
+    EXPECT_EQ(wave->Calls, (std::vector<std::string>{"open", "try-open"}));
+}
+
 TEST_F(DecoderForm, StatusClockShowsDateThenTime)
 {
     ASSERT_GT(Start(Plugin()), 0);
