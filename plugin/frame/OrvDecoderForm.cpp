@@ -12,7 +12,9 @@
 #include "platform/ui/Help.h"
 #include "platform/ui/Locale.h"
 
+#include <QApplication>
 #include <QCloseEvent>
+#include <QKeyEvent>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QLocale>
@@ -52,6 +54,11 @@ void SetTrackBarPosition(TQelTrackBar* bar, int32_t position)
 }
 
 namespace {
+
+// A control's own help context, where it has one.
+constexpr const char* kHelpContextProperty = "helpContext";
+constexpr int kHelpContextPopup = 8;  // the '?' of the window on a control
+constexpr int kHelpContextF1 = 1;     // F1: the help file at a context
 
 TQelButton* MakeButton(QWidget* parent, const char* name, const char* text, TQelButtonStyle style, QRect where)
 {
@@ -100,6 +107,8 @@ TOrvDecoderForm::TOrvDecoderForm(TOrvFormConfig config, OrvHostWindow hostWindow
 
 TOrvDecoderForm::~TOrvDecoderForm()
 {
+    if (helpHooked_)
+        qApp->removeEventFilter(this);
     // A protocol's destructor has run the close sequence already; this is the frame's own share
     // for a window whose protocol part never got that far.
     RunCloseSequence();
@@ -169,6 +178,8 @@ void TOrvDecoderForm::buildControls()
     connect(SoundVolume, &QSlider::valueChanged, this, [this] { SoundVolumeChange(); });
     AutoVolume = MakeButton(this, "AutoVolume", "Automatic volume setting", bsCheckButton, {410, 386, 190, 24});
     AutoVolume->OnClick = [this](QObject*) { AutoVolumeClick(); };
+    for (QWidget* w : std::initializer_list<QWidget*>{AudioLevel, RxVolume, SoundVolume, AutoVolume})
+        w->setProperty(kHelpContextProperty, config_.VolumeHelpContext);
 
     SysIDLabel = MakeText(this, "SysIDLabel", "System ID and description:", {10, 338, 60, 22}, 390);
     SysDescr = MakeText(this, "SysDescr", "", {76, 338, 324, 22});
@@ -271,6 +282,11 @@ void TOrvDecoderForm::FormCreate()
         SecondaryLabel->SetText("None");
         ListSeparator = platform::Locale().ListSeparator;
         PluginDir = OrvPluginDir();
+        // Help requests of this window and of the windows it owns come to FormHelp from here on.
+        if (!helpHooked_) {
+            qApp->installEventFilter(this);
+            helpHooked_ = true;
+        }
         for (auto* t : {AccFramesLabel, CtrlChanFreq, CtrlChanLabel, SysDescr, SysIDLabel})
             t->SetText("");
         ChannelSize = 0;  // so the first step is taken as a change
@@ -526,13 +542,64 @@ int TOrvDecoderForm::OnPowerBroadcast(int event)
 
 bool TOrvDecoderForm::FormHelp(int command, int data, bool& callHelp)
 {
-    if (command == 8) {
+    if (command == kHelpContextPopup) {
         callHelp = false;
         platform::help().ShowContext(PluginDir + config_.HelpFile, data);
     } else {
         callHelp = true;
     }
     return true;
+}
+
+int TOrvDecoderForm::HelpContextOf(const QWidget* control) const
+{
+    for (const QWidget* w = control; w && w != this; w = w->parentWidget()) {
+        const QVariant context = w->property(kHelpContextProperty);
+        if (context.isValid())
+            return context.toInt();
+    }
+    return config_.HelpContext;
+}
+
+void TOrvDecoderForm::ApplicationHelp(int command, int context)
+{
+    bool callHelp = true;
+    FormHelp(command, context, callHelp);
+    if (callHelp)
+        platform::help().ShowContext(PluginDir + config_.HelpFile, context);
+}
+
+bool TOrvDecoderForm::eventFilter(QObject* watched, QEvent* e)
+{
+    const QEvent::Type type = e->type();
+    if (type != QEvent::QueryWhatsThis && type != QEvent::WhatsThis && type != QEvent::KeyPress)
+        return false;
+    auto* w = qobject_cast<QWidget*>(watched);
+    if (!w || closing_)
+        return false;
+    // This window, or a window it owns (browser, editor, about box).
+    bool ours = false;
+    for (const QWidget* p = w; p; p = p->parentWidget())
+        if (p == this) {
+            ours = true;
+            break;
+        }
+    if (!ours)
+        return false;
+    switch (type) {
+    case QEvent::QueryWhatsThis:
+        e->accept();
+        return true;
+    case QEvent::WhatsThis:
+        ApplicationHelp(kHelpContextPopup, HelpContextOf(w));
+        return true;
+    default:
+        if (static_cast<QKeyEvent*>(e)->key() == Qt::Key_F1 && static_cast<QKeyEvent*>(e)->modifiers() == Qt::NoModifier) {
+            ApplicationHelp(kHelpContextF1, HelpContextOf(w->window() == this ? w : this));
+            return true;
+        }
+        return false;
+    }
 }
 
 void TOrvDecoderForm::HelpButtonClick() { platform::help().ShowTopic(PluginDir + config_.HelpFile, config_.HelpTopic); }
@@ -609,6 +676,10 @@ void TOrvDecoderForm::RunCloseSequence()
     closing_ = true;
 
     StartupTimer->stop();
+    if (helpHooked_) {
+        qApp->removeEventFilter(this);
+        helpHooked_ = false;
+    }
     StopSecondaryReceiver();
     if (MixerOut->MixerCount() > 0) {
         MixerIn->SetVolume(SavedInVolume);
