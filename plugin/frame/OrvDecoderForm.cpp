@@ -34,9 +34,9 @@ std::string OrvPluginDir()
 {
     const char* env = std::getenv("ORV_PLUGIN_PATH");
     std::string dir;
-    if (env) {
-        if (std::strlen(env) < 512)
-            dir = env;
+    // An empty or overlong value would put the folder at "/": the library's own folder instead.
+    if (env && *env && std::strlen(env) < 512) {
+        dir = env;
     } else {
         Dl_info where{};
         if (dladdr(reinterpret_cast<void*>(&OrvPluginDir), &where) && where.dli_fname)

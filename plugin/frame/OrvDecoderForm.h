@@ -209,8 +209,8 @@ private:
     bool reopenReported_ = false;  // its last failure was reported
 };
 
-// The plug-in's folder: ORV_PLUGIN_PATH when set (and shorter than 512 characters), else the
-// folder the library was loaded from; always ends with '/'.
+// The plug-in's folder: ORV_PLUGIN_PATH when set, not empty and shorter than 512 characters, else
+// the folder the library was loaded from; always ends with '/'.
 std::string OrvPluginDir();
 
 // Sets a track bar's position from code: clamped, and no change handler runs.

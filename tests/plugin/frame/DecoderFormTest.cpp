@@ -385,6 +385,31 @@ TEST(DecoderFormHelpPage, ThePluginsHelpPageHoldsEveryTopicTheWindowAsksFor)
         EXPECT_NE(page.find(anchor), std::string::npos) << anchor;
 }
 
+TEST(DecoderFormPluginDir, EmptyOrOverlongPathFallsBackToTheLibrarysFolder)
+{
+    testsupport::ScopedEnv unset("ORV_PLUGIN_PATH", "");
+    ::unsetenv("ORV_PLUGIN_PATH");
+    const std::string own = OrvPluginDir();
+    ASSERT_NE(own, "/");
+    ASSERT_EQ(own.back(), '/');
+    struct Case {
+        std::string value;
+        std::string dir;
+    };
+    const Case cases[] = {
+        {"/tmp/plugins", "/tmp/plugins/"},
+        {"/tmp/plugins/", "/tmp/plugins/"},
+        {"", own},
+        {"/" + std::string(600, 'x'), own},
+        {"/" + std::string(510, 'y'), "/" + std::string(510, 'y') + "/"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.value.substr(0, 20));
+        testsupport::ScopedEnv path("ORV_PLUGIN_PATH", c.value);
+        EXPECT_EQ(OrvPluginDir(), c.dir);
+    }
+}
+
 TEST_F(DecoderForm, StatusClockShowsDateThenTime)
 {
     ASSERT_GT(Start(Plugin()), 0);
