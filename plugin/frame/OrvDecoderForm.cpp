@@ -445,6 +445,29 @@ void TOrvDecoderForm::WaveInWaveInData(QObject*, const int16_t* data, uint32_t b
 {
     if (!StartupTimer->isActive() || closing_ || !data)
         return;
+    // A message box raised while a buffer is decoded (a database or log failure) runs an event loop
+    // that delivers further buffers. They wait, copied, until the buffer before them is done:
+    // nothing enters the decoder twice, and nothing is lost.
+    if (inBuffer_) {
+        if (held_.size() < kMaxHeldBuffers)
+            held_.emplace_back(data, data + bytes / 2);
+        return;
+    }
+    inBuffer_ = true;
+    handleBuffer(data, bytes);
+    while (!held_.empty() && !closing_) {
+        const std::vector<int16_t> next = std::move(held_.front());
+        held_.pop_front();
+        handleBuffer(next.data(), uint32_t(next.size() * 2));
+    }
+    held_.clear();
+    inBuffer_ = false;
+}
+
+void TOrvDecoderForm::handleBuffer(const int16_t* data, uint32_t bytes)
+{
+    if (!StartupTimer->isActive() || closing_)
+        return;
     ++BuffersSinceTune;
     if (!InputTest.Step(BuffersSinceTune, ValidCount, link_))
         return;

@@ -13,9 +13,11 @@
 #include <QDateTime>
 #include <QWidget>
 
+#include <deque>
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 class QLabel;
 class QRadioButton;
@@ -192,6 +194,8 @@ private:
     void writeSettings();
     void setupMixers();
     void restoreHost(int count);
+    // One buffer through the handler (WaveInWaveInData holds those arriving meanwhile).
+    void handleBuffer(const int16_t* data, uint32_t bytes);
     // The timer's open of the sound input after the help window closed.
     void ReopenWaveIn();
     void abandonCreate();
@@ -205,6 +209,9 @@ private:
     bool closeDone_ = false;    // the close sequence has run (or must not run)
     bool deleting_ = false;
     bool helpHooked_ = false;
+    bool inBuffer_ = false;                  // a buffer is being handled
+    std::deque<std::vector<int16_t>> held_;  // buffers that arrived meanwhile
+    static constexpr size_t kMaxHeldBuffers = 64;
     bool reopening_ = false;       // the timer's open of the sound input is under way
     bool reopenReported_ = false;  // its last failure was reported
 };

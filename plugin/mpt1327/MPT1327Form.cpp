@@ -150,7 +150,7 @@ TMPT1327Form::TMPT1327Form(OrvHostWindow hostWindow, const OrvReceiverInfo* info
     : TOrvDecoderForm(MakeConfig(), hostWindow, info, callback, flags, instance),
       database_(OrvPluginDir() + "MPT1327.MEM"),
       record_(database_.Record()),
-      decoder_(*this, record_),
+      decoder_(*this, record_, &BuffersSinceTune, &ValidCount),
       receiver_(decoder_),
       log_(platform::Locale().ListSeparator),
       secondary_(receivers, *this)
@@ -245,7 +245,6 @@ void TMPT1327Form::ResetReceiver()
 void TMPT1327Form::SetTunedFrequency(int32_t frequency)
 {
     decoder_.SetTunedFrequency(frequency);
-    BuffersSinceTune = decoder_.BuffersSinceTune();
 }
 
 void TMPT1327Form::ProcessSamples(const int16_t* first, uint32_t count, uint32_t)
@@ -255,23 +254,16 @@ void TMPT1327Form::ProcessSamples(const int16_t* first, uint32_t count, uint32_t
     const int16_t* buffer = first - control;
     const uint32_t bytes = (count + uint32_t(control)) * 2;
 
-    // One count of buffers and valid codewords for the frame's input-channel test and the decoder:
-    // the frame has counted this buffer and may have restarted either count.
-    decoder_.SetBuffersSinceTune(BuffersSinceTune);
-    if (ValidCount == 0)
-        decoder_.ResetValidCodewords();
+    // The buffer and valid-codeword counts are the window's own, shared with the decoder.
     receiver_.ProcessBuffer(TMPT1327Receiver::kControl, afsk1_, buffer, bytes, control);
     if (secondary_.InUse() && decoder_.RetToCtrl())
         receiver_.ProcessBuffer(TMPT1327Receiver::kTraffic, afsk2_, buffer, bytes, 1 - control);
-    BuffersSinceTune = decoder_.BuffersSinceTune();
-    ValidCount = decoder_.ValidCodewords();
 }
 
 void TMPT1327Form::TuneHost(int32_t frequency, int32_t mode)
 {
     CallHost(ORV_FREQUENCY, frequency);
     CallHost(ORV_MODE, mode);
-    BuffersSinceTune = decoder_.BuffersSinceTune();
 }
 
 bool TMPT1327Form::AutoTuneChecked() { return AutoTune->Checked(); }

@@ -1,8 +1,8 @@
 // Pictures of the MPT1327 window and its about box, and the layout checks every window passes:
 // captions whole at the window's font, no control over another.
-#include "FakeReceiverLibrary.h"
 #include "MPT1327AboutForm.h"
 #include "MPT1327Form.h"
+#include "MPT1327WindowFixture.h"
 #include "OrvPluginFrame.h"
 #include "QelButton.h"
 #include "QelRichEdit.h"
@@ -31,55 +31,7 @@ std::string joined(const std::vector<std::string>& v)
     return s;
 }
 
-class MPT1327Gallery : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        OrvFrameResetForTest();
-        factory.WaveIn = [] { return std::unique_ptr<TOrvSoundInput>(new TOrvFakeSoundInput); };
-        factory.Mixer = [](TOrvMixerDestination) -> std::unique_ptr<TOrvMixer> {
-            return std::make_unique<TOrvFakeMixer>(1, std::vector{mlSrcLine}, std::vector<std::shared_ptr<TOrvFakeMixerLine>>{});
-        };
-        factory.InputDeviceCount = [] { return 1u; };
-        SetOrvSoundFactory(&factory);
-    }
-    void TearDown() override
-    {
-        for (TOrvDecoderForm* f : std::vector(OrvWindows()))
-            f->Close();
-        QCoreApplication::processEvents();
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        SetOrvSoundFactory(nullptr);
-        OrvFrameResetForTest();
-    }
-    TMPT1327Form* Start()
-    {
-        TMPT1327Form* form = nullptr;
-        const TOrvPluginInfo plugin{"MPT1327", [&](OrvHostWindow w, const OrvReceiverInfo* i, OrvHostCallback c,
-                                                   uint32_t* f, OrvInstance h) -> TOrvDecoderForm* {
-                                        auto made = std::make_unique<TMPT1327Form>(w, i, c, f, h, receivers);
-                                        form = made.get();
-                                        made->FormCreate();
-                                        return made.release();
-                                    }};
-        char name[8];
-        EXPECT_EQ(OrvFrameInit(plugin, 0x100, name, 8), 0x100);
-        OrvReceiverInfo info{};
-        info.receiverNumber = 1;
-        info.maxVolume = 255;
-        EXPECT_GT(OrvFrameStart(plugin, 55, &info, &RecordingHost::Callback, &host.flags), 0);
-        return form;
-    }
-
-    TempDir dir;
-    ScopedEnv runtime{"XDG_RUNTIME_DIR", dir.path().string()};
-    ScopedEnv config{"XDG_CONFIG_HOME", (dir / "config").string()};
-    ScopedEnv pluginDir{"ORV_PLUGIN_PATH", dir.path().string()};
-    ScopedEnv boxes{"MSGBOX_LOG", (dir / "boxes").string()};
-    TOrvSoundFactory factory;
-    RecordingHost host;
-    TFakeReceiverLibrary receivers{2};
-};
+using MPT1327Gallery = MPT1327FakeWindow;
 
 TEST_F(MPT1327Gallery, WindowWithCallsListed)
 {
