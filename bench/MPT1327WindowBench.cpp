@@ -21,6 +21,7 @@
 #include "QelButton.h"
 #include "QelCPUDetect.h"
 #include "QelStaticText.h"
+#include "QelVUEnvelope.h"
 
 namespace {
 
@@ -128,6 +129,25 @@ void benchHandler(benchmark::State& state, bool autoVolume)
                       kRate, int64_t(kBufferSamples / 2));
 }
 
+// The level bar's envelope over the data channel of a buffer, as the window sets the bar up.
+void benchLevelBar(benchmark::State& state)
+{
+    const auto pcm = controlChannel(2.0);
+    TQelVUEnvelope e;
+    e.SetMin(-32768);
+    e.SetMax(32767);
+    e.ValueDecay = 30000;
+    e.PeakDecay = 1000000;
+    e.PeakAttack = 10;
+    size_t at = 0;
+    for (auto _ : state) {
+        e.Feed(pcm.data() + at + 1, uint32_t(kBufferSamples - 1), 2);
+        benchmark::DoNotOptimize(e.ValueMax);
+        at = (at + kBufferSamples) % pcm.size();
+    }
+    bench::reportRate(state, "MPT1327 level bar", "envelope, one channel", kRate, int64_t(kBufferSamples / 2));
+}
+
 void printStartup()
 {
     constexpr int kWindows = 20;
@@ -159,6 +179,7 @@ int main(int argc, char** argv)
     ::setenv("MSGBOX_LOG", (dir.path() + "/boxes").toUtf8().constData(), 1);
     QApplication app(argc, argv);
 
+    benchmark::RegisterBenchmark("MPT1327LevelBar", benchLevelBar);
     benchmark::RegisterBenchmark("MPT1327WindowBuffer", benchHandler, false)->Unit(benchmark::kMicrosecond);
     benchmark::RegisterBenchmark("MPT1327WindowBuffer/autovolume", benchHandler, true)->Unit(benchmark::kMicrosecond);
     benchmark::Initialize(&argc, argv);
