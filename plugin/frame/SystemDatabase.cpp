@@ -461,3 +461,57 @@ TDatabaseStatus TSystemDatabase::Save(const TStoredEntry& given)
     });
     return ok ? TDatabaseStatus::dsOk : cantAccess();
 }
+
+TDatabaseStatus TSystemDatabase::ReadIdentities(std::vector<uint16_t>& identities) const
+{
+    identities.clear();
+    TFd in(::open(file_.c_str(), O_RDONLY | O_CLOEXEC));
+    uint64_t size = 0;
+    if (in.fd < 0 || !FileSize(in.fd, size))
+        return TDatabaseStatus::dsCantOpen;
+    if (const HeaderResult header = HeaderMatches(in.fd, size); header != HeaderResult::hrMatches)
+        return header == HeaderResult::hrIoError ? TDatabaseStatus::dsCantOpen : TDatabaseStatus::dsDamaged;
+    const WalkResult walk = Walk(in.fd, layout_.Header.size() + 1, size, false,
+                                 [&](const Span& s, const std::vector<uint8_t>&) {
+                                     identities.push_back(s.Identity);
+                                     return true;
+                                 });
+    if (walk != WalkResult::wrOk)
+        identities.clear();
+    return walk == WalkResult::wrOk ? TDatabaseStatus::dsOk
+                                    : walk == WalkResult::wrDamaged ? TDatabaseStatus::dsDamaged : TDatabaseStatus::dsCantOpen;
+}
+
+TDatabaseStatus TSystemDatabase::ReadEntry(uint16_t identity, TStoredEntry& entry, bool& found) const
+{
+    found = false;
+    TFd in(::open(file_.c_str(), O_RDONLY | O_CLOEXEC));
+    uint64_t size = 0;
+    if (in.fd < 0 || !FileSize(in.fd, size))
+        return TDatabaseStatus::dsCantOpen;
+    if (const HeaderResult header = HeaderMatches(in.fd, size); header != HeaderResult::hrMatches)
+        return header == HeaderResult::hrIoError ? TDatabaseStatus::dsCantOpen : TDatabaseStatus::dsDamaged;
+    bool readFailed = false;
+    const WalkResult walk = Walk(in.fd, layout_.Header.size() + 1, size, false,
+                                 [&](const Span& s, const std::vector<uint8_t>& record) {
+                                     if (s.Identity != identity)
+                                         return true;
+                                     entry.Record = record;
+                                     uint64_t at = s.Offset + layout_.RecordSize;
+                                     for (size_t i = 0; i < entry.Lists.size(); ++i) {
+                                         entry.Lists[i].resize(static_cast<size_t>(s.ListBytes[i]));
+                                         if (!ReadAt(in.fd, at, entry.Lists[i].data(), entry.Lists[i].size()))
+                                             readFailed = true;
+                                         at += s.ListBytes[i];
+                                     }
+                                     found = !readFailed;
+                                     return false;
+                                 });
+    if (walk == WalkResult::wrDamaged)
+        return TDatabaseStatus::dsDamaged;
+    if (walk == WalkResult::wrIoError || readFailed) {
+        found = false;
+        return TDatabaseStatus::dsCantOpen;
+    }
+    return TDatabaseStatus::dsOk;
+}

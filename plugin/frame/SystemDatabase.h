@@ -90,6 +90,11 @@ public:
     // created with its header. A file that cannot be created or read is reported ("Cannot access the
     // special database file!"): dsCantCreate when it is missing, dsCantOpen when it is there but unread.
     TDatabaseStatus Load(uint16_t identity, TStoredEntry& entry, bool& found);
+    // For browsing, without creating or reporting anything: the identities of the stored entries in
+    // file order (dsOk; dsCantOpen when the file is missing or unreadable, dsDamaged when it does not
+    // have the layout), and the first entry with an identity.
+    TDatabaseStatus ReadIdentities(std::vector<uint16_t>& identities) const;
+    TDatabaseStatus ReadEntry(uint16_t identity, TStoredEntry& entry, bool& found) const;
     // Replaces the stored copy of the entry's system (the first with its identity) and puts the entry at
     // the end of the file; the counts in the record are set from the list sizes. A missing file is
     // created with its header.

@@ -1,0 +1,47 @@
+#pragma once
+// What the MPT1327 database browser shows of a stored system, and the system editor's lists of
+// group and station aliases with their edits, as plain state the windows display.
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "MPT1327SystemRecord.h"
+
+// "PP - alias": a group by its prefix (2 hex digits); the alias starts at character 6.
+std::string MPT1327GroupItem(int prefix, const std::string& alias);
+// "PP:IIII - alias": a station by prefix and ident; the alias starts at character 11.
+std::string MPT1327RadioItem(const TMPT1327HeardRadio& radio);
+
+// The browser's texts and lists for one stored system.
+struct TMPT1327BrowseView {
+    std::string Description, BaseFreq, ChanSize, CtrlChanIdx, CtrlChanFreq;
+    std::vector<std::string> CtrlChans, TrafficChans, HeardGroups, HeardRadios;  // the last two sorted
+};
+TMPT1327BrowseView MPT1327BrowseView(const TMPT1327SystemRecord& record);
+
+// Frequency of the (k+1)-th control channel of the record, or -1 when there is none or the record's
+// base frequency or channel step is not known.
+int64_t MPT1327ControlChannelFrequency(const TMPT1327SystemRecord& record, size_t k);
+
+// The editor's lists, filled from the current record; nothing reaches the record before Apply.
+class TMPT1327Editor {
+public:
+    explicit TMPT1327Editor(const TMPT1327SystemRecord& record);
+
+    std::string Description;
+    std::vector<std::string> GroupItems;  // 128, prefixes 0 to 127
+    std::vector<std::string> RadioItems;  // one per heard radio, sorted
+    std::string GroupEdit, RadioEdit;
+    int GroupSelected = -1, RadioSelected = -1;
+
+    void GroupListClick(int row);  // the row's alias into the edit
+    void GroupUpdate();            // the edit into the selected row, then the next row (row 0 after the last)
+    void GroupClear() { GroupEdit.clear(); }
+    void RadioListClick(int row);
+    void RadioUpdate();
+    void RadioClear() { RadioEdit.clear(); }
+
+    // OK: description, the 128 group aliases and the station aliases into the record. A station item
+    // belongs to the radio whose prefix and ident it starts with.
+    void Apply(TMPT1327SystemRecord& record) const;
+};
