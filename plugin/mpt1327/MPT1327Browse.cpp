@@ -20,20 +20,6 @@ std::string hex(unsigned value, int digits)
     return buf;
 }
 
-std::string from(const std::string& item, size_t at, size_t most)
-{
-    return item.size() > at ? item.substr(at, most) : std::string();
-}
-
-// Sorted as the list boxes sort: without regard to case.
-void sortItems(std::vector<std::string>& items)
-{
-    std::stable_sort(items.begin(), items.end(), [](const std::string& a, const std::string& b) {
-        return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
-            return std::tolower(static_cast<unsigned char>(x)) < std::tolower(static_cast<unsigned char>(y));
-        });
-    });
-}
 
 }  // namespace
 
@@ -66,8 +52,8 @@ TMPT1327BrowseView MPT1327BrowseView(const TMPT1327SystemRecord& r)
             v.HeardGroups.push_back(MPT1327GroupItem(p, r.GroupAliases[size_t(p)]));
     for (const TMPT1327HeardRadio& radio : r.HeardRadios)
         v.HeardRadios.push_back(MPT1327RadioItem(radio));
-    sortItems(v.HeardGroups);
-    sortItems(v.HeardRadios);
+    TOrvAliasEditor::Sort(v.HeardGroups);
+    TOrvAliasEditor::Sort(v.HeardRadios);
     return v;
 }
 
@@ -77,61 +63,28 @@ int64_t MPT1327ControlChannelFrequency(const TMPT1327SystemRecord& r, size_t k)
     return c < 0 ? -1 : BrowseChannelFrequency(c, r.BaseFrequency, r.ChannelSize);
 }
 
-TMPT1327Editor::TMPT1327Editor(const TMPT1327SystemRecord& r) : Description(r.Description)
+TMPT1327Editor::TMPT1327Editor(const TMPT1327SystemRecord& r)
+    : TOrvAliasEditor(kGroupAliasAt, kGroupAliasMax, kRadioAliasAt, kRadioAliasMax)
 {
+    Description = r.Description;
     for (int p = 0; p < 128; ++p)
         GroupItems.push_back(MPT1327GroupItem(p, r.GroupAliases[size_t(p)]));
     for (const TMPT1327HeardRadio& radio : r.HeardRadios)
         RadioItems.push_back(MPT1327RadioItem(radio));
-    sortItems(RadioItems);
-}
-
-void TMPT1327Editor::GroupListClick(int row)
-{
-    if (row < 0 || row >= int(GroupItems.size()))
-        return;
-    GroupSelected = row;
-    GroupEdit = from(GroupItems[size_t(row)], kGroupAliasAt, kGroupAliasMax);
-}
-
-void TMPT1327Editor::GroupUpdate()
-{
-    if (GroupSelected < 0 || GroupSelected >= int(GroupItems.size()))
-        return;
-    GroupItems[size_t(GroupSelected)] = MPT1327GroupItem(GroupSelected, GroupEdit.substr(0, kGroupAliasMax));
-    GroupEdit.clear();
-    GroupListClick(GroupSelected + 1 < int(GroupItems.size()) ? GroupSelected + 1 : 0);
-}
-
-void TMPT1327Editor::RadioListClick(int row)
-{
-    if (row < 0 || row >= int(RadioItems.size()))
-        return;
-    RadioSelected = row;
-    RadioEdit = from(RadioItems[size_t(row)], kRadioAliasAt, kRadioAliasMax);
-}
-
-void TMPT1327Editor::RadioUpdate()
-{
-    if (RadioSelected < 0 || RadioSelected >= int(RadioItems.size()))
-        return;
-    std::string& item = RadioItems[size_t(RadioSelected)];
-    item = item.substr(0, kRadioAliasAt) + RadioEdit.substr(0, kRadioAliasMax);
-    RadioEdit.clear();
-    RadioListClick(RadioSelected + 1 < int(RadioItems.size()) ? RadioSelected + 1 : 0);
+    Sort(RadioItems);
 }
 
 void TMPT1327Editor::Apply(TMPT1327SystemRecord& r) const
 {
     r.Description = Description.substr(0, 255);
     for (size_t p = 0; p < 128 && p < GroupItems.size(); ++p)
-        r.GroupAliases[p] = from(GroupItems[p], kGroupAliasAt, kGroupAliasMax);
+        r.GroupAliases[p] = GroupAlias(p);
     for (const std::string& item : RadioItems) {
         // The item's own prefix and ident, as its first seven characters: an alias that happens to
         // contain another station's "PP:IIII" does not go to that station.
         for (TMPT1327HeardRadio& radio : r.HeardRadios)
             if (item.compare(0, 7, hex(radio.Prefix, 2) + ":" + hex(radio.Ident, 4)) == 0) {
-                radio.Alias = from(item, kRadioAliasAt, kRadioAliasMax);
+                radio.Alias = item.size() > kRadioAliasAt ? item.substr(kRadioAliasAt, kRadioAliasMax) : std::string();
                 break;
             }
     }

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "AliasEditor.h"
 #include "MPT1327SystemRecord.h"
 
 // "PP - alias": a group by its prefix (2 hex digits); the alias starts at character 6.
@@ -24,23 +25,9 @@ TMPT1327BrowseView MPT1327BrowseView(const TMPT1327SystemRecord& record);
 int64_t MPT1327ControlChannelFrequency(const TMPT1327SystemRecord& record, size_t k);
 
 // The editor's lists, filled from the current record; nothing reaches the record before Apply.
-class TMPT1327Editor {
+class TMPT1327Editor : public TOrvAliasEditor {
 public:
     explicit TMPT1327Editor(const TMPT1327SystemRecord& record);
-
-    std::string Description;
-    std::vector<std::string> GroupItems;  // 128, prefixes 0 to 127
-    std::vector<std::string> RadioItems;  // one per heard radio, sorted
-    std::string GroupEdit, RadioEdit;
-    int GroupSelected = -1, RadioSelected = -1;
-
-    void GroupListClick(int row);  // the row's alias into the edit
-    void GroupUpdate();            // the edit into the selected row, then the next row (row 0 after the last)
-    void GroupClear() { GroupEdit.clear(); }
-    void RadioListClick(int row);
-    void RadioUpdate();
-    void RadioClear() { RadioEdit.clear(); }
-
     // OK: description, the 128 group aliases and the station aliases into the record. A station item
     // belongs to the radio whose prefix and ident it starts with.
     void Apply(TMPT1327SystemRecord& record) const;
