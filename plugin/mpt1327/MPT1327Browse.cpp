@@ -30,9 +30,9 @@ std::string MPT1327RadioItem(const TMPT1327HeardRadio& radio)
     return hex(radio.Prefix, 2) + ":" + hex(radio.Ident, 4) + " - " + radio.Alias;
 }
 
-TMPT1327BrowseView MPT1327BrowseView(const TMPT1327SystemRecord& r)
+TOrvBrowseView MPT1327BrowseView(const TMPT1327SystemRecord& r)
 {
-    TMPT1327BrowseView v;
+    TOrvBrowseView v;
     v.Description = r.Description;
     if (r.BaseFrequency != -1)
         v.BaseFreq = BrowseMHz(r.BaseFrequency) + " MHz";

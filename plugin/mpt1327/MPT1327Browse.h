@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "AliasEditor.h"
+#include "BrowseView.h"
 #include "MPT1327SystemRecord.h"
 
 // "PP - alias": a group by its prefix (2 hex digits); the alias starts at character 6.
@@ -13,12 +14,8 @@ std::string MPT1327GroupItem(int prefix, const std::string& alias);
 // "PP:IIII - alias": a station by prefix and ident; the alias starts at character 11.
 std::string MPT1327RadioItem(const TMPT1327HeardRadio& radio);
 
-// The browser's texts and lists for one stored system.
-struct TMPT1327BrowseView {
-    std::string Description, BaseFreq, ChanSize, CtrlChanIdx, CtrlChanFreq;
-    std::vector<std::string> CtrlChans, TrafficChans, HeardGroups, HeardRadios;  // the last two sorted
-};
-TMPT1327BrowseView MPT1327BrowseView(const TMPT1327SystemRecord& record);
+// The browser's texts and lists for one stored system (groups and stations sorted).
+TOrvBrowseView MPT1327BrowseView(const TMPT1327SystemRecord& record);
 
 // Frequency of the (k+1)-th control channel of the record, or -1 when there is none or the record's
 // base frequency or channel step is not known.

@@ -40,6 +40,7 @@ public:
     // At construction of the window, before anything reads the file.
     TDatabaseStatus OpenDatabase();
     bool InUse() const { return storage_.InUse(); }
+    const TSystemDatabase& Storage() const { return storage_; }
 
     bool HasSystem() const { return record_.SystemIdentity != MPT1327NoSystem; }
     TMPT1327SystemRecord& Record() { return record_; }

@@ -5,6 +5,7 @@
 #include "QelButton.h"
 #include "QelRichEdit.h"
 #include "QelStaticText.h"
+#include "platform/ui/Application.h"
 #include "platform/ui/Canvas.h"
 #include "platform/ui/Codepage.h"
 #include "platform/ui/Locale.h"
@@ -19,6 +20,9 @@
 #include <QWheelEvent>
 
 #include <algorithm>
+#include <climits>
+#include <cstdio>
+#include <string>
 
 TMPT1327OnAirGrid::TMPT1327OnAirGrid(TMPT1327Decoder& decoder, QWidget* parent)
     : QWidget(parent), decoder_(decoder), menu_(new QMenu(this)), scroll_(new QScrollBar(Qt::Vertical, this))
@@ -184,6 +188,8 @@ TMPT1327Form::TMPT1327Form(OrvHostWindow hostWindow, const OrvReceiverInfo* info
     SecondaryPopup = new QMenu(this);
     SecondaryLabel->OnClick = [this](QObject*) { SecondaryLabelClick(); };
     RetToCtrl->OnClick = [this](QObject*) { RetToCtrlClick(); };
+    DBBrowse->OnClick = [this](QObject*) { DBBrowseClick(); };
+    SysEdit->OnClick = [this](QObject*) { SysEditClick(); };
 }
 
 TMPT1327Form::~TMPT1327Form() { RunCloseSequence(); }
@@ -281,6 +287,9 @@ void TMPT1327Form::SelectSystem(uint16_t identity)
 {
     if (identity == database_.Record().SystemIdentity)
         return;
+    // The editor edits the current system: it goes, unapplied, before another system comes.
+    if (EditorWindow)
+        EditorWindow->close();
     decoder_.ClearCalls();
     RE1->clear();
     TMPT1327Channels ch = channels();
@@ -373,3 +382,79 @@ void TMPT1327Form::TScanContext::CountOccupancy(int32_t channel)
 }
 
 QWidget* TMPT1327Form::CreateAboutForm() { return new TMPT1327AboutForm(this); }
+
+void TMPT1327Form::DBBrowseClick()
+{
+    SaveCurrentSystem();
+    platform::processMessages();
+    if (!BrowserWindow)
+        BrowserWindow = new TOrvDBBrowseForm(this, "MPT1327 Database Browser", browseSource_);
+    BrowserWindow->show();
+    BrowserWindow->raise();
+}
+
+void TMPT1327Form::SysEditClick()
+{
+    if (!EditorWindow) {
+        editorModel_ = std::make_unique<TMPT1327Editor>(database_.Record());
+        EditorWindow = new TOrvEditorForm(this, "MPT1327 System Information Editor", *editorModel_, [this] {
+            editorModel_->Apply(database_.Record());
+            SysDescr->SetText(platform::FromCp1252(database_.Record().Description));
+        });
+    }
+    EditorWindow->show();
+    EditorWindow->raise();
+}
+
+void TMPT1327Form::CloseBrowserEditor()
+{
+    if (BrowserWindow)
+        BrowserWindow->close();
+    if (EditorWindow)
+        EditorWindow->close();
+}
+
+std::vector<std::string> TMPT1327Form::TBrowseSource::SystemIDs()
+{
+    std::vector<uint16_t> ids;
+    form_.database_.Storage().ReadIdentities(ids);
+    std::vector<std::string> out;
+    char buf[8];
+    for (uint16_t id : ids) {
+        std::snprintf(buf, sizeof buf, "%04X", unsigned(id));
+        out.push_back(buf);
+    }
+    return out;
+}
+
+bool TMPT1327Form::TBrowseSource::ShowSystem(const std::string& id, TOrvBrowseView& view)
+{
+    unsigned long identity = 0;
+    try {
+        identity = std::stoul(id, nullptr, 16);
+    } catch (const std::exception&) {
+        return false;
+    }
+    TStoredEntry entry;
+    bool found = false;
+    if (identity > 0xFFFF || form_.database_.Storage().ReadEntry(uint16_t(identity), entry, found) !=
+                                 TDatabaseStatus::dsOk || !found)
+        return false;
+    shown_ = DecodeMPT1327System(entry);
+    view = MPT1327BrowseView(shown_);
+    return true;
+}
+
+void TMPT1327Form::TBrowseSource::tune(int64_t hz)
+{
+    // A frequency that is not known (base -1, no step, no control channel) is not tuned to.
+    if (hz <= 0 || hz > INT32_MAX)
+        return;
+    if (form_.decoder_.RetToCtrl())
+        form_.RetToCtrlClick();
+    form_.decoder_.TuneHost(int32_t(hz));
+}
+
+void TMPT1327Form::TBrowseSource::TuneToControl() { tune(shown_.ControlChannelFrequency); }
+
+void TMPT1327Form::TBrowseSource::TuneToControlChannel(size_t k) { tune(MPT1327ControlChannelFrequency(shown_, k)); }

@@ -3,16 +3,19 @@
 // codeword receiver and interpreter, the current system's database record, the call log and the
 // secondary receiver with its traffic scan. The window only passes events on to them and shows
 // what they report.
+#include "MPT1327Browse.h"
 #include "MPT1327Database.h"
 #include "MPT1327Decoder.h"
 #include "MPT1327Log.h"
 #include "MPT1327Receiver.h"
 #include "MPT1327RecordAccess.h"
+#include "OrvBrowseForms.h"
 #include "OrvDecoderForm.h"
 #include "QelAFSKDemod.h"
 #include "SecondaryReceiver.h"
 #include "TrafficScan.h"
 
+#include <QPointer>
 #include <QWidget>
 
 #include <algorithm>
@@ -86,6 +89,12 @@ public:
     TMPT1327Database& Database() { return database_; }
     TSecondaryReceiver& Secondary() { return secondary_; }
 
+    // "Database": saves the current system and shows the browser; "System information edit": the editor.
+    void DBBrowseClick();
+    void SysEditClick();
+    QPointer<TOrvDBBrowseForm> BrowserWindow;
+    QPointer<TOrvEditorForm> EditorWindow;
+
     // The "Secondary receiver" label's click: fills the pop-up with the receivers and shows it.
     void SecondaryLabelClick();
     // An item of that pop-up chosen.
@@ -135,6 +144,7 @@ protected:
     void SecondarySetVolume(int32_t volume) override { secondary_.SetVolume(volume); }
     void ClearCallList() override { decoder_.ClearCalls(); }
     void SaveCurrentSystem() override;
+    void CloseBrowserEditor() override;
     QWidget* CreateAboutForm() override;
 
 private:
@@ -159,6 +169,23 @@ private:
         TMPT1327Form& form_;
     };
 
+    // The browser's view of the database file: the stored systems and the one shown.
+    class TBrowseSource : public TOrvBrowseSource {
+    public:
+        explicit TBrowseSource(TMPT1327Form& form) : form_(form) {}
+        void SaveSystem() override { form_.SaveCurrentSystem(); }
+        std::vector<std::string> SystemIDs() override;
+        bool ShowSystem(const std::string& id, TOrvBrowseView& view) override;
+        void TuneToControl() override;
+        void TuneToControlChannel(size_t k) override;
+        const TMPT1327SystemRecord& Shown() const { return shown_; }
+
+    private:
+        void tune(int64_t hz);
+        TMPT1327Form& form_;
+        TMPT1327SystemRecord shown_;
+    };
+
     TMPT1327Channels channels() const;
 
     TMPT1327Database database_;
@@ -170,6 +197,8 @@ private:
     TSecondaryReceiver secondary_;
     TTrafficScan scan_;
     TScanContext scanContext_{*this};
+    TBrowseSource browseSource_{*this};
+    std::unique_ptr<TMPT1327Editor> editorModel_;
 };
 
 // The about box of this plug-in.

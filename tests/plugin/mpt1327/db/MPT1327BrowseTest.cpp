@@ -49,7 +49,7 @@ TEST(MPT1327Browse, ItemsAndTextsOfAStoredSystem)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.base);
-        const TMPT1327BrowseView v = MPT1327BrowseView(System(c.base, c.step));
+        const TOrvBrowseView v = MPT1327BrowseView(System(c.base, c.step));
         EXPECT_EQ(v.Description, "Harbour net");
         EXPECT_EQ(v.BaseFreq, c.baseText);
         EXPECT_EQ(v.CtrlChanFreq, "450.0125 MHz");

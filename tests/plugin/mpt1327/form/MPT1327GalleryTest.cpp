@@ -3,6 +3,7 @@
 #include "MPT1327AboutForm.h"
 #include "MPT1327Form.h"
 #include "MPT1327WindowFixture.h"
+#include "OrvBrowseForms.h"
 #include "OrvPluginFrame.h"
 #include "QelButton.h"
 #include "QelRichEdit.h"
@@ -13,7 +14,9 @@
 
 #include <QCoreApplication>
 #include <QEvent>
+#include <QComboBox>
 #include <QImage>
+#include <QListWidget>
 #include <QLabel>
 #include <QScrollBar>
 #include <QTimer>
@@ -85,6 +88,49 @@ TEST_F(MPT1327Gallery, WindowWithCallsListed)
     EXPECT_EQ(grid->RowAt(lastLine * step + 1), 12);
     EXPECT_EQ(grid->RowAt((lastLine + 1) * step + 1), -1);
     gallerySave(*form, "mpt1327-window-calls-scrolled");
+}
+
+TEST_F(MPT1327Gallery, DatabaseBrowserAndSystemEditor)
+{
+    TMPT1327Form* form = Start();
+    ASSERT_NE(form, nullptr);
+    form->StartupTimer->stop();
+    // A database of several systems, as the window stores them.
+    const struct {
+        uint16_t id;
+        int32_t base;
+        const char* description;
+    } systems[] = {{0x2A51, 449512500, "Harbour net"}, {0x1234, -1, "Airport"}, {0x0F0F, 451000000, "Taxi"}};
+    for (const auto& sys : systems) {
+        form->SelectSystem(sys.id);
+        TMPT1327SystemRecord& r = form->Database().Record();
+        r.BaseFrequency = sys.base;
+        r.ControlChannelFrequency = sys.base == -1 ? 450012500 : sys.base + 20 * 25000;
+        r.Description = sys.description;
+        for (unsigned c : {20u, 21u})
+            SetMapBit(r.ControlChannelMap, c);
+        for (unsigned c : {3u, 17u, 100u, 207u, 311u})
+            SetMapBit(r.TrafficChannelMap, c);
+        r.GroupAliases[1] = "Dispatch";
+        for (int i = 0; i < 9; ++i)
+            form->Decoder().AddHeardRadio(1 + i % 3, 0x100 + 7 * i);
+        r.HeardRadios[0].Alias = "Car 12";
+        r.HeardRadios[1].Alias = "Control room";
+    }
+    form->DBBrowseClick();
+    ASSERT_TRUE(form->BrowserWindow);
+    form->BrowserWindow->SysIDs->setCurrentIndex(form->BrowserWindow->SysIDs->findText("2A51"));
+    gallerySave(*form->BrowserWindow, "mpt1327-browser");
+    EXPECT_EQ(joined(captionsThatDoNotFit(*form->BrowserWindow)), "");
+    EXPECT_EQ(joined(overlappingControls(*form->BrowserWindow)), "");
+    EXPECT_EQ(form->BrowserWindow->height(), 420);
+
+    form->SysEditClick();
+    ASSERT_TRUE(form->EditorWindow);
+    form->EditorWindow->RadioList->setCurrentRow(0);
+    gallerySave(*form->EditorWindow, "mpt1327-editor");
+    EXPECT_EQ(joined(captionsThatDoNotFit(*form->EditorWindow)), "");
+    EXPECT_EQ(joined(overlappingControls(*form->EditorWindow)), "");
 }
 
 TEST_F(MPT1327Gallery, AboutBox)

@@ -14,7 +14,7 @@
 using namespace testsupport;
 
 class MPT1327FakeWindow : public ::testing::Test {
-protected:
+public:
     void SetUp() override
     {
         OrvFrameResetForTest();
