@@ -45,7 +45,7 @@ std::vector<int16_t> stereo(const ChannelScript& s, double snrDb, uint64_t seed,
     if (snrDb >= 0) {
         siggen::Random random(seed);
         if (band)
-            siggen::addBandNoise(x, snrDb, kRate, random);
+            siggen::addBandNoise(x, snrDb, 300, 3300, kRate, random);
         else
             siggen::addNoise(x, snrDb, random);
     }

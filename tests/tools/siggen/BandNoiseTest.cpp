@@ -35,7 +35,7 @@ TEST(BandNoise, AddsTheAskedRatioAndKeepsToTheBand)
             tone[i] = 0.3 * std::sin(2 * std::numbers::pi * 1500.0 * double(i) / rate);
         siggen::Samples mixed = tone;
         siggen::Random random(7);
-        const double rms = siggen::addBandNoise(mixed, c.snr, rate, random);
+        const double rms = siggen::addBandNoise(mixed, c.snr, 300, 3300, rate, random);
         siggen::Samples noise(mixed.size());
         for (size_t i = 0; i < mixed.size(); ++i)
             noise[i] = mixed[i] - tone[i];
@@ -59,7 +59,7 @@ TEST(BandNoise, SilenceGetsNoNoise)
 {
     siggen::Samples quiet(1000, 0.0);
     siggen::Random random(1);
-    EXPECT_EQ(siggen::addBandNoise(quiet, 10.0, 11025, random), 0.0);
+    EXPECT_EQ(siggen::addBandNoise(quiet, 10.0, 300, 3300, 11025, random), 0.0);
     for (double x : quiet)
         EXPECT_EQ(x, 0.0);
 }
