@@ -198,34 +198,34 @@ void TScopeForm::BuildLayout()
 
     TriggerGroup = new QGroupBox(tr("Trigger"), c);
     TriggerGroup->setObjectName("TriggerGroup");
-    TriggerGroup->setGeometry(94, 2, 164, 112);
+    TriggerGroup->setGeometry(94, 2, 180, 112);
     FreeRunning = new QRadioButton(tr("&Free running"), TriggerGroup);
     FreeRunning->setObjectName("FreeRunning");
-    FreeRunning->setGeometry(8, 18, 150, 20);
+    FreeRunning->setGeometry(8, 18, 164, 20);
     FreeRunning->setChecked(true);
     SingleShot = new QRadioButton(tr("S&ingle shot  - ->"), TriggerGroup);
     SingleShot->setObjectName("SingleShot");
-    SingleShot->setGeometry(8, 40, 100, 20);
+    SingleShot->setGeometry(8, 40, 122, 20);
     ShotReset = new QPushButton(tr("R&eset"), TriggerGroup);
     ShotReset->setObjectName("ShotReset");
-    ShotReset->setGeometry(108, 38, 50, 24);
+    ShotReset->setGeometry(130, 38, 44, 24);
     ShotReset->setEnabled(false);
     PositiveEdge = new QRadioButton(tr("&Positive edge"), TriggerGroup);
     PositiveEdge->setObjectName("PositiveEdge");
-    PositiveEdge->setGeometry(8, 64, 150, 20);
+    PositiveEdge->setGeometry(8, 64, 164, 20);
     NegativeEdge = new QRadioButton(tr("&Negative edge"), TriggerGroup);
     NegativeEdge->setObjectName("NegativeEdge");
-    NegativeEdge->setGeometry(8, 86, 150, 20);
+    NegativeEdge->setGeometry(8, 86, 164, 20);
 
     LevelLabel = new QLabel(tr("Level"), c);
     LevelLabel->setObjectName("LevelLabel");
     LevelLabel->setAlignment(Qt::AlignCenter);
-    LevelLabel->setGeometry(262, 4, 40, 16);
+    LevelLabel->setGeometry(278, 4, 40, 16);
     TriggerLevel = new QSlider(Qt::Vertical, c);
     TriggerLevel->setObjectName("TriggerLevel");
     TriggerLevel->setRange(0, 255);
     TriggerLevel->setValue(128);
-    TriggerLevel->setGeometry(272, 22, 20, 92);
+    TriggerLevel->setGeometry(288, 22, 20, 92);
     TriggerLevel->setEnabled(false);
 
     ScopeTimeBase = new QComboBox(c);
@@ -233,57 +233,57 @@ void TScopeForm::BuildLayout()
     for (const TTimebaseEntry& t : kScopeTimeBase)
         ScopeTimeBase->addItem(QString::fromUtf8(t.Name));
     ScopeTimeBase->setCurrentIndex(3);
-    ScopeTimeBase->setGeometry(308, 4, 120, 24);
+    ScopeTimeBase->setGeometry(322, 4, 120, 24);
     FFTWindow = new QComboBox(c);
     FFTWindow->setObjectName("FFTWindow");
     for (const char* name : kWindowNames)
         FFTWindow->addItem(name);
-    FFTWindow->setGeometry(308, 4, 120, 24);
+    FFTWindow->setGeometry(322, 4, 120, 24);
     FFTWindow->hide();
     VertScaleLabel = new QLabel(tr("Scale"), c);
     VertScaleLabel->setObjectName("VertScaleLabel");
-    VertScaleLabel->setGeometry(308, 34, 60, 20);
+    VertScaleLabel->setGeometry(322, 34, 60, 20);
     VertScaleSpin = new QSpinBox(c);
     VertScaleSpin->setObjectName("VertScaleSpin");
     VertScaleSpin->setRange(1, 8);
-    VertScaleSpin->setGeometry(372, 32, 56, 24);
+    VertScaleSpin->setGeometry(386, 32, 56, 24);
     MarkersLabel = new QLabel(tr("Cursors"), c);
     MarkersLabel->setObjectName("MarkersLabel");
-    MarkersLabel->setGeometry(308, 62, 60, 20);
+    MarkersLabel->setGeometry(322, 62, 60, 20);
     NumMarkers = new QSpinBox(c);
     NumMarkers->setObjectName("NumMarkers");
     NumMarkers->setRange(0, 2);
-    NumMarkers->setGeometry(372, 60, 56, 24);
+    NumMarkers->setGeometry(386, 60, 56, 24);
 
     GrabberGroup = new QGroupBox(tr("Waveform Grabber"), c);
     GrabberGroup->setObjectName("GrabberGroup");
-    GrabberGroup->setGeometry(434, 2, 192, 112);
+    GrabberGroup->setGeometry(446, 2, 180, 112);
     StoreEnable = new QCheckBox(tr("&Enable"), GrabberGroup);
     StoreEnable->setObjectName("StoreEnable");
     StoreEnable->setGeometry(8, 20, 90, 20);
     StoreStart = new QPushButton(tr("Start"), GrabberGroup);
     StoreStart->setObjectName("StoreStart");
-    StoreStart->setGeometry(110, 18, 74, 24);
+    StoreStart->setGeometry(104, 18, 68, 24);
     StoreScroll = new TMyScrollBar(GrabberGroup);
     StoreScroll->setObjectName("StoreScroll");
-    StoreScroll->setGeometry(8, 50, 176, 18);
+    StoreScroll->setGeometry(8, 50, 164, 18);
     StoreScroll->SetParams(0, 0, 0);
     SaveButton = new QPushButton(tr("Save"), GrabberGroup);
     SaveButton->setObjectName("SaveButton");
-    SaveButton->setGeometry(8, 78, 84, 24);
+    SaveButton->setGeometry(8, 78, 78, 24);
     OpenButton = new QPushButton(tr("Open"), GrabberGroup);
     OpenButton->setObjectName("OpenButton");
-    OpenButton->setGeometry(100, 78, 84, 24);
+    OpenButton->setGeometry(94, 78, 78, 24);
     for (QWidget* w : std::initializer_list<QWidget*>{StoreStart, StoreScroll, SaveButton, OpenButton})
         w->setEnabled(false);
 
     SweepRange = new QGroupBox(tr("Sweep Range"), c);
     SweepRange->setObjectName("SweepRange");
-    SweepRange->setGeometry(434, 2, 192, 112);
+    SweepRange->setGeometry(446, 2, 180, 112);
     SweepRange->hide();
     UseStartStop = new QCheckBox(tr("&Use start/stop freqs"), SweepRange);
     UseStartStop->setObjectName("UseStartStop");
-    UseStartStop->setGeometry(8, 20, 176, 20);
+    UseStartStop->setGeometry(8, 20, 164, 20);
     FreqLabel1 = new QLabel(tr("&Centre:"), SweepRange);
     FreqLabel1->setObjectName("FreqLabel1");
     FreqLabel1->setGeometry(8, 48, 60, 22);
@@ -299,7 +299,7 @@ void TScopeForm::BuildLayout()
         e->SetMaximum(20000);
         e->SetFixedPoint(fp100Hz);
         e->move(72, y);
-        e->resize(112, e->height());
+        e->resize(100, e->height());
         y += 30;
     }
     FreqEdit1->SetFrequency(2500);
@@ -309,7 +309,7 @@ void TScopeForm::BuildLayout()
 
     HelpButton = new QPushButton(tr("&Help"), c);
     HelpButton->setObjectName("HelpButton");
-    HelpButton->setGeometry(308, 88, 120, 24);
+    HelpButton->setGeometry(322, 88, 120, 24);
 
     Splitter->setStretchFactor(0, 1);
     Splitter->setStretchFactor(1, 0);
