@@ -30,6 +30,7 @@
 #include <sys/sysinfo.h>
 
 #include <algorithm>
+#include <cstring>
 #include <fstream>
 
 const char* const kScopeAppletName = "Audio Scope and Spectrum Analyser";
@@ -73,6 +74,30 @@ void SetPanelColour(QWidget* w, platform::TColor c)
     pal.setColor(QPalette::Window, platform::ToQColor(c));
     w->setPalette(pal);
     w->setAutoFillBackground(true);
+}
+
+// A line with the end pixel left out, as the display's lines are drawn; pixels off the image are skipped.
+void PlotLine(QImage& img, int x0, int y0, int x1, int y1, QRgb c)
+{
+    const int w = img.width(), h = img.height();
+    const int dx = std::abs(x1 - x0), dy = -std::abs(y1 - y0);
+    const int sx = x0 < x1 ? 1 : -1, sy = y0 < y1 ? 1 : -1;
+    int err = dx + dy;
+    auto* bits = reinterpret_cast<QRgb*>(img.bits());
+    const qsizetype stride = img.bytesPerLine() / 4;
+    while (x0 != x1 || y0 != y1) {
+        if (x0 >= 0 && y0 >= 0 && x0 < w && y0 < h)
+            bits[y0 * stride + x0] = c;
+        const int e2 = 2 * err;
+        if (e2 >= dy) {
+            err += dy;
+            x0 += sx;
+        }
+        if (e2 <= dx) {
+            err += dx;
+            y0 += sy;
+        }
+    }
 }
 
 uint64_t PhysicalMemory()
@@ -645,35 +670,33 @@ QImage TScopeForm::RenderDisplay()
         displayImage_ = QImage(bw, bh, QImage::Format_RGB32);
     QImage& img = displayImage_;
     img.fill(platform::ToQColor(BackgroundColour));
-    QPainter p(&img);
     const QFont font = DisplayFont();
-    p.setFont(font);
     const QColor grid = platform::ToQColor(GridColour);
     const QColor trace = platform::ToQColor(TraceColour);
     const int x0 = margin_ + 1, y0 = 1, W = bw - x0 - 1, H = bh - 2;
     if (W < 2 || H < 2)
         return img;  // no room for a trace area
     if (Grid->isChecked()) {
-        p.setPen(grid);
+        const QRgb g = grid.rgb();
         for (int i = 0; i <= 10; ++i) {
             const int x = x0 + i * (W - 1) / 10;
-            p.drawLine(x, y0, x, y0 + H - 1);
+            PlotLine(img, x, y0, x, y0 + H, g);
         }
         for (int j = 0; j <= 8; ++j) {
             const int y = y0 + j * (H - 1) / 8;
-            p.drawLine(x0, y, x0 + W - 1, y);
+            PlotLine(img, x0, y, x0 + W, y, g);
         }
         const int yc = y0 + (H - 1) / 2 - 2;
         for (int k = 0; k <= 50; ++k)
             if (k % 5 != 0) {
                 const int x = x0 - 1 + MulDiv(W - 1, k, 50);
-                p.drawLine(x, yc, x, yc + 4);
+                PlotLine(img, x, yc, x, yc + 5, g);
             }
         const int xc = x0 + (W - 1) / 2;
         for (int k = 0; k <= 40; ++k)
             if (k % 5 != 0) {
                 const int y = y0 - 1 + MulDiv(H - 1, k, 40);
-                p.drawLine(xc - 2, y, xc + 2, y);
+                PlotLine(img, xc - 2, y, xc + 3, y, g);
             }
     }
     if (analyser_) {
@@ -683,22 +706,43 @@ QImage TScopeForm::RenderDisplay()
             points.reserve(n + 3);
             for (int k = 0; k <= n; ++k)
                 points << QPoint(x0 + MulDiv(W - 1, k, n), spectrum_[size_t(k)]);
-            p.setPen(trace);
+            const QRgb c = trace.rgb();
             if (Bar->isChecked()) {
-                points << QPoint(points.back().x(), y0 + H - 1) << QPoint(x0, y0 + H - 1);
-                p.setBrush(trace);
-                p.drawPolygon(points);
-                p.setBrush(Qt::NoBrush);
-            } else {
-                p.drawPolyline(points);
+                // Filled down to the bottom line under the line through the points.
+                const int bottom = y0 + H - 1;
+                for (int k = 1; k < points.size(); ++k) {
+                    const QPoint a = points[k - 1], b = points[k];
+                    for (int x = a.x(); x < b.x() || (x == b.x() && k == points.size() - 1); ++x) {
+                        const int top = b.x() == a.x() ? std::min(a.y(), b.y())
+                                                       : a.y() + (b.y() - a.y()) * (x - a.x()) / (b.x() - a.x());
+                        PlotLine(img, x, std::max(top, y0), x, bottom + 1, c);
+                    }
+                }
             }
+            for (int k = 1; k < points.size(); ++k)
+                PlotLine(img, points[k - 1].x(), points[k - 1].y(), points[k].x(), points[k].y(), c);
         }
+        // The three level labels, right-aligned in the margin, drawn once per font and colour.
         const QFontMetrics fm(font);
-        p.setPen(grid);
         const QString labels[3] = {"0dB", QString::fromUtf8("\u201340dB"), QString::fromUtf8("\u201380dB")};
         const int tops[3] = {y0, y0 + (H - fm.height()) / 2, y0 + H - fm.height()};
+        const QSize labelSize(std::max(x0 - 2, 1), fm.height());
+        if (labelImages_[0].size() != labelSize || labelKey_ != std::pair{GridColour, BackgroundColour}) {
+            labelKey_ = {GridColour, BackgroundColour};
+            for (int i = 0; i < 3; ++i) {
+                labelImages_[i] = QImage(labelSize, QImage::Format_RGB32);
+                labelImages_[i].fill(platform::ToQColor(BackgroundColour));
+                QPainter p(&labelImages_[i]);
+                p.setFont(font);
+                p.setPen(grid);
+                p.drawText(labelSize.width() - fm.horizontalAdvance(labels[i]), fm.ascent(), labels[i]);
+            }
+        }
         for (int i = 0; i < 3; ++i)
-            p.drawText(x0 - 2 - fm.horizontalAdvance(labels[i]), tops[i] + fm.ascent(), labels[i]);
+            for (int y = 0; y < labelSize.height(); ++y)
+                if (tops[i] + y >= 0 && tops[i] + y < bh)
+                    std::memcpy(img.scanLine(tops[i] + y), labelImages_[i].constScanLine(y),
+                                size_t(std::min(labelSize.width(), bw)) * 4);
         return img;
     }
     const int32_t S = trace_.SamplesPerScreen;
@@ -709,15 +753,26 @@ QImage TScopeForm::RenderDisplay()
             const std::vector<int32_t>& heights = trace_.Heights();
             for (int32_t k = 0; k < S && size_t(k) < heights.size(); ++k)
                 points << QPoint(x0 + MulDiv(W, k, S - 1), y0 + heights[size_t(k)]);
-            p.setPen(trace);
-            p.drawPolyline(points);
+            const QRgb c = trace.rgb();
+            for (int k = 1; k < points.size(); ++k)
+                PlotLine(img, points[k - 1].x(), points[k - 1].y(), points[k].x(), points[k].y(), c);
         }
     } else if (trace_.Rows() > 0) {
         // Set pixels of the one-bit bitmap in the trace colour; clear ones leave background and grid.
-        QImage bits(trace_.ShownBitmap().data(), trace_.RowStride() * 8, trace_.Rows(), trace_.RowStride(),
-                    QImage::Format_Mono);
-        bits.setColorTable({qRgba(0, 0, 0, 0), trace.rgba()});
-        p.drawImage(x0, y0, bits.convertToFormat(QImage::Format_ARGB32_Premultiplied), 0, 0, W, H);
+        const QRgb c = trace.rgb();
+        const std::vector<uint8_t>& bits = trace_.ShownBitmap();
+        const int stride = trace_.RowStride();
+        const int rows = std::min(trace_.Rows(), H);
+        const int cols = std::min(stride * 8, W);
+        uchar* base = img.bits();
+        const qsizetype bpl = img.bytesPerLine();
+        for (int x = 0; x < cols; ++x) {
+            const int bottom = std::min(trace_.ShownBottom(x), rows - 1);
+            const uint8_t mask = uint8_t(0x80 >> (x % 8));
+            for (int y = trace_.ShownTop(x); y <= bottom; ++y)
+                if (bits[size_t(y) * size_t(stride) + size_t(x / 8)] & mask)
+                    reinterpret_cast<QRgb*>(base + (y0 + y) * bpl)[x0 + x] = c;
+        }
     }
     return img;
 }

@@ -13,6 +13,7 @@
 #include <array>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 class QCheckBox;
@@ -216,4 +217,6 @@ private:
     bool settingsRead_ = false;
     bool building_ = true;
     QImage displayImage_;
+    QImage labelImages_[3];
+    std::pair<platform::TColor, platform::TColor> labelKey_{};
 };
