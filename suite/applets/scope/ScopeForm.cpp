@@ -40,6 +40,11 @@ namespace {
 TAppletTraits ScopeTraits()
 {
     TAppletTraits t;
+    t.Caption = kScopeAppletName;
+    t.ClientWidth = 631;
+    t.ClientHeight = 480;
+    t.Border = bsSizeable;
+    t.PopupHelpMenu = HelpMenuItems();
     t.KeyName = "Audio Scope and Analyser";
     t.Centred = true;
     t.DdeFlags = dde::APPCLIENT_APPLET;
@@ -126,7 +131,7 @@ void TScopeForm::SetupApplet()
     n_ = 16384;
     memoryLimit_ = GrabMemoryLimit(PhysicalMemory());
     BuildLayout();
-    resize(631, 480);
+    FitWindow();
 }
 
 void TScopeForm::CreateSteps()
@@ -146,8 +151,7 @@ void TScopeForm::ApplyDefaults()
 
 void TScopeForm::BuildLayout()
 {
-    auto* central = new QWidget(this);
-    setCentralWidget(central);
+    QWidget* central = Client();
     auto* v = new QVBoxLayout(central);
     v->setContentsMargins(0, 0, 0, 0);
     Splitter = new QSplitter(Qt::Vertical, central);
@@ -1338,6 +1342,5 @@ void TScopeForm::PropsApply(TScopeDispPropsForm* props)
 
 void TScopeForm::HelpButtonClick()
 {
-    if (HelpMenu())
-        HelpMenu()->popup(HelpButton->mapToGlobal(QPoint(0, HelpButton->height())));
+    PopupHelpMenu(HelpButton);
 }
