@@ -16,11 +16,16 @@ struct TPcmFormat {
     uint16_t BitsPerSample = 16;
 };
 
+// An input that can never give the format asked for (a recording of another format): unlike a
+// sound card's 32, waiting for another program to let go of the device changes nothing.
+constexpr int kWaveFormatNotDelivered = 0x10020;
+
 // The default sound input.
 class TWaveInPort {
 public:
     virtual ~TWaveInPort() = default;
-    // 0 when the input opened, else the device's error code (32: the format is not available).
+    // 0 when the input opened, else the device's error code (32: the format is not available now,
+    // the device being busy; kWaveFormatNotDelivered: it never will be).
     virtual int Open(const TPcmFormat& format) = 0;
     virtual std::string ErrorText(int code) = 0;
     // Prepares `count` buffers of `bytes` bytes, queues the first `queued` of them and starts capturing;

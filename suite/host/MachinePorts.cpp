@@ -3,8 +3,11 @@
 #include "platform/dde/DdeClient.h"
 #include "platform/settings/Registry.h"
 #include "platform/sound/WaveIn.h"
+#include "platform/sound/WaveScript.h"
 #include "platform/ui/Application.h"
 #include "platform/ui/Help.h"
+
+#include <cstdlib>
 
 namespace {
 
@@ -166,6 +169,24 @@ TPlatformWaveIn::~TPlatformWaveIn()
     }
 }
 
+int WaveInOpenResult(uint32_t machineCode, bool inputIsRecording)
+{
+    if (machineCode == platform::kWaveBadFormat && inputIsRecording)
+        return kWaveFormatNotDelivered;
+    return int(machineCode);
+}
+
+namespace {
+
+// The default input is a recording: WAVE_IN_FILE names one and no script replaces the devices.
+bool InputIsRecording()
+{
+    const char* file = std::getenv("WAVE_IN_FILE");
+    return file && *file && !platform::currentWaveScript();
+}
+
+}  // namespace
+
 int TPlatformWaveIn::Open(const TPcmFormat& format)
 {
     if (handle_ != 0)
@@ -181,10 +202,18 @@ int TPlatformWaveIn::Open(const TPcmFormat& format)
         context_.get());
     if (result != platform::kWaveNoError)
         handle_ = 0;
-    return int(result);
+    const int code = WaveInOpenResult(result, InputIsRecording());
+    if (code == kWaveFormatNotDelivered)
+        notDeliveredText_ = platform::waveInErrorText(result);
+    return code;
 }
 
-std::string TPlatformWaveIn::ErrorText(int code) { return platform::waveInErrorText(uint32_t(code)); }
+std::string TPlatformWaveIn::ErrorText(int code)
+{
+    if (code == kWaveFormatNotDelivered)
+        return notDeliveredText_;
+    return platform::waveInErrorText(uint32_t(code));
+}
 
 bool TPlatformWaveIn::Start(int count, int bytes, int queued)
 {
