@@ -11,6 +11,7 @@
 #include <QLayout>
 #include <QMenu>
 #include <QMenuBar>
+#include <bit>
 
 #include <map>
 
@@ -57,6 +58,26 @@ std::vector<TMenuItem> HelpMenuItems(const std::string& aboutCaption)
 TMenuItem HelpMenuBarEntry(const std::string& aboutCaption)
 {
     return SubMenu("&Help", "Help1", HelpMenuItems(aboutCaption));
+}
+
+double TAppletSettings::Double(const std::string& name, double def) const
+{
+    const auto bytes = port_.ReadBinary(name);
+    if (!bytes || bytes->size() != 8)
+        return def;
+    uint64_t bits = 0;
+    for (int i = 7; i >= 0; --i)
+        bits = bits << 8 | (*bytes)[size_t(i)];
+    return std::bit_cast<double>(bits);
+}
+
+void TAppletSettings::SetDouble(const std::string& name, double v)
+{
+    const uint64_t bits = std::bit_cast<uint64_t>(v);
+    std::vector<uint8_t> bytes(8);
+    for (int i = 0; i < 8; ++i)
+        bytes[size_t(i)] = uint8_t(bits >> (8 * i));
+    port_.WriteBinary(name, bytes);
 }
 
 TAppletForm::TAppletForm(int32_t receiver, TAppletTraits traits, QWidget* parent)
@@ -410,6 +431,13 @@ void TAppletForm::DestroySoundInput()
         waveInOpen_ = false;
     }
     waveIn_.reset();
+}
+
+bool TAppletForm::RestartSoundInput()
+{
+    DestroySoundInput();
+    closing_ = false;
+    return OpenSoundInput();
 }
 
 void TAppletForm::DestroySettings()

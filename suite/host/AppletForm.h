@@ -115,6 +115,9 @@ public:
     void SetInteger(const std::string& name, int32_t v) { port_.WriteInteger(name, v); }
     void SetBool(const std::string& name, bool v) { port_.WriteBool(name, v); }
     void SetString(const std::string& name, const std::string& v) { port_.WriteString(name, v); }
+    // An 8-byte little-endian double kept as a binary value; the default unless exactly 8 bytes are there.
+    double Double(const std::string& name, double def) const;
+    void SetDouble(const std::string& name, double v);
 
 private:
     TSettingsPort& port_;
@@ -190,6 +193,9 @@ protected:
     virtual bool RequeueAfterData() const { return true; }
     // One full capture buffer; the frame queues it again afterwards unless RequeueAfterData says not.
     virtual void WaveInData(const int16_t* /*samples*/, size_t /*count*/) {}
+    // Closes the capture as the destruction does and opens it again with the applet's current format
+    // and buffers (an applet that changes its rate or buffer length); false leaves it closed.
+    bool RestartSoundInput();
     // Queues one of the prepared buffers while the input is open and not closing.
     void QueueCaptureBuffer(int buffer);
 

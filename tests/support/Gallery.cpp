@@ -11,6 +11,7 @@
 #include <QRadioButton>
 #include <QStyle>
 #include <QStyleOptionButton>
+#include <QToolButton>
 #include <QWidget>
 #include <cstdlib>
 
@@ -75,6 +76,9 @@ std::vector<std::string> captionsThatDoNotFit(const QWidget& window)
         } else if (const auto* b = qobject_cast<const QAbstractButton*>(w)) {
             if (b->text().isEmpty())
                 continue;
+            // A tool button that shows only its picture carries its text as a hint.
+            if (const auto* t = qobject_cast<const QToolButton*>(b); t && t->toolButtonStyle() == Qt::ToolButtonIconOnly)
+                continue;
             const QString text = QString(b->text()).remove('&');
             const int needs = fm.horizontalAdvance(text);
             int has = b->width() - 4;
@@ -100,7 +104,7 @@ std::vector<std::string> overlappingControls(const QWidget& window)
     const auto name = [](const QWidget* w) {
         return w->objectName().isEmpty() ? std::string(w->metaObject()->className()) : w->objectName().toStdString();
     };
-    // The list is kept: a range over `findChildren() << w` would outlive the temporary it refers to.
+    // The list is kept in a variable: a range over the result of << would outlive its temporary.
     QList<QWidget*> parents = window.findChildren<QWidget*>();
     parents << const_cast<QWidget*>(&window);
     for (const QWidget* parent : parents) {
