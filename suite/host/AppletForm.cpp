@@ -271,9 +271,22 @@ bool TAppletForm::OpenSoundInput()
         if (RequeueAfterData())
             QueueCaptureBuffer(buffer);
     };
+    waveIn_->OnBytes = [this](int buffer, const uint8_t* data, size_t bytes) {
+        if (closing_)
+            return;
+        WaveInBytes(buffer, data, bytes);
+        if (RequeueAfterData())
+            QueueCaptureBuffer(buffer);
+    };
     waveInOpen_ = true;
     waveIn_->Start(CaptureBufferCount(), CaptureBufferBytes(), CaptureBuffersQueuedAtStart());
     return true;
+}
+
+void TAppletForm::WaveInBytes(int /*buffer*/, const uint8_t* data, size_t bytes)
+{
+    // The capture buffers are 16-bit storage, so the bytes are aligned for samples.
+    WaveInData(reinterpret_cast<const int16_t*>(data), bytes / sizeof(int16_t));
 }
 
 void TAppletForm::QueueCaptureBuffer(int buffer)

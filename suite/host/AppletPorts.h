@@ -36,8 +36,16 @@ public:
     // Returns every queued buffer; their done events still arrive.
     virtual void Reset() = 0;
     virtual void Close() = 0;
+    // Holds the capture: a partly filled buffer comes back with what it holds, empty ones stay queued.
+    virtual void Stop() {}
+    // Captures again into the queued buffers.
+    virtual void Restart() {}
+    // Bytes captured since the open.
+    virtual uint32_t Position() { return 0; }
     // A full buffer: (buffer index, samples, sample count), delivered on the GUI thread.
     std::function<void(int, const int16_t*, size_t)> OnData;
+    // The same as bytes, for 8-bit formats; when set it is called instead of OnData.
+    std::function<void(int, const uint8_t*, size_t)> OnBytes;
 };
 
 // DDE transactions and flags, with the values the host's DDE service expects.

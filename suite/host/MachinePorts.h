@@ -70,6 +70,9 @@ public:
     void Requeue(int buffer) override;
     void Reset() override;
     void Close() override;
+    void Stop() override;
+    void Restart() override;
+    uint32_t Position() override;
 
 private:
     struct TBuffers;

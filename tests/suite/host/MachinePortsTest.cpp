@@ -201,4 +201,33 @@ TEST(MachineWaveIn, RecordingOfAnotherFormatIsNeverABusyCard)
     AppletServices() = TAppletServices();
 }
 
+TEST(MachineWaveIn, BytesStopRestartAndPositionForAnEightBitCapture)
+{
+    auto script = std::make_shared<platform::WaveScript>();
+    script->samples = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15};  // an odd count of bytes
+    platform::setWaveScript(script);
+    InstallMachineServices("QUENDA.HLP");
+    std::unique_ptr<TWaveInPort> input = AppletServices().MakeWaveIn();
+    ASSERT_EQ(input->Open(TPcmFormat{1, 11025, 8}), 0);
+    std::vector<uint8_t> got;
+    input->OnData = [](int, const int16_t*, size_t) { ADD_FAILURE() << "bytes go to OnBytes"; };
+    input->OnBytes = [&](int, const uint8_t* data, size_t bytes) { got.insert(got.end(), data, data + bytes); };
+    ASSERT_TRUE(input->Start(2, 5, 2));
+    ASSERT_TRUE(testsupport::pumpUntil([&] { return got.size() >= 10; }));
+    EXPECT_EQ(input->Position(), 10u);
+    input->Stop();
+    input->Restart();
+    input->Requeue(0);
+    ASSERT_TRUE(testsupport::pumpUntil([&] { return got.size() >= 15; }, 500)) << got.size() << ::testing::PrintToString(script->calls());
+    EXPECT_EQ(got, script->samples);
+    input->Reset();
+    input->Close();
+    EXPECT_EQ(input->Position(), 0u);  // closed: nothing
+    platform::setWaveScript(nullptr);
+    const std::vector<std::string> calls = script->calls();
+    EXPECT_THAT(calls, ::testing::Contains("stop -> 0"));
+    EXPECT_EQ(std::count(calls.begin(), calls.end(), "start -> 0"), 2);
+    AppletServices() = TAppletServices();
+}
+
 }  // namespace
