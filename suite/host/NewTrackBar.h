@@ -28,6 +28,11 @@ public:
 
     std::function<void()> OnChange;
 
+protected:
+    // The bar as the style draws it, with the tick marks below it where GetTicPos puts them, so that
+    // the scale painted under the bar lines up with them.
+    void paintEvent(QPaintEvent* event) override;
+
 private:
     int thumbSize_ = 20;
     bool enableSelection_ = false;

@@ -25,10 +25,10 @@ TWavePropsForm::TWavePropsForm(QWidget* parent) : QDialog(parent)
     for (int i = 0; i < 4; ++i) {
         auto* caption = new QLabel(captions[i], this);
         caption->setObjectName(QString("Caption") + names[i]);
-        caption->setGeometry(8, 32 + 18 * i, 120, 16);
+        caption->setGeometry(8, 32 + 18 * i, 126, 16);
         auto* value = new QLabel(this);
         value->setObjectName(names[i]);
-        value->setGeometry(130, 32 + 18 * i, 99, 16);
+        value->setGeometry(136, 32 + 18 * i, 95, 16);
         *values[i] = value;
     }
     auto* ok = new QPushButton("OK", this);

@@ -3,10 +3,13 @@
 #include "EventPump.h"
 #include "NewTrackBar.h"
 #include "Recorder2.h"
+#include "RecorderFakes.h"
 #include "SuiteBox.h"
 #include "SuiteFakes.h"
 #include "TestSupport.h"
 #include "platform/sound/WaveScript.h"
+#include "platform/ui/Locale.h"
+#include "WavePropsUnit.h"
 #include "tools/siggen/Wav.h"
 
 #include <QAction>
@@ -22,53 +25,6 @@ using ::testing::Contains;
 using ::testing::ElementsAre;
 
 namespace {
-
-// The host answers the requests for the signal strength and the squelch.
-struct TRecorderDde : TFakeDde {
-    std::map<std::string, std::string> answers;
-    using TFakeDde::TFakeDde;
-    std::optional<std::vector<uint8_t>> Request(TDdeConv conv, const std::string& item, int timeoutMs) override
-    {
-        TFakeDde::Request(conv, item, timeoutMs);
-        auto it = answers.find(item);
-        if (it == answers.end())
-            return std::nullopt;
-        std::vector<uint8_t> data(it->second.begin(), it->second.end());
-        data.push_back(0);
-        return data;
-    }
-};
-
-// A capture device that counts what it delivered and, when reset, hands back a partly filled buffer.
-struct TRecorderWaveIn : TFakeWaveIn {
-    uint32_t position = 0;
-    size_t tailOnReset = 0;
-    TPcmFormat format;
-    using TFakeWaveIn::TFakeWaveIn;
-    int Open(const TPcmFormat& f) override
-    {
-        format = f;
-        return TFakeWaveIn::Open(f);
-    }
-    void Stop() override { log->push_back("stop"); }
-    void Restart() override { log->push_back("restart"); }
-    uint32_t Position() override { return position; }
-    void Reset() override
-    {
-        log->push_back("reset");
-        if (tailOnReset > 0 && OnBytes) {
-            const std::vector<uint8_t> tail(tailOnReset, 0x55);
-            const size_t n = tailOnReset;
-            tailOnReset = 0;
-            Deliver(tail.data(), n);
-        }
-    }
-    void Deliver(const uint8_t* data, size_t bytes)
-    {
-        position += uint32_t(bytes);
-        OnBytes(0, data, bytes);
-    }
-};
 
 class RecorderForm : public ::testing::Test {
 protected:
@@ -383,6 +339,28 @@ TEST_F(RecorderForm, SettingsAreWrittenAtDestruction)
     EXPECT_EQ(key.at("Sampling Rate"), "44100");
     EXPECT_EQ(key.at("Squelch Controlled"), "0");
     EXPECT_TRUE(key.count("Left") && key.count("Top"));
+}
+
+TEST(WaveProperties, CountsGroupedWithTheLocalesSeparator)
+{
+    struct Case {
+        char separator;
+        uint64_t value;
+        const char* text;
+    };
+    for (const Case& c : std::vector<Case>{{',', 0, "0"},
+                                           {',', 999, "999"},
+                                           {',', 1000, "1,000"},
+                                           {',', 661500, "661,500"},
+                                           {'.', 1234567, "1.234.567"},
+                                           {'\0', 1234567, "1234567"},
+                                           {',', UINT64_MAX, "18,446,744,073,709,551,615"}}) {
+        platform::LocaleInfo info;
+        info.ThousandSeparator = c.separator;
+        platform::SetLocale(&info);
+        EXPECT_EQ(WithThousands(c.value), c.text);
+    }
+    platform::SetLocale(nullptr);
 }
 
 }  // namespace
