@@ -22,9 +22,9 @@ bool WavPlayer::open(const std::filesystem::path& file, std::string* error)
     close();
     WavInfo info;
     std::string why;
-    if (!readWavInfo(file, &info, &why)) {
+    if (!readWavInfo(file, &info, &why) || !info.pcm) {
         if (error)
-            *error = why;
+            *error = why.empty() ? "\"" + file.string() + "\" is not 8 or 16-bit PCM." : why;
         return false;
     }
     info_ = info;

@@ -22,8 +22,8 @@ public:
     WavPlayer(const WavPlayer&) = delete;
     WavPlayer& operator=(const WavPlayer&) = delete;
 
-    // Reads the file's header (any PCM WAV of 8 or 16 bits, mono or stereo, any rate); false with the
-    // reason for anything else. The position starts at 0.
+    // Reads the file's header (any PCM WAV of 8 or 16 bits, mono or stereo, any rate; of a file cut
+    // short, the whole frames it holds); false with the reason for anything else. The position starts at 0.
     bool open(const std::filesystem::path& file, std::string* error);
     // Stops and forgets the file.
     void close();

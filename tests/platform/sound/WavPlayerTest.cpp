@@ -66,9 +66,9 @@ TEST_F(WavPlayerTest, TakesAnyPcmWavOf8Or16BitsAndRefusesTheRest)
         std::vector<unsigned char> bytes;
     };
     std::vector<Bad> bad = {{"empty", {}}, {"text", {'h', 'e', 'l', 'l', 'o'}}};
-    std::vector<unsigned char> cut = good;
-    cut.resize(good.size() - 10);  // the data chunk runs past the end
-    bad.push_back({"cut short", cut});
+    std::vector<unsigned char> noData = good;
+    noData.resize(40);  // the header ends before the data chunk
+    bad.push_back({"no data chunk", noData});
     std::vector<unsigned char> bits24 = good;
     bits24[34] = 24;
     bad.push_back({"24 bits", bits24});
@@ -85,6 +85,14 @@ TEST_F(WavPlayerTest, TakesAnyPcmWavOf8Or16BitsAndRefusesTheRest)
         EXPECT_FALSE(player.isOpen()) << b.name;
         EXPECT_FALSE(player.play()) << b.name;
     }
+    // A file cut short plays the whole frames it holds.
+    std::vector<unsigned char> cut = good;
+    cut.resize(good.size() - 11);
+    testsupport::writeBytes(dir / "cut.wav", cut);
+    platform::WavPlayer cutPlayer;
+    ASSERT_TRUE(cutPlayer.open(dir / "cut.wav", nullptr));
+    EXPECT_EQ(cutPlayer.lengthSamples(), 100u - 6);
+
     platform::WavPlayer none;
     std::string error;
     EXPECT_FALSE(none.open(dir / "absent.wav", &error));
