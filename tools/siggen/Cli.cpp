@@ -1,5 +1,6 @@
 #include "Cli.h"
 
+#include "Dtmf.h"
 #include "Acars.h"
 #include "Mpt1327.h"
 #include "Signal.h"
@@ -38,6 +39,8 @@ const char* const kUsage =
     "            INFO is 48 information bits in hexadecimal; check bits and parity are added.\n"
     "            A script file holds one option per line without the dashes, e.g.\n"
     "            \"grant 1.5 1 100 200 17\"; '#' starts a comment.\n"
+    "  dtmf      --digits KEYS [--tone S] [--pause S] [--lead S] [--tail S] [--offset-low PCT]\n"
+    "            [--offset-high PCT] [--twist DB] [--amplitude A]   keys 0-9 * # A-D\n"
     "  acars     ACARS messages (2400 bit/s MSK, 1200 and 2400 Hz), one per --text:\n"
     "            [--text TEXT]... [--mode C] [--address REG] [--ack] [--label LL] [--block C] [--etb]\n"
     "            [--prekey BITS] [--lead SAMPLES] [--gap S] [--amplitude A]\n"
@@ -75,6 +78,9 @@ const std::map<std::string, std::vector<Spec>> kCommandSpecs = {
      {{"system", true}, {"control", true}, {"number-every", true}, {"synt", false}, {"bursts", false},
       {"grant", true}, {"clear", true}, {"number", true}, {"aloha", true}, {"codeword", true},
       {"preamble", true}, {"amplitude", true}, {"seconds", true}, {"script", true}}},
+    {"dtmf",
+     {{"digits", true}, {"tone", true}, {"pause", true}, {"lead", true}, {"tail", true}, {"offset-low", true},
+      {"offset-high", true}, {"twist", true}, {"amplitude", true}}},
     {"acars", {{"text", true}, {"mode", true}, {"address", true}, {"ack", false}, {"label", true}, {"block", true},
                {"etb", false}, {"prekey", true}, {"lead", true}, {"gap", true}, {"amplitude", true}}},
 };
@@ -371,6 +377,27 @@ Samples mpt1327Of(const Options& o, uint32_t rate)
     return m::render(script, rate, numberOption(o, "amplitude", 0.5, 0.0, 100.0));
 }
 
+Samples dtmfOf(const Options& o, uint32_t rate)
+{
+    dtmf::Script script;
+    if (const std::string* d = o.last("digits"))
+        script.digits = *d;
+    for (char key : script.digits) {
+        try {
+            dtmf::tonesOf(key);
+        } catch (const std::invalid_argument& e) {
+            throw UsageError(std::string("--digits: ") + e.what());
+        }
+    }
+    script.toneSeconds = numberOption(o, "tone", script.toneSeconds, 0.0, kMaxSeconds);
+    script.pauseSeconds = numberOption(o, "pause", script.pauseSeconds, 0.0, kMaxSeconds);
+    script.leadSeconds = numberOption(o, "lead", script.leadSeconds, 0.0, kMaxSeconds);
+    script.tailSeconds = numberOption(o, "tail", script.tailSeconds, 0.0, kMaxSeconds);
+    script.lowOffset = numberOption(o, "offset-low", 0.0, -50.0, 50.0) / 100;
+    script.highOffset = numberOption(o, "offset-high", 0.0, -50.0, 50.0) / 100;
+    script.twistDb = numberOption(o, "twist", 0.0, -60.0, 60.0);
+    script.amplitude = numberOption(o, "amplitude", script.amplitude, 0.0, 100.0);
+    return dtmf::render(script, rate);
 Samples acarsOf(const Options& o, uint32_t rate)
 {
     namespace a = acars;
@@ -481,6 +508,8 @@ int generate(const std::string& command, const Options& o, std::ostream& out)
         appendNoise(s, numberOption(o, "rms", 0.1, 0.0, 100.0), samplesFor(seconds, rate), signalNoise);
     } else if (command == "sequence") {
         s = sequenceOf(o.positional, rate, signalNoise);
+    } else if (command == "dtmf") {
+        s = dtmfOf(o, rate);
     } else if (command == "acars") {
         s = acarsOf(o, rate);
     } else {
