@@ -5,6 +5,8 @@
 
 #include <QAction>
 
+#include <utility>
+
 const char* const kACARSName = "ACARS Decoder";
 
 namespace {
@@ -13,6 +15,17 @@ TTextWindowConfig ACARSConfig()
 {
     TTextWindowConfig c;
     c.Caption = QStringLiteral("Aircraft Communications Addressing and Reporting System (ACARS)");
+    // Each own item only toggles its check mark; the decoder and the printer read them per message.
+    for (const auto& [caption, name] : {std::pair{"Parity Filter", "ParityFilter1Click"},
+                                        std::pair{"Syntax Check", "SyntaxCheck1Click"},
+                                        std::pair{"Labels Details", "LabelsDetails1Click"},
+                                        std::pair{"Message No. Details", "MessageNoDetails1Click"},
+                                        std::pair{"Registration Details", "RegistrationDetails1Click"},
+                                        std::pair{"Flight ID details", "FlightDetails1Click"}}) {
+        TMenuItem item = MenuItem(caption, name);
+        item.Checkable = true;
+        c.OwnOptions.push_back(item);
+    }
     c.PaneFont.Name.clear();  // the form's font
     c.Panels = {{"Stand by", 100}, {"", 200}};
     c.LogPanel = 1;
@@ -53,12 +66,12 @@ const char* const kOptionValues[6] = {"Parity Filter", "Syntax Check", "Labels D
 
 TACARSForm::TACARSForm(int32_t receiver) : TTextDecoderForm(receiver, ACARSTraits(), ACARSConfig())
 {
-    ParityFilter1 = ownItem("Parity Filter", "ParityFilter1");
-    SyntaxCheck1 = ownItem("Syntax Check", "SyntaxCheck1");
-    LabelsDetails1 = ownItem("Labels Details", "LabelsDetails1");
-    MessageNoDetails1 = ownItem("Message No. Details", "MessageNoDetails1");
-    RegistrationDetails1 = ownItem("Registration Details", "RegistrationDetails1");
-    FlightDetails1 = ownItem("Flight ID details", "FlightDetails1");
+    ParityFilter1 = MenuAction("ParityFilter1Click");
+    SyntaxCheck1 = MenuAction("SyntaxCheck1Click");
+    LabelsDetails1 = MenuAction("LabelsDetails1Click");
+    MessageNoDetails1 = MenuAction("MessageNoDetails1Click");
+    RegistrationDetails1 = MenuAction("RegistrationDetails1Click");
+    FlightDetails1 = MenuAction("FlightDetails1Click");
 
     demod_.Framer.OnMessage = [this](int len) { PrintFrame(len); };
     demod_.Framer.OnStatus = [this](bool receiving) {
@@ -72,16 +85,6 @@ TACARSForm::TACARSForm(int32_t receiver) : TTextDecoderForm(receiver, ACARSTrait
 }
 
 TACARSForm::~TACARSForm() = default;
-
-// Each item only toggles its check mark; the decoder and the printer read them per message.
-QAction* TACARSForm::ownItem(const char* caption, const char* name)
-{
-    auto* a = new QAction(QString::fromLatin1(caption), this);
-    a->setObjectName(QString::fromLatin1(name));
-    a->setCheckable(true);
-    AddOwnOption(a);
-    return a;
-}
 
 TPcmFormat TACARSForm::CaptureFormat() const
 {
