@@ -5,8 +5,6 @@
 
 #include <QAction>
 
-#include <utility>
-
 const char* const kACARSName = "ACARS Decoder";
 
 namespace {
@@ -15,22 +13,21 @@ TTextWindowConfig ACARSConfig()
 {
     TTextWindowConfig c;
     c.Caption = QStringLiteral("Aircraft Communications Addressing and Reporting System (ACARS)");
-    // Each own item only toggles its check mark; the decoder and the printer read them per message.
-    for (const auto& [caption, name] : {std::pair{"Parity Filter", "ParityFilter1Click"},
-                                        std::pair{"Syntax Check", "SyntaxCheck1Click"},
-                                        std::pair{"Labels Details", "LabelsDetails1Click"},
-                                        std::pair{"Message No. Details", "MessageNoDetails1Click"},
-                                        std::pair{"Registration Details", "RegistrationDetails1Click"},
-                                        std::pair{"Flight ID details", "FlightDetails1Click"}}) {
-        TMenuItem item = MenuItem(caption, name);
-        item.Checkable = true;
-        c.OwnOptions.push_back(item);
-    }
     c.PaneFont.Name.clear();  // the form's font
     c.Panels = {{"Stand by", 100}, {"", 200}};
     c.LogPanel = 1;
     c.ActiveText = QStringLiteral("Stand by");
     c.OptionsLayout = {osOwn, osSeparator, osToolbar};
+    // Each own item only toggles its check mark; the decoder and the printer read them per message.
+    for (const auto& [caption, name] : {std::pair{"Parity Filter", "ParityFilter1"}, {"Syntax Check", "SyntaxCheck1"},
+                                        {"Labels Details", "LabelsDetails1"},
+                                        {"Message No. Details", "MessageNoDetails1"},
+                                        {"Registration Details", "RegistrationDetails1"},
+                                        {"Flight ID details", "FlightDetails1"}}) {
+        TMenuItem item = MenuItem(caption, name);
+        item.Checkable = true;
+        c.OwnOptions.push_back(item);
+    }
     c.CutCaption = QStringLiteral("Cu&t");
     c.AboutCaption = QStringLiteral("&About");
     c.IndentAtCreation = true;
@@ -66,12 +63,12 @@ const char* const kOptionValues[6] = {"Parity Filter", "Syntax Check", "Labels D
 
 TACARSForm::TACARSForm(int32_t receiver) : TTextDecoderForm(receiver, ACARSTraits(), ACARSConfig())
 {
-    ParityFilter1 = MenuAction("ParityFilter1Click");
-    SyntaxCheck1 = MenuAction("SyntaxCheck1Click");
-    LabelsDetails1 = MenuAction("LabelsDetails1Click");
-    MessageNoDetails1 = MenuAction("MessageNoDetails1Click");
-    RegistrationDetails1 = MenuAction("RegistrationDetails1Click");
-    FlightDetails1 = MenuAction("FlightDetails1Click");
+    ParityFilter1 = MenuAction("ParityFilter1");
+    SyntaxCheck1 = MenuAction("SyntaxCheck1");
+    LabelsDetails1 = MenuAction("LabelsDetails1");
+    MessageNoDetails1 = MenuAction("MessageNoDetails1");
+    RegistrationDetails1 = MenuAction("RegistrationDetails1");
+    FlightDetails1 = MenuAction("FlightDetails1");
 
     demod_.Framer.OnMessage = [this](int len) { PrintFrame(len); };
     demod_.Framer.OnStatus = [this](bool receiving) {

@@ -38,6 +38,7 @@ protected:
     void SaveOwnSettings(TAppletSettings& s) override;
 
 private:
+
     TACARSDemod demod_;
     TACARSPrinter printer_;
 };
