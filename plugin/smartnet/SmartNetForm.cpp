@@ -198,6 +198,7 @@ TSmartNetForm::TSmartNetForm(OrvHostWindow hostWindow, const OrvReceiverInfo* in
     SysTime = AddText("SysTime", "System time:", {0, 0, 10, 10});
     SysSite = AddText("SysSite", "System site No.:", {0, 0, 10, 10});
     AutoFollow = new TQelButton(this);
+    AutoFollow->setObjectName("AutoFollow");
     AutoFollow->SetText("Automatically follow control channel");
     AutoFollow->SetButtonStyle(bsCheckButton);
     layOut();
@@ -271,8 +272,8 @@ void TSmartNetForm::layOut()
 
     // Across middle and right: the two following switches; under them the level and the volumes,
     // each under what it sets.
-    AutoTune->setGeometry(mx, 172, width() - 8 - mx, 22);
-    AutoFollow->setGeometry(mx, 198, width() - 8 - mx, 22);
+    AutoTune->setGeometry(mx, 168, width() - 8 - mx, 22);
+    AutoFollow->setGeometry(mx, 194, width() - 8 - mx, 22);
     caption("Level", {mx, 219, 30, 16});
     AudioLevel->setGeometry(mx + 9, 236, 12, 150);
     caption("Receiver", {mx + 32, 219, 48, 16});
