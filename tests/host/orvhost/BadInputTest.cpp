@@ -37,6 +37,7 @@ TEST(OrvhostBadInput, EveryMistakeEndsQuicklyWithAClearLine)
     writeFile(dir / "bad-script", "1 Squelch loud\n");
     writeFile(dir / "bad-band", "450000000 absent.wav\n");
     writeFile(dir / "busy-card", "fail_opens 9\n");
+    writeFile(dir / "busy-format", "fail_opens 100000 32\n");
     std::filesystem::create_directories(dir / "damaged");
     writeFile(dir / "damaged" / "MPT1327.MEM", std::string(3000, '\x5A'));
     const std::string marlet = libPath("libmarlet.so").string();
@@ -56,6 +57,8 @@ TEST(OrvhostBadInput, EveryMistakeEndsQuicklyWithAClearLine)
          {"RECORDING_PLUGIN_FAIL=1"}, true, "orvhost: the plug-in \"Recorder\" did not start"},
         {"sound card that will not open", {"--headless", "--plugin", marlet}, {"WAVE_IN_SCRIPT=@/busy-card"}, true,
          "orvhost: no sound input: "},
+        {"applet whose sound card stays busy", {"--headless", "--get-applets", "--start", "Signal Classifier"},
+         {"WAVE_IN_SCRIPT=@/busy-format"}, false, "Warning: The sound card is currently being used, try again?"},
         {"plug-in folder that cannot be used", {"--headless", "--plugin", marlet, "--input", "@/cc.wav"},
          {"ORV_PLUGIN_PATH=@/words.txt"}, false, "Fatal Error!: The database file can't be created!"},
         {"damaged database", {"--headless", "--plugin", marlet, "--input", "@/cc.wav"},
