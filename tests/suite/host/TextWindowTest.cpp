@@ -248,6 +248,19 @@ TEST_F(TextWindow, MenusToolBarAndStatusPanelsOfEachApplet)
     }
 }
 
+TEST_F(TextWindow, ItemsAddedByTheAppletFollowItsRecordedOnesInTheirPlace)
+{
+    TTestTextApplet* a = Make(Kind::Acars);
+    auto* extra = new QAction(QStringLiteral("Extra"), a);
+    a->AddOwnOption(extra);
+    a->AddOwnOptionMenu(QStringLiteral("More"))->addAction(QStringLiteral("Inside"));
+    const std::vector<std::string> lines = menuLines(a->OptionsMenu());
+    ASSERT_GE(lines.size(), 5u);
+    EXPECT_THAT(std::vector<std::string>(lines.end() - 5, lines.end()),
+                ElementsAre("Flight ID details", "Extra", "More>", "-", "&Toolbar"));
+    Destroy(a);
+}
+
 TEST_F(TextWindow, AddTextAppendsColouredRunsAndLogsEverythingAsPassed)
 {
     const std::string logFile = (dir / "out.log").string();
