@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "BandNoise.h"  // the benchmarks' shared noise
+#include "../tools/siggen/BandNoise.h"
 #include "DTMFDecoder.h"
 #include "Dtmf.h"
 #include "QelBench.h"
@@ -29,7 +29,18 @@ std::vector<int16_t> signal(double toneSeconds, double offset, double twist, dou
     s.highOffset = -offset;
     s.twistDb = twist;
     s.amplitude = 0.5;
-    return bench::withNoise(siggen::dtmf::render(s, kDTMFRate), kDTMFRate, snr, band, seed);
+    siggen::Samples x = siggen::dtmf::render(s, kDTMFRate);
+    siggen::Random random(seed);
+    if (snr < 100) {
+        if (band)
+            siggen::addBandNoise(x, snr, 300, 3300, kDTMFRate, random);
+        else
+            siggen::addNoise(x, snr, random);
+    }
+    std::vector<int16_t> pcm(x.size());
+    for (size_t i = 0; i < x.size(); ++i)
+        pcm[i] = static_cast<int16_t>(std::lround(std::clamp(x[i], -1.0, 1.0) * 32767));
+    return pcm;
 }
 
 // Characters decoded: the longest common subsequence of what was sent and what came out, and the

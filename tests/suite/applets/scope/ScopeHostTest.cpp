@@ -68,7 +68,9 @@ protected:
     std::filesystem::path wav = dir / "tone.wav";
     testsupport::ScopedEnv noScript{"WAVE_IN_SCRIPT", ""};
     testsupport::ScopedEnv file{"WAVE_IN_FILE", wav.string()};
-    testsupport::ScopedEnv pace{"WAVE_IN_PACE", "fast"};
+    // Real-time pacing: fed as fast as it goes, a loaded machine could reach the silence past the
+    // tone before the first look at the window.
+    testsupport::ScopedEnv pace{"WAVE_IN_PACE", "1"};
     platform::dde::FakeDdeServer host{"Korvanta", {kTopic}};
     platform::MessageBoxRecorder boxes{{platform::IDNO}};  // a box would end the start, never wait
 };
