@@ -398,6 +398,8 @@ Samples dtmfOf(const Options& o, uint32_t rate)
     script.twistDb = numberOption(o, "twist", 0.0, -60.0, 60.0);
     script.amplitude = numberOption(o, "amplitude", script.amplitude, 0.0, 100.0);
     return dtmf::render(script, rate);
+}
+
 Samples acarsOf(const Options& o, uint32_t rate)
 {
     namespace a = acars;

@@ -18,6 +18,16 @@ TTextWindowConfig ACARSConfig()
     c.LogPanel = 1;
     c.ActiveText = QStringLiteral("Stand by");
     c.OptionsLayout = {osOwn, osSeparator, osToolbar};
+    // Each own item only toggles its check mark; the decoder and the printer read them per message.
+    for (const auto& [caption, name] : {std::pair{"Parity Filter", "ParityFilter1"}, {"Syntax Check", "SyntaxCheck1"},
+                                        {"Labels Details", "LabelsDetails1"},
+                                        {"Message No. Details", "MessageNoDetails1"},
+                                        {"Registration Details", "RegistrationDetails1"},
+                                        {"Flight ID details", "FlightDetails1"}}) {
+        TMenuItem item = MenuItem(caption, name);
+        item.Checkable = true;
+        c.OwnOptions.push_back(item);
+    }
     c.CutCaption = QStringLiteral("Cu&t");
     c.AboutCaption = QStringLiteral("&About");
     c.IndentAtCreation = true;
@@ -53,12 +63,12 @@ const char* const kOptionValues[6] = {"Parity Filter", "Syntax Check", "Labels D
 
 TACARSForm::TACARSForm(int32_t receiver) : TTextDecoderForm(receiver, ACARSTraits(), ACARSConfig())
 {
-    ParityFilter1 = ownItem("Parity Filter", "ParityFilter1");
-    SyntaxCheck1 = ownItem("Syntax Check", "SyntaxCheck1");
-    LabelsDetails1 = ownItem("Labels Details", "LabelsDetails1");
-    MessageNoDetails1 = ownItem("Message No. Details", "MessageNoDetails1");
-    RegistrationDetails1 = ownItem("Registration Details", "RegistrationDetails1");
-    FlightDetails1 = ownItem("Flight ID details", "FlightDetails1");
+    ParityFilter1 = MenuAction("ParityFilter1");
+    SyntaxCheck1 = MenuAction("SyntaxCheck1");
+    LabelsDetails1 = MenuAction("LabelsDetails1");
+    MessageNoDetails1 = MenuAction("MessageNoDetails1");
+    RegistrationDetails1 = MenuAction("RegistrationDetails1");
+    FlightDetails1 = MenuAction("FlightDetails1");
 
     demod_.Framer.OnMessage = [this](int len) { PrintFrame(len); };
     demod_.Framer.OnStatus = [this](bool receiving) {
@@ -72,16 +82,6 @@ TACARSForm::TACARSForm(int32_t receiver) : TTextDecoderForm(receiver, ACARSTrait
 }
 
 TACARSForm::~TACARSForm() = default;
-
-// Each item only toggles its check mark; the decoder and the printer read them per message.
-QAction* TACARSForm::ownItem(const char* caption, const char* name)
-{
-    auto* a = new QAction(QString::fromLatin1(caption), this);
-    a->setObjectName(QString::fromLatin1(name));
-    a->setCheckable(true);
-    AddOwnOption(a);
-    return a;
-}
 
 TPcmFormat TACARSForm::CaptureFormat() const
 {

@@ -38,7 +38,6 @@ protected:
     void SaveOwnSettings(TAppletSettings& s) override;
 
 private:
-    QAction* ownItem(const char* caption, const char* name);
 
     TACARSDemod demod_;
     TACARSPrinter printer_;
