@@ -38,7 +38,7 @@ protected:
         tone.kind = siggen::Segment::Kind::Tone;
         tone.freq = 1000;
         tone.amplitude = 0.5;
-        tone.seconds = 2.0;
+        tone.seconds = 10.0;
         siggen::Random random(1);
         siggen::writeWav(wav, siggen::mono(siggen::sequence({tone}, rate, random), rate));
     }
@@ -68,7 +68,8 @@ protected:
     std::filesystem::path wav = dir / "tone.wav";
     testsupport::ScopedEnv noScript{"WAVE_IN_SCRIPT", ""};
     testsupport::ScopedEnv file{"WAVE_IN_FILE", wav.string()};
-    testsupport::ScopedEnv pace{"WAVE_IN_PACE", "fast"};
+    // Twenty times real time: the tone lasts half a second, long enough for the checks under load.
+    testsupport::ScopedEnv pace{"WAVE_IN_PACE", "20"};
     platform::dde::FakeDdeServer host{"Korvanta", {kTopic}};
     platform::MessageBoxRecorder boxes{{platform::IDNO}};  // a box would end the start, never wait
 };
