@@ -36,7 +36,8 @@ TEST(OrvhostBadInput, EveryMistakeEndsQuicklyWithAClearLine)
     writeFile(dir / "words.txt", "no recording here\n");
     writeFile(dir / "bad-script", "1 Squelch loud\n");
     writeFile(dir / "bad-band", "450000000 absent.wav\n");
-    writeFile(dir / "busy-card", "fail_opens 9\n");
+    // The window's sound component tries eleven times before it gives up.
+    writeFile(dir / "busy-card", "fail_opens 20\n");
     writeFile(dir / "busy-format", "fail_opens 100000 32\n");
     std::filesystem::create_directories(dir / "damaged");
     writeFile(dir / "damaged" / "MPT1327.MEM", std::string(3000, '\x5A'));
