@@ -3,6 +3,7 @@
 #include "Dtmf.h"
 #include "Acars.h"
 #include "Mpt1327.h"
+#include "Smartnet.h"
 #include "Signal.h"
 #include "Wav.h"
 
@@ -31,6 +32,7 @@ const char* const kUsage =
     "  noise     [--rms R] [--seconds S]\n"
     "  sequence  SEGMENT...    stretches joined in order, tones keep their phase:\n"
     "            tone:HZ:S[:A]  square:HZ:S[:A]  silence:S  noise:S[:RMS]\n"
+    "  smartnet  SmartNet control channel (siggen smartnet --help)\n"
     "  mpt1327   MPT1327 control channel (1200 bit/s FFSK):\n"
     "            [--system ID] [--control CHAN] [--number-every SLOTS] [--synt] [--bursts]\n"
     "            [--grant T,PFIX,IDENT1,IDENT2,CHAN]... [--clear T,CHAN,CONT]...\n"
@@ -545,6 +547,8 @@ int runCommandLine(const std::vector<std::string>& args, std::ostream& out, std:
         out << kUsage;
         return 0;
     }
+    if (command == "smartnet")
+        return smartnet::runCommand({args.begin() + 1, args.end()}, out, err);
     try {
         if (kCommandSpecs.count(command) == 0)
             throw UsageError("unknown command '" + command + "'");
