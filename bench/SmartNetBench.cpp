@@ -18,7 +18,7 @@
 #include "SmartNetDecoder.h"
 #include "SmartNetForm.h"
 #include "SmartNetReceiver.h"
-#include "BandNoise.h"
+#include "tools/siggen/BandNoise.h"
 #include "Smartnet.h"
 #include "Wav.h"
 

@@ -266,13 +266,16 @@ void TOrvDecoderForm::buildControls()
             [this](int event) { OnPowerBroadcast(event); });
 }
 
-TQelStaticText* TOrvDecoderForm::AddText(const char* caption, QRect box) { return MakeText(this, "", caption, box); }
+TQelStaticText* TOrvDecoderForm::AddText(const char* name, const char* caption, QRect box)
+{
+    return MakeText(this, name, caption, box);
+}
 
 void TOrvDecoderForm::PlaceText(TQelStaticText* text, QRect box, int captionWidth)
 {
     text->setGeometry(box);
     if (auto* caption = qobject_cast<QLabel*>(text->property("orvCaption").value<QObject*>())) {
-        caption->setGeometry(box.x(), box.y() - 16, captionWidth > 0 ? captionWidth : box.width(), 16);
+        caption->setGeometry(box.x(), box.y() - 17, captionWidth > 0 ? captionWidth : box.width(), 16);
         caption->setVisible(!caption->text().isEmpty());
     }
 }

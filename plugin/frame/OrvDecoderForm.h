@@ -153,9 +153,9 @@ public:
     platform::TSaveDialog LogFileDlg, RecFileDlg;
     QWidget* AboutForm = nullptr;  // the about box once shown; freed with the window
 
-    // A static text with its caption 16 pixels above it, for the protocol's own panes; and the
+    // A static text with its caption on the line above, for the protocol's own panes; and the
     // placing of one (caption included) where a protocol's layout wants it.
-    TQelStaticText* AddText(const char* caption, QRect box);
+    TQelStaticText* AddText(const char* name, const char* caption, QRect box);
     void PlaceText(TQelStaticText* text, QRect box, int captionWidth = 0);
 
     // The input-channel test starts again on channel 0 (the secondary receiver's start runs this).

@@ -195,10 +195,11 @@ TSmartNetForm::TSmartNetForm(OrvHostWindow hostWindow, const OrvReceiverInfo* in
     onAir->setStyleSheet("color: white");
     Disp = new TSmartNetOnAirGrid(decoder_, this);
     Disp->OnClear = [this] { Clear1Click(); };
-    SysTypeLabel = AddText("System type:", {0, 0, 10, 10});
-    SysTime = AddText("System time:", {0, 0, 10, 10});
-    SysSite = AddText("System site No.:", {0, 0, 10, 10});
+    SysTypeLabel = AddText("SysTypeLabel", "System type:", {0, 0, 10, 10});
+    SysTime = AddText("SysTime", "System time:", {0, 0, 10, 10});
+    SysSite = AddText("SysSite", "System site No.:", {0, 0, 10, 10});
     AutoFollow = new TQelButton(this);
+    AutoFollow->setObjectName("AutoFollow");
     AutoFollow->SetText("Automatically follow control channel");
     AutoFollow->SetButtonStyle(bsCheckButton);
     layOut();
@@ -247,13 +248,13 @@ void TSmartNetForm::layOut()
     // Right: channel step and the window's buttons. The frame's construction hides the filter and
     // record buttons and widens or halves their neighbours.
     const int rx = mx + mw + 7, rw = width() - 8 - rx, half = (rw - 4) / 2;
-    for (QLabel* l : findChildren<QLabel*>(Qt::FindDirectChildrenOnly))
-        if (l->text() == "Channel step:")
-            l->setGeometry(rx, 4, rw, 16);
-    // The frame's captions over its level bar and sliders: this layout's narrow ones have no room.
-    for (QLabel* l : findChildren<QLabel*>(Qt::FindDirectChildrenOnly))
-        if (l->text() == "Level" || l->text() == "Receiver" || l->text() == "Sound card")
-            l->hide();
+    // The frame's own captions, found by their text.
+    auto caption = [this](const char* text, QRect where) {
+        for (QLabel* l : findChildren<QLabel*>(Qt::FindDirectChildrenOnly))
+            if (l->text() == text)
+                l->setGeometry(where);
+    };
+    caption("Channel step:", {rx, 3, rw, 16});
     ChanSize12k5->setGeometry(rx, 20, half, 22);
     ChanSize25k->setGeometry(rx + rw - half, 20, half, 22);
     RetToCtrl->setGeometry(rx, 52, rw, 24);
@@ -265,19 +266,23 @@ void TSmartNetForm::layOut()
     AlarmFilters->setGeometry(rx, 236, rw, 22);
     MonitorFilters->setGeometry(rx, 262, rw, 22);
     AutoVolume->setGeometry(rx, 236, rw, 22);
+    SgnInLabel->setGeometry(rx, 286, rw, 16);
+    AudioOut->setGeometry(rx + 4, 296, rw - 4, 18);
+    DataOut->setGeometry(rx + 4, 310, rw - 4, 18);
     AboutButton->setGeometry(rx, 376, half, 22);
     HelpButton->setGeometry(rx + rw - half, 376, half, 22);
     CloseButton->setGeometry(rx, 402, rw, 22);
 
-    // Across middle and right: the two following switches; under them level, volumes and input.
-    AutoTune->setGeometry(mx, 172, width() - 8 - mx, 22);
-    AutoFollow->setGeometry(mx, 198, width() - 8 - mx, 22);
-    AudioLevel->setGeometry(mx, 236, 12, 150);
-    RxVolume->setGeometry(mx + 16, 236, 20, 150);
-    SoundVolume->setGeometry(mx + 40, 236, 20, 150);
-    SgnInLabel->setGeometry(mx + 68, 252, mw - 68, 16);
-    AudioOut->setGeometry(mx + 68, 264, mw - 68, 18);
-    DataOut->setGeometry(mx + 68, 278, mw - 68, 18);
+    // Across middle and right: the two following switches; under them the level and the volumes,
+    // each under what it sets.
+    AutoTune->setGeometry(mx, 168, width() - 8 - mx, 22);
+    AutoFollow->setGeometry(mx, 194, width() - 8 - mx, 22);
+    caption("Level", {mx, 219, 30, 16});
+    AudioLevel->setGeometry(mx + 9, 236, 12, 150);
+    caption("Receiver", {mx + 32, 219, 48, 16});
+    RxVolume->setGeometry(mx + 44, 236, 24, 150);
+    caption("Sound card", {mx + 82, 219, mw - 82, 16});
+    SoundVolume->setGeometry(mx + 98, 236, 24, 150);
 }
 
 void TSmartNetForm::SetChannelSize(int32_t size)
