@@ -1,5 +1,6 @@
 #include "Cli.h"
 
+#include "Ax25.h"
 #include "Mpt1327.h"
 #include "Signal.h"
 #include "Wav.h"
@@ -37,6 +38,7 @@ const char* const kUsage =
     "            INFO is 48 information bits in hexadecimal; check bits and parity are added.\n"
     "            A script file holds one option per line without the dashes, e.g.\n"
     "            \"grant 1.5 1 100 200 17\"; '#' starts a comment.\n"
+    "  ax25      AX.25 packet radio as AFSK at 1200 or 300 bit/s (see siggen ax25 --help)\n"
     "\n"
     "Options of every command:\n"
     "  --out FILE        WAV file to write (required)\n"
@@ -464,6 +466,7 @@ int runCommandLine(const std::vector<std::string>& args, std::ostream& out, std:
         out << kUsage;
         return 0;
     }
+    if (command == "ax25") return ax25::runCommand({args.begin() + 1, args.end()}, out, err);
     try {
         if (kCommandSpecs.count(command) == 0)
             throw UsageError("unknown command '" + command + "'");
