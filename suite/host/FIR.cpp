@@ -1,0 +1,112 @@
+#include "FIR.h"
+
+#include "MathFunctions.h"
+
+#include <cmath>
+#include <cstring>
+#include <numbers>
+
+namespace {
+
+constexpr double kPi = std::numbers::pi;
+
+bool validTaps(int32_t taps)
+{
+    return taps >= 1 && taps <= kFIRMaxTaps && taps % 2 == 1;
+}
+
+// Kaiser window value at distance i from the centre of a filter of half-length half.
+double kaiserTap(double beta, int32_t i, int32_t half)
+{
+    const double r = static_cast<double>(i) / half;
+    const double q = 1 - r * r;
+    return ModifiedBesselI0(beta * std::sqrt(q > 0 ? q : 0)) / ModifiedBesselI0(beta);
+}
+
+// Stores a design computed into c[0..half] after dividing it by gain, unless the gain is unusable.
+bool store(TFIRRec& rec, int32_t taps, int32_t half, double* c, double gain)
+{
+    if (!(gain != 0) || !std::isfinite(gain))
+        return false;
+    for (int32_t i = 0; i <= half; ++i) {
+        c[i] /= gain;
+        if (!std::isfinite(c[i]))
+            return false;
+    }
+    rec.Taps = taps;
+    rec.Half = half;
+    std::memcpy(rec.Coef, c, sizeof(double) * static_cast<size_t>(half + 1));
+    return true;
+}
+
+}  // namespace
+
+bool DesignLowPassFIR(TFIRRec& rec, int32_t block, int32_t taps, double fc)
+{
+    if (block < 1 || block > kFIRMaxBlock)
+        return false;
+    rec.Block = block;
+    if (!validTaps(taps))
+        return false;
+    const int32_t half = taps / 2;
+    double c[kFIRMaxTaps];
+    c[half] = fc;
+    double sum = fc;
+    for (int32_t i = 1; i <= half; ++i) {
+        c[half - i] = std::sin(kPi * fc * i) / (kPi * i) * kaiserTap(0.9425, i, half);
+        sum += 2 * c[half - i];
+    }
+    return store(rec, taps, half, c, sum);
+}
+
+bool DesignBandPassFIR(TFIRRec& rec, int32_t block, int32_t taps, double fh, double fl)
+{
+    if (block < 1 || block > kFIRMaxBlock)
+        return false;
+    rec.Block = block;
+    if (!validTaps(taps))
+        return false;
+    const int32_t half = taps / 2;
+    double c[kFIRMaxTaps];
+    c[half] = 2 * (fh - fl);
+    double gain = c[half];
+    for (int32_t i = 1; i <= half; ++i) {
+        const double centre = std::cos(kPi * i * (fh + fl));
+        c[half - i] = 2 * std::sin(kPi * i * (fh - fl)) * centre / (kPi * i) * kaiserTap(5.65326, i, half);
+        gain += 2 * c[half - i] * centre;
+    }
+    return store(rec, taps, half, c, gain);
+}
+
+void FIRFilter(TFIRRec& rec)
+{
+    const int32_t block = rec.Block;
+    const int32_t taps = rec.Taps;
+    const int32_t half = rec.Half;
+    if (block < 0 || block > kFIRMaxBlock || taps < 0 || taps > kFIRMaxTaps || half != taps / 2)
+        return;
+    const int32_t* in = rec.Input;
+    const double* c = rec.Coef;
+    for (int32_t n = 0; n < block; ++n) {
+        const int32_t e = kFIRBlockStart - half + n;
+        double acc = in[e] * c[half];
+        for (int32_t i = 1; i <= half; ++i) {
+            // The pair is summed as 32-bit integers, wrapping as the samples' own type does.
+            const auto pair = static_cast<int32_t>(static_cast<uint32_t>(in[e + i]) + static_cast<uint32_t>(in[e - i]));
+            acc += pair * c[half - i];
+        }
+        // Nearest integer, ties to even; beyond the 32-bit range the output saturates.
+        const double r = std::nearbyint(acc);
+        int32_t out = 0;
+        if (r >= 2147483647.0)
+            out = INT32_MAX;
+        else if (r <= -2147483648.0)
+            out = INT32_MIN;
+        else if (r == r)
+            out = static_cast<int32_t>(r);
+        rec.Output[n] = out;
+    }
+    if (taps >= 2)
+        std::memmove(&rec.Input[kFIRBlockStart + 1 - taps], &rec.Input[kFIRBlockStart + 1 - taps + block],
+                     sizeof(int32_t) * static_cast<size_t>(taps - 1));
+}
