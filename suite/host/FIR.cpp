@@ -1,5 +1,6 @@
 #include "FIR.h"
 
+#include "FIRKernels.h"
 #include "MathFunctions.h"
 
 #include <cmath>
@@ -85,27 +86,7 @@ void FIRFilter(TFIRRec& rec)
     const int32_t half = rec.Half;
     if (block < 0 || block > kFIRMaxBlock || taps < 0 || taps > kFIRMaxTaps || half != taps / 2)
         return;
-    const int32_t* in = rec.Input;
-    const double* c = rec.Coef;
-    for (int32_t n = 0; n < block; ++n) {
-        const int32_t e = kFIRBlockStart - half + n;
-        double acc = in[e] * c[half];
-        for (int32_t i = 1; i <= half; ++i) {
-            // The pair is summed as 32-bit integers, wrapping as the samples' own type does.
-            const auto pair = static_cast<int32_t>(static_cast<uint32_t>(in[e + i]) + static_cast<uint32_t>(in[e - i]));
-            acc += pair * c[half - i];
-        }
-        // Nearest integer, ties to even; beyond the 32-bit range the output saturates.
-        const double r = std::nearbyint(acc);
-        int32_t out = 0;
-        if (r >= 2147483647.0)
-            out = INT32_MAX;
-        else if (r <= -2147483648.0)
-            out = INT32_MIN;
-        else if (r == r)
-            out = static_cast<int32_t>(r);
-        rec.Output[n] = out;
-    }
+    FIRKernelBest()(rec.Input, kFIRBlockStart, rec.Coef, half, block, rec.Output);
     if (taps >= 2)
         std::memmove(&rec.Input[kFIRBlockStart + 1 - taps], &rec.Input[kFIRBlockStart + 1 - taps + block],
                      sizeof(int32_t) * static_cast<size_t>(taps - 1));

@@ -258,27 +258,47 @@ void deemphasise(Samples& s, uint32_t rate, double microseconds)
 
 namespace {
 
-// White Gaussian noise through a windowed-sinc band-pass, scaled to unit power.
+// One second-order section of a Butterworth filter (bilinear transform), direct form I.
+class Biquad {
+public:
+    Biquad(bool highPass, double freq, double q, uint32_t rate)
+    {
+        const double w = 2 * std::numbers::pi * freq / rate, alpha = std::sin(w) / (2 * q), cw = std::cos(w);
+        const double a0 = 1 + alpha;
+        b0_ = (highPass ? (1 + cw) / 2 : (1 - cw) / 2) / a0;
+        b1_ = (highPass ? -(1 + cw) : (1 - cw)) / a0;
+        b2_ = b0_;
+        a1_ = -2 * cw / a0;
+        a2_ = (1 - alpha) / a0;
+    }
+    double operator()(double x)
+    {
+        const double y = b0_ * x + b1_ * x1_ + b2_ * x2_ - a1_ * y1_ - a2_ * y2_;
+        x2_ = x1_;
+        x1_ = x;
+        y2_ = y1_;
+        y1_ = y;
+        return y;
+    }
+
+private:
+    double b0_, b1_, b2_, a1_, a2_;
+    double x1_ = 0, x2_ = 0, y1_ = 0, y2_ = 0;
+};
+
+// White Gaussian noise through fourth-order Butterworth high-pass and low-pass filters, scaled
+// to unit power.
 Samples bandNoise(size_t count, double lowHz, double highHz, uint32_t rate, Random& random)
 {
-    constexpr int kHalf = 200;
-    std::vector<double> h(2 * kHalf + 1);
-    const double fl = lowHz / rate, fh = highHz / rate;
-    for (int i = -kHalf; i <= kHalf; ++i) {
-        const double ideal = i == 0 ? 2 * (fh - fl)
-                                    : (std::sin(2 * std::numbers::pi * fh * i) - std::sin(2 * std::numbers::pi * fl * i)) /
-                                          (std::numbers::pi * i);
-        const double w = 0.42 + 0.5 * std::cos(std::numbers::pi * i / kHalf) + 0.08 * std::cos(2 * std::numbers::pi * i / kHalf);
-        h[static_cast<size_t>(i + kHalf)] = ideal * w;
-    }
-    Samples white;
-    appendNoise(white, 1.0, count + h.size(), random);
+    // the two sections of a fourth-order Butterworth filter
+    const double q1 = 0.5411961001461971, q2 = 1.3065629648763766;
+    Biquad h1(true, lowHz, q1, rate), h2(true, lowHz, q2, rate), l1(false, highHz, q1, rate), l2(false, highHz, q2, rate);
+    const size_t settle = rate / 10;
     Samples out(count);
-    for (size_t n = 0; n < count; ++n) {
-        double acc = 0;
-        for (size_t k = 0; k < h.size(); ++k)
-            acc += h[k] * white[n + k];
-        out[n] = acc;
+    for (size_t n = 0; n < count + settle; ++n) {
+        const double y = l2(l1(h2(h1(random.gaussian()))));
+        if (n >= settle)
+            out[n - settle] = y;
     }
     const double p = meanPower(out);
     if (p > 0)

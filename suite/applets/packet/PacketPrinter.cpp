@@ -24,7 +24,7 @@ void PrintCall(std::vector<TPacketTextItem>& out, const TPacketCall& call, uint3
             out.push_back({std::string(1, c), colour, 0});
     const int ssid = (call.Ssid >> 1) & 15;
     if (ssid != 0)
-        out.push_back({"-" + std::to_string(ssid), colour, 0});
+        out.push_back({"-" + static_cast<const std::string&>(std::to_string(ssid)), colour, 0});
 }
 
 namespace {
@@ -86,7 +86,8 @@ std::string ControlName(uint8_t c)
     }
 }
 
-std::string Dec(unsigned v) { return std::to_string(v); }
+// Returned const, so that "text" + Dec(n) copies rather than inserting at the front of a temporary.
+const std::string Dec(unsigned v) { return std::to_string(v); }
 
 struct TNodeEntry {
     TPacketCall Call, Alias, Neighbour;

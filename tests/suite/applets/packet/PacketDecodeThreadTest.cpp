@@ -197,6 +197,7 @@ TEST(PacketDecodeThread, HandBackNeverWaitsForTheWindowAndKeepsOrder)
 {
     Rig r;
     r.fake->emit = true;
+    r.fake->receiving = true;  // nothing of the queue is dropped
     r.thread.Resume();
     for (int i = 0; i < 50; ++i)
         ASSERT_TRUE(r.Add(4096));
