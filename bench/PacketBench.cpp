@@ -158,16 +158,16 @@ void printSensitivity()
         for (const Config& c : kConfigs)
             std::printf(" %24s", c.name);
         std::printf("\n");
-        const double top = noise == Noise::White ? 6 : 18;
-        for (double snr = top; snr >= top - 21; snr -= 3) {
-            std::printf("%8.0f", snr);
+        const double top = noise == Noise::White ? 9 : 18, bottom = top - 12;
+        for (double snr = top; snr >= bottom; snr -= 1.5) {
+            std::printf("%8.1f", snr);
             for (const Config& c : kConfigs)
                 std::printf(" %24d", Decode(Signal(c, frames, noise, snr, snr, 7), c.baud == 300, &expected));
             std::printf("\n");
             std::fflush(stdout);
         }
         std::printf("%8s", "falling");
-        const double from = top, to = top - 21;
+        const double from = top, to = bottom;
         for (const Config& c : kConfigs)
             std::printf(" %24d", Decode(Signal(c, frames, noise, from, to, 11), c.baud == 300, &expected));
         std::printf("   (one file, %.0f dB down to %.0f dB frame by frame)\n", from, to);

@@ -233,9 +233,15 @@ bool TPrintDialog::applyAnswer(const std::string& value)
         printer_->setOutputFormat(QPrinter::PdfFormat);
         printer_->setOutputFileName(QString::fromStdString(file));
     }
-    long long copies = 0;
-    if (parseInt(extra, copies) && copies >= 1 && copies <= 999)
-        Copies = static_cast<int>(copies);
+    Selection = false;
+    std::stringstream ss(extra);
+    for (std::string w; std::getline(ss, w, ',');) {
+        long long copies = 0;
+        if (trim(w) == "selection")
+            Selection = OfferSelection;
+        else if (parseInt(w, copies) && copies >= 1 && copies <= 999)
+            Copies = static_cast<int>(copies);
+    }
     printer_->setCopyCount(Copies);
     return true;
 }
@@ -246,9 +252,11 @@ bool TPrintDialog::executeReal(QWidget* owner)
     QPrintDialog d(printer_.get(), owner);
     if (!Title.empty())
         d.setWindowTitle(QString::fromStdString(Title));
+    d.setOption(QAbstractPrintDialog::PrintSelection, OfferSelection);
     if (d.exec() != QDialog::Accepted)
         return false;
     Copies = printer_->copyCount();
+    Selection = OfferSelection && printer_->printRange() == QPrinter::Selection;
     return true;
 }
 
@@ -390,8 +398,11 @@ bool TFindDialog::executeReal(QWidget* owner)
         auto* outer = new QHBoxLayout(d);
         auto* left = new QVBoxLayout;
         auto* row = new QHBoxLayout;
-        row->addWidget(new QLabel(QStringLiteral("Fi&nd what:"), d));
+        auto* label = new QLabel(QStringLiteral("Fi&nd what:"), d);
+        row->addWidget(label);
         ui_->text = new QLineEdit(d);
+        label->setBuddy(ui_->text);  // shows the mnemonic instead of the '&'
+
         row->addWidget(ui_->text);
         left->addLayout(row);
         auto* opts = new QHBoxLayout;

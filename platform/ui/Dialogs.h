@@ -9,7 +9,7 @@
 //   open=/path/file[|filterIndex]      save=/path/file[|filterIndex]
 //   color=0x0000FF                     (0x00BBGGRR, or decimal)
 //   font=Name,Height[,bius]            (Height as TFont: negative = pixel height; b i u s = styles)
-//   print=/path/out.pdf[|copies]       (the printer writes that PDF file)
+//   print=/path/out.pdf[|copies][,selection]  (the printer writes that PDF file)
 //   find=text[|down,case,word]         (Execute calls OnFind once with these)
 //   <kind>=cancel                      (the dialog is cancelled)
 #include "platform/ui/Canvas.h"
@@ -82,6 +82,9 @@ public:
     ~TPrintDialog() override;
     DialogKind Kind() const override { return DialogKind::Print; }
     int Copies = 1;
+    // Offers printing only the selection; Selection tells whether the user chose it.
+    bool OfferSelection = false;
+    bool Selection = false;
     // The printer set up by the dialog; print to it after a confirmed Execute.
     QPrinter& Printer();
 

@@ -11,6 +11,7 @@
 #include <QRadioButton>
 #include <QStyle>
 #include <QStyleOptionButton>
+#include <QToolButton>
 #include <QWidget>
 #include <cstdlib>
 
@@ -75,6 +76,9 @@ std::vector<std::string> captionsThatDoNotFit(const QWidget& window)
         } else if (const auto* b = qobject_cast<const QAbstractButton*>(w)) {
             if (b->text().isEmpty())
                 continue;
+            // A tool button that shows only its picture carries its text as a hint.
+            if (const auto* t = qobject_cast<const QToolButton*>(b); t && t->toolButtonStyle() == Qt::ToolButtonIconOnly)
+                continue;
             const QString text = QString(b->text()).remove('&');
             const int needs = fm.horizontalAdvance(text);
             int has = b->width() - 4;
@@ -100,7 +104,10 @@ std::vector<std::string> overlappingControls(const QWidget& window)
     const auto name = [](const QWidget* w) {
         return w->objectName().isEmpty() ? std::string(w->metaObject()->className()) : w->objectName().toStdString();
     };
-    for (const QWidget* parent : window.findChildren<QWidget*>() << const_cast<QWidget*>(&window)) {
+    // The list is kept in a variable: a range over the result of << would outlive its temporary.
+    QList<QWidget*> parents = window.findChildren<QWidget*>();
+    parents << const_cast<QWidget*>(&window);
+    for (const QWidget* parent : parents) {
         std::vector<const QWidget*> kids;
         for (const QObject* o : parent->children())
             if (const auto* w = qobject_cast<const QWidget*>(o); w && !w->isWindow() && w->isVisibleTo(&window))

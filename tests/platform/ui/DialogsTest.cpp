@@ -174,3 +174,20 @@ TEST(Dialogs, RealOpenDialogReturnsTheChosenFile)
     EXPECT_EQ(open.FileName, (dir / "a.wav").string());
     EXPECT_EQ(open.FilterIndex, 2);
 }
+
+TEST(Dialogs, PrintSelectionIsChosenOnlyWhereTheDialogOffersIt)
+{
+    TempDir dir;
+    const std::string pdf = (dir / "out.pdf").string();
+    ScopedEnv answers("DIALOG_ANSWER", "print=" + pdf + "|3,selection;print=" + pdf + "|selection;print=" + pdf);
+    TPrintDialog offered;
+    offered.OfferSelection = true;
+    ASSERT_TRUE(offered.Execute());
+    EXPECT_TRUE(offered.Selection);
+    EXPECT_EQ(offered.Copies, 3);
+    TPrintDialog plain;
+    ASSERT_TRUE(plain.Execute());
+    EXPECT_FALSE(plain.Selection) << "a dialog that does not offer the selection prints everything";
+    ASSERT_TRUE(offered.Execute());
+    EXPECT_FALSE(offered.Selection) << "an answer without the word prints everything";
+}
