@@ -37,8 +37,10 @@ void TextAt(QPainter& p, int x, int y, const QString& text)
 void CentreOnScreen(QWidget* w)
 {
     if (QScreen* screen = QGuiApplication::primaryScreen()) {
+        // The outer size, as the window has it now: callers centre a window once its size is final.
         const QRect r = screen->geometry();
-        w->move(r.left() + (r.width() - w->width()) / 2, r.top() + (r.height() - w->height()) / 2);
+        const QSize size = w->frameGeometry().size();
+        w->move(r.left() + (r.width() - size.width()) / 2, r.top() + (r.height() - size.height()) / 2);
     }
 }
 
@@ -52,20 +54,26 @@ TAboutForm::TAboutForm(QWidget* parent) : QDialog(parent)
     bevel->setFrameStyle(QFrame::Box | QFrame::Sunken);
     bevel->setGeometry(8, 8, 303, 124);
 
+    bevel->setObjectName("Bevel");
     moduleLabel_ = new QLabel(this);
+    moduleLabel_->setObjectName("ModuleLabel");
     moduleLabel_->setFont(ArialBold(16));
     moduleLabel_->move(24, 54);
 
+    // The version drawn twice, the navy label over its shadow two pixels down and right.
     versionShadow_ = new TVerInfoLabel(this);
+    versionShadow_->setObjectName("VersionShadow");
     versionShadow_->setFont(ArialBold(16));
     Colour(versionShadow_, palette().color(QPalette::Dark));
     versionShadow_->move(178, 81);
     versionLabel_ = new TVerInfoLabel(this);
+    versionLabel_->setObjectName("VersionLabel");
     versionLabel_->setFont(ArialBold(16));
     Colour(versionLabel_, QColor(0, 0, 128));
     versionLabel_->move(176, 79);
 
     auto* ok = new QPushButton("Ok", this);
+    ok->setObjectName("OkButton");
     ok->setDefault(true);
     ok->setGeometry(122, 142, 75, 25);
     connect(ok, &QPushButton::clicked, this, &QDialog::accept);

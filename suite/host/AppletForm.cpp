@@ -5,8 +5,15 @@
 #include "ProgramMain.h"
 #include "WaveInOpen.h"
 
+#include <QAction>
+#include <QActionGroup>
 #include <QCloseEvent>
+#include <QLayout>
+#include <QMenu>
 #include <QMenuBar>
+#include <bit>
+
+#include <map>
 
 const char* const kSuiteKey = "\\Software\\Korvanta Communications\\Quenda\\";
 const char* const kHostService = "Korvanta";
@@ -23,13 +30,176 @@ std::string TAppletSettings::String(const std::string& name, const std::string& 
     return port_.ReadString(name).value_or(def);
 }
 
+TMenuItem MenuItem(std::string caption, std::string name, std::string shortCut, TMenuCommand command)
+{
+    TMenuItem item;
+    item.Caption = std::move(caption);
+    item.Name = std::move(name);
+    item.ShortCut = std::move(shortCut);
+    item.Command = command;
+    return item;
+}
+
+TMenuItem MenuSeparator() { return MenuItem("-", {}); }
+
+TMenuItem SubMenu(std::string caption, std::string name, std::vector<TMenuItem> items)
+{
+    TMenuItem menu = MenuItem(std::move(caption), std::move(name));
+    menu.Items = std::move(items);
+    return menu;
+}
+
+std::vector<TMenuItem> HelpMenuItems(const std::string& aboutCaption)
+{
+    return {MenuItem("&Contents", "Contents1Click", "F1", mcContents), MenuSeparator(),
+            MenuItem(aboutCaption, "About1Click", {}, mcAbout)};
+}
+
+TMenuItem HelpMenuBarEntry(const std::string& aboutCaption)
+{
+    return SubMenu("&Help", "Help1", HelpMenuItems(aboutCaption));
+}
+
+double TAppletSettings::Double(const std::string& name, double def) const
+{
+    const auto bytes = port_.ReadBinary(name);
+    if (!bytes || bytes->size() != 8)
+        return def;
+    uint64_t bits = 0;
+    for (int i = 7; i >= 0; --i)
+        bits = bits << 8 | (*bytes)[size_t(i)];
+    return std::bit_cast<double>(bits);
+}
+
+void TAppletSettings::SetDouble(const std::string& name, double v)
+{
+    const uint64_t bits = std::bit_cast<uint64_t>(v);
+    std::vector<uint8_t> bytes(8);
+    for (int i = 0; i < 8; ++i)
+        bytes[size_t(i)] = uint8_t(bits >> (8 * i));
+    port_.WriteBinary(name, bytes);
+}
+
 TAppletForm::TAppletForm(int32_t receiver, TAppletTraits traits, QWidget* parent)
     : QMainWindow(parent), receiver_(receiver), traits_(std::move(traits))
 {
     setAttribute(Qt::WA_DeleteOnClose);  // closing the main window frees it and ends the program
-    helpMenu_ = menuBar()->addMenu(tr("&Help"));
-    helpMenu_->addAction(tr("&Contents"), this, &TAppletForm::ContentsClick);
-    helpMenu_->addAction(tr("&About..."), this, &TAppletForm::AboutClick);
+    BuildWindow();
+}
+
+void TAppletForm::BuildWindow()
+{
+    setWindowTitle(QString::fromStdString(traits_.Caption));
+    switch (traits_.Border) {
+    case bsSizeable:
+        break;
+    case bsSingle:
+    case bsDialog:
+        setWindowFlags((traits_.Border == bsDialog ? Qt::Dialog : Qt::Window) | Qt::CustomizeWindowHint |
+                       Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
+                       Qt::MSWindowsFixedSizeDialogHint);
+        break;
+    }
+
+    client_ = new QWidget(this);
+    client_->setObjectName("Client");
+    setCentralWidget(client_);
+
+    // Only an applet whose form has a main menu gets a menu bar.
+    for (const TMenuItem& top : traits_.MainMenu) {
+        QMenu* menu = menuBar()->addMenu(QString::fromStdString(top.Caption));
+        menu->setObjectName(QString::fromStdString(top.Name));
+        AddMenuItems(menu, top.Items);
+        for (const TMenuItem& item : top.Items)
+            if (item.Command == mcContents && !helpMenu_)
+                helpMenu_ = menu;
+    }
+    if (!traits_.PopupHelpMenu.empty()) {
+        helpMenu_ = new QMenu(this);
+        helpMenu_->setObjectName("HelpMenu");
+        AddMenuItems(helpMenu_, traits_.PopupHelpMenu);
+        // The pop-up's short cuts (F1) work in the window as a menu bar's would.
+        addActions(helpMenu_->actions());
+    }
+}
+
+void TAppletForm::AddMenuItems(QMenu* menu, const std::vector<TMenuItem>& items)
+{
+    std::map<int, QActionGroup*> groups;
+    for (const TMenuItem& item : items) {
+        if (item.Caption == "-") {
+            menu->addSeparator();
+            continue;
+        }
+        if (!item.Items.empty()) {
+            QMenu* sub = menu->addMenu(QString::fromStdString(item.Caption));
+            sub->setObjectName(QString::fromStdString(item.Name));
+            sub->setEnabled(item.Enabled);
+            AddMenuItems(sub, item.Items);
+            continue;
+        }
+        QAction* action = menu->addAction(QString::fromStdString(item.Caption));
+        action->setObjectName(QString::fromStdString(item.Name));
+        if (!item.ShortCut.empty())
+            action->setShortcut(QKeySequence(QString::fromStdString(item.ShortCut)));
+        action->setCheckable(item.Checkable || item.Checked || item.RadioGroup != 0);
+        action->setChecked(item.Checked);
+        action->setEnabled(item.Enabled);
+        action->setData(item.Tag);
+        if (item.RadioGroup != 0) {
+            QActionGroup*& group = groups[item.RadioGroup];
+            if (!group) {
+                group = new QActionGroup(menu);
+                group->setExclusive(true);
+            }
+            group->addAction(action);
+        }
+        const TMenuCommand command = item.Command;
+        const std::string name = item.Name;
+        connect(action, &QAction::triggered, this, [this, command, name, action] {
+            switch (command) {
+            case mcContents: ContentsClick(); break;
+            case mcAbout: AboutClick(); break;
+            case mcExit: close(); break;
+            case mcApplet: MenuClick(name, action); break;
+            }
+        });
+    }
+}
+
+QAction* TAppletForm::MenuAction(const std::string& name) const
+{
+    return findChild<QAction*>(QString::fromStdString(name));
+}
+
+void TAppletForm::PopupHelpMenu(QWidget* button)
+{
+    if (helpMenu_ && button)
+        helpMenu_->popup(button->mapToGlobal(QPoint(0, button->height())));
+}
+
+void TAppletForm::FitWindow()
+{
+    if (traits_.ClientWidth <= 0 || traits_.ClientHeight <= 0)
+        return;
+    // The form's client height holds the status bar; the menu bar lies above it.
+    const int menuHeight = traits_.MainMenu.empty() ? 0 : menuBar()->sizeHint().height();
+    const int width = traits_.ClientWidth;
+    const int height = traits_.ClientHeight + menuHeight;
+    if (traits_.Border == bsSizeable)
+        resize(width, height);
+    else
+        setFixedSize(width, height);
+    if (layout())
+        layout()->activate();
+}
+
+void TAppletForm::showEvent(QShowEvent* event)
+{
+    QMainWindow::showEvent(event);
+    if (!shown_ && traits_.Position == poScreenCenter)
+        CentreOnScreen(this);
+    shown_ = true;
 }
 
 TAppletForm::~TAppletForm()
@@ -47,6 +217,8 @@ void TAppletForm::FormCreate()
     failed_ = true;
     conv_ = 0;
     dde_.reset();
+    // Centred at the size the window will have, not before.
+    FitWindow();
     if (traits_.Centred)
         CentreOnScreen(this);
 
@@ -259,6 +431,13 @@ void TAppletForm::DestroySoundInput()
         waveInOpen_ = false;
     }
     waveIn_.reset();
+}
+
+bool TAppletForm::RestartSoundInput()
+{
+    DestroySoundInput();
+    closing_ = false;
+    return OpenSoundInput();
 }
 
 void TAppletForm::DestroySettings()

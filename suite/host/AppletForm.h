@@ -1,8 +1,8 @@
 #pragma once
 // The frame every applet window is built on: the create function, the window as the program's
 // main window, the settings key, the sound capture, the DDE conversation with the host, the
-// Help menu and the About box. An applet derives from TAppletForm, states its row of traits and
-// fills in the hooks it needs.
+// menus and the About box. An applet derives from TAppletForm, states its record of traits (the
+// window's caption, client size, border and menus among them) and fills in the hooks it needs.
 #include "AppletPorts.h"
 
 #include <QMainWindow>
@@ -13,8 +13,10 @@
 #include <string>
 #include <vector>
 
+class QAction;
 class QMenu;
 class QCloseEvent;
+class QShowEvent;
 
 // The steps of a window's destruction; each applet lists them in its own order.
 enum TDestroyStep {
@@ -27,8 +29,64 @@ enum TDestroyStep {
     dsSettings         // open the key (creating it) and SaveSettings
 };
 
+// How the window's edge behaves, as the applet's form gives it.
+enum TFormBorder {
+    bsSizeable,  // the user may resize it; minimise and maximise buttons
+    bsSingle,    // fixed single border: no resizing, the system menu (close button) only
+    bsDialog     // fixed dialog border: as single, drawn as a dialog
+};
+
+// Where the window appears, besides the frame's centring at creation.
+enum TFormPosition {
+    poDesigned,      // where the creation leaves it
+    poScreenCenter   // the form centres itself when first shown, at its final size
+};
+
+// What a menu item does when chosen.
+enum TMenuCommand {
+    mcApplet,    // the applet's own: MenuClick(Name)
+    mcContents,  // the program's help file at the applet's help context
+    mcAbout,     // the shared About box with the applet's module text
+    mcExit       // closes the window
+};
+
+// One menu item as the form lists it. A caption of "-" is a separator; an item with Items is a
+// submenu. A checkable item's check changes when it is chosen, before its handler runs; the items of
+// one menu that share a RadioGroup number are checked one at a time.
+struct TMenuItem {
+    std::string Caption;
+    std::string Name;      // the handler's name, also the action's object name ("Contents1Click")
+    std::string ShortCut;  // "F1", "Ctrl+N", "Alt+X", "Del"; empty: none
+    TMenuCommand Command = mcApplet;
+    std::vector<TMenuItem> Items;
+    bool Checkable = false;
+    bool Checked = false;
+    int RadioGroup = 0;    // 0: none
+    int Tag = 0;           // kept as the action's data
+    bool Enabled = true;
+};
+
+// A plain item, a separator and a submenu, for writing a form's menus as a list.
+TMenuItem MenuItem(std::string caption, std::string name, std::string shortCut = {}, TMenuCommand command = mcApplet);
+TMenuItem MenuSeparator();
+TMenuItem SubMenu(std::string caption, std::string name, std::vector<TMenuItem> items);
+
+// The items of the Help menu: "&Contents" (F1), a separator, the About item.
+std::vector<TMenuItem> HelpMenuItems(const std::string& aboutCaption = "&About...");
+// A menu bar's "&Help" menu with those items.
+TMenuItem HelpMenuBarEntry(const std::string& aboutCaption = "&About...");
+
 // What one applet does differently from the others.
 struct TAppletTraits {
+    // The window as its form gives it.
+    std::string Caption;
+    int ClientWidth = 0;                           // the client area below the menu bar, the frame's
+    int ClientHeight = 0;                          //   status bar included; 0: left to the layout
+    TFormBorder Border = bsSizeable;
+    TFormPosition Position = poDesigned;
+    std::vector<TMenuItem> MainMenu;               // the menu bar; empty: none
+    std::vector<TMenuItem> PopupHelpMenu;          // the Help menu a "&Help" button pops up; empty: none
+
     std::string KeyName;                           // under kSuiteKey; empty: the applet keeps no settings
     bool Centred = true;                           // placed in the middle of the screen at creation
     uint32_t DdeFlags = dde::APPCLIENT_APPLET;
@@ -57,6 +115,9 @@ public:
     void SetInteger(const std::string& name, int32_t v) { port_.WriteInteger(name, v); }
     void SetBool(const std::string& name, bool v) { port_.WriteBool(name, v); }
     void SetString(const std::string& name, const std::string& v) { port_.WriteString(name, v); }
+    // An 8-byte little-endian double kept as a binary value; the default unless exactly 8 bytes are there.
+    double Double(const std::string& name, double def) const;
+    void SetDouble(const std::string& name, double v);
 
 private:
     TSettingsPort& port_;
@@ -98,9 +159,20 @@ public:
     // The DDE callback's common behaviour; the result goes back to the DDE library.
     uint32_t DdeCallback(const TDdeTransaction& tx);
 
+    // The Help menu: the pop-up one, else the menu bar's menu that holds the Contents item.
     QMenu* HelpMenu() const { return helpMenu_; }
+    // The action of a menu item by its handler's name; nullptr when the menus have none.
+    QAction* MenuAction(const std::string& name) const;
+    // Pops the Help menu up at the button's left edge, directly below it.
+    void PopupHelpMenu(QWidget* button);
     void ContentsClick();
     void AboutClick();
+
+    // The widget that holds the applet's controls: the client area.
+    QWidget* Client() const { return client_; }
+    // Gives the window the size its record states: the client area plus the menu bar. The frame
+    // does this before it centres the window; an applet that builds its controls later calls it again.
+    void FitWindow();
 
 protected:
     // Steps 3 to 5 of the creation; an applet whose order differs overrides this.
@@ -121,6 +193,9 @@ protected:
     virtual bool RequeueAfterData() const { return true; }
     // One full capture buffer; the frame queues it again afterwards unless RequeueAfterData says not.
     virtual void WaveInData(const int16_t* /*samples*/, size_t /*count*/) {}
+    // Closes the capture as the destruction does and opens it again with the applet's current format
+    // and buffers (an applet that changes its rate or buffer length); false leaves it closed.
+    bool RestartSoundInput();
     // Queues one of the prepared buffers while the input is open and not closing.
     void QueueCaptureBuffer(int buffer);
 
@@ -157,9 +232,15 @@ protected:
     TWaveInPort* WaveIn() const { return waveIn_.get(); }
     void SetConversation(TDdeConv conv) { conv_ = conv; }
 
+    // A chosen menu item of the applet's own (mcApplet), by its handler's name.
+    virtual void MenuClick(const std::string& /*name*/, QAction* /*action*/) {}
+
     void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 
 private:
+    void BuildWindow();
+    void AddMenuItems(QMenu* menu, const std::vector<TMenuItem>& items);
     void RunDestroyStep(TDestroyStep step);
     // Opens the applet's key (creating it or not) and hands it to `use`; nothing when it cannot be opened.
     void WithSettingsKey(bool create, const std::function<void(TAppletSettings&)>& use);
@@ -176,4 +257,6 @@ private:
     std::unique_ptr<TWaveInPort> waveIn_;
     std::vector<std::vector<uint8_t>> dataHandles_;  // handle n is entry n - 1
     QMenu* helpMenu_ = nullptr;
+    QWidget* client_ = nullptr;
+    bool shown_ = false;
 };

@@ -93,6 +93,9 @@ public:
     virtual void WriteInteger(const std::string& name, int32_t value) = 0;
     virtual void WriteBool(const std::string& name, bool value) = 0;
     virtual void WriteString(const std::string& name, const std::string& value) = 0;
+    // Binary values (the scope keeps its cursors as 8-byte doubles); a port without them reads none.
+    virtual std::optional<std::vector<uint8_t>> ReadBinary(const std::string& /*name*/) { return std::nullopt; }
+    virtual void WriteBinary(const std::string& /*name*/, const std::vector<uint8_t>& /*value*/) {}
 };
 
 // The machine's services; the start-up installs the real ones, tests install fakes.

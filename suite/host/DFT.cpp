@@ -49,7 +49,7 @@ bool MakeWindow(TDFTRec& rec, int32_t n, int32_t kind)
     return true;
 }
 
-double GoertzelPower(const TDFTRec& rec, int32_t k)
+double GoertzelPower(const TDFTRec& rec, double k)
 {
     const int32_t n = rec.N;
     if (n < 1 || n > kDFTMaxSize)

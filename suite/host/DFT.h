@@ -26,5 +26,6 @@ enum TDFTWindowKind : int32_t {
 bool MakeWindow(TDFTRec& rec, int32_t n, int32_t kind);
 
 // Power of bin k (at k * fs / N) of the windowed samples by the Goertzel recursion; the samples are
-// left as they are. 0 on a record MakeWindow has not set up.
-double GoertzelPower(const TDFTRec& rec, int32_t k);
+// left as they are. A k between bins measures the frequency k * fs / N itself. 0 on a record
+// MakeWindow has not set up.
+double GoertzelPower(const TDFTRec& rec, double k);

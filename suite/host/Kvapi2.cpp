@@ -114,7 +114,12 @@ void KvapiFree()
 
 bool KvapiLoaded() { return g_module != nullptr; }
 
-const TKvapiEntry& KvapiEntry(int i) { return g_entries[i]; }
+const TKvapiEntry* KvapiEntry(int i)
+{
+    if (i < 0 || i >= kKvapiEntryCount)
+        return nullptr;
+    return &g_entries[i];
+}
 
 const TKvapiEntry* KvapiFind(const char* name)
 {

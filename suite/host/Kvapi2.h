@@ -29,8 +29,8 @@ bool KvapiLoad(const char* libraryName = kKvapiLibraryName);
 void KvapiFree();
 bool KvapiLoaded();
 
-// The entries in binding order.
-const TKvapiEntry& KvapiEntry(int i);
+// The entries in binding order; nullptr for an index outside 0 .. kKvapiEntryCount - 1.
+const TKvapiEntry* KvapiEntry(int i);
 // The entry of a name, nullptr when not one of the bound names.
 const TKvapiEntry* KvapiFind(const char* name);
 // The second variable that holds GetModeStringA's entry.

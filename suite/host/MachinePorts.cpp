@@ -78,6 +78,16 @@ void TRegistrySettings::WriteString(const std::string& name, const std::string& 
     Attempt([&] { registry_->WriteString(name, value); return true; });
 }
 
+std::optional<std::vector<uint8_t>> TRegistrySettings::ReadBinary(const std::string& name)
+{
+    return Attempt([&] { return registry_->ReadBinaryData(name); });
+}
+
+void TRegistrySettings::WriteBinary(const std::string& name, const std::vector<uint8_t>& value)
+{
+    Attempt([&] { registry_->WriteBinaryData(name, value); return true; });
+}
+
 static_assert(dde::XTYP_ADVSTART == platform::dde::XTYP_ADVSTART && dde::XTYP_ADVDATA == platform::dde::XTYP_ADVDATA &&
               dde::XTYP_ADVSTOP == platform::dde::XTYP_ADVSTOP && dde::XTYP_POKE == platform::dde::XTYP_POKE &&
               dde::XTYP_REQUEST == platform::dde::XTYP_REQUEST &&

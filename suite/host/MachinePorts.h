@@ -30,6 +30,8 @@ public:
     void WriteInteger(const std::string& name, int32_t value) override;
     void WriteBool(const std::string& name, bool value) override;
     void WriteString(const std::string& name, const std::string& value) override;
+    std::optional<std::vector<uint8_t>> ReadBinary(const std::string& name) override;
+    void WriteBinary(const std::string& name, const std::vector<uint8_t>& value) override;
 
 private:
     std::unique_ptr<platform::Registry> registry_;

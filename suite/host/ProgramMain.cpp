@@ -49,12 +49,19 @@ namespace {
 class TLockGuard {
 public:
     explicit TLockGuard(const TProgramServices& s) : s_(s) {}
-    ~TLockGuard() { s_.DeleteAppletLock(); }
+    ~TLockGuard() { Release(); }
     TLockGuard(const TLockGuard&) = delete;
     TLockGuard& operator=(const TLockGuard&) = delete;
+    void Release()
+    {
+        if (held_)
+            s_.DeleteAppletLock();
+        held_ = false;
+    }
 
 private:
     const TProgramServices& s_;
+    bool held_ = true;
 };
 
 }  // namespace
@@ -75,17 +82,18 @@ int ProgramMain(const std::vector<std::string>& args, const TProgramServices& s)
         return 0;
     }
 
-    if (s.AppletLockExists()) {
+    // Testing for the lock and then taking it would let two runs started together both pass the
+    // test: the lock is taken in one step, and whoever does not get it is the second run.
+    if (!s.AddAppletLock()) {
         s.MessageBox(kAlreadyRunningText, kApplicationTitle, suitebox::Ok | suitebox::IconExclamation);
         return 0;
     }
+    TLockGuard guard(s);
     if (s.WaveInDeviceCount() <= 0) {
+        guard.Release();
         s.MessageBox(kNoSoundCardText, kApplicationTitle, suitebox::Ok | suitebox::IconStop);
         return 0;
     }
-
-    s.AddAppletLock();
-    TLockGuard guard(s);
 
     std::string name = args[2];
     for (size_t i = 3; i < args.size(); ++i)

@@ -18,7 +18,7 @@ struct TProgramServices {
     std::function<void(const std::string& title, const std::string& helpFile)> InitApplication;
     std::function<void()> CreateAboutBox;          // made, not shown, before the GetApplets listing
     std::function<void(int32_t receiver)> ExportAppletList;
-    std::function<bool()> AppletLockExists;
+    // Takes the single-applet lock in one step; false when another run holds it.
     std::function<bool()> AddAppletLock;
     std::function<void()> DeleteAppletLock;
     std::function<int()> WaveInDeviceCount;

@@ -14,7 +14,7 @@
 #include <memory>
 #include <optional>
 
-int QuendaRun(int argc, char** argv)
+int QuendaRun(int argc, char** argv, const std::function<void(TProgramServices&)>& adjust)
 {
     TKvapiBinding kvapi;
     platform::NamedLock lock(kAppletLockName);
@@ -27,8 +27,8 @@ int QuendaRun(int argc, char** argv)
     s.ProgramDir = std::filesystem::path(programPath).parent_path().string() + "/";
     s.InitApplication = [&](const std::string& title, const std::string& helpFile) {
         app.emplace(argc, argv);
+        // No display name: it would be added to every applet's own caption.
         QApplication::setApplicationName(QString::fromStdString(title));
-        QApplication::setApplicationDisplayName(QString::fromStdString(title));
         platform::Application::SetTitle(title);
         InstallMachineServices(helpFile);
     };
@@ -39,7 +39,6 @@ int QuendaRun(int argc, char** argv)
         if (std::unique_ptr<TDdeClientPort> client = AppletServices().MakeDdeClient())
             ExportAppletList(receiver, *client, programPath);
     };
-    s.AppletLockExists = [] { return platform::NamedLock::Exists(kAppletLockName); };
     s.AddAppletLock = [&] { return lock.Add(); };
     s.DeleteAppletLock = [&] { lock.Delete(); };
     s.WaveInDeviceCount = [] {
@@ -49,6 +48,8 @@ int QuendaRun(int argc, char** argv)
         return suitebox::Show(nullptr, text, caption, flags);
     };
     s.RunEventLoop = [&] { app->exec(); };
+    if (adjust)
+        adjust(s);
 
     try {
         return ProgramMain(args, s);

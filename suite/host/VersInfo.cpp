@@ -1,5 +1,7 @@
 #include "VersInfo.h"
 
+#include <QEvent>
+
 #include <cstdio>
 
 namespace {
@@ -63,4 +65,11 @@ void TVerInfoLabel::SetVersionInfo(TVerInfoType t)
     type_ = t;
     setText(QString::fromStdString(info_->Query(t)));
     adjustSize();
+}
+
+void TVerInfoLabel::changeEvent(QEvent* event)
+{
+    QLabel::changeEvent(event);
+    if (event->type() == QEvent::FontChange)
+        adjustSize();
 }

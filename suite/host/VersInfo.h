@@ -63,6 +63,10 @@ public:
     TVerInfoType VersionInfo() const { return type_; }
     void SetVersionInfo(TVerInfoType t);
 
+protected:
+    // The label sizes itself to its text at its current font, also when the font is set afterwards.
+    void changeEvent(QEvent* event) override;
+
 private:
     std::unique_ptr<TVerInfo> info_;
     TVerInfoType type_ = viCompanyName;

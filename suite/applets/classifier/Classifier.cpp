@@ -9,6 +9,8 @@
 #include <QMenu>
 #include <QPushButton>
 
+#include <algorithm>
+
 const char* const kClassifierName = "Signal Classifier";
 const char* const kScanStateItem = "ScanState";
 
@@ -20,7 +22,14 @@ const QColor kBlack(0, 0, 0);
 TAppletTraits ClassifierTraits()
 {
     TAppletTraits t;
-    t.Centred = false;  // the form centres itself
+    t.Caption = kClassifierName;
+    t.ClientWidth = 276;
+    t.ClientHeight = 267;
+    t.Border = bsSingle;
+    t.Centred = false;
+    t.Position = poScreenCenter;  // the form centres itself
+    t.PopupHelpMenu = HelpMenuItems();
+    t.PopupHelpMenu.back().Name = "About2Click";
     t.Items = {kScanStateItem};
     t.DestroyOrder = {dsDde, dsSoundInput};
     t.HelpContext = 108;
@@ -28,65 +37,87 @@ TAppletTraits ClassifierTraits()
     return t;
 }
 
+// A label that takes the width its text needs, as the form's labels size themselves.
+QLabel* AutoLabel(const QString& text, QWidget* parent, const char* name, int x, int y)
+{
+    auto* label = new QLabel(text, parent);
+    label->setObjectName(name);
+    label->move(x, y);
+    label->adjustSize();
+    return label;
+}
+
 }  // namespace
 
 TClassifierForm::TClassifierForm(int32_t receiver) : TAppletForm(receiver, ClassifierTraits())
 {
-    setWindowTitle(tr("Signal Classifier"));
-    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
     BuildLayout();
-    CentreOnScreen(this);
 }
 
+// The client area, 276 x 267: the three meters with their labels and scan-control boxes on the
+// left, the two indicators on the right, the catch-all box and the buttons along the bottom.
 void TClassifierForm::BuildLayout()
 {
-    auto* client = new QWidget(this);
-    client->setFixedSize(276, 267);
-    setCentralWidget(client);
-
+    QWidget* client = Client();
     const char* titles[3] = {"Silence", "Noise", "Data"};
+    const char* meterNames[3] = {"LM1", "LM2", "LM3"};
+    const char* boxNames[3] = {"CheckBox1", "CheckBox2", "CheckBox3"};
     TLevelMeter** meters[3] = {&LM1, &LM2, &LM3};
     QCheckBox** boxes[3] = {&CheckBox1, &CheckBox2, &CheckBox3};
+    constexpr int kColumn = 52, kMeterLeft = 16, kMeterTop = 26, kRowTop = 178;
     for (int i = 0; i < 3; ++i) {
-        const int x = 24 + i * 64;
+        const int x = kMeterLeft + i * kColumn;
+        const int centre = x + 29 / 2;
         auto* label = new QLabel(tr(titles[i]), client);
-        label->setGeometry(x - 12, 8, 56, 16);
-        label->setAlignment(Qt::AlignCenter);
+        label->setObjectName(QString("Label") + titles[i]);
+        label->setAlignment(Qt::AlignHCenter | Qt::AlignBottom);
+        label->setGeometry(centre - kColumn / 2, 6, kColumn, 18);
         auto* m = new TLevelMeter(client);
-        m->setGeometry(x, 26, 29, 146);
+        m->setObjectName(meterNames[i]);
+        m->setGeometry(x, kMeterTop, 29, 146);
         m->SetColor(kBlack);
         m->SetFontColor(kLime);
         m->SetSLevel(50);
         m->SetSquelch(50);
         *meters[i] = m;
         auto* box = new QCheckBox(client);
-        box->setGeometry(x + 6, 176, 20, 20);
+        box->setObjectName(boxNames[i]);
+        const QSize hint = box->sizeHint();
+        box->setGeometry(centre - hint.width() / 2, kRowTop, hint.width(), 20);
         *boxes[i] = box;
     }
-    auto* scanLabel = new QLabel(tr("Scan control"), client);
-    scanLabel->setGeometry(200, 176, 72, 20);
-    CheckBox4 = new QCheckBox(tr("Resume scan for unrecognized signal"), client);
-    CheckBox4->setGeometry(8, 200, 260, 20);
+    // The row's caption, beside the last box.
+    constexpr int kRight = kMeterLeft + 3 * kColumn - 8;  // the indicators' column
+    QLabel* scanLabel = AutoLabel(tr("Scan control"), client, "LabelScanControl", kRight, kRowTop);
+    scanLabel->setFixedHeight(20);
 
-    auto indicator = [client](const QString& text, int y) {
+    CheckBox4 = new QCheckBox(tr("Resume scan for unrecognized signal"), client);
+    CheckBox4->setObjectName("CheckBox4");
+    CheckBox4->setGeometry(12, 204, std::max(252, CheckBox4->sizeHint().width()), 22);
+
+    // Each indicator under its caption.
+    auto indicator = [client](const QString& text, const char* name, const char* labelName, int y) {
+        AutoLabel(text, client, labelName, kRight, y);
         auto* shape = new QFrame(client);
-        shape->setGeometry(200, y + 3, 22, 10);
+        shape->setObjectName(name);
+        shape->setGeometry(kRight + 2, y + 22, 22, 10);
+        shape->setFrameStyle(QFrame::Box | QFrame::Plain);
         shape->setAutoFillBackground(true);
         SetIndicator(shape, kBlack);
-        auto* label = new QLabel(text, client);
-        label->setGeometry(196 - 90, y, 90, 16);
-        label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
         return shape;
     };
-    GateIndicator = indicator(tr("Signal Analysis"), 30);
-    SkipChannel = indicator(tr("Resume scan"), 50);
+    GateIndicator = indicator(tr("Signal Analysis"), "GateIndicator", "LabelSignalAnalysis", kMeterTop + 8);
+    SkipChannel = indicator(tr("Resume scan"), "SkipChannel", "LabelResumeScan", kMeterTop + 64);
 
-    Test = new QPushButton(tr("&Test"), client);
-    Test->setGeometry(8, 232, 80, 26);
-    HelpButton = new QPushButton(tr("&Help"), client);
-    HelpButton->setGeometry(98, 232, 80, 26);
-    ExitButton = new QPushButton(tr("E&xit"), client);
-    ExitButton->setGeometry(188, 232, 80, 26);
+    auto button = [client](const QString& text, const char* name, int x) {
+        auto* b = new QPushButton(text, client);
+        b->setObjectName(name);
+        b->setGeometry(x, 234, 76, 25);
+        return b;
+    };
+    Test = button(tr("&Test"), "Test", 12);
+    HelpButton = button(tr("&Help"), "HelpButton", 100);
+    ExitButton = button(tr("E&xit"), "ExitButton", 188);
     connect(Test, &QPushButton::clicked, this, &TClassifierForm::TestClick);
     connect(HelpButton, &QPushButton::clicked, this, &TClassifierForm::HelpButtonClick);
     connect(ExitButton, &QPushButton::clicked, this, &TClassifierForm::ExitButtonClick);
@@ -168,10 +199,7 @@ void TClassifierForm::ResumeScan()
     PokeDataHandle(kScanStateItem, resumeData_, dde::TIMEOUT_ASYNC);
 }
 
-void TClassifierForm::HelpButtonClick()
-{
-    HelpMenu()->popup(HelpButton->mapToGlobal(QPoint(0, HelpButton->height())));
-}
+void TClassifierForm::HelpButtonClick() { PopupHelpMenu(HelpButton); }
 
 void TClassifierForm::ExitButtonClick() { close(); }
 

@@ -3,8 +3,12 @@
 #include "SuiteBox.h"
 #include "SuiteFakes.h"
 
+#include <QAction>
 #include <QApplication>
+#include <QMenu>
+#include <QMenuBar>
 #include <QPointer>
+#include <QScreen>
 
 #include <gmock/gmock.h>
 
@@ -50,6 +54,10 @@ protected:
     void CloseLog() override { log_->push_back("log"); }
     void CloseRecordingFile() override { log_->push_back("recording file"); }
     void FreeCaptureBuffers() override { log_->push_back("capture buffers"); }
+    void MenuClick(const std::string& name, QAction* action) override
+    {
+        log_->push_back("menu " + name + " checked " + std::to_string(action->isChecked()));
+    }
 
 private:
     std::vector<std::string>* log_;
@@ -376,3 +384,194 @@ TEST_F(AppletFrame, EachAppletIsTakenDownInItsOwnOrder)
 }
 
 }  // namespace
+
+namespace {
+
+// Each item of a menu as "text [shortcut] {checked} (tag) -disabled", "---" for a separator and
+// "text >" for a submenu.
+std::vector<std::string> Describe(const QMenu* menu)
+{
+    std::vector<std::string> items;
+    for (const QAction* a : menu->actions()) {
+        if (a->isSeparator()) {
+            items.push_back("---");
+            continue;
+        }
+        std::string text = a->text().toStdString();
+        if (a->menu())
+            text += " >";
+        if (!a->shortcut().isEmpty())
+            text += " [" + a->shortcut().toString().toStdString() + "]";
+        if (a->isCheckable())
+            text += a->isChecked() ? " {x}" : " { }";
+        if (a->data().toInt() != 0)
+            text += " (" + std::to_string(a->data().toInt()) + ")";
+        if (!a->isEnabled())
+            text += " -disabled";
+        items.push_back(text);
+    }
+    return items;
+}
+
+QMenu* TopMenu(QMainWindow& w, const QString& title)
+{
+    for (QAction* a : w.menuBar()->actions())
+        if (a->text() == title)
+            return a->menu();
+    return nullptr;
+}
+
+TAppletTraits RecorderLikeMenus()
+{
+    TAppletTraits t;
+    t.Caption = "Squelch Controlled Recorder";
+    t.ClientWidth = 257;
+    t.ClientHeight = 147;
+    t.Border = bsSingle;
+    t.HelpContext = 109;
+    TMenuItem props = MenuItem("&Properties...", "Properties1Click");
+    props.Enabled = false;
+    t.MainMenu.push_back(SubMenu("&File", "File1",
+                                 {MenuItem("&New", "New1Click", "Ctrl+N"), props, MenuSeparator(),
+                                  MenuItem("E&xit", "Exit1Click", "Alt+X", mcExit)}));
+    std::vector<TMenuItem> rates;
+    for (int rate : {11025, 22050, 44100}) {
+        TMenuItem item = MenuItem(std::to_string(rate) + " Hz", "SamplingRateClick");
+        item.RadioGroup = 2;
+        item.Tag = rate;
+        item.Checked = rate == 11025;
+        rates.push_back(item);
+    }
+    TMenuItem squelch = MenuItem("&Squelch controlled", "Squelchcontrolled1Click");
+    squelch.Checked = true;
+    t.MainMenu.push_back(SubMenu("&Options", "Options1", {SubMenu("&Audio format", "Audioformat1", rates), squelch}));
+    t.MainMenu.push_back(HelpMenuBarEntry());
+    return t;
+}
+
+}  // namespace
+
+TEST_F(AppletFrame, MenuBarIsBuiltAsTheRecordListsIt)
+{
+    TRecordingApplet a(3, RecorderLikeMenus(), &log);
+    std::vector<std::string> titles;
+    for (QAction* m : a.menuBar()->actions())
+        titles.push_back(m->text().toStdString());
+    EXPECT_THAT(titles, ElementsAre("&File", "&Options", "&Help"));
+    EXPECT_THAT(Describe(TopMenu(a, "&File")),
+                ElementsAre("&New [Ctrl+N]", "&Properties... -disabled", "---", "E&xit [Alt+X]"));
+    EXPECT_THAT(Describe(TopMenu(a, "&Options")), ElementsAre("&Audio format >", "&Squelch controlled {x}"));
+    EXPECT_THAT(Describe(a.findChild<QMenu*>("Audioformat1")),
+                ElementsAre("11025 Hz {x} (11025)", "22050 Hz { } (22050)", "44100 Hz { } (44100)"));
+    EXPECT_THAT(Describe(TopMenu(a, "&Help")), ElementsAre("&Contents [F1]", "---", "&About..."));
+    EXPECT_EQ(a.HelpMenu(), TopMenu(a, "&Help"));
+    EXPECT_EQ(a.windowTitle(), "Squelch Controlled Recorder");
+}
+
+TEST_F(AppletFrame, MenuItemsReachTheAppletByNameWithRadioGroupsExclusive)
+{
+    int helpContext = -1;
+    AppletServices().ShowHelpContext = [&](int context) { helpContext = context; };
+    TRecordingApplet a(3, RecorderLikeMenus(), &log);
+    QList<QAction*> rates = a.findChild<QMenu*>("Audioformat1")->actions();
+    ASSERT_EQ(rates.size(), 3);
+    rates[2]->trigger();
+    EXPECT_FALSE(rates[0]->isChecked());
+    EXPECT_TRUE(rates[2]->isChecked());
+    a.MenuAction("Squelchcontrolled1Click")->trigger();
+    EXPECT_THAT(log, ElementsAre("menu SamplingRateClick checked 1", "menu Squelchcontrolled1Click checked 0"));
+    a.MenuAction("Contents1Click")->trigger();
+    EXPECT_EQ(helpContext, 109);
+    EXPECT_EQ(a.MenuAction("NoSuchItem"), nullptr);
+    // Exit closes the window through the frame; nothing reaches the applet's own handler.
+    log.clear();
+    a.show();
+    a.setAttribute(Qt::WA_DeleteOnClose, false);
+    a.MenuAction("Exit1Click")->trigger();
+    EXPECT_FALSE(a.isVisible());
+    EXPECT_TRUE(std::none_of(log.begin(), log.end(), [](const std::string& l) { return l.rfind("menu", 0) == 0; }));
+}
+
+TEST_F(AppletFrame, PopUpHelpMenuReplacesTheMenuBarAndItsShortCutWorksInTheWindow)
+{
+    TAppletTraits t;
+    t.HelpContext = 108;
+    t.PopupHelpMenu = HelpMenuItems();
+    int helpContext = -1;
+    AppletServices().ShowHelpContext = [&](int context) { helpContext = context; };
+    TRecordingApplet a(3, t, &log);
+    EXPECT_EQ(a.findChild<QMenuBar*>(), nullptr);
+    ASSERT_NE(a.HelpMenu(), nullptr);
+    EXPECT_THAT(Describe(a.HelpMenu()), ElementsAre("&Contents [F1]", "---", "&About..."));
+    // F1 belongs to the window as well, so it works without the menu being open.
+    QAction* contents = a.MenuAction("Contents1Click");
+    EXPECT_TRUE(a.actions().contains(contents));
+    contents->trigger();
+    EXPECT_EQ(helpContext, 108);
+}
+
+TEST_F(AppletFrame, WindowHasTheRecordsClientSizeAndBorder)
+{
+    struct Case {
+        TFormBorder border;
+        bool menuBar;
+        bool fixed;
+    };
+    for (const Case& c : std::vector<Case>{{bsSingle, false, true}, {bsSingle, true, true},
+                                           {bsDialog, false, true}, {bsSizeable, true, false}}) {
+        SCOPED_TRACE(std::to_string(c.border) + (c.menuBar ? " with menu bar" : ""));
+        TAppletTraits t;
+        t.ClientWidth = 300;
+        t.ClientHeight = 200;
+        t.Border = c.border;
+        if (c.menuBar)
+            t.MainMenu = {HelpMenuBarEntry()};
+        std::unique_ptr<TRecordingApplet> a(Make(t));
+        a->show();
+        QCoreApplication::processEvents();
+        EXPECT_EQ(a->Client()->size(), QSize(300, 200));
+        const int menuHeight = c.menuBar ? a->menuBar()->height() : 0;
+        EXPECT_EQ(a->size(), QSize(300, 200 + menuHeight));
+        EXPECT_EQ(a->minimumSize() == a->maximumSize(), c.fixed);
+        EXPECT_EQ(bool(a->windowFlags() & Qt::WindowMaximizeButtonHint), !c.fixed);
+        a->FormDestroy();
+    }
+}
+
+TEST_F(AppletFrame, WindowIsCentredAtItsFinalSize)
+{
+    const QRect screen = QGuiApplication::primaryScreen()->geometry();
+    auto centred = [&](const QWidget& w) {
+        const QRect f = w.frameGeometry();
+        return QPoint(screen.left() + (screen.width() - f.width()) / 2,
+                      screen.top() + (screen.height() - f.height()) / 2);
+    };
+    // Centred by the frame at creation.
+    TAppletTraits t;
+    t.ClientWidth = 491;
+    t.ClientHeight = 143;
+    t.MainMenu = {HelpMenuBarEntry()};
+    std::unique_ptr<TRecordingApplet> a(Make(t));
+    EXPECT_EQ(a->pos(), centred(*a));
+    EXPECT_GT(a->height(), 143);
+    a->FormDestroy();
+
+    // Centred by the form when it is first shown, wherever it was moved before.
+    t.Centred = false;
+    t.Position = poScreenCenter;
+    std::unique_ptr<TRecordingApplet> b(Make(t));
+    b->move(3, 4);
+    b->show();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(b->pos(), centred(*b));
+    b->FormDestroy();
+
+    // Neither: the window stays where it was put.
+    t.Position = poDesigned;
+    std::unique_ptr<TRecordingApplet> c(Make(t));
+    c->move(3, 4);
+    c->show();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(c->pos(), QPoint(3, 4));
+    c->FormDestroy();
+}

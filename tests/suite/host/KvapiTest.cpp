@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
+
 #include <set>
 #include <string>
 
@@ -26,7 +28,7 @@ TEST(KvapiBinding, AbsentLibraryBindsAStubReturningZeroForEveryName)
     EXPECT_FALSE(KvapiLoaded());
     std::set<std::string> names;
     for (int i = 0; i < kKvapiEntryCount; ++i) {
-        const TKvapiEntry& e = KvapiEntry(i);
+        const TKvapiEntry& e = *KvapiEntry(i);
         names.insert(e.Name);
         EXPECT_FALSE(e.FromLibrary) << e.Name;
         ASSERT_NE(e.Fn, nullptr) << e.Name;
@@ -35,8 +37,11 @@ TEST(KvapiBinding, AbsentLibraryBindsAStubReturningZeroForEveryName)
         EXPECT_EQ(CallEntry(e), 0) << e.Name;
     }
     EXPECT_EQ(names.size(), 51u);
-    EXPECT_EQ(std::string(KvapiEntry(0).Name), "OpenRadioDevice");
-    EXPECT_EQ(std::string(KvapiEntry(50).Name), "OpenRadioCount");
+    EXPECT_EQ(std::string(KvapiEntry(0)->Name), "OpenRadioDevice");
+    EXPECT_EQ(std::string(KvapiEntry(50)->Name), "OpenRadioCount");
+    // An index outside the table gives nothing rather than memory beside it.
+    for (int outside : {-1, kKvapiEntryCount, kKvapiEntryCount + 1000, INT32_MIN, INT32_MAX})
+        EXPECT_EQ(KvapiEntry(outside), nullptr) << outside;
     EXPECT_EQ(KvapiGetModeString(), KvapiFind("GetModeStringA")->Fn);
 }
 
@@ -65,7 +70,7 @@ TEST(KvapiBinding, ReceiverLibraryFoundByNameBindsEveryEntry)
         TKvapiBinding binding;
         ASSERT_TRUE(KvapiLoaded());
         for (int i = 0; i < kKvapiEntryCount; ++i) {
-            const TKvapiEntry& e = KvapiEntry(i);
+            const TKvapiEntry& e = *KvapiEntry(i);
             EXPECT_TRUE(e.FromLibrary) << e.Name << " was stubbed";
         }
         EXPECT_EQ(KvapiGetModeString(), KvapiFind("GetModeStringA")->Fn);

@@ -539,4 +539,26 @@ TEST(GoertzelPower, ABinCentredSineWithTheRectangularWindow)
     EXPECT_EQ(GoertzelPower(*fresh, 3), 0.0);
 }
 
+// Between bins the recursion measures the frequency itself: a tone there reads as strong as at a bin.
+TEST(GoertzelPower, ABinBetweenBinsMeasuresItsOwnFrequency)
+{
+    auto rec = std::make_unique<TDFTRec>();
+    ASSERT_TRUE(MakeWindow(*rec, 300, dwKaiser));
+    std::mt19937 gen(5);
+    std::uniform_real_distribution<double> sample(-1000, 1000);
+    for (int i = 0; i < 300; ++i)
+        rec->Samples[i] = sample(gen);
+    for (double k : {0.5, 18.966, 40.19, 149.5}) {
+        std::complex<long double> sum = 0;
+        for (int n = 0; n < 300; ++n) {
+            const long double angle = -2 * kPi * static_cast<long double>(k) * n / 300;
+            sum += static_cast<long double>(rec->Samples[n]) * rec->Window[n] *
+                   std::complex<long double>(std::cos(angle), std::sin(angle));
+        }
+        const double expected = static_cast<double>(std::norm(sum));
+        EXPECT_NEAR(GoertzelPower(*rec, k), expected, expected * 1e-9 + 1e-3) << k;
+    }
+    EXPECT_EQ(GoertzelPower(*rec, 20), GoertzelPower(*rec, 20.0));
+}
+
 }  // namespace

@@ -46,13 +46,9 @@ protected:
         s.InitApplication = [](const std::string& t, const std::string& h) { g_log.push_back("init " + t + " " + h); };
         s.CreateAboutBox = [] { g_log.push_back("about"); };
         s.ExportAppletList = [](int32_t r) { g_log.push_back("export " + std::to_string(r)); };
-        s.AppletLockExists = [this] {
-            g_log.push_back("lock?");
-            return lockHeld;
-        };
-        s.AddAppletLock = [] {
-            g_log.push_back("lock+");
-            return true;
+        s.AddAppletLock = [this] {
+            g_log.push_back(lockHeld ? "lock+ refused" : "lock+");
+            return !lockHeld;
         };
         s.DeleteAppletLock = [] { g_log.push_back("lock-"); };
         s.WaveInDeviceCount = [this] {
@@ -140,16 +136,17 @@ TEST_F(Startup, GetAppletsInAnyCaseListsWithoutTheLockOrAWindow)
 TEST_F(Startup, LockHeldShowsTheAlreadyRunningBoxAndStartsNothing)
 {
     lockHeld = true;
+    // The lock is taken in one step and its refusal is the answer: nothing is asked twice.
     EXPECT_THAT(Run({"3", "dtmf", "decoder"}),
-                ElementsAre("init Korvanta Quenda /opt/q/QUENDA.HLP", "lock?",
+                ElementsAre("init Korvanta Quenda /opt/q/QUENDA.HLP", "lock+ refused",
                             std::string("box Korvanta Quenda 48: ") + kAlreadyRunningText));
 }
 
-TEST_F(Startup, NoSoundDeviceShowsTheSoundCardBoxWithoutTakingTheLock)
+TEST_F(Startup, NoSoundDeviceLetsTheLockGoBeforeTheSoundCardBox)
 {
     devices = 0;
     EXPECT_THAT(Run({"3", "dtmf", "decoder"}),
-                ElementsAre("init Korvanta Quenda /opt/q/QUENDA.HLP", "lock?", "devices?",
+                ElementsAre("init Korvanta Quenda /opt/q/QUENDA.HLP", "lock+", "devices?", "lock-",
                             std::string("box Korvanta Quenda 16: ") + kNoSoundCardText));
 }
 
@@ -170,7 +167,7 @@ TEST_F(Startup, NameIsJoinedAndMatchedCaseInsensitively)
     for (const Case& c : cases) {
         g_log.clear();
         g_createResult = c.createResult;
-        std::vector<std::string> want = {"init Korvanta Quenda /opt/q/QUENDA.HLP", "lock?", "devices?", "lock+"};
+        std::vector<std::string> want = {"init Korvanta Quenda /opt/q/QUENDA.HLP", "lock+", "devices?"};
         want.insert(want.end(), c.tail.begin(), c.tail.end());
         EXPECT_THAT(Run(c.args), ElementsAreArray(want)) << ::testing::PrintToString(c.args);
     }

@@ -123,4 +123,15 @@ struct TFakeSettings : TSettingsPort {
     void WriteInteger(const std::string& name, int32_t v) override { (*key)[name] = std::to_string(v); }
     void WriteBool(const std::string& name, bool v) override { (*key)[name] = v ? "1" : "0"; }
     void WriteString(const std::string& name, const std::string& v) override { (*key)[name] = v; }
+    std::optional<std::vector<uint8_t>> ReadBinary(const std::string& name) override
+    {
+        if (!ValueExists(name))
+            return std::nullopt;
+        const std::string& v = key->at(name);
+        return std::vector<uint8_t>(v.begin(), v.end());
+    }
+    void WriteBinary(const std::string& name, const std::vector<uint8_t>& v) override
+    {
+        (*key)[name] = std::string(v.begin(), v.end());
+    }
 };

@@ -7,9 +7,13 @@
 #include "SuiteFakes.h"
 #include "TestSupport.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QCheckBox>
+#include <QMenu>
+#include <QMenuBar>
 #include <QPushButton>
+#include <QScreen>
 
 #include <gmock/gmock.h>
 
@@ -322,6 +326,48 @@ TEST_F(ClassifierForm, StartsWithTheInputRunningAndNoBufferQueued)
     EXPECT_EQ(form->Traits().HelpContext, 108);
     EXPECT_EQ(form->Traits().ModuleText, "Signal Classifier");
     EXPECT_TRUE(form->Traits().KeyName.empty());
+}
+
+TEST_F(ClassifierForm, FixedWindowOfTheFormsSizeCentredOnceShown)
+{
+    EXPECT_EQ(form->findChild<QMenuBar*>(), nullptr);
+    EXPECT_EQ(form->Client()->size(), QSize(276, 267));
+    EXPECT_EQ(form->minimumSize(), QSize(276, 267));
+    EXPECT_EQ(form->maximumSize(), QSize(276, 267));
+    EXPECT_FALSE(form->windowFlags() & Qt::WindowMaximizeButtonHint);
+    EXPECT_FALSE(form->windowFlags() & Qt::WindowMinimizeButtonHint);
+    form->show();
+    QCoreApplication::processEvents();
+    const QRect screen = QGuiApplication::primaryScreen()->geometry();
+    EXPECT_EQ(form->pos(), QPoint((screen.width() - form->frameGeometry().width()) / 2,
+                                  (screen.height() - form->frameGeometry().height()) / 2));
+}
+
+TEST_F(ClassifierForm, HelpButtonPopsTheHelpMenuUpBelowItsLeftEdge)
+{
+    QMenu* menu = form->HelpMenu();
+    ASSERT_NE(menu, nullptr);
+    const QList<QAction*> items = menu->actions();
+    ASSERT_EQ(items.size(), 3);
+    EXPECT_EQ(items[0]->text(), "&Contents");
+    EXPECT_EQ(items[0]->shortcut(), QKeySequence(Qt::Key_F1));
+    EXPECT_TRUE(items[1]->isSeparator());
+    EXPECT_EQ(items[2]->text(), "&About...");
+    EXPECT_TRUE(items[2]->shortcut().isEmpty());
+    EXPECT_TRUE(form->actions().contains(items[0]));  // F1 works in the window
+
+    int helpContext = -1;
+    AppletServices().ShowHelpContext = [&](int context) { helpContext = context; };
+    items[0]->trigger();
+    EXPECT_EQ(helpContext, 108);
+
+    form->show();
+    QCoreApplication::processEvents();
+    form->HelpButton->click();
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(menu->isVisible());
+    EXPECT_EQ(menu->pos(), form->HelpButton->mapToGlobal(QPoint(0, form->HelpButton->height())));
+    menu->close();
 }
 
 TEST_F(ClassifierForm, EachStopOfTheScannerQueuesOneBuffer)
