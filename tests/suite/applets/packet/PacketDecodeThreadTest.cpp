@@ -1,7 +1,10 @@
 // The decoding thread with a stand-in block decoder: blocks in order and whole, the two queue
 // limits, the 500 ms hand-over wait, no busy waiting, a hand-back that never waits for the window,
 // and ending the thread in the middle of a block. Also run under the thread sanitizer.
+#include "Ax25.h"
 #include "PacketDecodeThread.h"
+#include "PacketDecoder.h"
+#include "Wav.h"
 
 #include <gtest/gtest.h>
 
@@ -251,6 +254,47 @@ TEST(PacketDecodeThread, EndsInTheMiddleOfDecodingAndHandsNothingBackAfter)
     ASSERT_TRUE(idle.Add(5000));
     idle.thread.Terminate();
     EXPECT_EQ(idle.seen.Count(), 0u);
+}
+
+TEST(PacketDecodeThreadWithDecoder, EndingWhileAFrameIsBeingDecodedAHundredTimes)
+{
+    // The real demodulators on a long frame; the "window" collects from its own thread, as the GUI
+    // thread does, and the thread is ended at a different point of the frame each time.
+    namespace ax = siggen::ax25;
+    const auto frame = ax::encode(ax::uiFrame("N0CALL", "CQ", std::string(250, 'x')));
+    std::vector<int16_t> pcm;
+    for (double x : ax::modulate({ax::withFcs(frame)}, ax::afskFor(1200)))
+        pcm.push_back(siggen::toPcm16(x));
+    int printed = 0;
+    for (int round = 0; round < 100; ++round) {
+        std::atomic<int> told{0};
+        TPacketDecodeThread thread([&] { told.fetch_add(1); }, MakePacketDecoder);
+        thread.SetMode300(round % 4 == 3);
+        thread.Resume();
+        std::atomic<bool> collecting{true};
+        std::thread window([&] {
+            while (collecting.load()) {
+                for (const TPacketEvent& e : thread.TakeOutput())
+                    printed += e.Kind == TPacketEvent::Frame;
+                std::this_thread::sleep_for(1ms);
+            }
+        });
+        const size_t upTo = pcm.size() * static_cast<size_t>(round % 10 + 1) / 10;
+        for (size_t at = 0; at + 4096 <= upTo; at += 4096)
+            thread.AddAudio(pcm.data() + at, 4096);
+        if (round % 2)
+            std::this_thread::sleep_for(std::chrono::milliseconds(round % 7));
+        const auto start = Clock::now();
+        thread.Terminate();
+        EXPECT_LT(Clock::now() - start, 2000ms);
+        collecting = false;
+        window.join();
+        const int before = told.load();
+        thread.AddAudio(pcm.data(), 4096);
+        std::this_thread::sleep_for(2ms);
+        EXPECT_EQ(told.load(), before);
+    }
+    EXPECT_GE(printed, 0);
 }
 
 }  // namespace
