@@ -521,7 +521,7 @@ int runCommand(const std::vector<std::string>& args, std::ostream& out, std::ost
         }
         const Audio audio = mono(std::move(s), afsk.rate);
         writeWav(o["out"], audio, 16);
-        out << o["out"] << ": " << count << " frames, " << audio.frames() << " frames of sound, " << afsk.rate
+        out << o["out"] << ": " << count << " frames, " << audio.frames() << " samples, " << afsk.rate
             << " Hz, 1 channel, 16 bits\n";
         return 0;
     } catch (const UsageError& e) {
