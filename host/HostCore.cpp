@@ -31,7 +31,7 @@ HostCore::HostCore(int32_t receiver, std::unique_ptr<DdeService> dde, const std:
             return poke(conv, item, data);
         };
         dde_->onRequest = [this](uint32_t, const std::string& item) -> std::optional<DdeService::Bytes> {
-            auto v = state_.value(item);
+            auto v = ReceiverState::isItem(item) ? state_.value(item) : std::nullopt;
             traceDde("quenda->host", "request", item, v ? std::to_string(*v) : "");
             if (!v)
                 return std::nullopt;
@@ -47,6 +47,8 @@ HostCore::HostCore(int32_t receiver, std::unique_ptr<DdeService> dde, const std:
     }
     connect(&state_, &ReceiverState::changed, this, [this](const QString& item, int value) {
         const std::string name = item.toStdString();
+        if (!ReceiverState::isItem(name))
+            return;
         traceDde("host->quenda", "advise", name, std::to_string(value));
         if (dde_)
             dde_->advise(name, TextData(std::to_string(value)));
@@ -147,10 +149,12 @@ void HostCore::play(const HostScript& script)
 {
     for (const ScriptStep& step : script.steps) {
         QTimer::singleShot(step.atMs, this, [this, step] {
-            if (step.item.empty())
-                endConversations();
-            else
-                state_.setValue(step.item, step.value);
+            switch (step.kind) {
+            case ScriptStep::Kind::Disconnect: endConversations(); break;
+            case ScriptStep::Kind::StationOff: emit stationChanged(step.value, false); break;
+            case ScriptStep::Kind::StationOn: emit stationChanged(step.value, true); break;
+            case ScriptStep::Kind::Set: state_.setValue(step.item, step.value); break;
+            }
         });
     }
 }

@@ -45,6 +45,8 @@ public:
 signals:
     void listed();
     void appletEnded(int exitCode);
+    // A script took the station of that frequency off the air (on false) or brought it back.
+    void stationChanged(int32_t hz, bool on);
 
 private:
     void traceDde(const char* dir, const char* what, const std::string& item, const std::string& data);

@@ -42,8 +42,10 @@ std::optional<HostScript> HostScript::parse(const std::string& text, std::string
         if (what == "disconnect") {
             if (!value.empty())
                 return fail();
+            step.kind = ScriptStep::Kind::Disconnect;
         } else {
-            if (!ReceiverState::isItem(what) || value.empty())
+            const bool station = what == "station-off" || what == "station-on";
+            if (!(station || ReceiverState::isValue(what)) || value.empty())
                 return fail();
             try {
                 long v = std::stol(value, &used);
@@ -53,7 +55,16 @@ std::optional<HostScript> HostScript::parse(const std::string& text, std::string
             } catch (...) {
                 return fail();
             }
-            step.item = what;
+            if (station) {
+                if (step.value <= 0)
+                    return fail();
+                step.kind = what == "station-off" ? ScriptStep::Kind::StationOff : ScriptStep::Kind::StationOn;
+            } else {
+                const auto [low, high] = ReceiverState::range(what);
+                if (step.value < low || step.value > high)
+                    return fail();
+                step.item = what;
+            }
         }
         script.steps.push_back(step);
     }

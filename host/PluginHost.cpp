@@ -20,10 +20,12 @@ std::string Hex(int32_t code)
 
 }  // namespace
 
-PluginHost::PluginHost(TraceWriter& trace, int32_t receiver, int32_t maxVolume, QObject* parent)
-    : QObject(parent), trace_(trace), receiver_(receiver), maxVolume_(maxVolume)
+PluginHost::PluginHost(TraceWriter& trace, ReceiverState& state, int32_t maxVolume, QObject* parent)
+    : QObject(parent), trace_(trace), state_(state), maxVolume_(maxVolume)
 {
     current = this;
+    connect(&state_, &ReceiverState::changed, this, &PluginHost::onChanged);
+    connect(&level_, &QTimer::timeout, this, [this] { notify(ORV_SIGNAL_LEVEL, state_.get("SignalStrength")); });
 }
 
 PluginHost::~PluginHost()
@@ -57,7 +59,8 @@ bool PluginHost::load(const std::string& path, std::string* error)
     trace_.write({TraceWriter::text("dir", "host->plugin"), TraceWriter::text("call", "orvPluginInit"),
                   TraceWriter::number("result", version), TraceWriter::text("name", name)});
     if (version < ORV_INTERFACE_VERSION) {
-        *error = path + " cannot run here";
+        refused_ = true;
+        *error = path + " cannot run here (it found no sound input, or wants another host version)";
         return false;
     }
     name_ = name;
@@ -67,7 +70,7 @@ bool PluginHost::load(const std::string& path, std::string* error)
 bool PluginHost::start()
 {
     OrvReceiverInfo info{};
-    info.receiverNumber = receiver_;
+    info.receiverNumber = state_.receiver();
     info.maxVolume = maxVolume_;
     attached_ = true;
     const int32_t instance = start_(kHostWindow, &info, &PluginHost::Callback, &flags_);
@@ -75,6 +78,8 @@ bool PluginHost::start()
                   TraceWriter::number("result", instance)});
     if (instance == ORV_START_FAILED)
         attached_ = false;
+    if (attached_)
+        level_.start(kLevelIntervalMs);
     return attached_;
 }
 
@@ -89,12 +94,25 @@ void PluginHost::close()
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     }
     attached_ = false;
+    level_.stop();
 }
 
-void PluginHost::setFrequency(int32_t hz)
+void PluginHost::onChanged(const QString& name, int value)
 {
-    radio_.frequency = hz;
-    notify(ORV_FREQUENCY, hz);
+    // Every frequency change is told, the plug-in's own too (Callback does that before the command
+    // returns); the others only when the user or a script made them.
+    if (name == QLatin1String("Frequency")) {
+        if (!fromPlugin_)
+            notify(ORV_FREQUENCY, value);
+    } else if (fromPlugin_) {
+        return;
+    } else if (name == QLatin1String("Volume")) {
+        notify(ORV_VOLUME, value);
+    } else if (name == QLatin1String("Attenuator")) {
+        notify(ORV_ATTENUATOR, value);
+    } else if (name == QLatin1String("Power")) {
+        notify(ORV_POWER, value);
+    }
 }
 
 int32_t PluginHost::notify(int32_t code, int32_t value)
@@ -111,7 +129,9 @@ int32_t PluginHost::Callback(OrvInstance instance, int32_t code, int32_t param, 
 {
     if (!current)
         return ORV_NOT_ATTACHED;
+    current->fromPlugin_ = true;
     const int32_t result = current->answer(code, param);
+    current->fromPlugin_ = false;
     std::vector<TraceWriter::Field> fields = {TraceWriter::text("dir", "plugin->host"), TraceWriter::text("code", Hex(code)),
                                               TraceWriter::number("param", param), TraceWriter::number("result", result),
                                               TraceWriter::number("instance", instance)};
@@ -128,20 +148,21 @@ int32_t PluginHost::answer(int32_t code, int32_t param)
     switch (code) {
     case ORV_GET:
         switch (param) {
-        case ORV_FREQUENCY: return radio_.frequency;
-        case ORV_MODE: return radio_.mode;
-        case ORV_VOLUME: return radio_.volume;
-        case ORV_ATTENUATOR: return radio_.attenuator;
-        case ORV_DATA_OUTPUT: return radio_.dataOutput;
-        case ORV_CODE_0B01: return radio_.signalLevel;
+        case ORV_FREQUENCY: return state_.get("Frequency");
+        case ORV_MODE: return state_.get("Mode");
+        case ORV_VOLUME: return state_.get("Volume");
+        case ORV_ATTENUATOR: return state_.get("Attenuator");
+        case ORV_DATA_OUTPUT: return state_.get("DataOutput");
+        case ORV_CODE_0B01: return state_.get("SignalStrength");
         default: return 0;
         }
-    case ORV_FREQUENCY: radio_.frequency = param; break;
-    case ORV_MODE: radio_.mode = param; break;
-    case ORV_SET_VOLUME: radio_.volume = std::clamp(param, 0, maxVolume_); break;
-    case ORV_SET_ATTENUATOR: radio_.attenuator = param; break;
-    case ORV_SET_DATA_OUTPUT: radio_.dataOutput = param; break;
-    case ORV_SIGNAL_LEVEL: radio_.signalLevel = param; break;
+    case ORV_FREQUENCY: state_.setValue("Frequency", param); break;
+    case ORV_MODE: state_.setValue("Mode", param); break;
+    case ORV_SET_VOLUME: state_.setValue("Volume", std::clamp(param, 0, maxVolume_)); break;
+    case ORV_SET_ATTENUATOR: state_.setValue("Attenuator", param != 0 ? 1 : 0); break;
+    case ORV_SET_DATA_OUTPUT: state_.setValue("DataOutput", param != 0 ? 1 : 0); break;
+    // ORV_SIGNAL_LEVEL as a command (the level restored at close) changes nothing: the level is
+    // what the receiver measures.
     case ORV_DETACH:
         attached_ = false;
         QMetaObject::invokeMethod(this, [this] { emit detached(); }, Qt::QueuedConnection);

@@ -1,35 +1,84 @@
 #include "ReceiverState.h"
 
+#include "plugin/frame/OrvPlugin.h"
+
+#include <algorithm>
+#include <climits>
+
+namespace {
+
+struct Spec {
+    const char* name;
+    int32_t initial, low, high;
+};
+
+// Levels are on the receiver library's strength scale (S9 = 32768, 512 steps a dB).
+constexpr Spec kValues[] = {
+    {"ScanState", 0, INT32_MIN, INT32_MAX}, {"SignalStrength", 0, 0, 65535}, {"Squelch", 0, 0, 65535},
+    {"Mute", 0, 0, 1},                      {"Frequency", 450012500, 0, INT32_MAX},
+    {"Mode", ORV_MODE_NFM, 0, 5},           {"Volume", 128, 0, 255},
+    {"Attenuator", 0, 0, 1},                {"Power", 1, 0, 1},
+    {"DataOutput", 0, 0, 1},
+};
+
+const Spec* find(const std::string& name)
+{
+    for (const Spec& s : kValues)
+        if (name == s.name)
+            return &s;
+    return nullptr;
+}
+
+}  // namespace
+
+ReceiverState::ReceiverState(int32_t receiver, QObject* parent) : QObject(parent), receiver_(receiver)
+{
+    for (const Spec& s : kValues)
+        values_[s.name] = s.initial;
+}
+
 bool ReceiverState::isItem(const std::string& item)
 {
     return item == "ScanState" || item == "SignalStrength" || item == "Squelch" || item == "Mute";
 }
 
-std::optional<int32_t> ReceiverState::value(const std::string& item) const
+bool ReceiverState::isValue(const std::string& name) { return find(name) != nullptr; }
+
+const std::vector<std::string>& ReceiverState::names()
 {
-    if (item == "ScanState")
-        return scanState_;
-    if (item == "SignalStrength")
-        return signalStrength_;
-    if (item == "Squelch")
-        return squelch_;
-    if (item == "Mute")
-        return mute_;
-    return std::nullopt;
+    static const std::vector<std::string> all = [] {
+        std::vector<std::string> v;
+        for (const Spec& s : kValues)
+            v.push_back(s.name);
+        return v;
+    }();
+    return all;
 }
 
-bool ReceiverState::setValue(const std::string& item, int32_t v)
+std::pair<int32_t, int32_t> ReceiverState::range(const std::string& name)
 {
-    int32_t* field = item == "ScanState"        ? &scanState_
-                     : item == "SignalStrength" ? &signalStrength_
-                     : item == "Squelch"        ? &squelch_
-                     : item == "Mute"           ? &mute_
-                                                : nullptr;
-    if (!field)
+    const Spec* s = find(name);
+    return s ? std::pair{s->low, s->high} : std::pair{0, 0};
+}
+
+std::optional<int32_t> ReceiverState::value(const std::string& name) const
+{
+    auto it = values_.find(name);
+    if (it == values_.end())
+        return std::nullopt;
+    return it->second;
+}
+
+bool ReceiverState::setValue(const std::string& name, int32_t v)
+{
+    const Spec* s = find(name);
+    if (!s)
         return false;
-    if (*field != v) {
-        *field = v;
-        emit changed(QString::fromStdString(item), v);
+    v = std::clamp(v, s->low, s->high);
+    int32_t& field = values_[name];
+    if (field != v) {
+        field = v;
+        emit changed(QString::fromStdString(name), v);
     }
     return true;
 }

@@ -1,8 +1,8 @@
 #pragma once
 // One JSON object per line for everything that passes through the host, time-stamped in seconds
-// from the host's start.
+// from the host's start. Each line is appended with one write, so the receiver library's own lines
+// (KVAPI32_TRACE naming the same file) fall between them whole.
 #include <cstdint>
-#include <fstream>
 #include <string>
 #include <utility>
 #include <vector>
@@ -12,7 +12,10 @@ public:
     TraceWriter() = default;
     // An empty path writes nothing.
     explicit TraceWriter(const std::string& path);
-    bool enabled() const { return out_.is_open(); }
+    ~TraceWriter();
+    TraceWriter(const TraceWriter&) = delete;
+    TraceWriter& operator=(const TraceWriter&) = delete;
+    bool enabled() const { return fd_ >= 0; }
 
     // A field value: text or a number, written in that form.
     struct Field {
@@ -29,6 +32,6 @@ public:
     static std::string quote(const std::string& s);
 
 private:
-    std::ofstream out_;
+    int fd_ = -1;
     int64_t startMs_ = 0;
 };

@@ -1,27 +1,75 @@
-// orvhost: the receiver-control host that quenda's applets talk to.
+// orvhost: the receiver-control host that plug-ins and quenda's applets talk to.
+#include "Band.h"
+#include "BandLink.h"
 #include "HostCore.h"
 #include "HostDdeServer.h"
 #include "HostScanner.h"
 #include "HostWindow.h"
 #include "PluginHost.h"
+#include "PrimaryReceiver.h"
+#include "platform/sound/Recording.h"
+#include "platform/sound/WaveIn.h"
 #include "platform/version/VersionInfo.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QDir>
-#include <QMenuBar>
+#include <QTemporaryDir>
 #include <QTimer>
 
+#include <climits>
 #include <cstdio>
+#include <cstdlib>
+#include <unistd.h>
+
+void SetBandInput(Band* band);  // InputHook.cpp
 
 namespace {
 
+const char* const kDescription = R"(Receiver-control host for Korvanta plug-ins and Quenda.
+
+Decode a recording:   orvhost --plugin build/lib/libmarlet.so --input recording.wav
+Decode a sound card:  orvhost --plugin build/lib/libmarlet.so
+Without a display add --headless: no window, message boxes go to standard error with their
+default answer, and the run ends with the recording (or after --seconds).
+
+--input takes any recording libsndfile reads (WAV of 8, 16, 24, 32-bit or float samples, FLAC, ...)
+at any rate; it is converted to what the plug-in opens.
+
+--band FILE lists stations, one a line: "<frequency Hz> <recording> [<level>]". The receiver
+hears the station it is tuned to (noise elsewhere), on the right channel of a stereo input, and
+its signal level follows; the receiver library's receivers read the same levels.
+
+--script FILE schedules changes, one a line: "<seconds> <what> [<value>]" with what one of
+SignalStrength, Squelch, ScanState, Mute, Frequency, Mode, Volume, Attenuator, Power,
+station-off <hz>, station-on <hz>, disconnect. Levels are 0..65535 (S9 = 32768, 512 a dB).
+
+Environment:
+  WAVE_IN_FILE       a recording as the sound input (what --input sets)
+  WAVE_IN_CHANNEL    left or right: the channel of a stereo recording for a mono input
+  WAVE_IN_PACE       fast, or a factor of real time, for a recording (real time when unset)
+  KVAPI32_RIGS       the receivers, "model[:port],..." (two simulated rigs when unset)
+  KVAPI32_FAKE       a scripted receiver pool for tests (--band writes its own)
+  ORV_PLUGIN_PATH    the folder where the plug-ins keep their system database
+  XDG_CONFIG_HOME    settings go to $XDG_CONFIG_HOME/Korvanta Communications/)";
+
 // Quenda beside this program, unless named.
-std::string DefaultQuenda()
+QString DefaultQuenda() { return QFileInfo(QCoreApplication::applicationFilePath()).absolutePath() + "/quenda"; }
+
+bool HasDisplay()
 {
-    return (QFileInfo(QCoreApplication::applicationFilePath()).absolutePath() + "/quenda").toStdString();
+    for (const char* v : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"})
+        if (const char* s = std::getenv(v); s && *s)
+            return true;
+    return false;
+}
+
+int Refuse(const std::string& line)
+{
+    std::fprintf(stderr, "orvhost: %s\n", line.c_str());
+    return 2;
 }
 
 }  // namespace
@@ -29,9 +77,12 @@ std::string DefaultQuenda()
 int main(int argc, char** argv)
 {
     bool headless = false;
-    for (int i = 1; i < argc; ++i)
-        if (QString(argv[i]) == "--headless")
-            headless = true;
+    bool help = false;
+    for (int i = 1; i < argc; ++i) {
+        const std::string a = argv[i];
+        headless = headless || a == "--headless";
+        help = help || a == "--help" || a == "-h" || a == "--version" || a == "-v";
+    }
     // Qt takes "--plugin" for its own platform plug-ins, so ours is taken off before Qt sees it.
     QString pluginArg;
     bool pluginSet = false;
@@ -53,26 +104,38 @@ int main(int argc, char** argv)
             --i;
         }
     }
-    if (headless && !qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    if (headless || help) {
+        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+            qputenv("QT_QPA_PLATFORM", "offscreen");
+        // Message boxes of this process, its plug-ins and the applets it starts never wait for anyone.
+        if (headless)
+            qputenv("KORVANTA_HEADLESS", "1");
+    } else if (!HasDisplay()) {
+        return Refuse("no display to show the window on (DISPLAY is not set); run with --headless");
+    }
     QApplication app(argc, argv);
     QApplication::setApplicationName("orvhost");
     if (const platform::VersionTable* version = platform::VersionTable::Module())
         QApplication::setApplicationVersion(QString::fromStdString(version->String("FileVersion").value_or("")));
 
     QCommandLineParser parser;
-    parser.setApplicationDescription("Receiver-control host for Korvanta Quenda");
+    parser.setApplicationDescription(kDescription);
     parser.addHelpOption();
     parser.addVersionOption();
     parser.addOptions({
-        {"headless", "Run without a window."},
-        {"receiver", "Receiver number (topic \"Korvanta #<n>\").", "n", "1"},
+        {"plugin", "Load this orv plug-in (a path, or a name such as \"marlet\") and start it.", "path"},
+        {"input", "Take the sound input from this recording (any common kind, any rate).", "file"},
+        {"input-channel", "The channel of a stereo recording a mono input takes: left or right.", "side"},
+        {"band", "Simulate a band of stations (see above).", "file"},
+        {"frequency", "Start frequency of the receiver in Hz.", "hz"},
+        {"headless", "Run without a window; end with the recording or after --seconds."},
+        {"seconds", "End after this many seconds.", "n"},
+        {"script", "Schedule of changes (see above).", "file"},
+        {"trace", "Write a JSON-lines trace of everything that passes through the host.", "file"},
+        {"receiver", "Receiver number (DDE topic \"Korvanta #<n>\").", "n", "1"},
         {"quenda", "The quenda program to run.", "path"},
         {"get-applets", "List quenda's applets at start."},
         {"start", "Start the applet of this name.", "name"},
-        {"script", "Schedule of value changes and disconnects.", "file"},
-        {"trace", "Write a JSON-lines trace.", "file"},
-        {"seconds", "End after this many seconds.", "n"},
         {"scan-state", "Initial ScanState.", "v"},
         {"signal-strength", "Initial SignalStrength.", "v"},
         {"squelch", "Initial Squelch.", "v"},
@@ -80,47 +143,117 @@ int main(int argc, char** argv)
         {"scan-dwell", "Scan: stop on a channel after this many ms of scanning.", "ms"},
         {"scan-timeout", "Scan: resume by itself when no applet resumes it within this many ms.", "ms"},
     });
-    parser.process(app);
-    // --plugin PATH (taken off above): load an orv plug-in (a name such as "marlet", or a path) and start it.
+    if (!parser.parse(QCoreApplication::arguments()))
+        return Refuse(parser.errorText().toStdString() + " (see --help)");
+    if (parser.isSet("help"))
+        parser.showHelp(0);
+    if (parser.isSet("version"))
+        parser.showVersion();
+    if (!parser.positionalArguments().isEmpty())
+        return Refuse("unexpected argument \"" + parser.positionalArguments().first().toStdString() + "\" (see --help)");
 
     bool ok = false;
     const int receiver = parser.value("receiver").toInt(&ok);
-    if (!ok) {
-        std::fprintf(stderr, "orvhost: --receiver takes an integer\n");
-        return 2;
+    if (!ok)
+        return Refuse("--receiver takes an integer");
+    const QString quenda = parser.isSet("quenda") ? parser.value("quenda") : DefaultQuenda();
+    const std::string start = parser.value("start").toStdString();
+    const bool list = parser.isSet("get-applets");
+    if ((list || !start.empty()) && !QFileInfo(quenda).isExecutable())
+        return Refuse("cannot run quenda: \"" + quenda.toStdString() + "\" is not an executable program");
+
+    double seconds = -1;
+    if (parser.isSet("seconds")) {
+        seconds = parser.value("seconds").toDouble(&ok);
+        if (!ok || seconds < 0)
+            return Refuse("--seconds takes a number of seconds");
     }
-    const std::string quenda = parser.isSet("quenda") ? parser.value("quenda").toStdString() : DefaultQuenda();
+
+    // The sound input: a recording is checked now, so a bad one is named before anything starts.
+    if (parser.isSet("input-channel")) {
+        const QString side = parser.value("input-channel");
+        if (side != "left" && side != "right")
+            return Refuse("--input-channel takes left or right");
+        qputenv("WAVE_IN_CHANNEL", side.toUtf8());
+    }
+    if (parser.isSet("input"))
+        qputenv("WAVE_IN_FILE", QFileInfo(parser.value("input")).absoluteFilePath().toUtf8());
+    const platform::sound::ChannelChoice choice = platform::sound::channelChoiceFromEnv();
+    const QString inputFile = qEnvironmentVariable("WAVE_IN_FILE");
+    if (!inputFile.isEmpty() && !parser.isSet("band")) {
+        std::string why;
+        if (!platform::sound::Recording::open(inputFile.toStdString(), 11025, 2, choice, &why))
+            return Refuse("no sound input: " + why);
+    }
 
     HostScript script;
     if (parser.isSet("script")) {
         QFile f(parser.value("script"));
-        if (!f.open(QIODevice::ReadOnly)) {
-            std::fprintf(stderr, "orvhost: cannot read %s\n", qPrintable(parser.value("script")));
-            return 2;
-        }
+        if (!f.open(QIODevice::ReadOnly))
+            return Refuse("cannot read the script " + parser.value("script").toStdString());
         std::string error;
         auto parsed = HostScript::parse(f.readAll().toStdString(), &error);
-        if (!parsed) {
-            std::fprintf(stderr, "orvhost: script %s\n", error.c_str());
-            return 2;
-        }
+        if (!parsed)
+            return Refuse("script " + parser.value("script").toStdString() + ", " + error);
         script = *parsed;
     }
 
-    HostCore core(receiver, std::make_unique<HostDdeServer>(), parser.value("trace").toStdString());
+    std::unique_ptr<Band> band;
+    QTemporaryDir bandDir;
+    if (parser.isSet("band")) {
+        QFile f(parser.value("band"));
+        if (!f.open(QIODevice::ReadOnly))
+            return Refuse("cannot read the band " + parser.value("band").toStdString());
+        std::string error;
+        auto stations = Band::parse(f.readAll().toStdString(),
+                                    QFileInfo(parser.value("band")).absolutePath().toStdString(), &error);
+        if (!stations)
+            return Refuse("band " + parser.value("band").toStdString() + ", " + error);
+        band = std::make_unique<Band>(*stations, choice);
+        if (!band->check(&error))
+            return Refuse("band " + parser.value("band").toStdString() + ", " + error);
+        if (!bandDir.isValid())
+            return Refuse("no temporary folder for the band's receiver levels");
+        // The receivers of the library read the band's levels.
+        qputenv("KVAPI32_FAKE", (bandDir.path() + "/receivers").toUtf8());
+        SetBandInput(band.get());
+    }
+
+    // The receiver library writes its calls into the same trace, so the trace names one usable file.
+    std::string tracePath;
+    if (parser.isSet("trace")) {
+        tracePath = QFileInfo(parser.value("trace")).absoluteFilePath().toStdString();
+        qputenv("KVAPI32_TRACE", QByteArray::fromStdString(tracePath));
+    }
+    HostCore core(receiver, std::make_unique<HostDdeServer>(), tracePath);
+    if (!tracePath.empty() && !core.trace().enabled())
+        return Refuse("cannot write the trace " + tracePath);
     if (!core.serving())
         std::fprintf(stderr, "orvhost: cannot serve \"Korvanta\" (is another host running?)\n");
+    if (parser.isSet("frequency")) {
+        const qlonglong hz = parser.value("frequency").toLongLong(&ok);
+        if (!ok || hz <= 0 || hz > INT32_MAX)
+            return Refuse("--frequency takes a frequency in Hz");
+        core.state().setValue("Frequency", int32_t(hz));
+    }
     for (const auto& [option, item] : {std::pair{"scan-state", "ScanState"}, std::pair{"signal-strength", "SignalStrength"},
                                        std::pair{"squelch", "Squelch"}, std::pair{"mute", "Mute"}}) {
         if (parser.isSet(option)) {
             const int v = parser.value(option).toInt(&ok);
-            if (!ok) {
-                std::fprintf(stderr, "orvhost: --%s takes an integer\n", option);
-                return 2;
-            }
+            if (!ok)
+                return Refuse(std::string("--") + option + " takes an integer");
             core.state().setValue(item, v);
         }
     }
+    std::unique_ptr<BandLink> bandLink;
+    if (band) {
+        bandLink = std::make_unique<BandLink>(*band, core, (bandDir.path() + "/receivers").toStdString());
+        if (!bandLink->poolWritten())
+            return Refuse("cannot write the band's receiver levels in " + bandDir.path().toStdString());
+    }
+    PrimaryReceiver primary(core.state());
+    if (!primary.open())
+        std::fprintf(stderr, "orvhost: the receiver library has no receiver free; running without one\n");
 
     // The scanner runs when either of its times is given.
     std::unique_ptr<HostScanner> scanner;
@@ -131,10 +264,8 @@ int main(int argc, char** argv)
             if (!parser.isSet(names[i]))
                 continue;
             times[i] = parser.value(names[i]).toInt(&ok);
-            if (!ok || times[i] < 0) {
-                std::fprintf(stderr, "orvhost: --%s takes milliseconds\n", names[i]);
-                return 2;
-            }
+            if (!ok || times[i] < 0)
+                return Refuse(std::string("--") + names[i] + " takes milliseconds");
         }
         scanner = std::make_unique<HostScanner>(core.state(), times[0], times[1]);
         QObject::connect(scanner.get(), &HostScanner::timedOut, &core, [&core] {
@@ -143,23 +274,16 @@ int main(int argc, char** argv)
         scanner->start();
     }
 
-    std::unique_ptr<HostWindow> window;
-    if (!headless) {
-        window = std::make_unique<HostWindow>(core, quenda);
-        window->show();
-    }
-
-    const std::string start = parser.value("start").toStdString();
-    const bool list = parser.isSet("get-applets");
-    bool quitWhenDone = headless && !parser.isSet("seconds") && !pluginSet;
-
-    // A plug-in: loaded now, started from the event loop; headless runs end with the audio file.
+    // A plug-in: loaded now, started from the event loop.
     std::unique_ptr<PluginHost> plugin;
     QString eofPath;
+    int exitCode = 0;
     if (pluginSet) {
         QString path = pluginArg;
         if (!path.contains('/'))
             path = QFileInfo(QCoreApplication::applicationFilePath()).absolutePath() + "/../lib/lib" + path + ".so";
+        if (!QFileInfo::exists(path))
+            return Refuse("no plug-in " + path.toStdString());
         if (headless) {
             if (!qEnvironmentVariableIsSet("WAVE_IN_EOF_FILE"))
                 qputenv("WAVE_IN_EOF_FILE",
@@ -168,26 +292,41 @@ int main(int argc, char** argv)
             eofPath = qEnvironmentVariable("WAVE_IN_EOF_FILE");
             QFile::remove(eofPath);
         }
-        plugin = std::make_unique<PluginHost>(core.trace(), receiver);
+        plugin = std::make_unique<PluginHost>(core.trace(), core.state());
         std::string error;
         if (!plugin->load(path.toStdString(), &error)) {
-            std::fprintf(stderr, "orvhost: %s\n", error.c_str());
-            return 2;
+            if (plugin->refused() && platform::waveInDeviceCount() == 0)
+                return Refuse("no sound input: no sound card and no recording (give --input FILE)");
+            return Refuse("cannot load the plug-in: " + error);
         }
-        auto startPlugin = [&plugin] {
-            if (!plugin->attached())
-                plugin->start();
-        };
-        if (window) {
-            auto* menu = (new QMenuBar(window.get()))->addMenu("Plug-ins");
-            menu->addAction(QString::fromStdString(plugin->name()), &app, startPlugin);
-        }
-        QTimer::singleShot(0, &app, startPlugin);
+    }
+
+    std::unique_ptr<HostWindow> window;
+    if (!headless) {
+        window = std::make_unique<HostWindow>(core, quenda.toStdString(), plugin.get());
+        window->show();
+    }
+
+    if (plugin) {
+        QTimer::singleShot(0, &app, [&] {
+            if (plugin->start())
+                return;
+            const std::string line = "the plug-in \"" + plugin->name() + "\" did not start (" +
+                                     (platform::waveInDeviceCount() == 0 ? std::string("no sound input")
+                                                                         : std::string("see its message above")) +
+                                     ")";
+            if (headless) {
+                std::fprintf(stderr, "orvhost: %s\n", line.c_str());
+                exitCode = 1;
+                QCoreApplication::exit(1);
+            }
+        });
         if (headless) {
+            // The run ends when the plug-in closes, or with the recording or the band.
             QObject::connect(plugin.get(), &PluginHost::detached, &app, [] { QCoreApplication::quit(); });
             auto* watch = new QTimer(&app);
-            QObject::connect(watch, &QTimer::timeout, &app, [&plugin, eofPath, watch] {
-                if (QFile::exists(eofPath)) {
+            QObject::connect(watch, &QTimer::timeout, &app, [&plugin, &band, eofPath, watch] {
+                if (QFile::exists(eofPath) || (band && band->ended())) {
                     watch->stop();
                     plugin->close();
                     QFile::remove(eofPath);
@@ -197,9 +336,11 @@ int main(int argc, char** argv)
             watch->start(100);
         }
     }
+
+    const bool quitWhenDone = headless && seconds < 0 && !pluginSet;
     auto startApplet = [&] {
         if (!start.empty())
-            core.startApplet(start, quenda);
+            core.startApplet(start, quenda.toStdString());
         else if (quitWhenDone)
             QCoreApplication::quit();
     };
@@ -207,18 +348,13 @@ int main(int argc, char** argv)
         QObject::connect(&core, &HostCore::appletEnded, &app, [] { QCoreApplication::quit(); });
     if (list) {
         QObject::connect(&core, &HostCore::listed, &app, startApplet);
-        core.runGetApplets(quenda);
+        core.runGetApplets(quenda.toStdString());
     } else {
         QTimer::singleShot(0, &app, startApplet);
     }
     core.play(script);
 
-    if (parser.isSet("seconds")) {
-        const double seconds = parser.value("seconds").toDouble(&ok);
-        if (!ok || seconds < 0) {
-            std::fprintf(stderr, "orvhost: --seconds takes a number\n");
-            return 2;
-        }
+    if (seconds >= 0) {
         QTimer::singleShot(static_cast<int>(seconds * 1000), &app, [&] {
             if (plugin)
                 plugin->close();
@@ -236,5 +372,7 @@ int main(int argc, char** argv)
     const int rc = app.exec();
     if (plugin)
         plugin->close();
-    return rc;
+    window.reset();
+    SetBandInput(nullptr);
+    return rc != 0 ? rc : exitCode;
 }

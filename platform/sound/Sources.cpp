@@ -4,6 +4,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
+#include <dlfcn.h>
 
 namespace platform::sound {
 
@@ -39,6 +40,43 @@ void FileSource::reachedEnd()
     ended_ = true;
     if (!eofFile_.empty())
         std::ofstream(eofFile_, std::ios::app);
+}
+
+HookSource::HookSource(const KorvantaInputHook& hook, const WaveFormat& format, std::filesystem::path eofFile)
+    : hook_(hook), format_(format), eofFile_(std::move(eofFile))
+{
+}
+
+size_t HookSource::read(uint8_t* dst, size_t n)
+{
+    const size_t frames = n / format_.blockAlign;
+    frames_.resize(frames * format_.channels);
+    hook_.read(hook_.context, format_.samplesPerSec, format_.channels, frames_.data(), frames);
+    for (size_t i = 0; i < frames_.size(); ++i) {
+        if (format_.bitsPerSample == 8) {
+            const int v = (int(frames_[i]) + 32768 + 128) >> 8;  // the top byte, rounded
+            dst[i] = uint8_t(std::min(v, 255));
+        } else {
+            const uint16_t u = uint16_t(frames_[i]);
+            dst[2 * i] = uint8_t(u & 0xFF);
+            dst[2 * i + 1] = uint8_t(u >> 8);
+        }
+    }
+    const size_t bytes = frames * format_.blockAlign;
+    std::memset(dst + bytes, silenceByte(format_), n - bytes);
+    if (!ended_ && hook_.ended && hook_.ended(hook_.context)) {
+        ended_ = true;
+        if (!eofFile_.empty())
+            std::ofstream(eofFile_, std::ios::app);
+    }
+    return n;
+}
+
+const KorvantaInputHook* programInputHook()
+{
+    // Looked up each time, so a program may take its input away and give it back.
+    auto fn = reinterpret_cast<KorvantaInputHookFn>(::dlsym(RTLD_DEFAULT, KORVANTA_INPUT_HOOK_NAME));
+    return fn ? fn() : nullptr;
 }
 
 MemorySource::MemorySource(std::vector<uint8_t> bytes, bool silenceAtEnd, uint8_t silence)

@@ -1,6 +1,7 @@
 #pragma once
 // Input devices that are not sound cards: a sample source (a WAV file's data, or bytes in
 // memory) played into the queued buffers at a chosen pace; and the output that plays at once.
+#include "InputHook.h"
 #include "WaveStream.h"
 
 #include <filesystem>
@@ -36,6 +37,20 @@ private:
     std::filesystem::path eofFile_;
     bool ended_ = false;
     bool ok_ = false;
+};
+
+// The program's own input (InputHook.h) in the opened format; creates eofFile once at its end.
+class HookSource : public SampleSource {
+public:
+    HookSource(const KorvantaInputHook& hook, const WaveFormat& format, std::filesystem::path eofFile);
+    size_t read(uint8_t* dst, size_t n) override;
+
+private:
+    KorvantaInputHook hook_;
+    WaveFormat format_;
+    std::filesystem::path eofFile_;
+    bool ended_ = false;
+    std::vector<int16_t> frames_;
 };
 
 class MemorySource : public SampleSource {

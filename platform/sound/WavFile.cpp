@@ -36,9 +36,12 @@ bool readWavInfo(const std::filesystem::path& file, WavInfo* info, std::string* 
     if (std::string(reinterpret_cast<char*>(riff), 4) != "RIFF" ||
         std::string(reinterpret_cast<char*>(riff + 8), 4) != "WAVE")
         return fail(error, file, "not a RIFF/WAVE file");
-    const uint64_t riffEnd = uint64_t(le32(riff + 4)) + 8;
-    if (riffEnd > fileSize)
-        return fail(error, file, "truncated (the RIFF size runs past the end of the file)");
+    uint64_t riffEnd = uint64_t(le32(riff + 4)) + 8;
+    bool cutShort = false;
+    if (riffEnd > fileSize) {  // a recording cut short: what it holds still counts
+        riffEnd = fileSize;
+        cutShort = true;
+    }
 
     bool haveFormat = false;
     WaveFormat format;
@@ -67,21 +70,24 @@ bool readWavInfo(const std::filesystem::path& file, WavInfo* info, std::string* 
             format.avgBytesPerSec = le32(f + 8);
             format.blockAlign = le16(f + 12);
             format.bitsPerSample = le16(f + 14);
-            if (format.formatTag != kWaveFormatPcm)
-                return fail(error, file, "not PCM (format tag " + std::to_string(format.formatTag) + ")");
-            if (!isSupportedPcm(format))
-                return fail(error, file, "unsupported or inconsistent PCM format");
+            if (format.channels == 0 || format.blockAlign == 0 || format.samplesPerSec == 0)
+                return fail(error, file, "inconsistent format (no channels, frame size or rate)");
             haveFormat = true;
         } else if (id == "data") {
             if (!haveFormat)
                 return fail(error, file, "data chunk before the fmt chunk");
-            if (body + size > riffEnd)
-                return fail(error, file, "truncated data chunk");
-            if (size % format.blockAlign != 0)
-                return fail(error, file, "data chunk is not a whole number of frames");
+            uint64_t have = size;
+            if (body + size > riffEnd) {
+                have = riffEnd - body;
+                cutShort = true;
+            }
+            if (have % format.blockAlign != 0)
+                cutShort = true;
             info->format = format;
             info->dataOffset = body;
-            info->dataSize = static_cast<uint32_t>(size);
+            info->dataSize = static_cast<uint32_t>(have - have % format.blockAlign);
+            info->pcm = format.formatTag == kWaveFormatPcm && isSupportedPcm(format);
+            info->cutShort = cutShort;
             return true;
         } else if (body + size > riffEnd) {
             return fail(error, file, "truncated \"" + id + "\" chunk");

@@ -1,10 +1,14 @@
 #include "WaveIn.h"
 
 #include "Alsa.h"
+#include "InputHook.h"
+#include "Recording.h"
 #include "Sources.h"
 #include "WavFile.h"
 #include "WaveDevices.h"
 
+#include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 
 namespace platform {
@@ -13,7 +17,7 @@ using namespace sound;
 
 namespace {
 
-enum class Kind { Script, File, Card };
+enum class Kind { Script, Hook, File, Card };
 
 struct InDevice {
     Kind kind;
@@ -28,7 +32,9 @@ std::vector<InDevice> inDevices()
         list.push_back({Kind::Script, script->inName, {}});
         return list;
     }
-    if (const char* file = std::getenv("WAVE_IN_FILE"); file && *file)
+    if (const KorvantaInputHook* hook = programInputHook())
+        list.push_back({Kind::Hook, hook->name ? hook->name : "Program input", {}});
+    else if (const char* file = std::getenv("WAVE_IN_FILE"); file && *file)
         list.push_back({Kind::File, "WAV file " + std::filesystem::path(file).filename().string(), file});
     for (auto& card : cardDevices(true))
         list.push_back({Kind::Card, card.name, card.pcm});
@@ -43,25 +49,37 @@ OpenErrors& errors()
 
 std::unique_ptr<Backend> openFile(const std::string& path, const WaveFormat& format, uint32_t* code, std::string* text)
 {
+    const char* eofEnv = std::getenv("WAVE_IN_EOF_FILE");
+    const std::filesystem::path eof = eofEnv ? std::filesystem::path(eofEnv) : std::filesystem::path();
+    auto warnCutShort = [&](double seconds) {
+        std::fprintf(stderr, "Wave input: recording \"%s\" is cut short; playing the %.1f s it holds.\n",
+                     path.c_str(), seconds);
+    };
+    // A WAV file already in the opened format is delivered byte for byte.
     WavInfo info;
-    if (!readWavInfo(path, &info, text)) {
+    std::string ignored;
+    if (readWavInfo(path, &info, &ignored) && info.pcm && info.format == format) {
+        auto source = std::make_unique<FileSource>(path, info.dataOffset, info.dataSize, silenceByte(format), eof);
+        if (!source->ok()) {
+            *code = kWaveError;
+            *text = "Recording \"" + path + "\" cannot be read.";
+            return nullptr;
+        }
+        if (info.cutShort)
+            warnCutShort(double(info.dataSize) / format.avgBytesPerSec);
+        return std::make_unique<PacedInput>(std::move(source), pacingFromEnv());
+    }
+    // Anything else is converted.
+    bool cutShort = false;
+    auto recording = Recording::open(path, format.samplesPerSec, format.channels, channelChoiceFromEnv(), text, &cutShort);
+    if (!recording) {
         *code = kWaveError;
         return nullptr;
     }
-    if (!(info.format == format)) {
-        *code = kWaveBadFormat;
-        *text = "WAV file \"" + path + "\" holds " + formatText(info.format) + ", not " + formatText(format) + ".";
-        return nullptr;
-    }
-    const char* eof = std::getenv("WAVE_IN_EOF_FILE");
-    auto source = std::make_unique<FileSource>(path, info.dataOffset, info.dataSize, silenceByte(format),
-                                               eof ? std::filesystem::path(eof) : std::filesystem::path());
-    if (!source->ok()) {
-        *code = kWaveError;
-        *text = "WAV file \"" + path + "\" cannot be read.";
-        return nullptr;
-    }
-    return std::make_unique<PacedInput>(std::move(source), pacingFromEnv());
+    if (cutShort)
+        warnCutShort(double(info.dataSize) / std::max<uint32_t>(1, info.format.avgBytesPerSec));
+    return std::make_unique<PacedInput>(std::make_unique<RecordingSource>(std::move(recording), format, eof),
+                                        pacingFromEnv());
 }
 
 }  // namespace
@@ -110,6 +128,16 @@ uint32_t waveInOpen(WaveInHandle* handle, uint32_t deviceId, const WaveFormat& f
             backend = std::make_unique<PacedInput>(
                 std::make_unique<MemorySource>(script->samples, script->silenceAtEnd, silenceByte(format)),
                 Pacing{true, 1.0});
+        }
+    } else if (device.kind == Kind::Hook) {
+        if (const KorvantaInputHook* hook = programInputHook()) {
+            const char* eof = std::getenv("WAVE_IN_EOF_FILE");
+            backend = std::make_unique<PacedInput>(
+                std::make_unique<HookSource>(*hook, format, eof ? std::filesystem::path(eof) : std::filesystem::path()),
+                pacingFromEnv());
+        } else {
+            code = kWaveError;
+            text = "The program's own input has gone.";
         }
     } else if (device.kind == Kind::File) {
         backend = openFile(device.path, format, &code, &text);

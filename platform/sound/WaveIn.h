@@ -4,17 +4,22 @@
 // Devices, in this order of precedence:
 //   - WAVE_IN_SCRIPT names a script file (or a script is set in-process with setWaveScript):
 //     the scripted device is the only input device (see WaveScript.h);
-//   - otherwise WAVE_IN_FILE names a WAV file: it is input device 0, before the sound cards;
+//   - otherwise a program's own input (InputHook.h, orvhost's simulated band), or else a recording
+//     WAVE_IN_FILE names, is input device 0, before the sound cards;
 //   - then the sound cards: the default capture device first, then each card's capture device.
 // With no card, no file and no script there are no devices.
 //
-// The WAV-file device plays the file's data chunk into the queued buffers, paced by WAVE_IN_PACE:
+// The recording device takes any file libsndfile reads (WAV of any sample format, FLAC, ...) and
+// converts it to the opened format: the rate through libsoxr when it differs, mono into both channels,
+// the channel WAVE_IN_CHANNEL names (left, the default, or right) of a stereo file for a mono open. A WAV
+// file already in the opened format is delivered byte for byte. A file cut short plays what it holds,
+// with one warning on standard error. It plays into the queued buffers, paced by WAVE_IN_PACE:
 //   unset (or unreadable)  real time, like a card: the file advances with wall time while the
 //                          device is started, and samples with no queued buffer are lost
 //                          (as are the oldest, when the device is held up more than 50 ms);
 //   fast                   only into queued buffers, as fast as they come back; nothing is lost;
 //   <factor>, e.g. 50      like real time, at that many times real time.
-// After the end of the data the device goes on delivering silence; when WAVE_IN_EOF_FILE names a
+// After the end of the recording the device goes on delivering silence; when WAVE_IN_EOF_FILE names a
 // path, that file is created once, when the last byte of data has been read.
 //
 // All calls are made on the thread that runs the Qt event loop. Finished buffers come back as

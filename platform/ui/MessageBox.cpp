@@ -1,6 +1,7 @@
 #include "MessageBox.h"
 
 #include <QApplication>
+#include <QGuiApplication>
 #include <QMessageBox>
 #include <QPushButton>
 #include <algorithm>
@@ -95,9 +96,21 @@ QMessageBox::StandardButton standardButton(int id)
     }
 }
 
+// No one can answer a box: a program run headless (KORVANTA_HEADLESS, which orvhost --headless sets for
+// itself, its plug-ins and the applets it starts) or on the offscreen platform. MSGBOX_SHOW=1 shows
+// real boxes even offscreen, for tests of the box itself.
+bool nobodyToAnswer()
+{
+    if (const char* h = std::getenv("KORVANTA_HEADLESS"); h && *h && std::string(h) != "0")
+        return true;
+    if (const char* show = std::getenv("MSGBOX_SHOW"); show && std::string(show) == "1")
+        return false;
+    return QGuiApplication::platformName() == QLatin1String("offscreen");
+}
+
 int showReal(const std::string& text, const std::string& caption, unsigned flags, QWidget* owner)
 {
-    if (!qobject_cast<QApplication*>(QCoreApplication::instance())) {
+    if (!qobject_cast<QApplication*>(QCoreApplication::instance()) || nobodyToAnswer()) {
         // No GUI to show it in: say it on the standard error and take the default.
         std::fprintf(stderr, "%s: %s\n", caption.c_str(), text.c_str());
         return MessageBox::DefaultAnswer(flags);

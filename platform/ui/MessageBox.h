@@ -8,6 +8,8 @@
 //   MSGBOX_ANSWER=<a,b,...> answers used in turn, one per box: ok, cancel, abort, retry, ignore, yes, no,
 //                           default, or a numeric result; when the list runs out, or an answer is not
 //                           one of the box's buttons, the box's default button answers.
+// Where no one can answer (KORVANTA_HEADLESS set, or the offscreen platform unless MSGBOX_SHOW=1) a box
+// is written to standard error as "caption: text" and answered with its default button at once.
 #include <functional>
 #include <string>
 #include <vector>

@@ -172,6 +172,7 @@ public:
 private:
     // Deeper nesting than this is counted, not stored, so hostile input cannot exhaust memory.
     static constexpr size_t kMaxDepth = 256;
+    static constexpr size_t kMaxColours = 65536;
 
     GroupState& st() { return stack_.back(); }
 
@@ -389,7 +390,11 @@ private:
             return;
         }
         if (s.dest == Dest::ColorTable) {
-            if (b == ';' && !escaped) {
+            // Entries past any real table's size are read and dropped, so a hostile table stays small.
+            if (b == ';' && !escaped && colours_.size() >= kMaxColours) {
+                red_ = green_ = blue_ = 0;
+                colourGiven_ = false;
+            } else if (b == ';' && !escaped) {
                 colours_.push_back(RGB(static_cast<unsigned>(red_), static_cast<unsigned>(green_), static_cast<unsigned>(blue_)));
                 autoColours_.push_back(!colourGiven_);
                 red_ = green_ = blue_ = 0;

@@ -64,3 +64,34 @@ double GoertzelPower(const TDFTRec& rec, double k)
     }
     return s1 * s1 + s2 * s2 - a * s1 * s2;
 }
+
+void GoertzelPowers(const TDFTRec& rec, const double* k, int32_t count, double* out)
+{
+    if (count <= 0)
+        return;
+    if (count > kGoertzelMaxBins) {
+        GoertzelPowers(rec, k, kGoertzelMaxBins, out);
+        GoertzelPowers(rec, k + kGoertzelMaxBins, count - kGoertzelMaxBins, out + kGoertzelMaxBins);
+        return;
+    }
+    const int32_t n = rec.N;
+    if (n < 1 || n > kDFTMaxSize) {
+        for (int32_t j = 0; j < count; ++j)
+            out[j] = 0;
+        return;
+    }
+    // The recursions of the bins run side by side; each keeps the single-bin order of operations.
+    double a[kGoertzelMaxBins], s1[kGoertzelMaxBins] = {}, s2[kGoertzelMaxBins] = {};
+    for (int32_t j = 0; j < count; ++j)
+        a[j] = 2 * std::cos(2 * std::numbers::pi * k[j] / n);
+    for (int32_t i = 0; i < n; ++i) {
+        const double x = rec.Samples[i] * rec.Window[i];
+        for (int32_t j = 0; j < count; ++j) {
+            const double s = x + a[j] * s1[j] - s2[j];
+            s2[j] = s1[j];
+            s1[j] = s;
+        }
+    }
+    for (int32_t j = 0; j < count; ++j)
+        out[j] = s1[j] * s1[j] + s2[j] * s2[j] - a[j] * s1[j] * s2[j];
+}

@@ -29,3 +29,8 @@ bool MakeWindow(TDFTRec& rec, int32_t n, int32_t kind);
 // left as they are. A k between bins measures the frequency k * fs / N itself. 0 on a record
 // MakeWindow has not set up.
 double GoertzelPower(const TDFTRec& rec, double k);
+
+// GoertzelPower of several bins in one pass over the samples; each result is bit for bit the one
+// GoertzelPower gives. At most kGoertzelMaxBins bins; out[i] belongs to k[i].
+constexpr int32_t kGoertzelMaxBins = 16;
+void GoertzelPowers(const TDFTRec& rec, const double* k, int32_t count, double* out);

@@ -4,6 +4,7 @@
 #include "MathFunctions.h"
 
 #include <cmath>
+#include <algorithm>
 #include <cstring>
 #include <numbers>
 

@@ -37,8 +37,29 @@ double Tap(const int32_t* in, int32_t e, const double* c, int32_t half)
 
 void FIRKernelPlain(const int32_t* in, int32_t start, const double* c, int32_t half, int32_t block, int32_t* out)
 {
-    for (int32_t n = 0; n < block; ++n)
-        out[n] = Saturate(Tap(in, start - half + n, c, half));
+    // Outputs are built a chunk at a time, tap by tap across the chunk, so that neighbouring outputs
+    // are summed side by side (the compiler's vector lanes); each output still adds its terms in the
+    // order centre, distance 1, 2, ..., so the result is the same as one output at a time.
+    constexpr int32_t kChunk = 256;
+    double acc[kChunk];
+    for (int32_t first = 0; first < block; first += kChunk) {
+        const int32_t count = block - first < kChunk ? block - first : kChunk;
+        const int32_t* centre = in + start - half + first;
+        for (int32_t n = 0; n < count; ++n)
+            acc[n] = centre[n] * c[half];
+        for (int32_t i = 1; i <= half; ++i) {
+            const double ci = c[half - i];
+            const int32_t* up = centre + i;
+            const int32_t* down = centre - i;
+            for (int32_t n = 0; n < count; ++n) {
+                // The pair is summed as 32-bit integers, wrapping as the samples' own type does.
+                const auto pair = static_cast<int32_t>(static_cast<uint32_t>(up[n]) + static_cast<uint32_t>(down[n]));
+                acc[n] += pair * ci;
+            }
+        }
+        for (int32_t n = 0; n < count; ++n)
+            out[first + n] = Saturate(acc[n]);
+    }
 }
 
 #ifdef KORVANTA_FIR_X86

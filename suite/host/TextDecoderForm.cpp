@@ -22,6 +22,9 @@
 #include <QStatusBar>
 #include <QStringDecoder>
 #include <QToolBar>
+#include <QVBoxLayout>
+
+#include <map>
 
 #include <cstdio>
 #include <fstream>
@@ -181,20 +184,61 @@ void ReportEscapedError(const std::string& text)
     Application::ShowError(std::make_exception_ptr(std::runtime_error(text)));
 }
 
+TAppletTraits TextWindowTraits(TAppletTraits traits, const TTextWindowConfig& c)
+{
+    traits.Caption = c.Caption.toStdString();
+    traits.ClientWidth = c.Width;
+    traits.ClientHeight = c.Height;
+    traits.Border = bsSizeable;
+
+    std::vector<TMenuItem> options = {MenuItem("&Pause", "PauseClick"), MenuItem("&Log to file...", "Logtofile1Click"),
+                                      MenuSeparator()};
+    options[0].Checkable = true;
+    options[1].Checkable = true;
+    for (TTextOptionsSlot slot : c.OptionsLayout) {
+        switch (slot) {
+        case osToolbar: {
+            TMenuItem toolbar = MenuItem("&Toolbar", "Toolbar2Click");
+            toolbar.Checkable = true;
+            toolbar.Checked = true;  // checked in the stored form
+            options.push_back(toolbar);
+            break;
+        }
+        case osFont: options.push_back(MenuItem("&Font...", "Font1Click")); break;
+        case osSeparator: options.push_back(MenuSeparator()); break;
+        case osOwn: options.insert(options.end(), c.OwnOptions.begin(), c.OwnOptions.end()); break;
+        }
+    }
+    traits.MainMenu = {
+        SubMenu("&File", "File1",
+                {MenuItem("&New", "New1Click", "Ctrl+N"), MenuItem("&Open...", "Open1Click", "Ctrl+O"),
+                 MenuItem("&Save...", "Save1Click", "Ctrl+S"), MenuSeparator(),
+                 MenuItem("&Print...", "Print1Click", "Ctrl+P"), MenuSeparator(),
+                 MenuItem("E&xit", "Exit1Click", "Alt+X", mcExit)}),
+        SubMenu("&Edit", "Edit1",
+                {MenuItem(c.CutCaption.toStdString(), "Cut1Click", "Ctrl+X"), MenuItem("&Copy", "Copy1Click", "Ctrl+C"),
+                 MenuItem("&Delete", "Delete1Click", "Del"), MenuSeparator(),
+                 MenuItem("&Find...", "Find1Click", "Ctrl+F")}),
+        SubMenu("&Options", "Options1", options),
+        HelpMenuBarEntry(c.AboutCaption.toStdString()),
+    };
+    return traits;
+}
+
 TTextDecoderForm::TTextDecoderForm(int32_t receiver, TAppletTraits traits, TTextWindowConfig config, QWidget* parent)
-    : TAppletForm(receiver, std::move(traits), parent), config_(std::move(config)),
+    : TAppletForm(receiver, TextWindowTraits(std::move(traits), config), parent), config_(std::move(config)),
       findDialog_(std::make_unique<TFindDialog>())
 {
     logFileName_ = config_.DefaultLogFile;
-    setWindowTitle(config_.Caption);
-    resize(config_.Width, config_.Height);
     setContextMenuPolicy(Qt::NoContextMenu);  // no tool-bar list of the main window's own
 
-    pane_ = new TNewRichEdit(this);
+    pane_ = new TNewRichEdit(Client());
     pane_->setObjectName(QStringLiteral("RE1"));
     if (!config_.PaneFont.Name.empty())
         pane_->setFont(ToQFont(config_.PaneFont));
-    setCentralWidget(pane_);
+    auto* layout = new QVBoxLayout(Client());
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(pane_);
 
     buildMenus();
     buildToolBar();
@@ -208,77 +252,50 @@ TTextDecoderForm::~TTextDecoderForm() = default;
 
 void TTextDecoderForm::buildMenus()
 {
-    // The frame's own Help menu gives way to the text window's four menus.
-    menuBar()->clear();
-    auto action = [this](QMenu* menu, const QString& caption, const char* name, auto handler,
-                         QKeySequence key = QKeySequence()) {
-        QAction* a = menu->addAction(caption);
-        a->setObjectName(QString::fromLatin1(name));
-        if (!key.isEmpty())
-            a->setShortcut(key);
-        connect(a, &QAction::triggered, this, handler);
-        return a;
-    };
-    QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));
-    file->setObjectName(QStringLiteral("File1"));
-    action(file, QStringLiteral("&New"), "New1", &TTextDecoderForm::New1Click, QKeySequence(Qt::CTRL | Qt::Key_N));
-    action(file, QStringLiteral("&Open..."), "Open1", &TTextDecoderForm::Open1Click, QKeySequence(Qt::CTRL | Qt::Key_O));
-    action(file, QStringLiteral("&Save..."), "Save1", &TTextDecoderForm::Save1Click, QKeySequence(Qt::CTRL | Qt::Key_S));
-    file->addSeparator();
-    action(file, QStringLiteral("&Print..."), "Print1", &TTextDecoderForm::Print1Click, QKeySequence(Qt::CTRL | Qt::Key_P));
-    file->addSeparator();
-    action(file, QStringLiteral("E&xit"), "Exit1", &TTextDecoderForm::Exit1Click, QKeySequence(Qt::ALT | Qt::Key_X));
-
-    QMenu* edit = menuBar()->addMenu(QStringLiteral("&Edit"));
-    edit->setObjectName(QStringLiteral("Edit1"));
-    action(edit, config_.CutCaption, "Cut1", &TTextDecoderForm::Cut1Click, QKeySequence(Qt::CTRL | Qt::Key_X));
-    action(edit, QStringLiteral("&Copy"), "Copy1", &TTextDecoderForm::Copy1Click, QKeySequence(Qt::CTRL | Qt::Key_C));
-    action(edit, QStringLiteral("&Delete"), "Delete1", &TTextDecoderForm::Delete1Click, QKeySequence(Qt::Key_Delete));
-    edit->addSeparator();
-    action(edit, QStringLiteral("&Find..."), "Find1", &TTextDecoderForm::Find1Click, QKeySequence(Qt::CTRL | Qt::Key_F));
-
-    optionsMenu_ = menuBar()->addMenu(QStringLiteral("&Options"));
-    optionsMenu_->setObjectName(QStringLiteral("Options1"));
-    pause_ = action(optionsMenu_, QStringLiteral("&Pause"), "Pause", &TTextDecoderForm::PauseClick);
-    pause_->setCheckable(true);
-    logToFile_ = action(optionsMenu_, QStringLiteral("&Log to file..."), "Logtofile1", &TTextDecoderForm::Logtofile1Click);
-    logToFile_->setCheckable(true);
-    optionsMenu_->addSeparator();
-    toolbar_ = new QAction(QStringLiteral("&Toolbar"), this);
-    toolbar_->setObjectName(QStringLiteral("Toolbar2"));
-    toolbar_->setCheckable(true);
-    toolbar_->setChecked(true);  // checked in the stored form
-    connect(toolbar_, &QAction::triggered, this, &TTextDecoderForm::Toolbar2Click);
-    for (TTextOptionsSlot slot : config_.OptionsLayout) {
-        switch (slot) {
-        case osToolbar: optionsMenu_->addAction(toolbar_); break;
-        case osFont: action(optionsMenu_, QStringLiteral("&Font..."), "Font1", &TTextDecoderForm::Font1Click); break;
-        case osSeparator: optionsMenu_->addSeparator(); break;
-        case osOwn:
-            ownSlot_ = new QAction(optionsMenu_);
-            ownSlot_->setVisible(false);
-            optionsMenu_->addAction(ownSlot_);
-            break;
-        }
+    optionsMenu_ = findChild<QMenu*>(QStringLiteral("Options1"));
+    pause_ = MenuAction("PauseClick");
+    logToFile_ = MenuAction("Logtofile1Click");
+    toolbar_ = MenuAction("Toolbar2Click");
+    if (!toolbar_) {
+        // A layout without the item still keeps the tool bar's state.
+        toolbar_ = new QAction(QStringLiteral("&Toolbar"), this);
+        toolbar_->setCheckable(true);
+        toolbar_->setChecked(true);
     }
-
-    QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
-    help->setObjectName(QStringLiteral("Help1"));
-    action(help, QStringLiteral("&Contents"), "Contents1", &TTextDecoderForm::ContentsClick, QKeySequence(Qt::Key_F1));
-    help->addSeparator();
-    action(help, config_.AboutCaption, "About1", &TTextDecoderForm::AboutClick);
 
     // The pane's pop-up menu.
     auto* popup = new QMenu(this);
     popup->setObjectName(QStringLiteral("PopupMenu1"));
-    action(popup, QStringLiteral("Cu&t"), "Cut2", &TTextDecoderForm::Cut1Click);
-    action(popup, QStringLiteral("&Copy"), "Copy2", &TTextDecoderForm::Copy1Click);
-    action(popup, QStringLiteral("&Delete"), "Delete2", &TTextDecoderForm::Delete1Click);
+    auto item = [this, popup](const QString& caption, const char* name, auto handler) {
+        QAction* a = popup->addAction(caption);
+        a->setObjectName(QString::fromLatin1(name));
+        connect(a, &QAction::triggered, this, handler);
+    };
+    item(QStringLiteral("Cu&t"), "Cut2", &TTextDecoderForm::Cut1Click);
+    item(QStringLiteral("&Copy"), "Copy2", &TTextDecoderForm::Copy1Click);
+    item(QStringLiteral("&Delete"), "Delete2", &TTextDecoderForm::Delete1Click);
     popup->addSeparator();
-    action(popup, QStringLiteral("Select &All"), "Selectall1", &TTextDecoderForm::Selectall1Click);
+    item(QStringLiteral("Select &All"), "Selectall1", &TTextDecoderForm::Selectall1Click);
     pane_->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(pane_, &QWidget::customContextMenuRequested, this,
             [this, popup](const QPoint& at) { popup->popup(pane_->viewport()->mapToGlobal(at)); });
+}
+
+void TTextDecoderForm::MenuClick(const std::string& name, QAction* action)
+{
+    using Handler = void (TTextDecoderForm::*)();
+    static const std::map<std::string, Handler> handlers = {
+        {"New1Click", &TTextDecoderForm::New1Click},           {"Open1Click", &TTextDecoderForm::Open1Click},
+        {"Save1Click", &TTextDecoderForm::Save1Click},         {"Print1Click", &TTextDecoderForm::Print1Click},
+        {"Cut1Click", &TTextDecoderForm::Cut1Click},           {"Copy1Click", &TTextDecoderForm::Copy1Click},
+        {"Delete1Click", &TTextDecoderForm::Delete1Click},     {"Find1Click", &TTextDecoderForm::Find1Click},
+        {"PauseClick", &TTextDecoderForm::PauseClick},         {"Logtofile1Click", &TTextDecoderForm::Logtofile1Click},
+        {"Toolbar2Click", &TTextDecoderForm::Toolbar2Click},   {"Font1Click", &TTextDecoderForm::Font1Click},
+    };
+    if (auto it = handlers.find(name); it != handlers.end())
+        (this->*(it->second))();
+    else
+        OwnMenuClick(name, action);
 }
 
 void TTextDecoderForm::buildToolBar()
@@ -338,18 +355,6 @@ void TTextDecoderForm::buildStatusBar()
         }
         panels_.push_back(panel);
     }
-}
-
-void TTextDecoderForm::AddOwnOption(QAction* action)
-{
-    optionsMenu_->insertAction(ownSlot_, action);
-}
-
-QMenu* TTextDecoderForm::AddOwnOptionMenu(const QString& title)
-{
-    auto* menu = new QMenu(title, optionsMenu_);
-    optionsMenu_->insertMenu(ownSlot_, menu);
-    return menu;
 }
 
 QLabel* TTextDecoderForm::StatusPanel(int i) const

@@ -28,7 +28,7 @@ enum TTextOptionsSlot {
     osToolbar,    // "&Toolbar"
     osFont,       // "&Font..."
     osSeparator,
-    osOwn,        // the applet's own items (AddOwnOption)
+    osOwn,        // the applet's own items (OwnOptions)
 };
 
 struct TTextStatusPanel {
@@ -38,9 +38,11 @@ struct TTextStatusPanel {
 
 struct TTextWindowConfig {
     QString Caption;
+    // The applet's own items of the Options menu; their handlers' names reach OwnMenuClick.
+    std::vector<TMenuItem> OwnOptions;
     // The pane's font (name and negative pixel height); an empty name: the form's font.
     platform::TFont PaneFont;
-    int Width = 640;  // the stored form's size
+    int Width = 640;  // the stored form's client area (below the menu bar, the status bar included)
     int Height = 420;
     std::vector<TTextStatusPanel> Panels;
     int LogPanel = 1;
@@ -79,9 +81,6 @@ public:
     TNewRichEdit* RE1() const { return pane_; }
     QToolBar* ToolBar1() const { return toolBar_; }
     QMenu* OptionsMenu() const { return optionsMenu_; }
-    // Puts one of the applet's own items in their place in the Options menu, after those added before.
-    void AddOwnOption(QAction* action);
-    QMenu* AddOwnOptionMenu(const QString& title);
     QLabel* StatusPanel(int i) const;
     void SetStatusText(int panel, const QString& text);
 
@@ -116,6 +115,8 @@ public:
     platform::TFindDialog& FindDialog() { return *findDialog_; }
 
 protected:
+    // One of the applet's own menu items (OwnOptions) was chosen.
+    virtual void OwnMenuClick(const std::string& /*name*/, QAction* /*action*/) {}
     // What "&New" also does in this applet.
     virtual void NewExtras() {}
     virtual void LoadOwnSettings(const TAppletSettings&) {}
@@ -131,6 +132,7 @@ protected:
     void WaveInData(const int16_t* samples, size_t count) override;
     void CloseLog() override;
 
+    void MenuClick(const std::string& name, QAction* action) override;
     void showEvent(QShowEvent* event) override;
     void changeEvent(QEvent* event) override;
 
@@ -153,13 +155,16 @@ private:
     QAction* pause_ = nullptr;
     QAction* logToFile_ = nullptr;
     QAction* toolbar_ = nullptr;
-    QAction* ownSlot_ = nullptr;  // marks where the applet's own items go
     std::unique_ptr<platform::TFindDialog> findDialog_;
     TTextLog log_;
     std::string logFileName_;
     bool logOption_ = false;  // the stored "Log" option, applied at creation
     bool shown_ = false;
 };
+
+// The frame's record of a text window: caption, client size and the menu bar with the applet's own
+// Options items in their place.
+TAppletTraits TextWindowTraits(TAppletTraits traits, const TTextWindowConfig& config);
 
 // Reports a failure in the box of an error that escaped a handler; the window goes on.
 void ReportEscapedError(const std::string& text);

@@ -1,5 +1,7 @@
 #include "Cli.h"
 
+#include "Dtmf.h"
+#include "Acars.h"
 #include "Ax25.h"
 #include "Mpt1327.h"
 #include "Signal.h"
@@ -38,11 +40,17 @@ const char* const kUsage =
     "            INFO is 48 information bits in hexadecimal; check bits and parity are added.\n"
     "            A script file holds one option per line without the dashes, e.g.\n"
     "            \"grant 1.5 1 100 200 17\"; '#' starts a comment.\n"
+    "  dtmf      --digits KEYS [--tone S] [--pause S] [--lead S] [--tail S] [--offset-low PCT]\n"
+    "            [--offset-high PCT] [--twist DB] [--amplitude A]   keys 0-9 * # A-D\n"
+    "  acars     ACARS messages (2400 bit/s MSK, 1200 and 2400 Hz), one per --text:\n"
+    "            [--text TEXT]... [--mode C] [--address REG] [--ack] [--label LL] [--block C] [--etb]\n"
+    "            [--prekey BITS] [--lead SAMPLES] [--gap S] [--amplitude A]\n"
+    "            TEXT follows STX: message number, flight id, then the free text.\n"
     "  ax25      AX.25 packet radio as AFSK at 1200 or 300 bit/s (see siggen ax25 --help)\n"
     "\n"
     "Options of every command:\n"
     "  --out FILE        WAV file to write (required)\n"
-    "  --rate HZ         sampling rate (11025)\n"
+    "  --rate HZ         sampling rate (11025; 44100 for acars)\n"
     "  --bits 16|8       sample size (16)\n"
     "  --channels 1|2    mono or stereo (1; --other makes it 2)\n"
     "  --channel left|right   channel of the signal in stereo (left)\n"
@@ -72,6 +80,11 @@ const std::map<std::string, std::vector<Spec>> kCommandSpecs = {
      {{"system", true}, {"control", true}, {"number-every", true}, {"synt", false}, {"bursts", false},
       {"grant", true}, {"clear", true}, {"number", true}, {"aloha", true}, {"codeword", true},
       {"preamble", true}, {"amplitude", true}, {"seconds", true}, {"script", true}}},
+    {"dtmf",
+     {{"digits", true}, {"tone", true}, {"pause", true}, {"lead", true}, {"tail", true}, {"offset-low", true},
+      {"offset-high", true}, {"twist", true}, {"amplitude", true}}},
+    {"acars", {{"text", true}, {"mode", true}, {"address", true}, {"ack", false}, {"label", true}, {"block", true},
+               {"etb", false}, {"prekey", true}, {"lead", true}, {"gap", true}, {"amplitude", true}}},
 };
 
 struct Options {
@@ -366,6 +379,69 @@ Samples mpt1327Of(const Options& o, uint32_t rate)
     return m::render(script, rate, numberOption(o, "amplitude", 0.5, 0.0, 100.0));
 }
 
+Samples dtmfOf(const Options& o, uint32_t rate)
+{
+    dtmf::Script script;
+    if (const std::string* d = o.last("digits"))
+        script.digits = *d;
+    for (char key : script.digits) {
+        try {
+            dtmf::tonesOf(key);
+        } catch (const std::invalid_argument& e) {
+            throw UsageError(std::string("--digits: ") + e.what());
+        }
+    }
+    script.toneSeconds = numberOption(o, "tone", script.toneSeconds, 0.0, kMaxSeconds);
+    script.pauseSeconds = numberOption(o, "pause", script.pauseSeconds, 0.0, kMaxSeconds);
+    script.leadSeconds = numberOption(o, "lead", script.leadSeconds, 0.0, kMaxSeconds);
+    script.tailSeconds = numberOption(o, "tail", script.tailSeconds, 0.0, kMaxSeconds);
+    script.lowOffset = numberOption(o, "offset-low", 0.0, -50.0, 50.0) / 100;
+    script.highOffset = numberOption(o, "offset-high", 0.0, -50.0, 50.0) / 100;
+    script.twistDb = numberOption(o, "twist", 0.0, -60.0, 60.0);
+    script.amplitude = numberOption(o, "amplitude", script.amplitude, 0.0, 100.0);
+    return dtmf::render(script, rate);
+}
+
+Samples acarsOf(const Options& o, uint32_t rate)
+{
+    namespace a = acars;
+    auto oneChar = [&](const char* name, char dflt) {
+        const std::string* v = o.last(name);
+        if (!v)
+            return dflt;
+        if (v->size() != 1)
+            throw UsageError(std::string("--") + name + " must be one character");
+        return (*v)[0];
+    };
+    a::Message m;
+    m.mode = oneChar("mode", m.mode);
+    m.blockId = oneChar("block", m.blockId);
+    if (const std::string* v = o.last("address"))
+        m.address = *v;
+    if (const std::string* v = o.last("label")) {
+        if (v->size() != 2)
+            throw UsageError("--label must be two characters");
+        m.label = *v;
+    }
+    m.ack = o.has("ack") ? a::kACK : a::kNAK;
+    m.etb = o.has("etb");
+    const int prekey = static_cast<int>(unsignedOption(o, "prekey", 128, 100000));
+    const double gap = numberOption(o, "gap", 0.2, 0.0, kMaxSeconds);
+    const double amplitude = numberOption(o, "amplitude", 0.5, 0.0, 100.0);
+    std::vector<std::string> texts = o.all("text");
+    if (texts.empty())
+        texts.push_back("M01AXX1234HELLO");
+    Samples s;
+    appendSilence(s, static_cast<size_t>(unsignedOption(o, "lead", 0, 10000000)));
+    for (const std::string& t : texts) {
+        m.text = t;
+        const Samples one = a::modulate(a::frameBits(m, prekey), rate, amplitude);
+        s.insert(s.end(), one.begin(), one.end());
+        appendSilence(s, samplesFor(gap, rate));
+    }
+    return s;
+}
+
 Samples otherChannel(const std::string& spec, size_t frames, uint32_t rate, Random& random)
 {
     Samples s;
@@ -391,7 +467,8 @@ int generate(const std::string& command, const Options& o, std::ostream& out)
     const std::string* file = o.last("out");
     if (!file || file->empty())
         throw UsageError(command + " needs --out FILE");
-    const auto rate = static_cast<uint32_t>(unsignedOption(o, "rate", 11025, 1000000));
+    // ACARS is received at 44100 Hz; everything else defaults to 11025 Hz.
+    const auto rate = static_cast<uint32_t>(unsignedOption(o, "rate", command == "acars" ? 44100 : 11025, 1000000));
     if (rate < 1000)
         throw UsageError("--rate must be 1000 to 1000000");
     const auto bits = static_cast<uint16_t>(unsignedOption(o, "bits", 16, 16));
@@ -435,6 +512,10 @@ int generate(const std::string& command, const Options& o, std::ostream& out)
         appendNoise(s, numberOption(o, "rms", 0.1, 0.0, 100.0), samplesFor(seconds, rate), signalNoise);
     } else if (command == "sequence") {
         s = sequenceOf(o.positional, rate, signalNoise);
+    } else if (command == "dtmf") {
+        s = dtmfOf(o, rate);
+    } else if (command == "acars") {
+        s = acarsOf(o, rate);
     } else {
         s = mpt1327Of(o, rate);
     }

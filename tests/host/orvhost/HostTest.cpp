@@ -24,11 +24,47 @@ TEST(HostScript, ParsesStepsInTimeOrderAndNamesABadLine)
     EXPECT_EQ(s->steps[0].value, 90);
     EXPECT_EQ(s->steps[1].atMs, 1500);
     EXPECT_EQ(s->steps[2].item, "");
-    for (const char* bad : {"x Squelch 1", "1 Volume 3", "1 Squelch", "1 Squelch 1x", "1 disconnect now", "-1 Mute 1",
+    for (const char* bad : {"x Squelch 1", "1 Loudness 3", "1 Squelch", "1 Squelch 1x", "1 disconnect now", "-1 Mute 1",
                             "1 Mute 1 2", "nan Mute 1"}) {
         error.clear();
         EXPECT_FALSE(HostScript::parse(std::string("0 Mute 0\n") + bad + "\n", &error)) << bad;
         EXPECT_EQ(error, std::string("line 2: ") + bad);
+    }
+}
+
+TEST(HostScript, TakesTheReceiversSettingsAndTheBandsStations)
+{
+    struct Case {
+        const char* line;
+        ScriptStep::Kind kind;
+        const char* item;
+        int value;
+    };
+    const Case good[] = {
+        {"1 Frequency 451000000", ScriptStep::Kind::Set, "Frequency", 451000000},
+        {"1 Volume 255", ScriptStep::Kind::Set, "Volume", 255},
+        {"1 Attenuator 1", ScriptStep::Kind::Set, "Attenuator", 1},
+        {"1 Power 0", ScriptStep::Kind::Set, "Power", 0},
+        {"1 Mode 2", ScriptStep::Kind::Set, "Mode", 2},
+        {"1 station-off 452000000", ScriptStep::Kind::StationOff, "", 452000000},
+        {"1 station-on 452000000", ScriptStep::Kind::StationOn, "", 452000000},
+        {"1 disconnect", ScriptStep::Kind::Disconnect, "", 0},
+    };
+    for (const Case& c : good) {
+        std::string error;
+        auto s = HostScript::parse(c.line, &error);
+        ASSERT_TRUE(s) << c.line << ": " << error;
+        ASSERT_EQ(s->steps.size(), 1u);
+        EXPECT_EQ(s->steps[0].kind, c.kind) << c.line;
+        EXPECT_EQ(s->steps[0].item, c.item) << c.line;
+        EXPECT_EQ(s->steps[0].value, c.value) << c.line;
+    }
+    // Values outside what the receiver takes are refused, not clamped silently.
+    for (const char* bad : {"1 Volume 256", "1 Attenuator 2", "1 Power -1", "1 Frequency -5", "1 station-off 0",
+                            "1 station-on", "1 SignalStrength 70000"}) {
+        std::string error;
+        EXPECT_FALSE(HostScript::parse(bad, &error)) << bad;
+        EXPECT_EQ(error, std::string("line 1: ") + bad);
     }
 }
 

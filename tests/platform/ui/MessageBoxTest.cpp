@@ -92,9 +92,35 @@ TEST(MessageBox, ChildProcessBoxesAreLogged)
     EXPECT_NE(text.find("\"answer\":6"), std::string::npos) << text;
 }
 
+TEST(MessageBox, WhereNoOneCanAnswerTheBoxGoesToStandardErrorWithItsDefault)
+{
+    struct Case {
+        const char* env;
+        unsigned flags;
+        const char* answer;  // of both boxes the child shows
+    };
+    const Case cases[] = {
+        {"KORVANTA_HEADLESS=1", MB_YESNO | MB_DEFBUTTON2, "7\n7\n"},
+        {"KORVANTA_HEADLESS=1", MB_OKCANCEL, "1\n1\n"},
+        {"KORVANTA_HEADLESS=", MB_ABORTRETRYIGNORE | MB_DEFBUTTON3, "5\n5\n"},  // the offscreen platform alone
+    };
+    for (const Case& c : cases) {
+        TempDir dir;
+        std::string out;
+        const std::string err = (dir / "err").string();
+        const int rc = runProgram({"/bin/sh", "-c", "exec \"$0\" \"$@\" 2>" + err, binPath("platform_ui_child").string(),
+                                   "box", std::to_string(c.flags), "Wave In Error!", "No sound card"},
+                                  {c.env, "MSGBOX_LOG=", "MSGBOX_SHOW=", "QT_QPA_PLATFORM=offscreen"}, &out, 20);
+        ASSERT_EQ(rc, 0) << c.env;
+        EXPECT_EQ(out, c.answer) << c.env;
+        EXPECT_NE(readFile(err).find("Wave In Error!: No sound card\n"), std::string::npos) << readFile(err);
+    }
+}
+
 TEST(MessageBox, RealBoxMapsTheClickedButton)
 {
     ASSERT_EQ(std::getenv("MSGBOX_LOG"), nullptr);
+    testsupport::ScopedEnv show("MSGBOX_SHOW", "1");  // a real box, though the platform is offscreen
     QString title, body;
     bool hadDefault = false;
     QTimer::singleShot(0, [&] {

@@ -163,3 +163,14 @@ TEST(Rtf, RecognisesRichText)
     EXPECT_FALSE(LooksLikeRtf("plain {\\rtf1"));
     EXPECT_FALSE(LooksLikeRtf(""));
 }
+
+TEST(Rtf, ColourTableBeyondAnyRealSizeIsCut)
+{
+    std::string table;
+    for (int i = 0; i < 70000; ++i)
+        table += "\\red255\\green0\\blue0;";
+    const std::vector<RtfRun> runs = ReadRtf("{\\rtf1{\\colortbl" + table + "}\\cf5 a\\cf69000 b}");
+    ASSERT_EQ(runs.size(), 2u);
+    EXPECT_EQ(runs[0].Color, clRed);
+    EXPECT_EQ(runs[1].Color, clBlack) << "an entry past the kept ones is the automatic colour";
+}

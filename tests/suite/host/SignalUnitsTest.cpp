@@ -562,3 +562,37 @@ TEST(GoertzelPower, ABinBetweenBinsMeasuresItsOwnFrequency)
 }
 
 }  // namespace
+
+namespace {
+
+// The many-bin pass gives exactly what the single-bin recursion gives, for any number of bins.
+TEST(GoertzelPowers, EqualsGoertzelPowerBitForBit)
+{
+    auto rec = std::make_unique<TDFTRec>();
+    std::mt19937 gen(8);
+    std::uniform_real_distribution<double> sample(-32768, 32767);
+    for (int32_t n : {1, 205, 300, 8192}) {
+        for (int32_t kind = dwRectangular; kind <= dwKaiser; kind += 5) {
+            ASSERT_TRUE(MakeWindow(*rec, n, kind));
+            for (int i = 0; i < n; ++i)
+                rec->Samples[i] = sample(gen);
+            std::vector<double> bins;
+            for (int j = 0; j < 20; ++j)
+                bins.push_back(j * 7.37 + 0.5 * (j % 3));
+            for (int32_t count : {0, 1, 8, 12, 16, 20}) {
+                std::vector<double> out(static_cast<size_t>(count) + 1, -1.0);
+                GoertzelPowers(*rec, bins.data(), count, out.data());
+                for (int32_t j = 0; j < count; ++j)
+                    ASSERT_EQ(out[static_cast<size_t>(j)], GoertzelPower(*rec, bins[static_cast<size_t>(j)]))
+                        << n << " " << count << " " << j;
+                EXPECT_EQ(out[static_cast<size_t>(count)], -1.0) << "nothing written past the bins";
+            }
+        }
+    }
+    auto fresh = std::make_unique<TDFTRec>();
+    double k = 3, out = -1;
+    GoertzelPowers(*fresh, &k, 1, &out);
+    EXPECT_EQ(out, 0.0);
+}
+
+}  // namespace

@@ -4,7 +4,6 @@
 #include "TextDecoderForm.h"
 
 #include <QAction>
-#include <QActionGroup>
 #include <QMenu>
 
 namespace textwindow {
@@ -25,6 +24,13 @@ inline TTextWindowConfig Config(Kind kind)
         c.SecondPausedText = QString();
         c.SecondActiveText = QStringLiteral("Stand by");
         c.OptionsLayout = {osToolbar, osSeparator, osOwn};
+        {
+            TMenuItem hf = MenuItem("300 bps (HF)", "N300bpsHF1Click");
+            TMenuItem vhf = MenuItem("1200 bps (VHF)", "N1200bpsVHF1Click");
+            hf.RadioGroup = vhf.RadioGroup = 1;
+            vhf.Checked = true;
+            c.OwnOptions = {hf, vhf};
+        }
         c.ToolbarPopup = false;
         c.SkipEmptyLineBreaks = true;
         c.DefaultLogFile = "PACKET.LOG";
@@ -37,6 +43,13 @@ inline TTextWindowConfig Config(Kind kind)
         c.Panels = {{"Active", 70}, {"", 500}};
         c.LogPanel = 1;
         c.OptionsLayout = {osFont, osToolbar, osSeparator, osOwn};
+        {
+            TMenuItem m1 = MenuItem("Method &1", "N11Click");
+            TMenuItem m2 = MenuItem("Method &2", "N21Click");
+            m1.RadioGroup = m2.RadioGroup = 1;
+            m1.Checked = true;
+            c.OwnOptions = {SubMenu("&Decoding", "Decoding1", {m1, m2})};
+        }
         c.CutCaption = QStringLiteral("Cu&t");
         c.DefaultLogFile = "DTMF.LOG";
         c.PrintTitle = QStringLiteral("Korvanta Quenda - DTMF Decoder");
@@ -54,6 +67,12 @@ inline TTextWindowConfig Config(Kind kind)
         c.LogPanel = 1;
         c.ActiveText = QStringLiteral("Stand by");
         c.OptionsLayout = {osOwn, osSeparator, osToolbar};
+        for (const char* item : {"Parity Filter", "Syntax Check", "Labels Details", "Message No. Details",
+                                 "Registration Details", "Flight ID details"}) {
+            TMenuItem m = MenuItem(item, std::string(item) + "Click");
+            m.Checkable = true;
+            c.OwnOptions.push_back(m);
+        }
         c.CutCaption = QStringLiteral("Cu&t");
         c.AboutCaption = QStringLiteral("&About");
         c.IndentAtCreation = true;
@@ -97,53 +116,18 @@ inline TAppletTraits Traits(Kind kind)
 class TTestTextApplet : public TTextDecoderForm {
 public:
     TTestTextApplet(int32_t receiver, Kind kind)
-        : TTextDecoderForm(receiver, textwindow::Traits(kind), textwindow::Config(kind)), kind_(kind)
+        : TTextDecoderForm(receiver, textwindow::Traits(kind), textwindow::Config(kind))
     {
-        AddOwnItems();
     }
     std::vector<size_t> decoded;
     int news = 0;
 
+    std::vector<std::string> ownClicks;
+
 protected:
     void DecodeBuffer(const int16_t*, size_t count) override { decoded.push_back(count); }
     void NewExtras() override { ++news; }
-
-private:
-    void AddOwnItems()
-    {
-        auto add = [&](const QString& caption) {
-            auto* a = new QAction(caption, this);
-            a->setCheckable(true);
-            AddOwnOption(a);
-            return a;
-        };
-        switch (kind_) {
-        case Kind::Packet: {
-            auto* group = new QActionGroup(this);
-            group->addAction(add(QStringLiteral("300 bps (HF)")));
-            QAction* v = add(QStringLiteral("1200 bps (VHF)"));
-            group->addAction(v);
-            v->setChecked(true);
-            break;
-        }
-        case Kind::Dtmf: {
-            QMenu* decoding = AddOwnOptionMenu(QStringLiteral("&Decoding"));
-            QAction* m1 = decoding->addAction(QStringLiteral("Method &1"));
-            QAction* m2 = decoding->addAction(QStringLiteral("Method &2"));
-            m1->setCheckable(true);
-            m2->setCheckable(true);
-            m1->setChecked(true);
-            break;
-        }
-        case Kind::Acars:
-            for (const char* item : {"Parity Filter", "Syntax Check", "Labels Details", "Message No. Details",
-                                     "Registration Details", "Flight ID details"})
-                add(QString::fromLatin1(item));
-            break;
-        }
-    }
-
-    Kind kind_;
+    void OwnMenuClick(const std::string& name, QAction*) override { ownClicks.push_back(name); }
 };
 
 }  // namespace textwindow

@@ -238,6 +238,12 @@ TEST_F(TextWindow, MenusToolBarAndStatusPanelsOfEachApplet)
             panels.push_back(a->StatusPanel(static_cast<int>(i))->text().toStdString());
         EXPECT_EQ(panels, c.panels);
         EXPECT_EQ(a->windowTitle(), a->Config().Caption);
+        // The applet's own items reach it by their handlers' names.
+        const std::string own = a->Config().OwnOptions.front().Items.empty()
+                                    ? a->Config().OwnOptions.front().Name
+                                    : a->Config().OwnOptions.front().Items.back().Name;
+        a->MenuAction(own)->trigger();
+        EXPECT_THAT(a->ownClicks, ElementsAre(own));
         Destroy(a);
     }
 }
@@ -401,14 +407,14 @@ TEST_F(TextWindow, LogFromTheMenuStopsWithoutADialogAndRestartsWithTheLastName)
     AnswerFile(logFile);
     a->Logtofile1Click();
     ASSERT_TRUE(a->Logging());
-    EXPECT_TRUE(a->findChild<QAction*>("Logtofile1")->isChecked());
+    EXPECT_TRUE(a->MenuAction("Logtofile1Click")->isChecked());
     EXPECT_EQ(a->StatusPanel(1)->text().toStdString(), "Log file active (" + logFile + ")");
     a->LogWrite("1");
     dialogs.clear();
     a->Logtofile1Click();
     EXPECT_TRUE(dialogs.empty()) << "stopping asks nothing";
     EXPECT_FALSE(a->Logging());
-    EXPECT_FALSE(a->findChild<QAction*>("Logtofile1")->isChecked());
+    EXPECT_FALSE(a->MenuAction("Logtofile1Click")->isChecked());
     EXPECT_EQ(a->StatusPanel(1)->text(), "");
     AnswerFile(logFile);
     a->Logtofile1Click();
@@ -504,7 +510,7 @@ TEST_F(TextWindow, AStoredLogThatCannotBeOpenedIsReportedAndTheAppletStartsWitho
         TTestTextApplet* a = Make(Kind::Packet, {{"Log", "1"}, {"LogFileName", name}});
         EXPECT_FALSE(a->Failed()) << name;
         EXPECT_FALSE(a->Logging());
-        EXPECT_FALSE(a->findChild<QAction*>("Logtofile1")->isChecked());
+        EXPECT_FALSE(a->MenuAction("Logtofile1Click")->isChecked());
         ASSERT_EQ(boxes.boxes().size(), 1u) << name;
         EXPECT_EQ(boxes.boxes()[0].caption, "Korvanta Quenda");
         EXPECT_NE(boxes.boxes()[0].text.find(name), std::string::npos) << boxes.boxes()[0].text;
@@ -654,12 +660,12 @@ TEST_F(TextWindow, PauseSetsTheStatusPanelsAndStopsDecoding)
         wave->OnData(0, samples, 8);
         EXPECT_TRUE(a->decoded.empty());
         EXPECT_THAT(log, ::testing::Contains("requeue 0")) << "buffers still go back while paused";
-        a->findChild<QAction*>("Pause")->trigger();
+        a->MenuAction("PauseClick")->trigger();
         EXPECT_FALSE(a->Paused());
         EXPECT_EQ(panels(), c.running);
         wave->OnData(1, samples, 8);
         EXPECT_THAT(a->decoded, ElementsAre(8u));
-        a->findChild<QAction*>("Pause")->trigger();
+        a->MenuAction("PauseClick")->trigger();
         EXPECT_EQ(panels(), c.paused);
         Destroy(a);
         log.clear();
@@ -680,7 +686,7 @@ TEST_F(TextWindow, SettingsAreReadAndWrittenUnderEachAppletsNames)
     EXPECT_EQ(a->LogFileName(), "ACARS.LOG") << "an empty name takes the default";
     a->show();
     EXPECT_FALSE(a->ToolBar1()->isVisible());
-    a->findChild<QAction*>("Toolbar2")->trigger();
+    a->MenuAction("Toolbar2Click")->trigger();
     EXPECT_TRUE(a->ToolBar1()->isVisible());
     a->Hide1Click();
     EXPECT_FALSE(a->ToolBar1()->isVisible());
@@ -727,7 +733,7 @@ TEST_F(TextWindow, CutAndDeleteChangeTheReadOnlyPaneAndLeaveItReadOnly)
 TEST_F(TextWindow, HelpAndHangingIndent)
 {
     TTestTextApplet* d = Make(Kind::Dtmf);
-    d->findChild<QAction*>("Contents1")->trigger();
+    d->MenuAction("Contents1Click")->trigger();
     EXPECT_THAT(helpContexts, ElementsAre(103));
     EXPECT_EQ(d->RE1()->HangingIndentTwips(), 0) << "set when the window is shown";
     d->show();

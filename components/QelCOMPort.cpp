@@ -1,0 +1,8 @@
+#include "QelCOMPort.h"
+
+TQelCOMPort::TQelCOMPort(platform::TSerialOpener opener)
+    : thread_(std::make_unique<TQelCOMThread>(std::move(opener)))
+{
+}
+
+TQelCOMPort::~TQelCOMPort() = default;

@@ -1,0 +1,179 @@
+#include "Band.h"
+
+#include <algorithm>
+#include <climits>
+#include <cmath>
+#include <sstream>
+
+std::optional<std::vector<BandStation>> Band::parse(const std::string& text, const std::filesystem::path& base,
+                                                    std::string* error)
+{
+    std::vector<BandStation> stations;
+    std::istringstream in(text);
+    std::string line;
+    int number = 0;
+    while (std::getline(in, line)) {
+        ++number;
+        if (size_t hash = line.find('#'); hash != std::string::npos)
+            line.resize(hash);
+        std::istringstream words(line);
+        std::string hz, path, level, extra;
+        if (!(words >> hz))
+            continue;
+        words >> path >> level >> extra;
+        auto fail = [&](const std::string& why) -> std::optional<std::vector<BandStation>> {
+            if (error)
+                *error = "line " + std::to_string(number) + ": " + why;
+            return std::nullopt;
+        };
+        auto integer = [](const std::string& s, long low, long high, long* v) {
+            size_t used = 0;
+            try {
+                *v = std::stol(s, &used);
+            } catch (...) {
+                return false;
+            }
+            return used == s.size() && *v >= low && *v <= high;
+        };
+        BandStation st;
+        long v = 0;
+        if (!integer(hz, 1, INT32_MAX, &v))
+            return fail("\"" + hz + "\" is not a frequency in Hz");
+        st.hz = int32_t(v);
+        if (path.empty() || !extra.empty())
+            return fail("wants \"<frequency> <recording> [<level>]\"");
+        st.recording = std::filesystem::path(path).is_absolute() ? std::filesystem::path(path) : base / path;
+        st.level = kStationLevel;
+        if (!level.empty()) {
+            if (!integer(level, 0, 65535, &v))
+                return fail("level \"" + level + "\" is not 0..65535");
+            st.level = int32_t(v);
+        }
+        for (const BandStation& other : stations)
+            if (other.hz == st.hz)
+                return fail("a second station on " + hz + " Hz");
+        stations.push_back(st);
+    }
+    return stations;
+}
+
+Band::Band(std::vector<BandStation> stations, platform::sound::ChannelChoice choice)
+    : stations_(std::move(stations)), choice_(choice)
+{
+}
+
+bool Band::check(std::string* error) const
+{
+    for (const BandStation& st : stations_) {
+        std::string why;
+        if (!platform::sound::Recording::open(st.recording, 11025, 1, choice_, &why)) {
+            *error = "station on " + std::to_string(st.hz) + " Hz: " + why;
+            return false;
+        }
+    }
+    return true;
+}
+
+void Band::tune(int32_t hz) { tuned_ = hz; }
+
+bool Band::setOnAir(int32_t hz, bool on)
+{
+    std::lock_guard hold(mutex_);
+    for (BandStation& st : stations_)
+        if (st.hz == hz) {
+            st.onAir = on;
+            return true;
+        }
+    return false;
+}
+
+int32_t Band::levelAt(int32_t hz) const
+{
+    std::lock_guard hold(mutex_);
+    for (const BandStation& st : stations_)
+        if (st.hz == hz && st.onAir)
+            return st.level;
+    return kNoiseLevel;
+}
+
+std::string Band::fakePool(int receivers) const
+{
+    std::string text = "# The simulated band's levels\nreceivers " + std::to_string(receivers) + "\n";
+    std::lock_guard hold(mutex_);
+    for (int r = 1; r <= receivers; ++r) {
+        for (const BandStation& st : stations_)
+            if (st.onAir)
+                text += "strength " + std::to_string(r) + " " + std::to_string(st.hz) + " " +
+                        std::to_string(st.level) + "\n";
+        text += "strength " + std::to_string(r) + " * " + std::to_string(kNoiseLevel) + "\n";
+    }
+    return text;
+}
+
+float Band::noise()
+{
+    // Two uniform draws summed: noise that is roughly Gaussian and the same on every run.
+    auto next = [this] {
+        seed_ ^= seed_ << 13;
+        seed_ ^= seed_ >> 17;
+        seed_ ^= seed_ << 5;
+        return float(seed_) / 4294967296.0f - 0.5f;
+    };
+    return float(kNoiseAmplitude) * 1.7f * (next() + next());
+}
+
+void Band::read(uint32_t rate, uint16_t channels, int16_t* dst, size_t frames)
+{
+    if (rate != rate_) {  // the recordings are opened at the rate the device was opened with
+        rate_ = rate;
+        playing_.clear();
+        for (const BandStation& st : stations_) {
+            std::string ignored;
+            Playing p;
+            p.recording = platform::sound::Recording::open(st.recording, rate, 1, choice_, &ignored);
+            p.ended = !p.recording;
+            playing_.push_back(std::move(p));
+        }
+    }
+    const int32_t tuned = tuned_;
+    int heard = -1;
+    {
+        std::lock_guard hold(mutex_);
+        for (size_t i = 0; i < stations_.size(); ++i)
+            if (stations_[i].hz == tuned && stations_[i].onAir)
+                heard = int(i);
+    }
+    heard_.assign(frames, 0.0f);
+    bool all = !playing_.empty();
+    for (size_t i = 0; i < playing_.size(); ++i) {
+        Playing& p = playing_[i];
+        float* into = int(i) == heard ? heard_.data() : nullptr;
+        if (!into) {
+            scratch_.resize(frames);
+            into = scratch_.data();
+        }
+        size_t got = p.ended ? 0 : p.recording->read(into, frames);
+        if (got < frames)
+            p.ended = true;
+        if (int(i) == heard)  // a station whose recording has ended is off the air
+            for (size_t k = got; k < frames; ++k)
+                heard_[k] = noise();
+        all = all && p.ended;
+    }
+    if (heard < 0)
+        for (float& x : heard_)
+            x = noise();
+    auto pcm = [](float x) {
+        return int16_t(std::clamp(std::lrint(double(x) * 32768.0), -32768L, 32767L));
+    };
+    for (size_t i = 0; i < frames; ++i) {
+        if (channels == 1) {
+            dst[i] = pcm(heard_[i]);
+        } else {
+            dst[2 * i] = pcm(noise());
+            dst[2 * i + 1] = pcm(heard_[i]);
+        }
+    }
+    if (all)
+        ended_ = true;
+}

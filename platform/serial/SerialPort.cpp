@@ -1,0 +1,7 @@
+#include "SerialPort.h"
+
+namespace platform {
+
+TSerialPort::~TSerialPort() = default;
+
+}  // namespace platform

@@ -1,0 +1,82 @@
+#include "ACARSFramer.h"
+
+namespace {
+
+constexpr int64_t kBit8 = 147;  // 18.375 samples a bit, in eighths
+constexpr int32_t kPhaseTable[18] = {15, 15, 16, 16, 16, 17, 17, 17, 18, 18, 19, 19, 19, 20, 20, 20, 21, 21};
+
+// Floor of a / 8 for either sign.
+int64_t floor8(int64_t a) { return a >= 0 ? a / 8 : -((-a + 7) / 8); }
+
+} // namespace
+
+int32_t TACARSFramer::PhaseStep8(int32_t d)
+{
+    if (d < 0 || d > 17)
+        return -1;
+    // The table's whole-sample corrections about the nominal 18, around the true bit length.
+    return (kPhaseTable[d] - 18) * 8 + int32_t(kBit8);
+}
+
+void TACARSFramer::Process(const int32_t* q, int32_t count)
+{
+    if (!q || count <= 0)
+        return;
+    for (int32_t n = 0; n < count; ++n) {
+        const int32_t p = previous_ > 0 ? 1 : previous_ < 0 ? -1 : 0;
+        const int32_t qn = q[n];
+        if ((p > 0 && qn < 0) || (p < 0 && qn > 0) || p == 0) {
+            const int64_t d = floor8(int64_t(n) * 8 - last8_);
+            if (d >= 0 && d <= 17)
+                next8_ = last8_ + PhaseStep8(int32_t(d));
+        }
+        if (int64_t(n) * 8 >= next8_)
+            sample(n, qn);
+        previous_ = qn;
+    }
+    last8_ -= int64_t(count) * 8;
+    next8_ -= int64_t(count) * 8;
+}
+
+void TACARSFramer::sample(int32_t n, int32_t qn)
+{
+    sync_ = (sync_ << 1) | (qn > 0 ? 1u : 0u);
+    if ((sync_ & 0xFFFFFF) == kSync) {
+        dataBit_ = 0;
+        bitCount_ = 0;
+        ones_ = 0;
+        length_ = 0;
+        parityErrors_ = 0;
+        receiving_ = true;
+        if (OnStatus)
+            OnStatus(true);
+        next8_ = (int64_t(n) + 9) * 8;
+    } else if (receiving_) {
+        if (qn < 0)
+            dataBit_ ^= 0x80;
+        byte_ = uint8_t((byte_ >> 1) | dataBit_);
+        ++bitCount_;
+        if (dataBit_)
+            ++ones_;
+        if (bitCount_ == 8) {
+            TChar& c = Text[length_];
+            c.Value = byte_ & 0x7F;
+            c.Parity = ones_ % 2 ? 1 : 0;
+            if (!c.Parity)
+                ++parityErrors_;
+            if (length_ == kMaxLength - 1 || c.Value == 0x03 || c.Value == 0x17) {
+                if ((parityErrors_ == 0 || !ParityFilter) && OnMessage)
+                    OnMessage(length_ + 1);
+                receiving_ = false;
+                if (OnStatus)
+                    OnStatus(false);
+            }
+            bitCount_ = 0;
+            ones_ = 0;
+            // At most 256: a message ends at its 256th character, and only a sync restarts reception.
+            ++length_;
+        }
+    }
+    last8_ = next8_;
+    next8_ += kBit8;
+}

@@ -1,0 +1,109 @@
+// Whatever a user gets wrong, orvhost ends within seconds with one clear line on standard error, and
+// with a non-zero status where the job could not run; nothing waits for an answer.
+#include "TestSupport.h"
+
+#include <gmock/gmock.h>
+
+#include <chrono>
+
+namespace {
+
+using namespace testsupport;
+
+struct Bad {
+    const char* what;
+    std::vector<std::string> args;  // after "orvhost"; "@" stands for the test's folder
+    std::vector<std::string> env;   // extra environment, "@" as above
+    bool fails;                     // a non-zero status
+    const char* says;               // part of what standard error says
+};
+
+std::string Expand(std::string s, const std::string& dir)
+{
+    for (size_t at; (at = s.find('@')) != std::string::npos;)
+        s.replace(at, 1, dir);
+    return s;
+}
+
+TEST(OrvhostBadInput, EveryMistakeEndsQuicklyWithAClearLine)
+{
+    TempDir dir;
+    const std::string d = dir.path().string();
+    ASSERT_EQ(runProgram({binPath("siggen").string(), "mpt1327", "--channels", "2", "--seconds", "3", "--out",
+                          (dir / "cc.wav").string()}),
+              0);
+    writeFile(dir / "empty.wav", "");
+    writeFile(dir / "words.txt", "no recording here\n");
+    writeFile(dir / "bad-script", "1 Squelch loud\n");
+    writeFile(dir / "bad-band", "450000000 absent.wav\n");
+    std::filesystem::create_directories(dir / "damaged");
+    writeFile(dir / "damaged" / "MPT1327.MEM", std::string(3000, '\x5A'));
+    const std::string marlet = libPath("libmarlet.so").string();
+    const std::vector<Bad> cases = {
+        {"missing recording", {"--headless", "--plugin", marlet, "--input", "@/absent.wav"}, {}, true,
+         "orvhost: no sound input: Recording \"@/absent.wav\" cannot be opened."},
+        {"empty recording", {"--headless", "--plugin", marlet, "--input", "@/empty.wav"}, {}, true,
+         "orvhost: no sound input: Recording \"@/empty.wav\" is empty."},
+        {"not a recording", {"--headless", "--plugin", marlet, "--input", "@/words.txt"}, {}, true,
+         "orvhost: no sound input: Recording \"@/words.txt\" is not a recording that can be read"},
+        {"missing recording by the environment", {"--headless", "--plugin", marlet}, {"WAVE_IN_FILE=@/absent.wav"},
+         true, "orvhost: no sound input: Recording \"@/absent.wav\" cannot be opened."},
+        {"not a plug-in", {"--headless", "--plugin", "@/cc.wav"}, {}, true, "orvhost: cannot load the plug-in: "},
+        {"no plug-in there", {"--headless", "--plugin", "@/none.so"}, {}, true, "orvhost: no plug-in @/none.so"},
+        {"plug-in whose window does not start", {"--headless", "--plugin", libPath("liborvhost_recording_plugin.so").string()},
+         {"RECORDING_PLUGIN_FAIL=1"}, true, "orvhost: the plug-in \"Recorder\" did not start"},
+        {"plug-in folder that cannot be used", {"--headless", "--plugin", marlet, "--input", "@/cc.wav"},
+         {"ORV_PLUGIN_PATH=@/words.txt"}, false, "Fatal Error!: The database file can't be created!"},
+        {"damaged database", {"--headless", "--plugin", marlet, "--input", "@/cc.wav"},
+         {"ORV_PLUGIN_PATH=@/damaged"}, false, "Fatal Error!: The database file @/damaged/MPT1327.MEM is damaged!"},
+        {"unknown option", {"--headless", "--volume", "3"}, {}, true, "orvhost: Unknown option 'volume'."},
+        {"stray argument", {"--headless", "recording.wav"}, {}, true, "orvhost: unexpected argument \"recording.wav\""},
+        {"bad frequency", {"--headless", "--frequency", "ten"}, {}, true, "orvhost: --frequency takes a frequency in Hz"},
+        {"bad channel", {"--headless", "--input-channel", "centre"}, {}, true, "orvhost: --input-channel takes left or right"},
+        {"bad seconds", {"--headless", "--seconds", "-1"}, {}, true, "orvhost: --seconds takes a number of seconds"},
+        {"trace that cannot be written", {"--headless", "--trace", "@/no/such/folder/t"}, {}, true,
+         "orvhost: cannot write the trace @/no/such/folder/t"},
+        {"quenda that is not there", {"--headless", "--start", "DTMF Decoder", "--quenda", "@/quenda"}, {}, true,
+         "orvhost: cannot run quenda: \"@/quenda\" is not an executable program"},
+        {"bad script", {"--headless", "--script", "@/bad-script"}, {}, true,
+         "orvhost: script @/bad-script, line 1: 1 Squelch loud"},
+        {"band with a missing recording", {"--headless", "--band", "@/bad-band"}, {}, true,
+         "orvhost: band @/bad-band, station on 450000000 Hz: Recording \"@/absent.wav\" cannot be opened."},
+        {"no display and no --headless", {"--plugin", marlet}, {"QT_QPA_PLATFORM=", "DISPLAY=", "WAYLAND_DISPLAY="},
+         true, "orvhost: no display to show the window on"},
+    };
+    for (const Bad& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::vector<std::string> argv = {"/bin/sh", "-c", "exec \"$0\" \"$@\" 2>" + (dir / "err").string(),
+                                         binPath("orvhost").string()};
+        for (const std::string& a : c.args)
+            argv.push_back(Expand(a, d));
+        std::vector<std::string> env = {"WAVE_IN_PACE=fast", "XDG_RUNTIME_DIR=" + d,
+                                        "XDG_CONFIG_HOME=" + (dir / "config").string(), "ORV_PLUGIN_PATH=" + d,
+                                        "QT_QPA_PLATFORM=offscreen", "MSGBOX_LOG=", "WAVE_IN_FILE="};
+        for (const std::string& e : c.env)
+            env.push_back(Expand(e, d));
+        const auto started = std::chrono::steady_clock::now();
+        const int rc = runProgram(argv, env, nullptr, 60);
+        const double took = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+        const std::string err = readFile(dir / "err");
+        EXPECT_LT(took, 20) << "it should not take this long";
+        EXPECT_GE(rc, 0) << "ended by itself, not killed";
+        EXPECT_EQ(rc != 0, c.fails) << err;
+        EXPECT_THAT(err, ::testing::HasSubstr(Expand(c.says, d)));
+    }
+}
+
+TEST(OrvhostHelp, ListsTheOptionsTheFormatsAndTheEnvironmentThatMatter)
+{
+    std::string out;
+    ASSERT_EQ(runProgram({binPath("orvhost").string(), "--help"}, {"QT_QPA_PLATFORM=", "DISPLAY="}, &out, 30), 0)
+        << "help needs no display";
+    for (const char* said : {"--plugin <path>", "--input <file>", "--input-channel <side>", "--band <file>",
+                             "--script <file>", "--headless", "--frequency <hz>", "--trace <file>", "WAVE_IN_FILE",
+                             "WAVE_IN_PACE", "KVAPI32_RIGS", "ORV_PLUGIN_PATH", "XDG_CONFIG_HOME", "station-off <hz>",
+                             "<frequency Hz> <recording> [<level>]", "orvhost --plugin build/lib/libmarlet.so --input"})
+        EXPECT_NE(out.find(said), std::string::npos) << said;
+}
+
+}  // namespace
