@@ -1,5 +1,6 @@
 #include "Ax25.h"
 
+#include "BandNoise.h"
 #include "Wav.h"
 
 #include <algorithm>
@@ -258,53 +259,15 @@ void deemphasise(Samples& s, uint32_t rate, double microseconds)
 
 namespace {
 
-// One second-order section of a Butterworth filter (bilinear transform), direct form I.
-class Biquad {
-public:
-    Biquad(bool highPass, double freq, double q, uint32_t rate)
-    {
-        const double w = 2 * std::numbers::pi * freq / rate, alpha = std::sin(w) / (2 * q), cw = std::cos(w);
-        const double a0 = 1 + alpha;
-        b0_ = (highPass ? (1 + cw) / 2 : (1 - cw) / 2) / a0;
-        b1_ = (highPass ? -(1 + cw) : (1 - cw)) / a0;
-        b2_ = b0_;
-        a1_ = -2 * cw / a0;
-        a2_ = (1 - alpha) / a0;
-    }
-    double operator()(double x)
-    {
-        const double y = b0_ * x + b1_ * x1_ + b2_ * x2_ - a1_ * y1_ - a2_ * y2_;
-        x2_ = x1_;
-        x1_ = x;
-        y2_ = y1_;
-        y1_ = y;
-        return y;
-    }
-
-private:
-    double b0_, b1_, b2_, a1_, a2_;
-    double x1_ = 0, x2_ = 0, y1_ = 0, y2_ = 0;
-};
-
-// White Gaussian noise through fourth-order Butterworth high-pass and low-pass filters, scaled
-// to unit power.
+// Noise limited to lowHz..highHz at unit power: the band noise of the project's generator,
+// taken at 0 dB against a constant of power 1.
 Samples bandNoise(size_t count, double lowHz, double highHz, uint32_t rate, Random& random)
 {
-    // the two sections of a fourth-order Butterworth filter
-    const double q1 = 0.5411961001461971, q2 = 1.3065629648763766;
-    Biquad h1(true, lowHz, q1, rate), h2(true, lowHz, q2, rate), l1(false, highHz, q1, rate), l2(false, highHz, q2, rate);
-    const size_t settle = rate / 10;
-    Samples out(count);
-    for (size_t n = 0; n < count + settle; ++n) {
-        const double y = l2(l1(h2(h1(random.gaussian()))));
-        if (n >= settle)
-            out[n - settle] = y;
-    }
-    const double p = meanPower(out);
-    if (p > 0)
-        for (double& x : out)
-            x /= std::sqrt(p);
-    return out;
+    Samples noise(count, 1.0);
+    addBandNoise(noise, 0.0, lowHz, highHz, rate, random);
+    for (double& x : noise)
+        x -= 1.0;
+    return noise;
 }
 
 }  // namespace
