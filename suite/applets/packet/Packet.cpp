@@ -5,7 +5,6 @@
 #include "RegApplet.h"
 
 #include <QAction>
-#include <QActionGroup>
 #include <QEvent>
 #include <QLabel>
 #include <QStatusBar>
@@ -42,6 +41,11 @@ TTextWindowConfig PacketConfig()
     c.SecondPausedText = QString();
     c.SecondActiveText = QStringLiteral("Stand by");
     c.OptionsLayout = {osToolbar, osSeparator, osOwn};
+    TMenuItem hf = MenuItem("300 bps (HF)", "N300bpsHF1Click");
+    TMenuItem vhf = MenuItem("1200 bps (VHF)", "N1200bpsVHF1Click");
+    hf.RadioGroup = vhf.RadioGroup = 1;
+    vhf.Checked = true;  // the stored form
+    c.OwnOptions = {hf, vhf};
     c.ToolbarPopup = false;
     c.SkipEmptyLineBreaks = true;
     c.DefaultLogFile = "PACKET.LOG";
@@ -53,17 +57,8 @@ TTextWindowConfig PacketConfig()
 
 TPacketForm::TPacketForm(int32_t receiver) : TTextDecoderForm(receiver, PacketTraits(), PacketConfig())
 {
-    auto* group = new QActionGroup(this);
-    N300bpsHF1 = new QAction(tr("300 bps (HF)"), this);
-    N1200bpsVHF1 = new QAction(tr("1200 bps (VHF)"), this);
-    for (QAction* a : {N300bpsHF1, N1200bpsVHF1}) {
-        a->setCheckable(true);
-        group->addAction(a);
-        AddOwnOption(a);
-    }
-    N1200bpsVHF1->setChecked(true);
-    connect(N300bpsHF1, &QAction::triggered, this, &TPacketForm::N300bpsHF1Click);
-    connect(N1200bpsVHF1, &QAction::triggered, this, &TPacketForm::N1200bpsVHF1Click);
+    N300bpsHF1 = findChild<QAction*>(QStringLiteral("N300bpsHF1Click"));
+    N1200bpsVHF1 = findChild<QAction*>(QStringLiteral("N1200bpsVHF1Click"));
     if (QLabel* tuning = StatusPanel(kTuningPanel))
         tuning->installEventFilter(this);
 
@@ -125,6 +120,14 @@ void TPacketForm::CollectOutput()
             if (QLabel* tuning = StatusPanel(kTuningPanel))
                 tuning->update();
     }
+}
+
+void TPacketForm::OwnMenuClick(const std::string& name, QAction* /*action*/)
+{
+    if (name == "N300bpsHF1Click")
+        N300bpsHF1Click();
+    else if (name == "N1200bpsVHF1Click")
+        N1200bpsVHF1Click();
 }
 
 void TPacketForm::N300bpsHF1Click()

@@ -35,6 +35,7 @@ protected:
     int CaptureBufferCount() const override { return 8; }
     int CaptureBufferBytes() const override { return 8192; }
     void DecodeBuffer(const int16_t* samples, size_t count) override;
+    void OwnMenuClick(const std::string& name, QAction* action) override;
     void LoadOwnSettings(const TAppletSettings& s) override;
     void SaveOwnSettings(TAppletSettings& s) override;
     void showEvent(QShowEvent* event) override;

@@ -10,6 +10,7 @@
 
 #include <QApplication>
 #include <QLabel>
+#include <QMenu>
 #include <QMenuBar>
 #include <QPointer>
 
@@ -104,6 +105,13 @@ TEST_F(PacketGallery, WindowWithDecodedFramesAtBothRates)
         }
         testsupport::gallerySave(*form, c.name);
         Check(*form);
+        if (c.baud == 300) {
+            // The Options menu with the data-rate choice.
+            QMenu* options = form->OptionsMenu();
+            options->popup(form->mapToGlobal(QPoint(60, 20)));
+            testsupport::gallerySave(*options, "suite-packet-options-menu");
+            options->hide();
+        }
         form->close();
         ASSERT_TRUE(testsupport::pumpUntil([&] { return alive.isNull(); }));
     }
