@@ -1,13 +1,36 @@
 #pragma once
-// The reporting convention of every benchmark: counters "samples_per_s" and "x_realtime" (samples
-// per second divided by the chain's sampling rate) and the label "chain|kernel|rate", which
+// The reporting convention of every benchmark: counters "samples_per_s", "x_realtime" (samples
+// per second divided by the chain's sampling rate) and "cycles_per_sample" (time-stamp counter
+// cycles) and the label "chain|kernel|rate", which
 // scripts/bench turns into one table.
 #include <benchmark/benchmark.h>
 
+#include <chrono>
 #include <cstdint>
 #include <string>
+#if defined(__x86_64__) || defined(__i386__)
+#include <x86intrin.h>
+#endif
 
 namespace bench {
+
+// Ticks per second of the time-stamp counter (0 where there is none), measured once.
+inline double timeStampHz() {
+#if defined(__x86_64__) || defined(__i386__)
+    static const double hz = [] {
+        using clock = std::chrono::steady_clock;
+        const auto t0 = clock::now();
+        const uint64_t c0 = __rdtsc();
+        while (clock::now() - t0 < std::chrono::milliseconds(50)) {
+        }
+        const double seconds = std::chrono::duration<double>(clock::now() - t0).count();
+        return double(__rdtsc() - c0) / seconds;
+    }();
+    return hz;
+#else
+    return 0;
+#endif
+}
 
 inline void reportRate(benchmark::State& state, const std::string& chain, const std::string& kernel,
                        double samplingRate, int64_t samplesPerIteration) {
@@ -15,6 +38,10 @@ inline void reportRate(benchmark::State& state, const std::string& chain, const 
     state.SetItemsProcessed(static_cast<int64_t>(samples));
     state.counters["samples_per_s"] = benchmark::Counter(samples, benchmark::Counter::kIsRate);
     state.counters["x_realtime"] = benchmark::Counter(samples / samplingRate, benchmark::Counter::kIsRate);
+    // Time-stamp counter cycles per sample: seconds per sample times the counter's rate.
+    if (const double hz = timeStampHz(); hz > 0)
+        state.counters["cycles_per_sample"] =
+            benchmark::Counter(samples / hz, benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
     state.SetLabel(chain + "|" + kernel + "|" + std::to_string(static_cast<int64_t>(samplingRate)));
 }
 

@@ -12,6 +12,8 @@
 
 namespace {
 
+std::atomic<int> gProcessDetections{0};
+
 const char* const kNames[TQelCPUDetect::MaxCode + 1] = {
     "Unknown",       "Generic 386",      "Generic 486",   "Generic 586",   "Generic 686",
     "Intel CPU",     "Intel 386",        "Intel 486",     "Intel Pentium", "Intel PentiumPro",
@@ -145,7 +147,15 @@ int64_t TQelCPUDetect::GetTimer_() const {
 uint8_t TQelCPUDetect::CurrentCode() {
     const int injected = gInjected.load();
     if (injected >= 0) return static_cast<uint8_t>(injected);
-    return TQelCPUDetect().CPUCode;
+    // The processor does not change while the program runs: identified (and the timer calibrated)
+    // once, on the first component built.
+    static const uint8_t code = [] {
+        gProcessDetections.fetch_add(1);
+        return TQelCPUDetect().CPUCode;
+    }();
+    return code;
 }
+
+int TQelCPUDetect::ProcessDetections() { return gProcessDetections.load(); }
 
 void TQelCPUDetect::InjectCode(std::optional<uint8_t> code) { gInjected.store(code ? *code : -1); }

@@ -39,6 +39,8 @@ public:
     // The processor code a signal component is built for: the injected one when set, otherwise
     // that of this processor. Injection lets every kernel run on any machine.
     static uint8_t CurrentCode();
+    // How often CurrentCode has identified this processor in this process (once at most).
+    static int ProcessDetections();
     static void InjectCode(std::optional<uint8_t> code);
 
     std::string Vendor;

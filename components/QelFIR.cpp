@@ -87,6 +87,8 @@ TQelFIR::TQelFIR() {
     const TQelSimd simd = QelSimdInUse();
     dot64_ = QelDot64For(simd);
     dotHi16_ = QelDotHi16For(simd);
+    dot64Block_ = QelDot64BlockFor(simd);
+    dotHi16Block_ = QelDotHi16BlockFor(simd);
     allocateInput();
     allocateTaps();
     NewFIRType();
@@ -95,6 +97,7 @@ TQelFIR::TQelFIR() {
 void TQelFIR::allocateInput() {
     // History and block, then at least three (here a group's worth of) zero values to spare.
     input_ = std::vector<int32_t>(roundUp(tapsNum_ - 1 + bufferSize_ + kTapGroup, 4), 0);
+    sums_.assign(bufferSize_, 0);
 }
 
 void TQelFIR::allocateTaps() {
@@ -244,21 +247,24 @@ void TQelFIR::moveHistory(uint32_t frames) {
 
 void TQelFIR::Filter(int32_t* out, uint32_t frames) {
     const int32_t* x = input_.data();
-    const int32_t* t = taps_.data();
     const uint32_t n = static_cast<uint32_t>(taps_.size());
+    uint64_t* sums = sums_.data();
     switch (kernel_) {
     case TQelFIRKernel::Generic:
         // upper 32 bits of the 64-bit sum
-        for (uint32_t i = 0; i < frames; ++i) out[i] = static_cast<int32_t>(static_cast<int64_t>(dot64_(x + i, t, n)) >> 32);
+        dot64Block_(sums, x, taps_.data(), n, frames);
+        for (uint32_t i = 0; i < frames; ++i) out[i] = static_cast<int32_t>(static_cast<int64_t>(sums[i]) >> 32);
         break;
     case TQelFIRKernel::Pentium:
     case TQelFIRKernel::K5:
     case TQelFIRKernel::Cyrix:
         // bits 31 to 62 of the 64-bit sum
-        for (uint32_t i = 0; i < frames; ++i) out[i] = static_cast<int32_t>(static_cast<uint32_t>(dot64_(x + i, t, n) >> 31));
+        dot64Block_(sums, x, taps_.data(), n, frames);
+        for (uint32_t i = 0; i < frames; ++i) out[i] = static_cast<int32_t>(static_cast<uint32_t>(sums[i] >> 31));
         break;
     case TQelFIRKernel::MMX:
-        for (uint32_t i = 0; i < frames; ++i) out[i] = static_cast<int32_t>(dotHi16_(x + i, tapsHi_.data(), n));
+        // the 32-bit sums, written straight to the output
+        dotHi16Block_(reinterpret_cast<uint32_t*>(out), x, tapsHi_.data(), n, frames);
         break;
     }
     moveHistory(frames);
@@ -266,12 +272,14 @@ void TQelFIR::Filter(int32_t* out, uint32_t frames) {
 
 void TQelFIR::Slice(int32_t* out, uint32_t frames) {
     const int32_t* x = input_.data();
-    const int32_t* t = taps_.data();
     const uint32_t n = static_cast<uint32_t>(taps_.size());
     if (kernel_ == TQelFIRKernel::MMX) {
-        for (uint32_t i = 0; i < frames; ++i) out[i] = static_cast<int32_t>(dotHi16_(x + i, tapsHi_.data(), n)) >= 0;
+        dotHi16Block_(reinterpret_cast<uint32_t*>(out), x, tapsHi_.data(), n, frames);
+        for (uint32_t i = 0; i < frames; ++i) out[i] = out[i] >= 0;
     } else {
-        for (uint32_t i = 0; i < frames; ++i) out[i] = static_cast<int64_t>(dot64_(x + i, t, n)) >= 0;
+        uint64_t* sums = sums_.data();
+        dot64Block_(sums, x, taps_.data(), n, frames);
+        for (uint32_t i = 0; i < frames; ++i) out[i] = static_cast<int64_t>(sums[i]) >= 0;
     }
     moveHistory(frames);
 }

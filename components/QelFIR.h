@@ -101,4 +101,7 @@ private:
     TQelFIRKernel kernel_ = TQelFIRKernel::Generic;
     TQelDot64 dot64_ = QelDot64Scalar;
     TQelDotHi16 dotHi16_ = QelDotHi16Scalar;
+    TQelDot64Block dot64Block_ = QelDot64BlockScalar;
+    TQelDotHi16Block dotHi16Block_ = QelDotHi16BlockScalar;
+    std::vector<uint64_t> sums_;  // a block's filter sums before they are scaled or sliced
 };

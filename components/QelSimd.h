@@ -25,6 +25,19 @@ uint32_t QelDotHi16Scalar(const int32_t* x, const int32_t* th, uint32_t n);
 uint32_t QelDotHi16AVX2(const int32_t* x, const int32_t* th, uint32_t n);
 TQelDotHi16 QelDotHi16For(TQelSimd level);
 
+// A filter's sums over a block: sums[i] = the wrapping 64-bit sum of x[i + k] * t[k], k < n, for
+// every i < frames; one call per block, the taps kept in registers where they fit.
+using TQelDot64Block = void (*)(uint64_t* sums, const int32_t* x, const int32_t* t, uint32_t n, uint32_t frames);
+void QelDot64BlockScalar(uint64_t* sums, const int32_t* x, const int32_t* t, uint32_t n, uint32_t frames);
+void QelDot64BlockAVX2(uint64_t* sums, const int32_t* x, const int32_t* t, uint32_t n, uint32_t frames);
+TQelDot64Block QelDot64BlockFor(TQelSimd level);
+
+// The same with QelDotHi16's 32-bit sums.
+using TQelDotHi16Block = void (*)(uint32_t* sums, const int32_t* x, const int32_t* th, uint32_t n, uint32_t frames);
+void QelDotHi16BlockScalar(uint32_t* sums, const int32_t* x, const int32_t* th, uint32_t n, uint32_t frames);
+void QelDotHi16BlockAVX2(uint32_t* sums, const int32_t* x, const int32_t* th, uint32_t n, uint32_t frames);
+TQelDotHi16Block QelDotHi16BlockFor(TQelSimd level);
+
 // out[k] = a[k] * b[k], wrapping signed 32-bit products.
 using TQelMulWrap = void (*)(int32_t* out, const int32_t* a, const int32_t* b, uint32_t n);
 void QelMulWrapScalar(int32_t* out, const int32_t* a, const int32_t* b, uint32_t n);

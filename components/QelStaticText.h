@@ -7,6 +7,10 @@ enum TAlignment { taLeftJustify, taRightJustify, taCenter };
 
 class TQelStaticText : public TQelFramedWindow {
     Q_OBJECT
+    // The caption, the font it is painted in and the width inside the frame, for layout checks.
+    Q_PROPERTY(QString caption READ Caption)
+    Q_PROPERTY(QFont captionFont READ CaptionFont)
+    Q_PROPERTY(int captionRoom READ CaptionRoom)
 public:
     explicit TQelStaticText(QWidget* parent = nullptr);
     ~TQelStaticText() override;
@@ -19,6 +23,8 @@ public:
     bool FontAutoSize() const { return fontAutoSize_; }
     void SetFontAutoSize(bool on) { fontAutoSize_ = on; }
     const platform::TFont& Font() const { return font_; }
+    QFont CaptionFont() const { return platform::ToQFont(font_); }
+    int CaptionRoom() const { return width() - 2 * FrameWidth(); }
     void SetFont(const platform::TFont& f);
 
 protected:

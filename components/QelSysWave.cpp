@@ -27,14 +27,14 @@ int32_t clampDevice(int32_t id, uint32_t count)
 
 // A busy device is tried again after a pause; the result of the last attempt.
 template <class OpenOnce>
-uint32_t Attempts(OpenOnce open)
+uint32_t Attempts(int attempts, OpenOnce open)
 {
     uint32_t rc = 0;
-    for (int attempt = 1; attempt <= TQelSysWave::OpenAttempts; ++attempt) {
+    for (int attempt = 1; attempt <= attempts; ++attempt) {
         rc = open();
         if (rc == 0)
             break;
-        if (attempt < TQelSysWave::OpenAttempts)
+        if (attempt < attempts)
             platform::clock().sleepMs(TQelSysWave::OpenRetryPauseMs);
     }
     return rc;
@@ -194,6 +194,8 @@ bool TQelSysWave::GetActive() const
 
 void TQelSysWave::Fail(uint32_t code, const std::string& text, const char* caption)
 {
+    if (quiet_)
+        return;
     MessageBox::Show(text.empty() ? "Error " + std::to_string(code) : text, caption, MB_ICONERROR);
 }
 
@@ -214,10 +216,16 @@ uint32_t TQelSysWave::Open()
     return 0;
 }
 
+uint32_t TQelSysWave::TryOpen()
+{
+    StateScope quiet(quiet_, true);
+    return Open();
+}
+
 uint32_t TQelSysWave::OpenOutput()
 {
     auto done = [this](WaveOutHandle h, WaveHeader* hdr) { OutDone(h, hdr); };
-    const uint32_t rc = Attempts([&] { return waveOutOpen(&outHandle_, uint32_t(deviceOutID_), format_, done, this); });
+    const uint32_t rc = Attempts(quiet_ ? 1 : OpenAttempts, [&] { return waveOutOpen(&outHandle_, uint32_t(deviceOutID_), format_, done, this); });
     if (rc != 0) {
         const std::string text = waveOutErrorText(rc);
         outHandle_ = 0;
@@ -249,7 +257,7 @@ uint32_t TQelSysWave::OpenOutput()
 uint32_t TQelSysWave::OpenInput()
 {
     auto done = [this](WaveInHandle h, WaveHeader* hdr) { InDone(h, hdr); };
-    const uint32_t rc = Attempts([&] { return waveInOpen(&inHandle_, uint32_t(deviceInID_), format_, done, this); });
+    const uint32_t rc = Attempts(quiet_ ? 1 : OpenAttempts, [&] { return waveInOpen(&inHandle_, uint32_t(deviceInID_), format_, done, this); });
     if (rc != 0) {
         const std::string text = waveInErrorText(rc);
         inHandle_ = 0;

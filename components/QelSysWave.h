@@ -65,6 +65,8 @@ public:
     // (a timer firing inside one); else the error code of the direction that failed, after the
     // error box.
     uint32_t Open();
+    // Open with a single attempt and no error box, for an owner that retries and reports on its own.
+    uint32_t TryOpen();
     // Closes the open directions of OpenMode once every queued buffer has come back. Events of
     // the application run meanwhile. Refused while an open or close is already under way.
     void Close();
@@ -133,4 +135,5 @@ private:
     std::vector<std::vector<uint8_t>> outBuffers_;
     uint32_t inQueued_ = 0;  // only buffers the device accepted
     Busy busy_ = Busy::Idle;
+    bool quiet_ = false;  // inside TryOpen
 };

@@ -19,10 +19,16 @@ TQelVUBar::~TQelVUBar()
 
 void TQelVUBar::ProcessBuffer(const int16_t* buffer, uint32_t count, uint32_t step)
 {
+    const TQelVUEnvelope before = levels_;
     if (!levels_.Feed(buffer, count, step))
         return;
+    // Buffers come faster than anyone looks: the bar is painted with the next paint event, and
+    // only when a level it shows has moved.
+    if (levels_.ValueMax == before.ValueMax && levels_.ValueMin == before.ValueMin &&
+        levels_.PeakMax == before.PeakMax && levels_.PeakMin == before.PeakMin)
+        return;
     redraw_ = true;
-    Repaint();
+    update();
 }
 
 void TQelVUBar::redrawIf(bool changed)

@@ -1,68 +1,120 @@
 #include "QelVUEnvelope.h"
 #include <limits>
 
-// The products (divisor - 1) * value exceed 32 bits for large divisors, so the steps work in 64 bits.
-// Every quotient lies between two 32-bit values (or is 32-bit by construction), so it fits back.
+// The products (divisor - 1) * value exceed 32 bits for large divisors, so the steps are defined in
+// 64 bits. Every quotient lies between two 32-bit values (or is 32-bit by construction), so it fits back.
+// The per-sample loop takes the same values without the 64-bit division where it can.
 namespace {
 
-int32_t smoothed(int32_t divisor, int32_t value, int32_t x)
+inline int32_t smoothed(int32_t divisor, int32_t value, int32_t x)
 {
-    if (divisor == 0)
+    if (divisor == 0 || divisor == 1)  // ((1 - 1) * value + x) / 1 is x
         return x;
     return static_cast<int32_t>(((int64_t(divisor) - 1) * value + x) / divisor);
 }
 
-int32_t decayed(int32_t divisor, int32_t value)
+// (divisor - 1) * value / divisor, truncated toward zero. For a positive divisor d, with q and r the
+// 32-bit quotient and remainder of value / d, it is value - q - r / d: value - q less one when r is
+// not 0 for value >= 0, value - q plus one when r is not 0 for value < 0; for |value| <= d simply one
+// step toward zero.
+inline int32_t decayed(int32_t divisor, int32_t value)
 {
+    if (divisor >= 1) {
+        if (value >= 0) {
+            if (value <= divisor)
+                return value - (value != 0);
+            return value - value / divisor - (value % divisor != 0);
+        }
+        if (value >= -divisor)
+            return value + 1;
+        return value - value / divisor + (value % divisor != 0);
+    }
     return static_cast<int32_t>((int64_t(divisor) - 1) * value / divisor);
+}
+
+// The envelope's fields as locals, so the per-sample loop keeps them in registers.
+struct Levels {
+    int32_t ValueMin, ValueMax, PeakMin, PeakMax;
+    int32_t ValueAttack, ValueDecay, PeakDecay;
+
+    inline void NewValueMax(int32_t x)
+    {
+        if (x > ValueMax)
+            ValueMax = smoothed(ValueAttack, ValueMax, x);
+        else
+            ValueMax = ValueDecay == 0 ? x : decayed(ValueDecay, ValueMax);
+        if (PeakMax > ValueMax && PeakDecay != 0) {
+            PeakMax = decayed(PeakDecay, PeakMax);
+            if (PeakMax < ValueMax)
+                PeakMax = ValueMax;
+        } else {
+            PeakMax = ValueMax;
+        }
+        if (ValueMax < ValueMin)
+            ValueMin = ValueMax;
+    }
+
+    inline void NewValueMin(int32_t x)
+    {
+        if (x < ValueMin)
+            ValueMin = smoothed(ValueAttack, ValueMin, x);
+        else
+            ValueMin = ValueDecay == 0 ? x : decayed(ValueDecay, ValueMin);
+        if (PeakMin < ValueMin && PeakDecay != 0) {
+            PeakMin = decayed(PeakDecay, PeakMin);
+            if (PeakMin > ValueMin)
+                PeakMin = ValueMin;
+        } else {
+            PeakMin = ValueMin;
+        }
+        if (ValueMin > ValueMax)
+            ValueMax = ValueMin;
+    }
+};
+
+Levels load(const TQelVUEnvelope& e)
+{
+    return {e.ValueMin, e.ValueMax, e.PeakMin, e.PeakMax, e.ValueAttack, e.ValueDecay, e.PeakDecay};
+}
+
+void store(const Levels& l, TQelVUEnvelope& e)
+{
+    e.ValueMin = l.ValueMin;
+    e.ValueMax = l.ValueMax;
+    e.PeakMin = l.PeakMin;
+    e.PeakMax = l.PeakMax;
 }
 
 } // namespace
 
 void TQelVUEnvelope::NewValueMax(int32_t x)
 {
-    if (x > ValueMax)
-        ValueMax = smoothed(ValueAttack, ValueMax, x);
-    else
-        ValueMax = ValueDecay == 0 ? x : decayed(ValueDecay, ValueMax);
-    if (PeakMax > ValueMax && PeakDecay != 0) {
-        PeakMax = decayed(PeakDecay, PeakMax);
-        if (PeakMax < ValueMax)
-            PeakMax = ValueMax;
-    } else {
-        PeakMax = ValueMax;
-    }
-    if (ValueMax < ValueMin)
-        ValueMin = ValueMax;
+    Levels l = load(*this);
+    l.NewValueMax(x);
+    store(l, *this);
 }
 
 void TQelVUEnvelope::NewValueMin(int32_t x)
 {
-    if (x < ValueMin)
-        ValueMin = smoothed(ValueAttack, ValueMin, x);
-    else
-        ValueMin = ValueDecay == 0 ? x : decayed(ValueDecay, ValueMin);
-    if (PeakMin < ValueMin && PeakDecay != 0) {
-        PeakMin = decayed(PeakDecay, PeakMin);
-        if (PeakMin > ValueMin)
-            PeakMin = ValueMin;
-    } else {
-        PeakMin = ValueMin;
-    }
-    if (ValueMin > ValueMax)
-        ValueMax = ValueMin;
+    Levels l = load(*this);
+    l.NewValueMin(x);
+    store(l, *this);
 }
 
 bool TQelVUEnvelope::Feed(const int16_t* buffer, uint32_t count, uint32_t step)
 {
     if (step == 0)
         return false;
+    Levels l = load(*this);
+    const int32_t lo = Min, hi = Max;
     // 64-bit index: a step near 2^32 must not wrap back to the start.
     for (uint64_t i = 0; i < count; i += step) {
-        const int32_t x = Clamp(buffer[i]);
-        NewValueMax(x);
-        NewValueMin(x);
+        const int32_t v = buffer[i];
+        const int32_t x = v > hi ? hi : (v < lo ? lo : v);
+        l.NewValueMax(x);
+        l.NewValueMin(x);
     }
+    store(l, *this);
     return true;
 }
 

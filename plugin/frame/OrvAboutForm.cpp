@@ -1,5 +1,7 @@
 #include "OrvAboutForm.h"
 
+#include <utility>
+
 #include <QFrame>
 #include <QGuiApplication>
 #include <QLabel>
@@ -57,6 +59,9 @@ TOrvAboutForm::TOrvAboutForm(const QString& decoderLine, QWidget* owner) : QDial
     Version = MakeLabel(bevel, "Version 1.16", 0x7F0000, 11, {20, 96, 264, 24});
     for (QLabel* l : {Title, Version, TitleShadow, VersionShadow})
         l->setAlignment(Qt::AlignCenter);
+    for (auto [label, name] : {std::pair{Title, "Title"}, {TitleShadow, "TitleShadow"}, {Decoder, "Decoder"},
+                               {Version, "Version"}, {VersionShadow, "VersionShadow"}})
+        label->setObjectName(name);
     PlaceShadow(TitleShadow, Title);
     PlaceShadow(VersionShadow, Version);
 

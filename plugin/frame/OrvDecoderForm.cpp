@@ -12,7 +12,9 @@
 #include "platform/ui/Help.h"
 #include "platform/ui/Locale.h"
 
+#include <QApplication>
 #include <QCloseEvent>
+#include <QKeyEvent>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QLocale>
@@ -32,9 +34,9 @@ std::string OrvPluginDir()
 {
     const char* env = std::getenv("ORV_PLUGIN_PATH");
     std::string dir;
-    if (env) {
-        if (std::strlen(env) < 512)
-            dir = env;
+    // An empty or overlong value would put the folder at "/": the library's own folder instead.
+    if (env && *env && std::strlen(env) < 512) {
+        dir = env;
     } else {
         Dl_info where{};
         if (dladdr(reinterpret_cast<void*>(&OrvPluginDir), &where) && where.dli_fname)
@@ -53,21 +55,38 @@ void SetTrackBarPosition(TQelTrackBar* bar, int32_t position)
 
 namespace {
 
-TQelButton* MakeButton(QWidget* parent, const char* text, TQelButtonStyle style, QRect where)
+// A control's own help context, where it has one.
+constexpr const char* kHelpContextProperty = "helpContext";
+constexpr int kHelpContextPopup = 8;  // the '?' of the window on a control
+constexpr int kHelpContextF1 = 1;     // F1: the help file at a context
+
+TQelButton* MakeButton(QWidget* parent, const char* name, const char* text, TQelButtonStyle style, QRect where)
 {
     auto* b = new TQelButton(parent);
+    b->setObjectName(name);
     b->SetText(QString::fromUtf8(text));
     b->SetButtonStyle(style);
     b->setGeometry(where);
     return b;
 }
 
-TQelStaticText* MakeText(QWidget* parent, const char* label, QRect where)
+QLabel* MakeCaption(QWidget* parent, const char* text, QRect where, Qt::Alignment align = Qt::AlignLeft)
 {
-    auto* caption = new QLabel(QString::fromUtf8(label), parent);
-    caption->setGeometry(where.x(), where.y() - 16, where.width(), 16);
+    auto* caption = new QLabel(QString::fromUtf8(text), parent);
+    caption->setGeometry(where);
+    caption->setAlignment(align | Qt::AlignVCenter);
     caption->setStyleSheet("color: white");
+    return caption;
+}
+
+// A text field with its caption on the line above, as wide as `captionWidth` (the field's width
+// when 0), so that a long caption may run over a neighbouring field.
+TQelStaticText* MakeText(QWidget* parent, const char* name, const char* label, QRect where, int captionWidth = 0)
+{
+    if (*label)
+        MakeCaption(parent, label, {where.x(), where.y() - 17, captionWidth ? captionWidth : where.width(), 16});
     auto* t = new TQelStaticText(parent);
+    t->setObjectName(name);
     t->setGeometry(where);
     return t;
 }
@@ -88,6 +107,8 @@ TOrvDecoderForm::TOrvDecoderForm(TOrvFormConfig config, OrvHostWindow hostWindow
 
 TOrvDecoderForm::~TOrvDecoderForm()
 {
+    if (helpHooked_)
+        qApp->removeEventFilter(this);
     // A protocol's destructor has run the close sequence already; this is the frame's own share
     // for a window whose protocol part never got that far.
     RunCloseSequence();
@@ -104,7 +125,7 @@ void TOrvDecoderForm::buildControls()
     QPalette pal = palette();
     pal.setColor(QPalette::Window, QColor(0x40, 0x40, 0x40));
     setPalette(pal);
-    setFixedSize(640, 470);
+    setFixedSize(840, 470);
 
     WaveIn = MakeOrvSoundInput();
     WaveIn->DeviceId = 0;
@@ -118,8 +139,10 @@ void TOrvDecoderForm::buildControls()
     MixerIn->OnVolumeChange = [this](QObject*) { MixerInVolumeChange(); };
     MixerOut = MakeOrvMixer(mlDestSpeakers);
 
-    // The frame's column on the right; the protocol's panes go on the left (x < 400).
+    // Three columns: the protocol's panes on the left (x < 400, down to y 436), the level and the
+    // two volumes in the middle, the frame's buttons on the right.
     AudioLevel = new TQelVUBar(this);
+    AudioLevel->setObjectName("AudioLevel");
     AudioLevel->SetBarType(vubVert);
     AudioLevel->SetMin(-32768);
     AudioLevel->SetMax(32767);
@@ -134,73 +157,86 @@ void TOrvDecoderForm::buildControls()
     AudioLevel->SetColorCenter(0x00FF00);
     AudioLevel->SetColorMiddle(0x00FF00);
     AudioLevel->SetColorExtreme(0x00FF00);
-    AudioLevel->setGeometry(410, 20, 16, 150);
+    MakeCaption(this, "Level", {410, 2, 44, 16}, Qt::AlignHCenter);
+    AudioLevel->setGeometry(422, 20, 20, 356);
 
+    // What each slider sets is written above it.
+    MakeCaption(this, "Receiver", {460, 2, 60, 16}, Qt::AlignHCenter);
     RxVolume = new TQelTrackBar(this);
+    RxVolume->setObjectName("RxVolume");
     RxVolume->setOrientation(Qt::Vertical);
-    RxVolume->setGeometry(440, 20, 24, 150);
+    RxVolume->setGeometry(475, 20, 30, 356);
     RxVolume->setToolTip("Receiver volume");
+    MakeCaption(this, "Sound card", {524, 2, 76, 16}, Qt::AlignHCenter);
     SoundVolume = new TQelTrackBar(this);
+    SoundVolume->setObjectName("SoundVolume");
     SoundVolume->setOrientation(Qt::Vertical);
     SoundVolume->setRange(0, 65535);
-    SoundVolume->setGeometry(474, 20, 24, 150);
+    SoundVolume->setGeometry(547, 20, 30, 356);
     SoundVolume->setToolTip("Sound card input volume");
     connect(RxVolume, &QSlider::valueChanged, this, [this] { RxVolumeChange(); });
     connect(SoundVolume, &QSlider::valueChanged, this, [this] { SoundVolumeChange(); });
+    AutoVolume = MakeButton(this, "AutoVolume", "Automatic volume setting", bsCheckButton, {410, 386, 190, 24});
+    AutoVolume->OnClick = [this](QObject*) { AutoVolumeClick(); };
+    for (QWidget* w : std::initializer_list<QWidget*>{AudioLevel, RxVolume, SoundVolume, AutoVolume})
+        w->setProperty(kHelpContextProperty, config_.VolumeHelpContext);
 
-    SysIDLabel = MakeText(this, "System ID and description:", {10, 330, 80, 20});
-    SysDescr = MakeText(this, "", {95, 330, 295, 20});
-    CtrlChanLabel = MakeText(this, "Control channel index:", {10, 370, 180, 20});
-    CtrlChanFreq = MakeText(this, "Control channel frequency:", {200, 370, 190, 20});
-    AccFramesLabel = MakeText(this, "Accepted frames:", {10, 410, 180, 20});
-    SecondaryLabel = MakeText(this, "Secondary receiver:", {200, 410, 190, 20});
+    SysIDLabel = MakeText(this, "SysIDLabel", "System ID and description:", {10, 338, 60, 22}, 390);
+    SysDescr = MakeText(this, "SysDescr", "", {76, 338, 324, 22});
+    CtrlChanLabel = MakeText(this, "CtrlChanLabel", "Control channel index:", {10, 378, 192, 22});
+    CtrlChanFreq = MakeText(this, "CtrlChanFreq", "Control channel frequency:", {208, 378, 192, 22});
+    AccFramesLabel = MakeText(this, "AccFramesLabel", "Accepted frames:", {10, 418, 192, 22});
+    SecondaryLabel = MakeText(this, "SecondaryLabel", "Secondary receiver:", {208, 418, 192, 22});
     SecondaryLabel->SetText("None");
 
-    auto* step = new QLabel("Channel step:", this);
-    step->setGeometry(510, 10, 120, 16);
-    step->setStyleSheet("color: white");
-    ChanSize12k5 = MakeButton(this, "12.5 kHz", bsRadioButton, {510, 28, 58, 22});
-    ChanSize25k = MakeButton(this, "25 kHz", bsRadioButton, {572, 28, 58, 22});
+    constexpr int col = 612, wide = 218, half = 107;
+    MakeCaption(this, "Channel step:", {col, 2, wide, 16});
+    ChanSize12k5 = MakeButton(this, "ChanSize12k5", "12.5 kHz", bsRadioButton, {col, 20, half, 24});
+    ChanSize25k = MakeButton(this, "ChanSize25k", "25 kHz", bsRadioButton, {col + wide - half, 20, half, 24});
     ChanSize12k5->OnClick = [this](QObject*) { SetChannelSize(12500); };
     ChanSize25k->OnClick = [this](QObject*) { SetChannelSize(25000); };
 
-    AutoTune = MakeButton(this, "Automatically tune to traffic channel", bsCheckButton, {510, 60, 120, 36});
-    RetToCtrl = MakeButton(this, "Return to control channel", bsPushButton, {510, 100, 120, 24});
+    AutoTune = MakeButton(this, "AutoTune", "Automatically tune to traffic channel", bsCheckButton, {col, 62, wide, 24});
+    RetToCtrl = MakeButton(this, "RetToCtrl", "Return to control channel", bsPushButton, {col, 90, wide, 24});
     RetToCtrl->setEnabled(false);
-    MuteData = MakeButton(this, "Mute data", bsCheckButton, {510, 128, 58, 22});
-    RecTraffic = MakeButton(this, "Record traffic", bsCheckButton, {572, 128, 58, 22});
+    // Mute data is widened over the hidden record button at construction.
+    MuteData = MakeButton(this, "MuteData", "Mute data", bsCheckButton, {col, 118, half, 24});
+    RecTraffic = MakeButton(this, "RecTraffic", "Record traffic", bsCheckButton, {col + wide - half, 118, half, 24});
     RecTraffic->OnClick = [this](QObject*) { RecTrafficClick(); };
-    AutoVolume = MakeButton(this, "Automatic volume setting", bsCheckButton, {410, 180, 90, 36});
-    AutoVolume->OnClick = [this](QObject*) { AutoVolumeClick(); };
 
-    SgnInLabel = new QLabel("Signal input", this);
-    SgnInLabel->setGeometry(410, 236, 90, 16);
-    SgnInLabel->setStyleSheet("color: white");
+    LogFile = MakeButton(this, "LogFile", "Log file", bsCheckButton, {col, 166, half, 24});
+    LogFile->OnClick = [this](QObject*) { LogFileClick(); };
+    DBBrowse = MakeButton(this, "DBBrowse", "Database", bsPushButton, {col + wide - half, 166, half, 24});
+    SysEdit = MakeButton(this, "SysEdit", "System information edit", bsPushButton, {col, 194, wide, 24});
+    SysEdit->setEnabled(false);
+
+    // Moved up by 16, 10 and 4 pixels at construction.
+    SgnInLabel = MakeCaption(this, "Signal input", {col, 262, wide, 16});
+    SgnInLabel->setObjectName("SgnInLabel");
     AudioOut = new QRadioButton("Audio", this);
-    AudioOut->setGeometry(410, 252, 90, 18);
+    AudioOut->setObjectName("AudioOut");
+    AudioOut->setGeometry(col + 4, 272, 100, 20);
     AudioOut->setChecked(true);
     DataOut = new QRadioButton("Discrim", this);
-    DataOut->setGeometry(410, 272, 90, 18);
-
-    LogFile = MakeButton(this, "Log file", bsCheckButton, {510, 160, 58, 22});
-    LogFile->OnClick = [this](QObject*) { LogFileClick(); };
-    DBBrowse = MakeButton(this, "Database", bsPushButton, {572, 160, 58, 22});
-    SysEdit = MakeButton(this, "System information edit", bsPushButton, {510, 186, 120, 22});
-    SysEdit->setEnabled(false);
-    AlarmFilters = MakeButton(this, "Alarm filters", bsPushButton, {510, 212, 120, 22});
+    DataOut->setObjectName("DataOut");
+    DataOut->setGeometry(col + 4, 288, 100, 20);
+    for (QRadioButton* r : {AudioOut, DataOut})
+        r->setStyleSheet("color: white");
+    // Hidden at construction, never shown.
+    AlarmFilters = MakeButton(this, "AlarmFilters", "Alarm filters", bsPushButton, {col, 356, half, 24});
     AlarmFilters->OnClick = [this](QObject*) { AlarmFiltersClick(); };
-    MonitorFilters = MakeButton(this, "Monitor filters", bsPushButton, {510, 238, 120, 22});
+    MonitorFilters = MakeButton(this, "MonitorFilters", "Monitor filters", bsPushButton, {col + wide - half, 356, half, 24});
     MonitorFilters->OnClick = [this](QObject*) { MonitorFiltersClick(); };
 
-    CloseButton = MakeButton(this, "Close", bsPushButton, {510, 380, 120, 22});
-    CloseButton->OnClick = [this](QObject*) { CloseButtonClick(); };
-    AboutButton = MakeButton(this, "About", bsPushButton, {510, 354, 58, 22});
+    AboutButton = MakeButton(this, "AboutButton", "About", bsPushButton, {col, 386, half, 24});
     AboutButton->OnClick = [this](QObject*) { AboutButtonClick(); };
-    HelpButton = MakeButton(this, "Help", bsPushButton, {572, 354, 58, 22});
+    HelpButton = MakeButton(this, "HelpButton", "Help", bsPushButton, {col + wide - half, 386, half, 24});
     HelpButton->OnClick = [this](QObject*) { HelpButtonClick(); };
+    CloseButton = MakeButton(this, "CloseButton", "Close", bsPushButton, {col, 416, wide, 24});
+    CloseButton->OnClick = [this](QObject*) { CloseButtonClick(); };
 
     StatusBar = new QStatusBar(this);
-    StatusBar->setGeometry(0, 448, 640, 22);
+    StatusBar->setGeometry(0, 448, 840, 22);
     StatusBar->setSizeGripEnabled(false);
     StatusClock = new QLabel(StatusBar);
     StatusRecording = new QLabel(StatusBar);
@@ -246,6 +282,11 @@ void TOrvDecoderForm::FormCreate()
         SecondaryLabel->SetText("None");
         ListSeparator = platform::Locale().ListSeparator;
         PluginDir = OrvPluginDir();
+        // Help requests of this window and of the windows it owns come to FormHelp from here on.
+        if (!helpHooked_) {
+            qApp->installEventFilter(this);
+            helpHooked_ = true;
+        }
         for (auto* t : {AccFramesLabel, CtrlChanFreq, CtrlChanLabel, SysDescr, SysIDLabel})
             t->SetText("");
         ChannelSize = 0;  // so the first step is taken as a change
@@ -404,6 +445,29 @@ void TOrvDecoderForm::WaveInWaveInData(QObject*, const int16_t* data, uint32_t b
 {
     if (!StartupTimer->isActive() || closing_ || !data)
         return;
+    // A message box raised while a buffer is decoded (a database or log failure) runs an event loop
+    // that delivers further buffers. They wait, copied, until the buffer before them is done:
+    // nothing enters the decoder twice, and nothing is lost.
+    if (inBuffer_) {
+        if (held_.size() < kMaxHeldBuffers)
+            held_.emplace_back(data, data + bytes / 2);
+        return;
+    }
+    inBuffer_ = true;
+    handleBuffer(data, bytes);
+    while (!held_.empty() && !closing_) {
+        const std::vector<int16_t> next = std::move(held_.front());
+        held_.pop_front();
+        handleBuffer(next.data(), uint32_t(next.size() * 2));
+    }
+    held_.clear();
+    inBuffer_ = false;
+}
+
+void TOrvDecoderForm::handleBuffer(const int16_t* data, uint32_t bytes)
+{
+    if (!StartupTimer->isActive() || closing_)
+        return;
     ++BuffersSinceTune;
     if (!InputTest.Step(BuffersSinceTune, ValidCount, link_))
         return;
@@ -456,6 +520,18 @@ void TOrvDecoderForm::AutoVolumeClick()
     SoundVolume->setEnabled(!AutoVolume->Checked() && MixerOut->MixerCount() > 0);
 }
 
+void TOrvDecoderForm::ReopenWaveIn()
+{
+    if (WaveIn->IsOpen() || reopening_)
+        return;
+    // The error box of a failed open runs an event loop in which this timer goes on firing; one
+    // open at a time, and a failure reported once: later ticks try again quietly.
+    reopening_ = true;
+    const int rc = reopenReported_ ? WaveIn->TryOpen() : WaveIn->Open();
+    reopening_ = false;
+    reopenReported_ = rc != 0;
+}
+
 void TOrvDecoderForm::StartupTimerTimer()
 {
     const QDateTime now = Now();
@@ -466,7 +542,7 @@ void TOrvDecoderForm::StartupTimerTimer()
     if (platform::help().IsOpen(PluginDir + config_.HelpFile))
         WaveIn->Close();
     else
-        WaveIn->Open();
+        ReopenWaveIn();
     TrafficScanTick();
 }
 
@@ -489,13 +565,64 @@ int TOrvDecoderForm::OnPowerBroadcast(int event)
 
 bool TOrvDecoderForm::FormHelp(int command, int data, bool& callHelp)
 {
-    if (command == 8) {
+    if (command == kHelpContextPopup) {
         callHelp = false;
         platform::help().ShowContext(PluginDir + config_.HelpFile, data);
     } else {
         callHelp = true;
     }
     return true;
+}
+
+int TOrvDecoderForm::HelpContextOf(const QWidget* control) const
+{
+    for (const QWidget* w = control; w && w != this; w = w->parentWidget()) {
+        const QVariant context = w->property(kHelpContextProperty);
+        if (context.isValid())
+            return context.toInt();
+    }
+    return config_.HelpContext;
+}
+
+void TOrvDecoderForm::ApplicationHelp(int command, int context)
+{
+    bool callHelp = true;
+    FormHelp(command, context, callHelp);
+    if (callHelp)
+        platform::help().ShowContext(PluginDir + config_.HelpFile, context);
+}
+
+bool TOrvDecoderForm::eventFilter(QObject* watched, QEvent* e)
+{
+    const QEvent::Type type = e->type();
+    if (type != QEvent::QueryWhatsThis && type != QEvent::WhatsThis && type != QEvent::KeyPress)
+        return false;
+    auto* w = qobject_cast<QWidget*>(watched);
+    if (!w || closing_)
+        return false;
+    // This window, or a window it owns (browser, editor, about box).
+    bool ours = false;
+    for (const QWidget* p = w; p; p = p->parentWidget())
+        if (p == this) {
+            ours = true;
+            break;
+        }
+    if (!ours)
+        return false;
+    switch (type) {
+    case QEvent::QueryWhatsThis:
+        e->accept();
+        return true;
+    case QEvent::WhatsThis:
+        ApplicationHelp(kHelpContextPopup, HelpContextOf(w));
+        return true;
+    default:
+        if (static_cast<QKeyEvent*>(e)->key() == Qt::Key_F1 && static_cast<QKeyEvent*>(e)->modifiers() == Qt::NoModifier) {
+            ApplicationHelp(kHelpContextF1, HelpContextOf(w->window() == this ? w : this));
+            return true;
+        }
+        return false;
+    }
 }
 
 void TOrvDecoderForm::HelpButtonClick() { platform::help().ShowTopic(PluginDir + config_.HelpFile, config_.HelpTopic); }
@@ -572,6 +699,10 @@ void TOrvDecoderForm::RunCloseSequence()
     closing_ = true;
 
     StartupTimer->stop();
+    if (helpHooked_) {
+        qApp->removeEventFilter(this);
+        helpHooked_ = false;
+    }
     StopSecondaryReceiver();
     if (MixerOut->MixerCount() > 0) {
         MixerIn->SetVolume(SavedInVolume);

@@ -13,9 +13,11 @@
 #include <QDateTime>
 #include <QWidget>
 
+#include <deque>
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 class QLabel;
 class QRadioButton;
@@ -36,6 +38,8 @@ struct TOrvFormConfig {
     std::string RegistryKey;      // "\Software\...\Receiver " (the receiver number follows)
     std::string HelpFile;         // in the plug-in folder
     std::string HelpTopic;        // of the Help button
+    int HelpContext = 10000;      // the window's help context
+    int VolumeHelpContext = 10600;  // of the level and volume controls
     std::string LogFileName;      // log dialog's default name
     std::string RecFileName;      // record dialog's default name
     std::string AboutLine;        // third line of the about box
@@ -94,6 +98,11 @@ public:
     void StartupTimerTimer();
     int OnPowerBroadcast(int event);
     bool FormHelp(int command, int data, bool& callHelp);
+    // A help request of the application (command 8: the window's '?' on a control; 1: F1) for a
+    // context: through FormHelp, then the help file's context when FormHelp leaves it to us.
+    void ApplicationHelp(int command, int context);
+    // The help context of a control of this window: its own, else that of the window.
+    int HelpContextOf(const QWidget* control) const;
     void HelpButtonClick();
     void AboutButtonClick();
     void CloseButtonClick() { Close(); }
@@ -176,6 +185,8 @@ protected:
     // without Close still gives the host its settings back.
     void RunCloseSequence();
     void closeEvent(QCloseEvent* e) override;
+    // The window's help hook: '?' requests and F1 in this window and the windows it owns.
+    bool eventFilter(QObject* watched, QEvent* e) override;
 
 private:
     void buildControls();
@@ -183,6 +194,10 @@ private:
     void writeSettings();
     void setupMixers();
     void restoreHost(int count);
+    // One buffer through the handler (WaveInWaveInData holds those arriving meanwhile).
+    void handleBuffer(const int16_t* data, uint32_t bytes);
+    // The timer's open of the sound input after the help window closed.
+    void ReopenWaveIn();
     void abandonCreate();
     std::string registryKey() const;
 
@@ -193,10 +208,16 @@ private:
     bool closing_ = false;      // takes and ignores notifications
     bool closeDone_ = false;    // the close sequence has run (or must not run)
     bool deleting_ = false;
+    bool helpHooked_ = false;
+    bool inBuffer_ = false;                  // a buffer is being handled
+    std::deque<std::vector<int16_t>> held_;  // buffers that arrived meanwhile
+    static constexpr size_t kMaxHeldBuffers = 64;
+    bool reopening_ = false;       // the timer's open of the sound input is under way
+    bool reopenReported_ = false;  // its last failure was reported
 };
 
-// The plug-in's folder: ORV_PLUGIN_PATH when set (and shorter than 512 characters), else the
-// folder the library was loaded from; always ends with '/'.
+// The plug-in's folder: ORV_PLUGIN_PATH when set, not empty and shorter than 512 characters, else
+// the folder the library was loaded from; always ends with '/'.
 std::string OrvPluginDir();
 
 // Sets a track bar's position from code: clamped, and no change handler runs.

@@ -11,72 +11,49 @@ namespace {
 
 const TOrvSoundFactory* soundFactory = nullptr;
 
-// Capture through the platform's wave input: buffers come back on the GUI thread and are queued
-// again after the window's handler has seen them.
-class TPlatformSoundInput : public TOrvSoundInput {
+// Capture through the system's wave component: buffers come back on the GUI thread and are
+// queued again after the window's handler has seen them.
+class TSysWaveInput : public TOrvSoundInput {
 public:
-    ~TPlatformSoundInput() override { Close(); }
+    TSysWaveInput()
+    {
+        wave_.OnWaveInData = [this](TQelSysWave*, uint8_t* data, uint32_t bytes) {
+            if (OnWaveInData && bytes > 0)
+                OnWaveInData(nullptr, reinterpret_cast<const int16_t*>(data), bytes);
+        };
+    }
 
     int Open() override
     {
-        if (handle_)
-            return 0;
-        const auto format = platform::WaveFormat::pcm(SamplesPerSec, BitsPerSample, ChannelsNum);
-        const uint32_t rc = platform::waveInOpen(
-            &handle_, DeviceId, format, [this](platform::WaveInHandle h, platform::WaveHeader* hdr) { done(h, hdr); },
-            &context_);
-        if (rc != platform::kWaveNoError) {
-            handle_ = 0;
-            platform::MessageBox::Show(platform::waveInErrorText(rc), "Wave In Error!",
-                                       platform::MB_OK | platform::MB_ICONERROR);
-            return int(rc);
-        }
-        buffers_.assign(InBuffersNum, {});
-        headers_.assign(InBuffersNum, {});
-        for (uint32_t i = 0; i < InBuffersNum; ++i) {
-            buffers_[i].assign(InBufferSize, 0);
-            headers_[i].data = buffers_[i].data();
-            headers_[i].bufferLength = InBufferSize;
-            platform::waveInPrepareHeader(handle_, &headers_[i]);
-            platform::waveInAddBuffer(handle_, &headers_[i]);
-        }
-        platform::waveInStart(handle_);
-        return 0;
+        configure();
+        return int(wave_.Open());
     }
 
-    void Close() override
+    int TryOpen() override
     {
-        if (!handle_)
-            return;
-        closing_ = true;
-        platform::waveInReset(handle_);
-        // The buffers come back as events; let them (and whatever else waits) run.
-        platform::processMessages();
-        for (auto& h : headers_)
-            platform::waveInUnprepareHeader(handle_, &h);
-        platform::waveInClose(handle_);
-        handle_ = 0;
-        closing_ = false;
+        configure();
+        return int(wave_.TryOpen());
     }
 
-    bool IsOpen() const override { return handle_ != 0; }
+    void Close() override { wave_.Close(); }
+    bool IsOpen() const override { return wave_.GetActive(); }
 
 private:
-    void done(platform::WaveInHandle h, platform::WaveHeader* hdr)
+    // The format of the next open; the component is closed here, so nothing reopens.
+    void configure()
     {
-        if (h != handle_ || closing_)
+        if (wave_.GetActive())
             return;
-        if (OnWaveInData && hdr->bytesRecorded > 0)
-            OnWaveInData(nullptr, reinterpret_cast<const int16_t*>(hdr->data), hdr->bytesRecorded);
-        if (handle_ == h && !closing_)
-            platform::waveInAddBuffer(handle_, hdr);
+        wave_.SetOpenMode(swomInput);
+        wave_.SetDeviceInID(int32_t(DeviceId));
+        wave_.SetBitsPerSample(BitsPerSample);
+        wave_.SetChannelsNum(ChannelsNum);
+        wave_.SetSamplesPerSec(SamplesPerSec);
+        wave_.SetInBuffersNum(InBuffersNum);
+        wave_.SetInBufferSize(InBufferSize);
     }
 
-    QObject context_;
-    platform::WaveInHandle handle_ = 0;
-    bool closing_ = false;
-    std::vector<std::vector<uint8_t>> buffers_;
-    std::vector<platform::WaveHeader> headers_;
+    TQelSysWave wave_;
 };
 
 // One destination line of the system's mixer component.
@@ -116,7 +93,7 @@ std::unique_ptr<TOrvSoundInput> MakeOrvSoundInput()
 {
     if (soundFactory && soundFactory->WaveIn)
         return soundFactory->WaveIn();
-    return std::make_unique<TPlatformSoundInput>();
+    return std::make_unique<TSysWaveInput>();
 }
 
 std::unique_ptr<TOrvMixer> MakeOrvMixer(TOrvMixerDestination destination)
@@ -136,6 +113,21 @@ uint32_t OrvSoundInputDeviceCount()
 int TOrvFakeSoundInput::Open()
 {
     Calls.push_back("open");
+    if (open_)
+        return 0;
+    if (FailOpens > 0) {
+        --FailOpens;
+        if (OnOpenFailed)
+            OnOpenFailed();
+        return OpenResult;
+    }
+    open_ = true;
+    return 0;
+}
+
+int TOrvFakeSoundInput::TryOpen()
+{
+    Calls.push_back("try-open");
     if (open_)
         return 0;
     if (FailOpens > 0) {

@@ -6,6 +6,7 @@
 #include <QObject>
 
 #include "QelSysMixer.h"
+#include "QelSysWave.h"
 
 #include <cstdint>
 #include <functional>
@@ -20,6 +21,8 @@ public:
     // 0 when the input is open (also when it already was); otherwise an error code, which the
     // input has already reported to the user.
     virtual int Open() = 0;
+    // One attempt without reporting a failure; for retries after a failure was reported.
+    virtual int TryOpen() = 0;
     // Stops capture and returns once every queued buffer is back; pending events run meanwhile.
     // Nothing happens when it is closed.
     virtual void Close() = 0;
@@ -100,6 +103,7 @@ public:
 class TOrvFakeSoundInput : public TOrvSoundInput {
 public:
     int Open() override;
+    int TryOpen() override;
     void Close() override;
     bool IsOpen() const override { return open_; }
     // Delivers one buffer to the handler while open; false when closed.
@@ -108,6 +112,8 @@ public:
     int OpenResult = 4;
     std::vector<std::string> Calls;
     std::function<void()> OnClose;  // runs inside Close, as pending events would
+    // Runs inside a failed Open, as the error box's event loop would.
+    std::function<void()> OnOpenFailed;
 
 private:
     bool open_ = false;

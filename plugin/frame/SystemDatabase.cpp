@@ -192,13 +192,16 @@ TSystemDatabase::WalkResult TSystemDatabase::Walk(
     return WalkResult::wrOk;
 }
 
-bool TSystemDatabase::HeaderMatches(int fd, uint64_t size) const
+TSystemDatabase::HeaderResult TSystemDatabase::HeaderMatches(int fd, uint64_t size) const
 {
+    // The header text alone is enough: the version byte is not examined, and a save adds it.
     const size_t n = layout_.Header.size();
-    if (size < n + 1)
-        return false;
+    if (size < n)
+        return HeaderResult::hrOther;
     std::vector<uint8_t> head(n);
-    return ReadAt(fd, 0, head.data(), n) && std::memcmp(head.data(), layout_.Header.data(), n) == 0;
+    if (!ReadAt(fd, 0, head.data(), n))
+        return HeaderResult::hrIoError;
+    return std::memcmp(head.data(), layout_.Header.data(), n) == 0 ? HeaderResult::hrMatches : HeaderResult::hrOther;
 }
 
 // Writes the new file beside the database, flushes it and renames it over the database.
@@ -245,7 +248,7 @@ TDatabaseStatus TSystemDatabase::Open()
     std::error_code ec;
     if (!std::filesystem::exists(file_, ec) && !ec) {
         if (!WriteHeaderOnly()) {
-            inUse_ = false;
+            // Tried again by the next load or save.
             Box("The database file can't be created!", "Fatal Error!", platform::MB_OK, owner_);
             return TDatabaseStatus::dsCantCreate;
         }
@@ -254,13 +257,15 @@ TDatabaseStatus TSystemDatabase::Open()
     TFd in(::open(file_.c_str(), O_RDONLY | O_CLOEXEC));
     uint64_t size = 0;
     if (in.fd < 0 || !FileSize(in.fd, size)) {
-        inUse_ = false;
         Box("The database file can't be opened!", "Fatal Error!", platform::MB_OK, owner_);
         return TDatabaseStatus::dsCantOpen;
     }
     const auto keepGoing = [](const Span&, const std::vector<uint8_t>&) { return true; };
     WalkResult walk;
-    if (HeaderMatches(in.fd, size)) {
+    const HeaderResult header = HeaderMatches(in.fd, size);
+    if (header == HeaderResult::hrIoError) {
+        walk = WalkResult::wrIoError;
+    } else if (header == HeaderResult::hrMatches) {
         // The version byte is not examined.
         walk = Walk(in.fd, layout_.Header.size() + 1, size, false, keepGoing);
         if (walk == WalkResult::wrOk)
@@ -282,7 +287,6 @@ TDatabaseStatus TSystemDatabase::Open()
         }
     }
     if (walk == WalkResult::wrIoError) {
-        inUse_ = false;
         Box("The database file can't be opened!", "Fatal Error!", platform::MB_OK, owner_);
         return TDatabaseStatus::dsCantOpen;
     }
@@ -340,17 +344,22 @@ TDatabaseStatus TSystemDatabase::Load(uint16_t identity, TStoredEntry& entry, bo
     found = false;
     if (!inUse_)
         return TDatabaseStatus::dsNotUsed;
+    const auto cantAccess = [this](TDatabaseStatus status) {
+        Box("Cannot access the special database file!", "Fatal Error", platform::MB_OK | platform::MB_ICONERROR,
+            nullptr);
+        return status;
+    };
     TFd in(::open(file_.c_str(), O_RDONLY | O_CLOEXEC));
     if (in.fd < 0) {
-        if (errno == ENOENT && WriteHeaderOnly())
-            return TDatabaseStatus::dsCreated;
-        return TDatabaseStatus::dsCantOpen;
+        if (errno != ENOENT)
+            return cantAccess(TDatabaseStatus::dsCantOpen);
+        return WriteHeaderOnly() ? TDatabaseStatus::dsCreated : cantAccess(TDatabaseStatus::dsCantCreate);
     }
     uint64_t size = 0;
     if (!FileSize(in.fd, size))
-        return TDatabaseStatus::dsCantOpen;
-    if (!HeaderMatches(in.fd, size))
-        return Damaged();
+        return cantAccess(TDatabaseStatus::dsCantOpen);
+    if (const HeaderResult header = HeaderMatches(in.fd, size); header != HeaderResult::hrMatches)
+        return header == HeaderResult::hrIoError ? cantAccess(TDatabaseStatus::dsCantOpen) : Damaged();
     bool readFailed = false;
     WalkResult walk = Walk(in.fd, layout_.Header.size() + 1, size, false,
                            [&](const Span& s, const std::vector<uint8_t>& record) {
@@ -371,7 +380,7 @@ TDatabaseStatus TSystemDatabase::Load(uint16_t identity, TStoredEntry& entry, bo
         return Damaged();
     if (walk == WalkResult::wrIoError || readFailed) {
         found = false;
-        return TDatabaseStatus::dsCantOpen;
+        return cantAccess(TDatabaseStatus::dsCantOpen);
     }
     return TDatabaseStatus::dsOk;
 }
@@ -416,8 +425,8 @@ TDatabaseStatus TSystemDatabase::Save(const TStoredEntry& given)
     uint64_t size = 0;
     if (!FileSize(in.fd, size))
         return cantAccess();
-    if (!HeaderMatches(in.fd, size))
-        return Damaged();
+    if (const HeaderResult header = HeaderMatches(in.fd, size); header != HeaderResult::hrMatches)
+        return header == HeaderResult::hrIoError ? cantAccess() : Damaged();
     const uint64_t start = layout_.Header.size() + 1;
     Span match;
     bool found = false;
@@ -433,17 +442,76 @@ TDatabaseStatus TSystemDatabase::Save(const TStoredEntry& given)
     if (walk == WalkResult::wrIoError)
         return cantAccess();
     bool ok = Replace([&](int out) {
-        // The header is kept as it stands, version byte and all.
-        if (!CopyRange(in.fd, 0, start, out))
+        // The header is kept as it stands, version byte and all; a header without one gets ours.
+        if (size < start) {
+            const std::string head = layout_.Header + layout_.Version;
+            if (!WritePart(out, reinterpret_cast<const uint8_t*>(head.data()), head.size()))
+                return false;
+        } else if (!CopyRange(in.fd, 0, start, out)) {
             return false;
+        }
         if (found) {
             if (!CopyRange(in.fd, start, match.Offset, out) ||
                 !CopyRange(in.fd, match.Offset + match.Size, size, out))
                 return false;
-        } else if (!CopyRange(in.fd, start, size, out)) {
+        } else if (size > start && !CopyRange(in.fd, start, size, out)) {
             return false;
         }
         return writeEntry(out);
     });
     return ok ? TDatabaseStatus::dsOk : cantAccess();
+}
+
+TDatabaseStatus TSystemDatabase::ReadIdentities(std::vector<uint16_t>& identities) const
+{
+    identities.clear();
+    TFd in(::open(file_.c_str(), O_RDONLY | O_CLOEXEC));
+    uint64_t size = 0;
+    if (in.fd < 0 || !FileSize(in.fd, size))
+        return TDatabaseStatus::dsCantOpen;
+    if (const HeaderResult header = HeaderMatches(in.fd, size); header != HeaderResult::hrMatches)
+        return header == HeaderResult::hrIoError ? TDatabaseStatus::dsCantOpen : TDatabaseStatus::dsDamaged;
+    const WalkResult walk = Walk(in.fd, layout_.Header.size() + 1, size, false,
+                                 [&](const Span& s, const std::vector<uint8_t>&) {
+                                     identities.push_back(s.Identity);
+                                     return true;
+                                 });
+    if (walk != WalkResult::wrOk)
+        identities.clear();
+    return walk == WalkResult::wrOk ? TDatabaseStatus::dsOk
+                                    : walk == WalkResult::wrDamaged ? TDatabaseStatus::dsDamaged : TDatabaseStatus::dsCantOpen;
+}
+
+TDatabaseStatus TSystemDatabase::ReadEntry(uint16_t identity, TStoredEntry& entry, bool& found) const
+{
+    found = false;
+    TFd in(::open(file_.c_str(), O_RDONLY | O_CLOEXEC));
+    uint64_t size = 0;
+    if (in.fd < 0 || !FileSize(in.fd, size))
+        return TDatabaseStatus::dsCantOpen;
+    if (const HeaderResult header = HeaderMatches(in.fd, size); header != HeaderResult::hrMatches)
+        return header == HeaderResult::hrIoError ? TDatabaseStatus::dsCantOpen : TDatabaseStatus::dsDamaged;
+    bool readFailed = false;
+    const WalkResult walk = Walk(in.fd, layout_.Header.size() + 1, size, false,
+                                 [&](const Span& s, const std::vector<uint8_t>& record) {
+                                     if (s.Identity != identity)
+                                         return true;
+                                     entry.Record = record;
+                                     uint64_t at = s.Offset + layout_.RecordSize;
+                                     for (size_t i = 0; i < entry.Lists.size(); ++i) {
+                                         entry.Lists[i].resize(static_cast<size_t>(s.ListBytes[i]));
+                                         if (!ReadAt(in.fd, at, entry.Lists[i].data(), entry.Lists[i].size()))
+                                             readFailed = true;
+                                         at += s.ListBytes[i];
+                                     }
+                                     found = !readFailed;
+                                     return false;
+                                 });
+    if (walk == WalkResult::wrDamaged)
+        return TDatabaseStatus::dsDamaged;
+    if (walk == WalkResult::wrIoError || readFailed) {
+        found = false;
+        return TDatabaseStatus::dsCantOpen;
+    }
+    return TDatabaseStatus::dsOk;
 }

@@ -7,7 +7,8 @@
 // The file is only ever replaced whole: a new file is written beside it, flushed to disk and renamed over
 // it, so a crash at any moment leaves either the old file or the new one. A file that does not have the
 // layout (a count that is negative or reaches past the end, a string without its terminator, an entry
-// cut short) is refused and left as it is; the database is then not used for the rest of the run.
+// cut short) is refused and left as it is; the database is then not used for the rest of the run. A file
+// that is missing and cannot be created, or cannot be read, is tried again at the next load or save.
 #include <array>
 #include <cstdint>
 #include <filesystem>
@@ -80,14 +81,20 @@ public:
     void SetTimeSource(std::function<TSystemTime()> localNow) { localNow_ = std::move(localNow); }
 
     // At start-up: creates a missing file with its header, checks an existing one, converts an old
-    // headerless file. Shows a box on failure; after any failure the database is not used.
+    // headerless file. Shows a box on failure; a damaged or unconverted file is not used afterwards.
     TDatabaseStatus Open();
-    // False after a failed Open or once the file was found damaged.
+    // False once the file was found damaged or could not be converted.
     bool InUse() const { return inUse_; }
 
     // Reads the first entry with this identity (found tells whether there was one). A missing file is
-    // created with its header.
+    // created with its header. A file that cannot be created or read is reported ("Cannot access the
+    // special database file!"): dsCantCreate when it is missing, dsCantOpen when it is there but unread.
     TDatabaseStatus Load(uint16_t identity, TStoredEntry& entry, bool& found);
+    // For browsing, without creating or reporting anything: the identities of the stored entries in
+    // file order (dsOk; dsCantOpen when the file is missing or unreadable, dsDamaged when it does not
+    // have the layout), and the first entry with an identity.
+    TDatabaseStatus ReadIdentities(std::vector<uint16_t>& identities) const;
+    TDatabaseStatus ReadEntry(uint16_t identity, TStoredEntry& entry, bool& found) const;
     // Replaces the stored copy of the entry's system (the first with its identity) and puts the entry at
     // the end of the file; the counts in the record are set from the list sizes. A missing file is
     // created with its header.
@@ -104,7 +111,8 @@ private:
     enum class WalkResult { wrOk, wrDamaged, wrIoError };
     WalkResult Walk(int fd, uint64_t start, uint64_t size, bool old,
                     const std::function<bool(const Span&, const std::vector<uint8_t>&)>& visit) const;
-    bool HeaderMatches(int fd, uint64_t size) const;
+    enum class HeaderResult { hrMatches, hrOther, hrIoError };
+    HeaderResult HeaderMatches(int fd, uint64_t size) const;
     bool Replace(const std::function<bool(int fd)>& write) const;
     bool WriteHeaderOnly() const;
     bool Convert(int fd, uint64_t size, const std::vector<Span>& spans) const;

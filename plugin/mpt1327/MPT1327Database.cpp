@@ -20,6 +20,9 @@ TDatabaseStatus TMPT1327Database::SaveSystem(const TMPT1327Channels& channels)
 {
     if (!HasSystem())
         return TDatabaseStatus::dsOk;
+    // The stored copy of this system could not be read: an empty record is not saved over it.
+    if (unread_)
+        return TDatabaseStatus::dsCantAccess;
     if (channels.ControlChannel != -1) {
         int64_t f = int64_t{channels.ControlChannel} * channels.ChannelSize + record_.BaseFrequency;
         record_.ControlChannelFrequency = static_cast<int32_t>(static_cast<uint32_t>(f));
@@ -39,7 +42,7 @@ TMPT1327Selection TMPT1327Database::SelectSystem(uint16_t identity, TMPT1327Chan
 
     TStoredEntry entry;
     bool found = false;
-    storage_.Load(identity, entry, found);
+    unread_ = storage_.Load(identity, entry, found) == TDatabaseStatus::dsCantOpen;
     if (found) {
         record_ = DecodeMPT1327System(entry);
         // A size the decoder cannot work with is not taken; the window's size stays.

@@ -40,13 +40,15 @@ public:
     // At construction of the window, before anything reads the file.
     TDatabaseStatus OpenDatabase();
     bool InUse() const { return storage_.InUse(); }
+    const TSystemDatabase& Storage() const { return storage_; }
 
     bool HasSystem() const { return record_.SystemIdentity != MPT1327NoSystem; }
     TMPT1327SystemRecord& Record() { return record_; }
     const TMPT1327SystemRecord& Record() const { return record_; }
 
     // Writes the current record and its lists into the file, after taking the control-channel frequency
-    // (when the control channel is known) and the channel size from the window. Nothing without a system.
+    // (when the control channel is known) and the channel size from the window. Nothing without a system,
+    // nor for a system whose stored copy could not be read when it was selected (dsCantAccess).
     TDatabaseStatus SaveSystem(const TMPT1327Channels& channels);
 
     // Makes a system current: saves the previous one, loads this one (or starts an empty record) and sets
@@ -59,4 +61,5 @@ private:
     TSystemDatabase storage_;
     TMPT1327SystemRecord record_;
     std::function<TSystemTime()> utcNow_;
+    bool unread_ = false;  // the current system's stored copy could not be read
 };

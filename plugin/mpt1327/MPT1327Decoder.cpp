@@ -70,8 +70,12 @@ TMPT1327TextLine MPT1327CodewordLine(int input, const std::array<uint16_t, 4>& w
     return line;
 }
 
-TMPT1327Decoder::TMPT1327Decoder(TMPT1327DecoderClient& client, TMPT1327SystemAccess& system)
-    : client_(client), system_(system)
+TMPT1327Decoder::TMPT1327Decoder(TMPT1327DecoderClient& client, TMPT1327SystemAccess& system,
+                                 int32_t* buffersSinceTune, int32_t* validCodewords)
+    : client_(client),
+      system_(system),
+      valid_(validCodewords ? *validCodewords : ownValid_),
+      buffersSinceTune_(buffersSinceTune ? *buffersSinceTune : ownBuffers_)
 {
 }
 

@@ -91,7 +91,10 @@ public:
     // What became of a codeword.
     enum class Outcome { Invalid, Skipped, System, Grant, ChannelNumber, ClearDown, DataHeader, Dropped, Printed };
 
-    TMPT1327Decoder(TMPT1327DecoderClient& client, TMPT1327SystemAccess& system);
+    // The buffer and valid-codeword counts may live in the window, which counts and resets them
+    // too; one count each, whoever changes it (null: the decoder's own).
+    TMPT1327Decoder(TMPT1327DecoderClient& client, TMPT1327SystemAccess& system, int32_t* buffersSinceTune = nullptr,
+                    int32_t* validCodewords = nullptr);
 
     void DecodeCodeword(const TMPT1327Codeword& codeword) override { Decode(codeword); }
     Outcome Decode(const TMPT1327Codeword& codeword);
@@ -154,14 +157,15 @@ private:
     TMPT1327DecoderClient& client_;
     TMPT1327SystemAccess& system_;
 
+    int32_t ownValid_ = 0, ownBuffers_ = 0;
     int32_t total_ = 0;
-    int32_t valid_ = 0;
+    int32_t& valid_;
     std::array<int32_t, 2> skip_{};
     int32_t tunedFrequency_ = 0;
     uint16_t channelSize_ = 0;  // set by the first SetChannelSize
     int16_t currentChannel_ = -1;
     int16_t controlChannel_ = -1;
-    int32_t buffersSinceTune_ = 0;
+    int32_t& buffersSinceTune_;
     bool retToCtrl_ = false;
     std::vector<TMPT1327Call> calls_;
 };

@@ -5,6 +5,7 @@
 #include "QelButton.h"
 #include "QelRichEdit.h"
 #include "QelStaticText.h"
+#include "platform/ui/Application.h"
 #include "platform/ui/Canvas.h"
 #include "platform/ui/Codepage.h"
 #include "platform/ui/Locale.h"
@@ -13,23 +14,51 @@
 #include <QLabel>
 #include <QMenu>
 #include <QPainter>
+#include <QScrollBar>
+#include <QSignalBlocker>
 #include <QToolTip>
 #include <QWheelEvent>
 
 #include <algorithm>
+#include <climits>
+#include <cstdio>
+#include <string>
 
 TMPT1327OnAirGrid::TMPT1327OnAirGrid(TMPT1327Decoder& decoder, QWidget* parent)
-    : QWidget(parent), decoder_(decoder), menu_(new QMenu(this))
+    : QWidget(parent), decoder_(decoder), menu_(new QMenu(this)), scroll_(new QScrollBar(Qt::Vertical, this))
 {
     setMouseTracking(true);
     menu_->addAction("&Clear", this, [this] { decoder_.ClearCalls(); });
+    connect(scroll_, &QScrollBar::valueChanged, this, [this](int top) {
+        topRow_ = top;
+        update();
+    });
+    syncScrollBar();
+}
+
+void TMPT1327OnAirGrid::syncScrollBar()
+{
+    const QSignalBlocker quiet(scroll_);
+    // The last call row may come up to the bottom line, not further.
+    const int calls = rows_ - 1;
+    const int lastTop = std::max(1, calls - VisibleCallRows() + 1);
+    topRow_ = std::clamp(topRow_, 1, lastTop);
+    scroll_->setRange(1, lastTop);
+    scroll_->setPageStep(VisibleCallRows());
+    scroll_->setValue(topRow_);
+}
+
+void TMPT1327OnAirGrid::resizeEvent(QResizeEvent*)
+{
+    scroll_->setGeometry(width() - kScrollBarWidth, kRowHeight + 1, kScrollBarWidth, height() - kRowHeight - 1);
+    syncScrollBar();
 }
 
 void TMPT1327OnAirGrid::SetRowCount(int rows)
 {
     rows_ = std::max(rows, 2);
     selected_ = std::clamp(selected_, 1, rows_ - 1);
-    topRow_ = std::clamp(topRow_, 1, rows_ - 1);
+    syncScrollBar();
     update();
 }
 
@@ -59,8 +88,12 @@ void TMPT1327OnAirGrid::paintEvent(QPaintEvent*)
             } else {
                 p.setPen(platform::ToQColor(decoder_.CellColour(row, row == selected_)));
             }
-            p.drawText(cell.adjusted(2, 0, 0, 0), Qt::AlignVCenter | Qt::AlignLeft,
-                       QString::fromStdString(decoder_.CellText(column, row)));
+            // Centred: left = (cell left + cell right - text width) / 2, the same for the height.
+            const QString text = QString::fromStdString(decoder_.CellText(column, row));
+            const QFontMetrics fm = p.fontMetrics();
+            const int left = (cell.left() + cell.right() + 1 - fm.horizontalAdvance(text)) / 2;
+            const int top = (cell.top() + cell.bottom() + 1 - fm.height()) / 2;
+            p.drawText(QPoint(left, top + fm.ascent()), text);
         }
     }
 }
@@ -81,11 +114,7 @@ void TMPT1327OnAirGrid::mouseDoubleClickEvent(QMouseEvent* e)
     decoder_.DoubleClick(selected_);
 }
 
-void TMPT1327OnAirGrid::wheelEvent(QWheelEvent* e)
-{
-    topRow_ = std::clamp(topRow_ - e->angleDelta().y() / 120, 1, rows_ - 1);
-    update();
-}
+void TMPT1327OnAirGrid::wheelEvent(QWheelEvent* e) { scroll_->setValue(topRow_ - e->angleDelta().y() / 120); }
 
 bool TMPT1327OnAirGrid::event(QEvent* e)
 {
@@ -125,7 +154,7 @@ TMPT1327Form::TMPT1327Form(OrvHostWindow hostWindow, const OrvReceiverInfo* info
     : TOrvDecoderForm(MakeConfig(), hostWindow, info, callback, flags, instance),
       database_(OrvPluginDir() + "MPT1327.MEM"),
       record_(database_.Record()),
-      decoder_(*this, record_),
+      decoder_(*this, record_, &BuffersSinceTune, &ValidCount),
       receiver_(decoder_),
       log_(platform::Locale().ListSeparator),
       secondary_(receivers, *this)
@@ -135,20 +164,32 @@ TMPT1327Form::TMPT1327Form(OrvHostWindow hostWindow, const OrvReceiverInfo* info
     MPT1327DemodSetting(afsk2_);
 
     auto* messages = new QLabel("Messages:", this);
-    messages->setGeometry(10, 4, 200, 16);
+    messages->setGeometry(10, 2, 200, 16);
     messages->setStyleSheet("color: white");
     RE1 = new TQelRichEdit(this);
+    RE1->setObjectName("RE1");
     RE1->setGeometry(10, 20, 390, 150);
     RE1->setReadOnly(true);
+    // Black pane, lime bold text by default.
+    QPalette pane = RE1->palette();
+    pane.setColor(QPalette::Base, Qt::black);
+    pane.setColor(QPalette::Text, QColor(0x00, 0xFF, 0x00));
+    RE1->setPalette(pane);
+    QFont bold = RE1->font();
+    bold.setBold(true);
+    RE1->setFont(bold);
     auto* onAir = new QLabel("On air:", this);
     onAir->setGeometry(10, 176, 200, 16);
     onAir->setStyleSheet("color: white");
     Disp = new TMPT1327OnAirGrid(decoder_, this);
-    Disp->setGeometry(10, 192, 4 * (TMPT1327OnAirGrid::kColumnWidth + 1), 120);
+    Disp->setObjectName("Disp");
+    Disp->setGeometry(10, 194, TMPT1327OnAirGrid::kGridWidth, 7 * (TMPT1327OnAirGrid::kRowHeight + 1));
 
     SecondaryPopup = new QMenu(this);
     SecondaryLabel->OnClick = [this](QObject*) { SecondaryLabelClick(); };
     RetToCtrl->OnClick = [this](QObject*) { RetToCtrlClick(); };
+    DBBrowse->OnClick = [this](QObject*) { DBBrowseClick(); };
+    SysEdit->OnClick = [this](QObject*) { SysEditClick(); };
 }
 
 TMPT1327Form::~TMPT1327Form() { RunCloseSequence(); }
@@ -210,7 +251,6 @@ void TMPT1327Form::ResetReceiver()
 void TMPT1327Form::SetTunedFrequency(int32_t frequency)
 {
     decoder_.SetTunedFrequency(frequency);
-    BuffersSinceTune = decoder_.BuffersSinceTune();
 }
 
 void TMPT1327Form::ProcessSamples(const int16_t* first, uint32_t count, uint32_t)
@@ -220,23 +260,16 @@ void TMPT1327Form::ProcessSamples(const int16_t* first, uint32_t count, uint32_t
     const int16_t* buffer = first - control;
     const uint32_t bytes = (count + uint32_t(control)) * 2;
 
-    // One count of buffers and valid codewords for the frame's input-channel test and the decoder:
-    // the frame has counted this buffer and may have restarted either count.
-    decoder_.SetBuffersSinceTune(BuffersSinceTune);
-    if (ValidCount == 0)
-        decoder_.ResetValidCodewords();
+    // The buffer and valid-codeword counts are the window's own, shared with the decoder.
     receiver_.ProcessBuffer(TMPT1327Receiver::kControl, afsk1_, buffer, bytes, control);
     if (secondary_.InUse() && decoder_.RetToCtrl())
         receiver_.ProcessBuffer(TMPT1327Receiver::kTraffic, afsk2_, buffer, bytes, 1 - control);
-    BuffersSinceTune = decoder_.BuffersSinceTune();
-    ValidCount = decoder_.ValidCodewords();
 }
 
 void TMPT1327Form::TuneHost(int32_t frequency, int32_t mode)
 {
     CallHost(ORV_FREQUENCY, frequency);
     CallHost(ORV_MODE, mode);
-    BuffersSinceTune = decoder_.BuffersSinceTune();
 }
 
 bool TMPT1327Form::AutoTuneChecked() { return AutoTune->Checked(); }
@@ -254,6 +287,9 @@ void TMPT1327Form::SelectSystem(uint16_t identity)
 {
     if (identity == database_.Record().SystemIdentity)
         return;
+    // The editor edits the current system: it goes, unapplied, before another system comes.
+    if (EditorWindow)
+        EditorWindow->close();
     decoder_.ClearCalls();
     RE1->clear();
     TMPT1327Channels ch = channels();
@@ -285,7 +321,7 @@ void TMPT1327Form::WriteLogEntry(const TMPT1327LocalTime& time, const TMPT1327Ca
 void TMPT1327Form::PrintLine(const TMPT1327TextLine& line)
 {
     for (const TMPT1327TextRun& run : line)
-        RE1->AppendStr(QString::fromStdString(run.Text), run.Colour, platform::fsBold);
+        RE1->AppendStr(QString::fromStdString(run.Text), run.Colour, 0);
 }
 
 void TMPT1327Form::SetAccFramesText(const std::string& text) { AccFramesLabel->SetText(QString::fromStdString(text)); }
@@ -346,3 +382,79 @@ void TMPT1327Form::TScanContext::CountOccupancy(int32_t channel)
 }
 
 QWidget* TMPT1327Form::CreateAboutForm() { return new TMPT1327AboutForm(this); }
+
+void TMPT1327Form::DBBrowseClick()
+{
+    SaveCurrentSystem();
+    platform::processMessages();
+    if (!BrowserWindow)
+        BrowserWindow = new TOrvDBBrowseForm(this, "MPT1327 Database Browser", browseSource_);
+    BrowserWindow->show();
+    BrowserWindow->raise();
+}
+
+void TMPT1327Form::SysEditClick()
+{
+    if (!EditorWindow) {
+        editorModel_ = std::make_unique<TMPT1327Editor>(database_.Record());
+        EditorWindow = new TOrvEditorForm(this, "MPT1327 System Information Editor", *editorModel_, [this] {
+            editorModel_->Apply(database_.Record());
+            SysDescr->SetText(platform::FromCp1252(database_.Record().Description));
+        });
+    }
+    EditorWindow->show();
+    EditorWindow->raise();
+}
+
+void TMPT1327Form::CloseBrowserEditor()
+{
+    if (BrowserWindow)
+        BrowserWindow->close();
+    if (EditorWindow)
+        EditorWindow->close();
+}
+
+std::vector<std::string> TMPT1327Form::TBrowseSource::SystemIDs()
+{
+    std::vector<uint16_t> ids;
+    form_.database_.Storage().ReadIdentities(ids);
+    std::vector<std::string> out;
+    char buf[8];
+    for (uint16_t id : ids) {
+        std::snprintf(buf, sizeof buf, "%04X", unsigned(id));
+        out.push_back(buf);
+    }
+    return out;
+}
+
+bool TMPT1327Form::TBrowseSource::ShowSystem(const std::string& id, TOrvBrowseView& view)
+{
+    unsigned long identity = 0;
+    try {
+        identity = std::stoul(id, nullptr, 16);
+    } catch (const std::exception&) {
+        return false;
+    }
+    TStoredEntry entry;
+    bool found = false;
+    if (identity > 0xFFFF || form_.database_.Storage().ReadEntry(uint16_t(identity), entry, found) !=
+                                 TDatabaseStatus::dsOk || !found)
+        return false;
+    shown_ = DecodeMPT1327System(entry);
+    view = MPT1327BrowseView(shown_);
+    return true;
+}
+
+void TMPT1327Form::TBrowseSource::tune(int64_t hz)
+{
+    // A frequency that is not known (base -1, no step, no control channel) is not tuned to.
+    if (hz <= 0 || hz > INT32_MAX)
+        return;
+    if (form_.decoder_.RetToCtrl())
+        form_.RetToCtrlClick();
+    form_.decoder_.TuneHost(int32_t(hz));
+}
+
+void TMPT1327Form::TBrowseSource::TuneToControl() { tune(shown_.ControlChannelFrequency); }
+
+void TMPT1327Form::TBrowseSource::TuneToControlChannel(size_t k) { tune(MPT1327ControlChannelFrequency(shown_, k)); }

@@ -3,19 +3,25 @@
 // codeword receiver and interpreter, the current system's database record, the call log and the
 // secondary receiver with its traffic scan. The window only passes events on to them and shows
 // what they report.
+#include "MPT1327Browse.h"
 #include "MPT1327Database.h"
 #include "MPT1327Decoder.h"
 #include "MPT1327Log.h"
 #include "MPT1327Receiver.h"
 #include "MPT1327RecordAccess.h"
+#include "OrvBrowseForms.h"
 #include "OrvDecoderForm.h"
 #include "QelAFSKDemod.h"
 #include "SecondaryReceiver.h"
 #include "TrafficScan.h"
 
+#include <QPointer>
 #include <QWidget>
 
+#include <algorithm>
+
 class QMenu;
+class QScrollBar;
 class TQelRichEdit;
 class TMPT1327Form;
 
@@ -25,6 +31,9 @@ class TMPT1327OnAirGrid : public QWidget {
 public:
     static constexpr int kColumnWidth = 61;
     static constexpr int kRowHeight = 17;
+    static constexpr int kScrollBarWidth = 16;
+    // The four columns with their grid lines, and the scroll bar beside them.
+    static constexpr int kGridWidth = 4 * (kColumnWidth + 1) + kScrollBarWidth;
 
     TMPT1327OnAirGrid(TMPT1327Decoder& decoder, QWidget* parent);
     void SetRowCount(int rows);
@@ -34,6 +43,9 @@ public:
     // The row under a point of the grid, -1 outside the call rows.
     int RowAt(int y) const;
     QMenu* OnAirMenu() const { return menu_; }
+    QScrollBar* ScrollBar() const { return scroll_; }
+    // Call rows that fit under the caption row.
+    int VisibleCallRows() const { return std::max(1, height() / (kRowHeight + 1) - 1); }
 
 protected:
     void paintEvent(QPaintEvent*) override;
@@ -42,10 +54,15 @@ protected:
     void wheelEvent(QWheelEvent* e) override;
     bool event(QEvent* e) override;
     void contextMenuEvent(QContextMenuEvent* e) override;
+    void resizeEvent(QResizeEvent* e) override;
 
 private:
+    // The scroll bar's range follows the rows; its value is the first call row shown.
+    void syncScrollBar();
+
     TMPT1327Decoder& decoder_;
     QMenu* menu_;
+    QScrollBar* scroll_;
     int rows_ = 2;
     int selected_ = 1;
     int topRow_ = 1;  // first call row shown under the caption row
@@ -71,6 +88,12 @@ public:
     TMPT1327Decoder& Decoder() { return decoder_; }
     TMPT1327Database& Database() { return database_; }
     TSecondaryReceiver& Secondary() { return secondary_; }
+
+    // "Database": saves the current system and shows the browser; "System information edit": the editor.
+    void DBBrowseClick();
+    void SysEditClick();
+    QPointer<TOrvDBBrowseForm> BrowserWindow;
+    QPointer<TOrvEditorForm> EditorWindow;
 
     // The "Secondary receiver" label's click: fills the pop-up with the receivers and shows it.
     void SecondaryLabelClick();
@@ -121,6 +144,7 @@ protected:
     void SecondarySetVolume(int32_t volume) override { secondary_.SetVolume(volume); }
     void ClearCallList() override { decoder_.ClearCalls(); }
     void SaveCurrentSystem() override;
+    void CloseBrowserEditor() override;
     QWidget* CreateAboutForm() override;
 
 private:
@@ -145,6 +169,23 @@ private:
         TMPT1327Form& form_;
     };
 
+    // The browser's view of the database file: the stored systems and the one shown.
+    class TBrowseSource : public TOrvBrowseSource {
+    public:
+        explicit TBrowseSource(TMPT1327Form& form) : form_(form) {}
+        void SaveSystem() override { form_.SaveCurrentSystem(); }
+        std::vector<std::string> SystemIDs() override;
+        bool ShowSystem(const std::string& id, TOrvBrowseView& view) override;
+        void TuneToControl() override;
+        void TuneToControlChannel(size_t k) override;
+        const TMPT1327SystemRecord& Shown() const { return shown_; }
+
+    private:
+        void tune(int64_t hz);
+        TMPT1327Form& form_;
+        TMPT1327SystemRecord shown_;
+    };
+
     TMPT1327Channels channels() const;
 
     TMPT1327Database database_;
@@ -156,6 +197,8 @@ private:
     TSecondaryReceiver secondary_;
     TTrafficScan scan_;
     TScanContext scanContext_{*this};
+    TBrowseSource browseSource_{*this};
+    std::unique_ptr<TMPT1327Editor> editorModel_;
 };
 
 // The about box of this plug-in.

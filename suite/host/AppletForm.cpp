@@ -225,7 +225,7 @@ void TAppletForm::FormCreate()
     CreateSteps();
 
     if (!traits_.DdeOnlyWithSoundInput || waveInOpen_) {
-        dde_ = AppletServices().MakeDdeClient();
+        dde_ = AppletServices().MakeDdeClient ? AppletServices().MakeDdeClient() : nullptr;
         if (dde_)
             dde_->Initialize([this](const TDdeTransaction& tx) { return DdeCallback(tx); }, traits_.DdeFlags);
         ConnectHost();
@@ -244,7 +244,7 @@ void TAppletForm::WithSettingsKey(bool create, const std::function<void(TAppletS
 {
     if (traits_.KeyName.empty())
         return;
-    std::unique_ptr<TSettingsPort> key = AppletServices().MakeSettings();
+    std::unique_ptr<TSettingsPort> key = AppletServices().MakeSettings ? AppletServices().MakeSettings() : nullptr;
     if (!key || !key->OpenKey(kSuiteKey + traits_.KeyName, create))
         return;
     TAppletSettings settings(*key);
@@ -259,7 +259,7 @@ void TAppletForm::ReadSettings()
 
 bool TAppletForm::OpenSoundInput()
 {
-    waveIn_ = AppletServices().MakeWaveIn();
+    waveIn_ = AppletServices().MakeWaveIn ? AppletServices().MakeWaveIn() : nullptr;
     if (!waveIn_ || !OpenWaveIn(*waveIn_, CaptureFormat(), this)) {
         waveIn_.reset();
         return false;
@@ -271,9 +271,22 @@ bool TAppletForm::OpenSoundInput()
         if (RequeueAfterData())
             QueueCaptureBuffer(buffer);
     };
+    waveIn_->OnBytes = [this](int buffer, const uint8_t* data, size_t bytes) {
+        if (closing_)
+            return;
+        WaveInBytes(buffer, data, bytes);
+        if (RequeueAfterData())
+            QueueCaptureBuffer(buffer);
+    };
     waveInOpen_ = true;
     waveIn_->Start(CaptureBufferCount(), CaptureBufferBytes(), CaptureBuffersQueuedAtStart());
     return true;
+}
+
+void TAppletForm::WaveInBytes(int /*buffer*/, const uint8_t* data, size_t bytes)
+{
+    // The capture buffers are 16-bit storage, so the bytes are aligned for samples.
+    WaveInData(reinterpret_cast<const int16_t*>(data), bytes / sizeof(int16_t));
 }
 
 void TAppletForm::QueueCaptureBuffer(int buffer)

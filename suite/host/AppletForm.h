@@ -193,6 +193,9 @@ protected:
     virtual bool RequeueAfterData() const { return true; }
     // One full capture buffer; the frame queues it again afterwards unless RequeueAfterData says not.
     virtual void WaveInData(const int16_t* /*samples*/, size_t /*count*/) {}
+    // The same buffer as bytes (an applet that captures 8-bit samples takes these); by default the
+    // bytes are handed on as 16-bit samples.
+    virtual void WaveInBytes(int buffer, const uint8_t* data, size_t bytes);
     // Closes the capture as the destruction does and opens it again with the applet's current format
     // and buffers (an applet that changes its rate or buffer length); false leaves it closed.
     bool RestartSoundInput();

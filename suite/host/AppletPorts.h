@@ -16,11 +16,16 @@ struct TPcmFormat {
     uint16_t BitsPerSample = 16;
 };
 
+// An input that can never give the format asked for (a recording of another format): unlike a
+// sound card's 32, waiting for another program to let go of the device changes nothing.
+constexpr int kWaveFormatNotDelivered = 0x10020;
+
 // The default sound input.
 class TWaveInPort {
 public:
     virtual ~TWaveInPort() = default;
-    // 0 when the input opened, else the device's error code (32: the format is not available).
+    // 0 when the input opened, else the device's error code (32: the format is not available now,
+    // the device being busy; kWaveFormatNotDelivered: it never will be).
     virtual int Open(const TPcmFormat& format) = 0;
     virtual std::string ErrorText(int code) = 0;
     // Prepares `count` buffers of `bytes` bytes, queues the first `queued` of them and starts capturing;
@@ -31,8 +36,16 @@ public:
     // Returns every queued buffer; their done events still arrive.
     virtual void Reset() = 0;
     virtual void Close() = 0;
+    // Holds the capture: a partly filled buffer comes back with what it holds, empty ones stay queued.
+    virtual void Stop() {}
+    // Captures again into the queued buffers.
+    virtual void Restart() {}
+    // Bytes captured since the open.
+    virtual uint32_t Position() { return 0; }
     // A full buffer: (buffer index, samples, sample count), delivered on the GUI thread.
     std::function<void(int, const int16_t*, size_t)> OnData;
+    // The same as bytes, for 8-bit formats; when set it is called instead of OnData.
+    std::function<void(int, const uint8_t*, size_t)> OnBytes;
 };
 
 // DDE transactions and flags, with the values the host's DDE service expects.

@@ -3,8 +3,11 @@
 #include "platform/dde/DdeClient.h"
 #include "platform/settings/Registry.h"
 #include "platform/sound/WaveIn.h"
+#include "platform/sound/WaveScript.h"
 #include "platform/ui/Application.h"
 #include "platform/ui/Help.h"
+
+#include <cstdlib>
 
 namespace {
 
@@ -176,6 +179,24 @@ TPlatformWaveIn::~TPlatformWaveIn()
     }
 }
 
+int WaveInOpenResult(uint32_t machineCode, bool inputIsRecording)
+{
+    if (machineCode == platform::kWaveBadFormat && inputIsRecording)
+        return kWaveFormatNotDelivered;
+    return int(machineCode);
+}
+
+namespace {
+
+// The default input is a recording: WAVE_IN_FILE names one and no script replaces the devices.
+bool InputIsRecording()
+{
+    const char* file = std::getenv("WAVE_IN_FILE");
+    return file && *file && !platform::currentWaveScript();
+}
+
+}  // namespace
+
 int TPlatformWaveIn::Open(const TPcmFormat& format)
 {
     if (handle_ != 0)
@@ -185,28 +206,39 @@ int TPlatformWaveIn::Open(const TPcmFormat& format)
     const uint32_t result = platform::waveInOpen(
         &handle_, platform::kWaveMapper, wf,
         [this](platform::WaveInHandle, platform::WaveHeader* h) {
-            if (OnData)
+            if (OnBytes)
+                OnBytes(int(h->user), h->data, h->bytesRecorded);
+            else if (OnData)
                 OnData(int(h->user), reinterpret_cast<const int16_t*>(h->data), h->bytesRecorded / sizeof(int16_t));
         },
         context_.get());
     if (result != platform::kWaveNoError)
         handle_ = 0;
-    return int(result);
+    const int code = WaveInOpenResult(result, InputIsRecording());
+    if (code == kWaveFormatNotDelivered)
+        notDeliveredText_ = platform::waveInErrorText(result);
+    return code;
 }
 
-std::string TPlatformWaveIn::ErrorText(int code) { return platform::waveInErrorText(uint32_t(code)); }
+std::string TPlatformWaveIn::ErrorText(int code)
+{
+    if (code == kWaveFormatNotDelivered)
+        return notDeliveredText_;
+    return platform::waveInErrorText(uint32_t(code));
+}
 
 bool TPlatformWaveIn::Start(int count, int bytes, int queued)
 {
-    if (handle_ == 0 || count <= 0 || bytes < int(sizeof(int16_t)) || !buffers_->Headers.empty())
+    if (handle_ == 0 || count <= 0 || bytes < 1 || !buffers_->Headers.empty())
         return false;
-    buffers_->Samples.assign(size_t(count), std::vector<int16_t>(size_t(bytes) / sizeof(int16_t)));
+    // 16-bit storage, so that samples are aligned; an odd byte count (8-bit samples) is kept whole.
+    buffers_->Samples.assign(size_t(count), std::vector<int16_t>((size_t(bytes) + 1) / sizeof(int16_t)));
     buffers_->Headers.assign(size_t(count), platform::WaveHeader());
     bool ok = true;
     for (size_t i = 0; i < buffers_->Headers.size(); ++i) {
         platform::WaveHeader& h = buffers_->Headers[i];
         h.data = reinterpret_cast<uint8_t*>(buffers_->Samples[i].data());
-        h.bufferLength = uint32_t(buffers_->Samples[i].size() * sizeof(int16_t));
+        h.bufferLength = uint32_t(bytes);
         h.user = i;
         ok = platform::waveInPrepareHeader(handle_, &h) == platform::kWaveNoError && ok;
         if (int(i) < queued)
@@ -225,6 +257,26 @@ void TPlatformWaveIn::Reset()
 {
     if (handle_ != 0)
         platform::waveInReset(handle_);
+}
+
+void TPlatformWaveIn::Stop()
+{
+    if (handle_ != 0)
+        platform::waveInStop(handle_);
+}
+
+void TPlatformWaveIn::Restart()
+{
+    if (handle_ != 0)
+        platform::waveInStart(handle_);
+}
+
+uint32_t TPlatformWaveIn::Position()
+{
+    uint32_t bytes = 0;
+    if (handle_ != 0)
+        platform::waveInGetPosition(handle_, &bytes);
+    return bytes;
 }
 
 void TPlatformWaveIn::Close()

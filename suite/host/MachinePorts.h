@@ -55,6 +55,10 @@ private:
     std::unique_ptr<platform::dde::DdeClient> client_;
 };
 
+// The port's code for the machine's result of an open: a recording standing in for the sound card
+// that holds another format reports kWaveFormatNotDelivered rather than the busy card's 32.
+int WaveInOpenResult(uint32_t machineCode, bool inputIsRecording);
+
 // The default sound input (device 0 of the machine's list) with the applet's capture buffers.
 class TPlatformWaveIn : public TWaveInPort {
 public:
@@ -66,12 +70,16 @@ public:
     void Requeue(int buffer) override;
     void Reset() override;
     void Close() override;
+    void Stop() override;
+    void Restart() override;
+    uint32_t Position() override;
 
 private:
     struct TBuffers;
     std::unique_ptr<TBuffers> buffers_;
     std::unique_ptr<QObject> context_;  // buffer-done calls run only while it exists
     uint32_t handle_ = 0;
+    std::string notDeliveredText_;      // why the recording cannot give the format
 };
 
 // Installs the machine's services in AppletServices(); `helpFile` is the program's help file.

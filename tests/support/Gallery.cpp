@@ -5,6 +5,9 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QCheckBox>
+#include <QFont>
+#include <QFontMetrics>
+#include <QVariant>
 #include <QGroupBox>
 #include <QLabel>
 #include <QPixmap>
@@ -86,6 +89,15 @@ std::vector<std::string> captionsThatDoNotFit(const QWidget& window)
                 has = textRoomOfIndicatorButton(b);
             if (needs > has)
                 out.push_back(describe(w, b->text(), needs, has));
+        } else if (w->property("caption").isValid() && w->property("captionRoom").isValid()) {
+            // Painted controls name their caption, its font and the room inside their frame.
+            const QString text = w->property("caption").toString();
+            const QVariant font = w->property("captionFont");
+            const QFontMetrics cfm = font.isValid() ? QFontMetrics(font.value<QFont>()) : fm;
+            const int needs = cfm.horizontalAdvance(text);
+            const int has = w->property("captionRoom").toInt();
+            if (!text.isEmpty() && needs > has)
+                out.push_back(describe(w, text, needs, has));
         } else if (const auto* g = qobject_cast<const QGroupBox*>(w)) {
             if (g->title().isEmpty())
                 continue;

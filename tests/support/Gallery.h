@@ -17,7 +17,8 @@ std::filesystem::path galleryDir();
 std::filesystem::path gallerySave(QWidget& widget, const std::string& name);
 
 // Captions that do not fit their control at the control's own font: labels, buttons, check boxes,
-// radio buttons and group-box titles that are visible, each as "objectName: text (needs N, has M)".
+// radio buttons and group-box titles that are visible, each as "objectName: text (needs N, has M)";
+// also painted controls that publish the properties caption, captionFont and captionRoom.
 std::vector<std::string> captionsThatDoNotFit(const QWidget& window);
 
 // Pairs of visible sibling controls whose rectangles overlap, as "a / b". Group boxes and frames

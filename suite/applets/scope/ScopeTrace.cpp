@@ -10,6 +10,9 @@ void TScopeTrace::SetSize(int clientWidth, int clientHeight)
     stride_ = std::max((clientWidth - 3) / 16, 0) * 2 + 2;
     drawing_.assign(size_t(stride_) * size_t(h_), 0);
     shown_.assign(size_t(stride_) * size_t(h_), 0);
+    ResetDrawingRows();
+    shownTop_ = drawTop_;
+    shownBottom_ = drawBottom_;
     column_ = 0;
     lastHeight_ = -1;
     samplesDrawn_ = 0;
@@ -19,9 +22,34 @@ void TScopeTrace::Clear()
 {
     std::fill(drawing_.begin(), drawing_.end(), 0);
     std::fill(shown_.begin(), shown_.end(), 0);
+    ResetDrawingRows();
+    shownTop_ = drawTop_;
+    shownBottom_ = drawBottom_;
     column_ = 0;
     lastHeight_ = -1;
     samplesDrawn_ = 0;
+}
+
+void TScopeTrace::SetRun(int x, int32_t a, int32_t b)
+{
+    if (x < 0 || x >= stride_ * 8)
+        return;
+    const int top = std::max(std::min(a, b), 0);
+    const int bottom = std::min(std::max(a, b), h_ - 1);
+    if (top > bottom)
+        return;
+    const uint8_t mask = uint8_t(0x80 >> (x % 8));
+    uint8_t* p = drawing_.data() + size_t(top) * size_t(stride_) + size_t(x / 8);
+    for (int y = top; y <= bottom; ++y, p += stride_)
+        *p |= mask;
+    drawTop_[size_t(x)] = std::min(drawTop_[size_t(x)], top);
+    drawBottom_[size_t(x)] = std::max(drawBottom_[size_t(x)], bottom);
+}
+
+void TScopeTrace::ResetDrawingRows()
+{
+    drawTop_.assign(size_t(stride_) * 8, h_);
+    drawBottom_.assign(size_t(stride_) * 8, -1);
 }
 
 bool TScopeTrace::ShownPixel(int x, int y) const
@@ -29,13 +57,6 @@ bool TScopeTrace::ShownPixel(int x, int y) const
     if (x < 0 || y < 0 || x >= stride_ * 8 || y >= h_)
         return false;
     return shown_[size_t(y) * size_t(stride_) + size_t(x / 8)] & (0x80 >> (x % 8));
-}
-
-void TScopeTrace::SetPixel(int x, int y)
-{
-    if (x < 0 || y < 0 || x >= stride_ * 8 || y >= h_)
-        return;
-    drawing_[size_t(y) * size_t(stride_) + size_t(x / 8)] |= uint8_t(0x80 >> (x % 8));
 }
 
 int TScopeTrace::DerivativeShift(int32_t rate)
@@ -102,8 +123,11 @@ bool TScopeTrace::DrawTrace(const int16_t* samples, int32_t count)
     }
     samplesDrawn_ += count;
     if (samplesDrawn_ > SamplesPerScreen) {
-        shown_ = drawing_;
+        shown_.swap(drawing_);
+        shownTop_.swap(drawTop_);
+        shownBottom_.swap(drawBottom_);
         std::fill(drawing_.begin(), drawing_.end(), 0);
+        ResetDrawingRows();
         return true;
     }
     return false;
@@ -139,15 +163,10 @@ void TScopeTrace::DrawColumns(const int16_t* s, int32_t count)
         const int32_t from = lastHeight_;
         const int32_t step = y >= from ? 1 : -1;
         const int32_t mid = from + (y - from) / 2;
-        for (int32_t r = from;; r += step) {
-            if (r == mid + step && mid != y)
-                ++column_;
-            SetPixel(column_, r);
-            if (r == y)
-                break;
-        }
-        if (mid == y)
-            ++column_;
+        SetRun(column_, from, mid);
+        ++column_;
+        if (mid != y)
+            SetRun(column_, mid + step, y);
         lastHeight_ = y;
     }
 }

@@ -2,6 +2,8 @@
 // The scope's trace, built buffer by buffer: the trigger search, the derivative, and the two forms of
 // a screen, the heights of a polyline (fewer samples than columns) or a one-bit column bitmap in
 // which the samples are spread over the columns.
+#include <cstddef>
+#include <algorithm>
 #include <cstdint>
 #include <vector>
 
@@ -27,7 +29,12 @@ public:
     // Starts a new screen at the next DrawTrace (grabbed data is drawn this way).
     void StartScreen() { samplesDrawn_ = SamplesPerScreen + 1; }
     // Shows what the current screen holds so far (data shorter than a screen).
-    void ShowDrawing() { shown_ = drawing_; }
+    void ShowDrawing()
+    {
+        shown_ = drawing_;
+        shownTop_ = drawTop_;
+        shownBottom_ = drawBottom_;
+    }
     // Column 0, no height yet, nothing drawn, both bitmaps clear.
     void Clear();
 
@@ -44,6 +51,9 @@ public:
     const std::vector<uint8_t>& ShownBitmap() const { return shown_; }
     const std::vector<uint8_t>& DrawingBitmap() const { return drawing_; }
     bool ShownPixel(int x, int y) const;
+    // The rows of column x of the shown bitmap that hold set pixels: top > bottom when none.
+    int ShownTop(int x) const { return shownTop_[size_t(x)]; }
+    int ShownBottom(int x) const { return shownBottom_[size_t(x)]; }
 
     // The derivative's gain as a shift: 3 at 44100 Hz, 2 at 22050 Hz, 1 otherwise.
     static int DerivativeShift(int32_t rate);
@@ -53,7 +63,9 @@ public:
                                int32_t verticalScale);
 
 private:
-    void SetPixel(int x, int y);
+    // Sets rows a..b (either order) of column x of the drawing bitmap.
+    void SetRun(int x, int32_t a, int32_t b);
+    void ResetDrawingRows();
     void DrawColumns(const int16_t* s, int32_t count);
 
     int w_ = 0;
@@ -61,6 +73,7 @@ private:
     int stride_ = 2;
     std::vector<uint8_t> drawing_;
     std::vector<uint8_t> shown_;
+    std::vector<int> drawTop_, drawBottom_, shownTop_, shownBottom_;  // per column, so painting skips clear rows
     std::vector<int32_t> heights_ = std::vector<int32_t>(48000);
     std::vector<int16_t> work_;  // the derivative of a buffer, never written over the caller's samples
     int column_ = 0;

@@ -5,6 +5,9 @@
 #include <limits>
 #include <ostream>
 #include <vector>
+#include <iterator>
+#include <random>
+#include <string>
 
 namespace {
 
@@ -196,3 +199,103 @@ INSTANTIATE_TEST_SUITE_P(Table, VUEnvelopeSetter, ::testing::Values(
     SetterCase{-100, 100, sPeakMin, -300, true, -100, 100, 0, 80, -100, 80}));
 
 } // namespace
+
+namespace {
+
+// The envelope steps as defined, in 64-bit arithmetic throughout: the reference the fast loop is held to.
+struct ReferenceEnvelope {
+    int32_t Min, Max, ValueMin, ValueMax, PeakMin, PeakMax, ValueAttack, ValueDecay, PeakDecay;
+    static int32_t smoothed(int32_t d, int32_t v, int32_t x)
+    {
+        return d == 0 ? x : static_cast<int32_t>(((int64_t(d) - 1) * v + x) / d);
+    }
+    static int32_t decayed(int32_t d, int32_t v) { return static_cast<int32_t>((int64_t(d) - 1) * v / d); }
+    void feed(int32_t s)
+    {
+        const int32_t x = s > Max ? Max : (s < Min ? Min : s);
+        ValueMax = x > ValueMax ? smoothed(ValueAttack, ValueMax, x) : ValueDecay == 0 ? x : decayed(ValueDecay, ValueMax);
+        if (PeakMax > ValueMax && PeakDecay != 0) {
+            PeakMax = decayed(PeakDecay, PeakMax);
+            if (PeakMax < ValueMax)
+                PeakMax = ValueMax;
+        } else {
+            PeakMax = ValueMax;
+        }
+        if (ValueMax < ValueMin)
+            ValueMin = ValueMax;
+        ValueMin = x < ValueMin ? smoothed(ValueAttack, ValueMin, x) : ValueDecay == 0 ? x : decayed(ValueDecay, ValueMin);
+        if (PeakMin < ValueMin && PeakDecay != 0) {
+            PeakMin = decayed(PeakDecay, PeakMin);
+            if (PeakMin > ValueMin)
+                PeakMin = ValueMin;
+        } else {
+            PeakMin = ValueMin;
+        }
+        if (ValueMin > ValueMax)
+            ValueMax = ValueMin;
+    }
+};
+
+}  // namespace
+
+TEST(VUEnvelope, FeedGivesTheDefinedStepsBitForBitOnRandomInput)
+{
+    std::mt19937_64 random(20261210);
+    const int32_t divisors[] = {0, 1, 2, 3, 7, 10, 30000, 32767, 32768, 1000000, -1, -2, -30000,
+                                std::numeric_limits<int32_t>::max(), std::numeric_limits<int32_t>::min() + 1};
+    auto pick = [&](auto& table) { return table[random() % std::size(table)]; };
+    for (int round = 0; round < 400; ++round) {
+        SCOPED_TRACE(round);
+        TQelVUEnvelope e;
+        const bool wide = round % 2 == 0;
+        e.SetMin(wide ? -32768 : int32_t(random() % 2000) - 1000);
+        e.SetMax(wide ? 32767 : e.Min + 1 + int32_t(random() % 3000));
+        e.ValueAttack = round % 5 == 0 ? int32_t(random() % 100) - 20 : pick(divisors);
+        e.ValueDecay = pick(divisors);
+        e.PeakDecay = pick(divisors);
+        ReferenceEnvelope r{e.Min, e.Max, e.ValueMin, e.ValueMax, e.PeakMin, e.PeakMax,
+                            e.ValueAttack, e.ValueDecay, e.PeakDecay};
+        std::vector<int16_t> buffer(257);
+        for (int block = 0; block < 8; ++block) {
+            const int shape = int(random() % 3);
+            for (auto& s : buffer)
+                s = shape == 0 ? int16_t(random())                                   // anything
+                    : shape == 1 ? int16_t(int32_t(random() % 200) - 100)           // near zero
+                                 : int16_t(random() % 2 ? 32767 : -32768);           // full scale
+            const uint32_t step = 1 + uint32_t(random() % 3);
+            ASSERT_TRUE(e.Feed(buffer.data(), uint32_t(buffer.size()), step));
+            for (size_t i = 0; i < buffer.size(); i += step)
+                r.feed(buffer[i]);
+            ASSERT_EQ(e.ValueMax, r.ValueMax);
+            ASSERT_EQ(e.ValueMin, r.ValueMin);
+            ASSERT_EQ(e.PeakMax, r.PeakMax);
+            ASSERT_EQ(e.PeakMin, r.PeakMin);
+        }
+    }
+}
+
+TEST(VUEnvelope, DecayNearTheEdgesOfTheRangeMatchesTheDefinedStep)
+{
+    // Values at and around the divisor, and the ends of the 32-bit range, one decay step each.
+    const int32_t divisors[] = {1, 2, 3, 30000, 1000000, std::numeric_limits<int32_t>::max()};
+    for (int32_t d : divisors) {
+        const int64_t wide = d;
+        const int64_t values[] = {0, 1, -1, wide - 1, wide, wide + 1, -wide + 1, -wide, -wide - 1, 32767, -32768,
+                                  std::numeric_limits<int32_t>::max(), std::numeric_limits<int32_t>::min() + 1};
+        for (int64_t v64 : values) {
+            if (v64 > std::numeric_limits<int32_t>::max() || v64 <= std::numeric_limits<int32_t>::min())
+                continue;
+            const int32_t v = int32_t(v64);
+            SCOPED_TRACE(std::to_string(d) + " " + std::to_string(v));
+            TQelVUEnvelope e;
+            e.Min = std::numeric_limits<int32_t>::min() + 1;
+            e.Max = std::numeric_limits<int32_t>::max();
+            e.ValueDecay = d;
+            e.PeakDecay = 0;
+            e.ValueMax = v;
+            e.ValueMin = e.Min;
+            e.NewValueMax(e.Min);  // below: the maximum decays
+            EXPECT_EQ(e.ValueMax, ReferenceEnvelope::decayed(d, v));
+        }
+    }
+}

@@ -1,4 +1,5 @@
 #include "QelCPUDetect.h"
+#include "QelAFSKDemod.h"
 #include "QelDelayLine.h"
 #include "QelFIR.h"
 #include "QelResampler.h"
@@ -165,3 +166,17 @@ TEST(CPUDetect, KernelChoiceByCode) {
 }
 
 }  // namespace
+
+TEST(CPUDetect, ComponentsIdentifyTheProcessorOncePerProcess) {
+    // Each component picks its kernels from the code when it is built; the code itself is found once.
+    for (int i = 0; i < 4; ++i) {
+        TQelAFSKDemod demod;
+        TQelFIR fir;
+        TQelDelayLine delay;
+        TQelResampler resampler;
+    }
+    EXPECT_EQ(TQelCPUDetect::ProcessDetections(), 1);
+    const TQelCPUDetect again;
+    EXPECT_EQ(TQelCPUDetect::CurrentCode(), again.CPUCode);
+    EXPECT_EQ(TQelCPUDetect::ProcessDetections(), 1);
+}

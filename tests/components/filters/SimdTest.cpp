@@ -39,6 +39,29 @@ TEST_F(SimdTest, InnerLoopsAreBitIdenticalOnRandomInput) {
     }
 }
 
+TEST_F(SimdTest, BlockLoopsGiveEveryOutputOfThePlainLoopOnRandomInput) {
+    // Every tap count up to seven registers' worth and beyond, blocks of odd lengths, wrapping sums.
+    auto x = model::random32(900, 3);
+    auto t = model::random32(80, 4);
+    x[5] = t[0] = INT32_MIN;
+    x[6] = t[1] = INT32_MAX;
+    std::vector<int32_t> th(t.size());
+    for (size_t i = 0; i < th.size(); ++i) th[i] = t[i] >> 16;
+    for (uint32_t n = 1; n <= 72; ++n) {
+        for (uint32_t frames : {1u, 7u, 64u, 801u}) {
+            std::vector<uint64_t> got(frames), want(frames);
+            QelDot64BlockAVX2(got.data(), x.data(), t.data(), n, frames);
+            QelDot64BlockScalar(want.data(), x.data(), t.data(), n, frames);
+            ASSERT_EQ(got, want) << n << " taps, " << frames << " frames";
+            for (uint32_t i = 0; i < frames; i += 97) ASSERT_EQ(want[i], QelDot64Scalar(x.data() + i, t.data(), n));
+            std::vector<uint32_t> got16(frames), want16(frames);
+            QelDotHi16BlockAVX2(got16.data(), x.data(), th.data(), n, frames);
+            QelDotHi16BlockScalar(want16.data(), x.data(), th.data(), n, frames);
+            ASSERT_EQ(got16, want16) << n << " taps, " << frames << " frames";
+        }
+    }
+}
+
 TEST_F(SimdTest, ComponentsGiveTheSameOutputScalarOrVector) {
     const auto x = model::random32(5000, 9);
     const auto x16 = model::random16(5000, 10);

@@ -178,6 +178,19 @@ TEST_F(SysWave, OpenTriesElevenTimesWithTenPausesBeforeTheBox)
     }
 }
 
+TEST_F(SysWave, TryOpenMakesOneAttemptWithoutABox)
+{
+    script->failOpens = 2;
+    makeCapture(2, 8);
+    EXPECT_EQ(wave->TryOpen(), kWaveAllocated);
+    EXPECT_EQ(wave->TryOpen(), kWaveAllocated);
+    EXPECT_EQ(wave->TryOpen(), 0u);
+    EXPECT_TRUE(wave->GetActive());
+    EXPECT_EQ(countCalls(script->calls(), "open "), 3u);
+    EXPECT_TRUE(fake.sleeps().empty());
+    EXPECT_TRUE(boxes.boxes().empty());
+}
+
 TEST_F(SysWave, FailedOutputOpenShowsItsBoxAndLeavesInputUntried)
 {
     wave = std::make_unique<TQelSysWave>();

@@ -2,6 +2,8 @@
 #include "MPT1327Form.h"
 #include "OrvPluginFrame.h"
 #include "QelButton.h"
+#include "QelVUBar.h"
+#include "QelRichEdit.h"
 #include "QelTrackBar.h"
 #include "RecordingHost.h"
 #include "platform/instance/NamedLock.h"
@@ -11,6 +13,9 @@
 
 #include <QCoreApplication>
 #include <QEvent>
+#include <QHelpEvent>
+#include <QKeyEvent>
+#include <QMouseEvent>
 #include <QLabel>
 #include <QRadioButton>
 #include <gtest/gtest.h>
@@ -273,6 +278,136 @@ TEST_F(DecoderForm, OpenHelpWindowStopsCaptureUntilItCloses)
     help.Close(form_->PluginDir + "Marlet.hlp");
     form_->StartupTimerTimer();
     EXPECT_TRUE(wave->IsOpen());
+}
+
+TEST_F(DecoderForm, FailedReopenAfterHelpIsReportedOnceWithoutStackingAndRetried)
+{
+    ASSERT_GT(Start(Plugin()), 0);
+    help.ShowTopic(form_->PluginDir + "Marlet.hlp", "mpt1327_system_monitor");
+    form_->StartupTimerTimer();
+    help.Close(form_->PluginDir + "Marlet.hlp");
+    ASSERT_FALSE(wave->IsOpen());
+
+    // The card is busy for a while. The error box's event loop fires the timer again inside it.
+    wave->FailOpens = 4;
+    int nested = 0;
+    wave->OnOpenFailed = [&] {
+        if (++nested < 5)
+            form_->StartupTimerTimer();
+    };
+    wave->Calls.clear();
+    for (int tick = 0; tick < 6; ++tick)
+        form_->StartupTimerTimer();
+    // One reported open (its box), quiet single attempts after it until the card is free.
+    EXPECT_EQ(wave->Calls, (std::vector<std::string>{"open", "try-open", "try-open", "try-open", "try-open"}));
+    EXPECT_TRUE(wave->IsOpen());
+
+    // A later failure is reported again.
+    help.ShowTopic(form_->PluginDir + "Marlet.hlp", "mpt1327_system_monitor");
+    form_->StartupTimerTimer();
+    help.Close(form_->PluginDir + "Marlet.hlp");
+    wave->FailOpens = 1;
+    wave->Calls.clear();
+    form_->StartupTimerTimer();
+    form_->StartupTimerTimer();
+    EXPECT_EQ(wave->Calls, (std::vector<std::string>{"open", "try-open"}));
+}
+
+TEST_F(DecoderForm, HelpRequestsReachTheHelpFileAtTheirContextsAndTopic)
+{
+    ASSERT_GT(Start(Plugin()), 0);
+    const std::string file = form_->PluginDir + "Marlet.hlp";
+    struct Case {
+        const char* what;
+        QWidget* control;
+        QEvent::Type type;
+        int context;
+    };
+    const Case cases[] = {
+        {"? on the window", form_, QEvent::WhatsThis, 10000},
+        {"? on the call grid", form_->Disp, QEvent::WhatsThis, 10000},
+        {"? on the receiver volume", form_->RxVolume, QEvent::WhatsThis, 10600},
+        {"? on the level bar", form_->AudioLevel, QEvent::WhatsThis, 10600},
+        {"F1 on the automatic volume", form_->AutoVolume, QEvent::KeyPress, 10600},
+        {"F1 on the log button", form_->LogFile, QEvent::KeyPress, 10000},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        help.requests.clear();
+        if (c.type == QEvent::WhatsThis) {
+            QHelpEvent query(QEvent::QueryWhatsThis, QPoint(1, 1), c.control->mapToGlobal(QPoint(1, 1)));
+            query.ignore();
+            QCoreApplication::sendEvent(c.control, &query);
+            EXPECT_TRUE(query.isAccepted());
+            QHelpEvent what(QEvent::WhatsThis, QPoint(1, 1), c.control->mapToGlobal(QPoint(1, 1)));
+            QCoreApplication::sendEvent(c.control, &what);
+        } else {
+            QKeyEvent key(QEvent::KeyPress, Qt::Key_F1, Qt::NoModifier);
+            QCoreApplication::sendEvent(c.control, &key);
+        }
+        ASSERT_EQ(help.requests.size(), 1u);
+        EXPECT_EQ(help.requests[0].helpFile, file);
+        EXPECT_EQ(help.requests[0].topic, "");
+        EXPECT_EQ(help.requests[0].context, c.context);
+    }
+
+    // FormHelp takes the '?' requests itself and leaves every other command to the caller.
+    bool callHelp = true;
+    help.requests.clear();
+    EXPECT_TRUE(form_->FormHelp(8, 10600, callHelp));
+    EXPECT_FALSE(callHelp);
+    EXPECT_EQ(help.requests.size(), 1u);
+    EXPECT_TRUE(form_->FormHelp(1, 10000, callHelp));
+    EXPECT_TRUE(callHelp);
+    EXPECT_EQ(help.requests.size(), 1u);
+
+    // The Help button, clicked.
+    help.requests.clear();
+    const QPoint mid(form_->HelpButton->width() / 2, form_->HelpButton->height() / 2);
+    QMouseEvent press(QEvent::MouseButtonPress, mid, form_->HelpButton->mapToGlobal(mid), Qt::LeftButton,
+                      Qt::LeftButton, Qt::NoModifier);
+    QMouseEvent release(QEvent::MouseButtonRelease, mid, form_->HelpButton->mapToGlobal(mid), Qt::LeftButton,
+                        Qt::NoButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(form_->HelpButton, &press);
+    QCoreApplication::sendEvent(form_->HelpButton, &release);
+    ASSERT_EQ(help.requests.size(), 1u);
+    EXPECT_EQ(help.requests[0].topic, "mpt1327_system_monitor");
+    EXPECT_EQ(help.requests[0].helpFile, file);
+}
+
+TEST(DecoderFormHelpPage, ThePluginsHelpPageHoldsEveryTopicTheWindowAsksFor)
+{
+    const std::string file = (testsupport::buildDir() / "lib" / "Marlet.hlp").string();
+    ASSERT_FALSE(platform::HelpPage(file).empty());
+    const std::string page = testsupport::readFile(platform::HelpPage(file));
+    for (const char* anchor : {"name=\"mpt1327_system_monitor\"", "name=\"context-10000\"", "name=\"context-10600\"",
+                               "<title>Korvanta Trunking Decoder - MPT1327</title>"})
+        EXPECT_NE(page.find(anchor), std::string::npos) << anchor;
+}
+
+TEST(DecoderFormPluginDir, EmptyOrOverlongPathFallsBackToTheLibrarysFolder)
+{
+    testsupport::ScopedEnv unset("ORV_PLUGIN_PATH", "");
+    ::unsetenv("ORV_PLUGIN_PATH");
+    const std::string own = OrvPluginDir();
+    ASSERT_NE(own, "/");
+    ASSERT_EQ(own.back(), '/');
+    struct Case {
+        std::string value;
+        std::string dir;
+    };
+    const Case cases[] = {
+        {"/tmp/plugins", "/tmp/plugins/"},
+        {"/tmp/plugins/", "/tmp/plugins/"},
+        {"", own},
+        {"/" + std::string(600, 'x'), own},
+        {"/" + std::string(510, 'y'), "/" + std::string(510, 'y') + "/"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.value.substr(0, 20));
+        testsupport::ScopedEnv path("ORV_PLUGIN_PATH", c.value);
+        EXPECT_EQ(OrvPluginDir(), c.dir);
+    }
 }
 
 TEST_F(DecoderForm, StatusClockShowsDateThenTime)

@@ -10,6 +10,9 @@
 #include "platform/ui/Help.h"
 #include "platform/ui/MessageBox.h"
 #include "platform/version/VersionInfo.h"
+#include "WaveInOpen.h"
+#include "platform/clock/Clock.h"
+#include "tools/siggen/Wav.h"
 
 #include <gmock/gmock.h>
 
@@ -134,6 +137,97 @@ TEST(MachineWaveIn, OpensTheDefaultInputAndDeliversAndReturnsTheBuffers)
     EXPECT_EQ(std::count(calls.begin(), calls.end(), "prepare 8 -> 0"), 3);
     EXPECT_EQ(std::count(calls.begin(), calls.end(), "add 8 -> 0"), 4);
     EXPECT_EQ(calls.back(), "close -> 0");
+}
+
+TEST(MachineWaveIn, OnlyARecordingThatCannotGiveTheFormatIsReportedAsNeverDelivered)
+{
+    struct Case {
+        uint32_t machine;
+        bool recording;
+        int port;
+    };
+    for (const Case& c : std::vector<Case>{{32, true, kWaveFormatNotDelivered},
+                                           {32, false, 32},  // a card that cannot take it now: busy
+                                           {4, true, 4},
+                                           {1, true, 1},
+                                           {0, true, 0},
+                                           {0, false, 0}})
+        EXPECT_EQ(WaveInOpenResult(c.machine, c.recording), c.port) << c.machine << " " << c.recording;
+}
+
+// A stereo recording standing in for the sound card, opened for the applets' mono format: it
+// either plays (converted) or is refused with what is wrong with it, never as a busy card whose
+// question would come back at every Yes.
+TEST(MachineWaveIn, RecordingOfAnotherFormatIsNeverABusyCard)
+{
+    testsupport::TempDir dir;
+    const std::filesystem::path wav = dir / "stereo.wav";
+    siggen::Audio audio;
+    audio.rate = 44100;
+    audio.channels = 2;
+    audio.samples.assign(2 * 4410, 0.25);
+    siggen::writeWav(wav, audio);
+    testsupport::ScopedEnv noScript{"WAVE_IN_SCRIPT", ""};
+    testsupport::ScopedEnv file{"WAVE_IN_FILE", wav.string()};
+    InstallMachineServices("QUENDA.HLP");
+
+    std::unique_ptr<TWaveInPort> input = AppletServices().MakeWaveIn();
+    const int code = input->Open(TPcmFormat{1, 11025, 16});
+    EXPECT_THAT(code, ::testing::AnyOf(0, kWaveFormatNotDelivered));
+    if (code == kWaveFormatNotDelivered) {
+        EXPECT_THAT(input->ErrorText(code), ::testing::HasSubstr("stereo.wav"));
+    }
+    input->Close();
+
+    platform::FakeClock clock;
+    platform::ScopedClock scoped(clock);
+    std::vector<std::string> boxes;
+    suitebox::SetHandler([&](QWidget*, const std::string& text, const std::string& caption, unsigned) {
+        boxes.push_back(caption + ": " + text);
+        // Yes a few times: a busy card's question would come back at each one.
+        return boxes.size() < 3 ? suitebox::IdYes : suitebox::IdNo;
+    });
+    std::unique_ptr<TWaveInPort> again = AppletServices().MakeWaveIn();
+    const bool opened = OpenWaveIn(*again, TPcmFormat{1, 11025, 16}, nullptr);
+    suitebox::SetHandler(nullptr);
+    if (opened) {
+        EXPECT_TRUE(boxes.empty());
+        again->Close();
+    } else {
+        ASSERT_EQ(boxes.size(), 1u);
+        EXPECT_THAT(boxes[0], ::testing::StartsWith("Wave In Error: "));
+        EXPECT_THAT(boxes[0], ::testing::HasSubstr("stereo.wav"));
+    }
+    AppletServices() = TAppletServices();
+}
+
+TEST(MachineWaveIn, BytesStopRestartAndPositionForAnEightBitCapture)
+{
+    auto script = std::make_shared<platform::WaveScript>();
+    script->samples = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15};  // an odd count of bytes
+    platform::setWaveScript(script);
+    InstallMachineServices("QUENDA.HLP");
+    std::unique_ptr<TWaveInPort> input = AppletServices().MakeWaveIn();
+    ASSERT_EQ(input->Open(TPcmFormat{1, 11025, 8}), 0);
+    std::vector<uint8_t> got;
+    input->OnData = [](int, const int16_t*, size_t) { ADD_FAILURE() << "bytes go to OnBytes"; };
+    input->OnBytes = [&](int, const uint8_t* data, size_t bytes) { got.insert(got.end(), data, data + bytes); };
+    ASSERT_TRUE(input->Start(2, 5, 2));
+    ASSERT_TRUE(testsupport::pumpUntil([&] { return got.size() >= 10; }));
+    EXPECT_EQ(input->Position(), 10u);
+    input->Stop();
+    input->Restart();
+    input->Requeue(0);
+    ASSERT_TRUE(testsupport::pumpUntil([&] { return got.size() >= 15; }, 500)) << got.size() << ::testing::PrintToString(script->calls());
+    EXPECT_EQ(got, script->samples);
+    input->Reset();
+    input->Close();
+    EXPECT_EQ(input->Position(), 0u);  // closed: nothing
+    platform::setWaveScript(nullptr);
+    const std::vector<std::string> calls = script->calls();
+    EXPECT_THAT(calls, ::testing::Contains("stop -> 0"));
+    EXPECT_EQ(std::count(calls.begin(), calls.end(), "start -> 0"), 2);
+    AppletServices() = TAppletServices();
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -17,6 +18,13 @@ using testsupport::writeBytes;
 using Bytes = std::vector<unsigned char>;
 
 namespace {
+
+// The size a directory reports, which a read of the header would need.
+uint64_t DirectorySize(const std::filesystem::path& p)
+{
+    struct stat st {};
+    return ::stat(p.c_str(), &st) == 0 ? uint64_t(st.st_size) : 0;
+}
 
 // Record: identity (0), name (2, 8 bytes), five counts (12..31); the old record ends there, the current
 // one adds the time (32..47). Lists: 8-byte entries with a 6-byte name at 2; 2-byte entries that became
@@ -297,7 +305,6 @@ INSTANTIATE_TEST_SUITE_P(
         DamagedCase{"CutInsideAList", [] { Bytes b = Good(); b.resize(b.size() - 3); return b; }},
         DamagedCase{"CutInsideARecord", [] { Bytes b = Good(); b.resize(9 + 48 + 80 + 20); return b; }},
         DamagedCase{"TrailingBytes", [] { Bytes b = Good(); b.push_back(0); return b; }},
-        DamagedCase{"HeaderWithoutVersion", [] { return Bytes(kHeader.begin(), kHeader.end() - 1); }},
         DamagedCase{"NegativeCount", [] { return WithCount(9, 2, -1); }},
         DamagedCase{"NegativeCountLastEntry", [] { return WithCount(9 + 48 + 2 * 32, 4, -100); }},
         DamagedCase{"HugeCount", [] { return WithCount(9, 0, 0x7FFFFFFF); }},
@@ -313,6 +320,73 @@ INSTANTIATE_TEST_SUITE_P(
         DamagedCase{"OldListPastTheEnd", [] { Bytes b = OldEntries(); PutI32(b.data() + 28, 1); return b; }},
         DamagedCase{"ShortText", [] { return Bytes{'h', 'e', 'l', 'l', 'o'}; }}),
     [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(SystemDatabase, HeaderWithoutItsVersionByteIsAcceptedAndSaveAddsIt)
+{
+    const Bytes bare(kHeader.begin(), kHeader.end() - 1);
+    writeBytes(file, bare);
+    EXPECT_EQ(db.Open(), TDatabaseStatus::dsOk);
+    EXPECT_TRUE(db.InUse());
+    EXPECT_TRUE(boxes.boxes().empty());
+    TStoredEntry got;
+    bool found = true;
+    EXPECT_EQ(db.Load(4, got, found), TDatabaseStatus::dsOk);
+    EXPECT_FALSE(found);
+    EXPECT_EQ(readBytes(file), bare);
+    const TStoredEntry four = Entry(4, "four", 1, 40);
+    ASSERT_EQ(db.Save(four), TDatabaseStatus::dsOk);
+    EXPECT_EQ(readBytes(file), File({four}));
+}
+
+TEST_F(SystemDatabase, FileThatCouldNotBeCreatedAtStartIsTriedAgainByLoadAndSave)
+{
+    // The new file cannot be made where the temporary file should go.
+    std::filesystem::create_directories(dir / "Tiny_Temp.MEM" / "x");
+    EXPECT_EQ(db.Open(), TDatabaseStatus::dsCantCreate);
+    ASSERT_EQ(boxes.boxes().size(), 1u);
+    EXPECT_EQ(boxes.boxes()[0].text, "The database file can't be created!");
+    EXPECT_TRUE(db.InUse());
+
+    // Still impossible: each attempt says so.
+    TStoredEntry got;
+    bool found = true;
+    EXPECT_EQ(db.Load(1, got, found), TDatabaseStatus::dsCantCreate);
+    EXPECT_FALSE(found);
+    ASSERT_EQ(boxes.boxes().size(), 2u);
+    EXPECT_EQ(boxes.boxes()[1].text, "Cannot access the special database file!");
+    EXPECT_EQ(boxes.boxes()[1].caption, "Fatal Error");
+    EXPECT_EQ(db.Save(Entry(1, "one", 1, 10)), TDatabaseStatus::dsCantAccess);
+    EXPECT_EQ(boxes.boxes().size(), 3u);
+    EXPECT_FALSE(std::filesystem::exists(file));
+
+    // Possible again: the file is created and the system stored.
+    std::filesystem::remove_all(dir / "Tiny_Temp.MEM");
+    const TStoredEntry one = Entry(1, "one", 1, 10);
+    ASSERT_EQ(db.Save(one), TDatabaseStatus::dsOk);
+    EXPECT_EQ(readBytes(file), File({one}));
+    EXPECT_EQ(db.Load(1, got, found), TDatabaseStatus::dsOk);
+    EXPECT_TRUE(found);
+    EXPECT_EQ(got.Record, one.Record);
+}
+
+TEST_F(SystemDatabase, FileThatCannotBeReadIsReportedNotCalledDamaged)
+{
+    // A directory in its place opens but gives no bytes.
+    std::filesystem::create_directory(file);
+    if (DirectorySize(file) < kHeader.size())
+        GTEST_SKIP() << "directories here are too small to be read as the header";
+    EXPECT_EQ(db.Open(), TDatabaseStatus::dsCantOpen);
+    EXPECT_TRUE(db.InUse());
+    TStoredEntry got;
+    bool found = true;
+    EXPECT_EQ(db.Load(1, got, found), TDatabaseStatus::dsCantOpen);
+    EXPECT_FALSE(found);
+    ASSERT_EQ(boxes.boxes().size(), 2u);
+    EXPECT_EQ(boxes.boxes()[0].text, "The database file can't be opened!");
+    EXPECT_EQ(boxes.boxes()[1].text, "Cannot access the special database file!");
+    for (const auto& b : boxes.boxes())
+        EXPECT_EQ(b.text.find("damaged"), std::string::npos);
+}
 
 TEST_F(SystemDatabase, SaveRefusesAFileDamagedWhileRunning)
 {

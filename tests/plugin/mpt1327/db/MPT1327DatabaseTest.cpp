@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -16,6 +17,13 @@ using testsupport::writeBytes;
 using Bytes = std::vector<unsigned char>;
 
 namespace {
+
+// The size a directory reports, which a read of the header would need.
+uint64_t DirectorySize(const std::filesystem::path& p)
+{
+    struct stat st {};
+    return ::stat(p.c_str(), &st) == 0 ? uint64_t(st.st_size) : 0;
+}
 
 const std::string kHeader = "MPT1327 Database 1";
 const TSystemTime kLocal{2026, 12, 3, 9, 14, 5, 33, 250};
@@ -240,6 +248,42 @@ TEST_F(MPT1327Db, NewSystemStartsEmptyAndIsSavedWhenTheNextOneComes)
     EXPECT_EQ(reader.Record().HeardRadios[0].Ident, 0x0042);
     EXPECT_EQ(other.ControlChannel, 10);
     EXPECT_EQ(back.CtrlChanText, "10");
+}
+
+TEST_F(MPT1327Db, SystemThatCouldNotBeReadIsNotSavedOverItsStoredCopy)
+{
+    const Bytes stored = [] {
+        Bytes b = HeaderBytes();
+        const Bytes e = Entry(Sample(0x3003));
+        b.insert(b.end(), e.begin(), e.end());
+        return b;
+    }();
+    writeBytes(file, stored);
+    ASSERT_EQ(db.OpenDatabase(), TDatabaseStatus::dsOk);
+
+    // The file cannot be read while the system is selected: a directory stands in its place.
+    std::filesystem::rename(file, dir / "away");
+    std::filesystem::create_directory(file);
+    if (DirectorySize(file) < kHeader.size())
+        GTEST_SKIP() << "directories here are too small to be read as the header";
+    const TMPT1327Selection s = db.SelectSystem(0x3003, ch);
+    EXPECT_FALSE(s.Found);
+    EXPECT_EQ(db.Record().SystemIdentity, 0x3003);
+    ASSERT_EQ(boxes.boxes().size(), 1u);
+    EXPECT_EQ(boxes.boxes()[0].text, "Cannot access the special database file!");
+
+    // Readable again: neither the close's save nor the next system's save replaces the stored copy.
+    std::filesystem::remove(file);
+    std::filesystem::rename(dir / "away", file);
+    EXPECT_EQ(db.SaveSystem(ch), TDatabaseStatus::dsCantAccess);
+    EXPECT_EQ(readBytes(file), stored);
+    db.SelectSystem(0x3004, ch);
+    EXPECT_EQ(readBytes(file), stored);
+
+    // The next system is read and saved as usual.
+    EXPECT_EQ(db.Record().SystemIdentity, 0x3004);
+    EXPECT_EQ(db.SaveSystem(ch), TDatabaseStatus::dsOk);
+    EXPECT_EQ(readBytes(file).size(), stored.size() + 37740);
 }
 
 TEST_F(MPT1327Db, LoadedSystemKeepsItsBaseFrequencyWhateverTheChannelSize)

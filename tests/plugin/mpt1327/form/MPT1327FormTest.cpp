@@ -4,6 +4,7 @@
 #include "FakeReceiverLibrary.h"
 #include "MPT1327Database.h"
 #include "MPT1327Form.h"
+#include "OrvBrowseForms.h"
 #include "OrvPluginFrame.h"
 #include "QelButton.h"
 #include "RecordingHost.h"
@@ -11,6 +12,9 @@
 #include "tests/support/TestSupport.h"
 
 #include <QAction>
+#include <QComboBox>
+#include <QLabel>
+#include <QListWidget>
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QEvent>
@@ -173,6 +177,20 @@ TEST_F(MPT1327Window, ListsLogsAndStoresTheCallsAndKnowsTheSystemAtTheNextStart)
     EXPECT_EQ(form->Decoder().ControlChannel(), 20);
     ASSERT_EQ(form->Decoder().Calls().size(), 1u);
     EXPECT_EQ(form->Decoder().Calls()[0].Channel, 300);
+
+    // The browser lists what the runs stored: the system with its control and traffic channels.
+    form->DBBrowseClick();
+    ASSERT_TRUE(form->BrowserWindow);
+    const TOrvDBBrowseForm* b = form->BrowserWindow;
+    ASSERT_EQ(b->SysIDs->count(), 1);
+    EXPECT_EQ(b->SysIDs->itemText(0), "1234");
+    EXPECT_EQ(b->BaseFreq->text(), "449.5125 MHz");
+    EXPECT_EQ(b->CtrlChanIdx->text(), "20");
+    ASSERT_EQ(b->CtrlChans->count(), 1);
+    EXPECT_EQ(b->CtrlChans->item(0)->text(), "20 - 450.0125");
+    ASSERT_EQ(b->TrafficChans->count(), 3);
+    EXPECT_EQ(b->TrafficChans->item(2)->text(), "300 - 457.0125");
+    EXPECT_EQ(b->HeardRadios->count(), 6);
 }
 
 TEST_F(MPT1327Window, GrantIsFollowedOnTheSecondaryReceiverChosenFromTheMenu)

@@ -218,7 +218,8 @@ TEST_F(MarletPlugin, SecondStartIsRefusedWithTheBoxAndLeavesTheFirst)
 
 TEST_F(MarletPlugin, WindowWhoseSoundFailsClosesWithNoInstanceAndFreesTheLock)
 {
-    testsupport::ScopedEnv failing("WAVE_IN_SCRIPT", WriteScript("fail.script", "fail_opens 1\nsilence_at_end\n"));
+    // The wave component tries a busy card eleven times before it gives up.
+    testsupport::ScopedEnv failing("WAVE_IN_SCRIPT", WriteScript("fail.script", "fail_opens 11\nsilence_at_end\n"));
     RecordingHost host;
     EXPECT_EQ(Start(host), ORV_START_FAILED);
     auto expected = StartReads();

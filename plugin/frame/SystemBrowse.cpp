@@ -1,0 +1,53 @@
+#include "SystemBrowse.h"
+
+#include <cstdio>
+
+std::string BrowseMHz(int64_t hz)
+{
+    char buf[48];
+    std::snprintf(buf, sizeof buf, "%.4f", double(hz) / 1e6);
+    return buf;
+}
+
+std::string BrowseKHz(int64_t hz)
+{
+    char buf[48];
+    std::snprintf(buf, sizeof buf, "%.4f kHz ", double(hz) / 1e3);
+    return buf;
+}
+
+std::vector<int32_t> BrowseSetBits(const uint8_t* map, size_t bytes)
+{
+    std::vector<int32_t> out;
+    for (size_t n = 0; n < bytes * 8; ++n)
+        if ((map[n / 8] >> (n % 8)) & 1)
+            out.push_back(int32_t(n));
+    return out;
+}
+
+int32_t BrowseNthSetBit(const uint8_t* map, size_t bytes, size_t k)
+{
+    for (size_t n = 0; n < bytes * 8; ++n)
+        if ((map[n / 8] >> (n % 8)) & 1) {
+            if (k == 0)
+                return int32_t(n);
+            --k;
+        }
+    return -1;
+}
+
+int64_t BrowseChannelFrequency(int32_t channel, int32_t base, uint32_t step)
+{
+    if (base == -1 || step == 0 || channel < 0)
+        return -1;
+    const int64_t f = int64_t(channel) * step + base;
+    return f < 0 || f > INT32_MAX ? -1 : f;
+}
+
+std::string BrowseChannelItem(int32_t channel, int32_t base, uint32_t step)
+{
+    std::string item = std::to_string(channel);
+    if (const int64_t f = BrowseChannelFrequency(channel, base, step); f >= 0)
+        item += " - " + BrowseMHz(f);
+    return item;
+}

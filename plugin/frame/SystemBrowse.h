@@ -1,0 +1,23 @@
+#pragma once
+// Texts and channel arithmetic the plug-ins' database browsers share: frequencies in MHz, channel
+// items, and the channel numbers a bit map holds.
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// Hz as MHz with four decimals ("450.0125").
+std::string BrowseMHz(int64_t hz);
+// Hz as kHz with four decimals and " kHz " ("12.5000 kHz ").
+std::string BrowseKHz(int64_t hz);
+
+// The channel numbers whose bits are set in a map (bit n: bit n mod 8 of byte n / 8), lowest first.
+std::vector<int32_t> BrowseSetBits(const uint8_t* map, size_t bytes);
+// The (k+1)-th of them, or -1 when the map has fewer.
+int32_t BrowseNthSetBit(const uint8_t* map, size_t bytes, size_t k);
+
+// A channel's frequency from the base frequency and the channel step, or -1 when either is not
+// known (base -1, step 0) or the result leaves the 32-bit range.
+int64_t BrowseChannelFrequency(int32_t channel, int32_t base, uint32_t step);
+// A channel list item: the number, and " - " with its frequency in MHz when that is known.
+std::string BrowseChannelItem(int32_t channel, int32_t base, uint32_t step);

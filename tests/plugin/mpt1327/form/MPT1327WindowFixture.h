@@ -1,0 +1,72 @@
+#pragma once
+// An MPT1327 window started through the plug-in frame with a fake sound input, fake mixers, a
+// recording host and fake receivers, in a folder of its own.
+#include "FakeReceiverLibrary.h"
+#include "MPT1327Form.h"
+#include "OrvPluginFrame.h"
+#include "RecordingHost.h"
+#include "tests/support/TestSupport.h"
+
+#include <QCoreApplication>
+#include <QEvent>
+#include <gtest/gtest.h>
+
+using namespace testsupport;
+
+class MPT1327FakeWindow : public ::testing::Test {
+public:
+    void SetUp() override
+    {
+        OrvFrameResetForTest();
+        factory.WaveIn = [this] {
+            auto w = std::make_unique<TOrvFakeSoundInput>();
+            wave = w.get();
+            return std::unique_ptr<TOrvSoundInput>(std::move(w));
+        };
+        factory.Mixer = [](TOrvMixerDestination) -> std::unique_ptr<TOrvMixer> {
+            return std::make_unique<TOrvFakeMixer>(1, std::vector{mlSrcLine}, std::vector<std::shared_ptr<TOrvFakeMixerLine>>{});
+        };
+        factory.InputDeviceCount = [] { return 1u; };
+        SetOrvSoundFactory(&factory);
+    }
+    void TearDown() override
+    {
+        for (TOrvDecoderForm* f : std::vector(OrvWindows()))
+            f->Close();
+        QCoreApplication::processEvents();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        SetOrvSoundFactory(nullptr);
+        OrvFrameResetForTest();
+    }
+    // Starts a window of the given class (TMPT1327Form or a test's subclass) through the plug-in frame.
+    template <class Form = TMPT1327Form>
+    Form* Start()
+    {
+        Form* form = nullptr;
+        const TOrvPluginInfo plugin{"MPT1327", [&](OrvHostWindow w, const OrvReceiverInfo* i, OrvHostCallback c,
+                                                   uint32_t* f, OrvInstance h) -> TOrvDecoderForm* {
+                                        auto made = std::make_unique<Form>(w, i, c, f, h, receivers);
+                                        form = made.get();
+                                        made->FormCreate();
+                                        return made.release();
+                                    }};
+        char name[8];
+        EXPECT_EQ(OrvFrameInit(plugin, 0x100, name, 8), 0x100);
+        OrvReceiverInfo info{};
+        info.receiverNumber = 1;
+        info.maxVolume = 255;
+        EXPECT_GT(OrvFrameStart(plugin, 55, &info, &RecordingHost::Callback, &host.flags), 0);
+        return form;
+    }
+
+    TempDir dir;
+    ScopedEnv runtime{"XDG_RUNTIME_DIR", dir.path().string()};
+    ScopedEnv config{"XDG_CONFIG_HOME", (dir / "config").string()};
+    ScopedEnv pluginDir{"ORV_PLUGIN_PATH", dir.path().string()};
+    ScopedEnv boxes{"MSGBOX_LOG", (dir / "boxes").string()};
+    TOrvSoundFactory factory;
+    TOrvFakeSoundInput* wave = nullptr;  // the input of the last window made
+    RecordingHost host;
+    TFakeReceiverLibrary receivers{2};
+};
+
