@@ -2,6 +2,7 @@
 
 #include "Dtmf.h"
 #include "Acars.h"
+#include "Ax25.h"
 #include "Mpt1327.h"
 #include "Smartnet.h"
 #include "Signal.h"
@@ -47,6 +48,7 @@ const char* const kUsage =
     "            [--text TEXT]... [--mode C] [--address REG] [--ack] [--label LL] [--block C] [--etb]\n"
     "            [--prekey BITS] [--lead SAMPLES] [--gap S] [--amplitude A]\n"
     "            TEXT follows STX: message number, flight id, then the free text.\n"
+    "  ax25      AX.25 packet radio as AFSK at 1200 or 300 bit/s (see siggen ax25 --help)\n"
     "\n"
     "Options of every command:\n"
     "  --out FILE        WAV file to write (required)\n"
@@ -549,6 +551,7 @@ int runCommandLine(const std::vector<std::string>& args, std::ostream& out, std:
     }
     if (command == "smartnet")
         return smartnet::runCommand({args.begin() + 1, args.end()}, out, err);
+    if (command == "ax25") return ax25::runCommand({args.begin() + 1, args.end()}, out, err);
     try {
         if (kCommandSpecs.count(command) == 0)
             throw UsageError("unknown command '" + command + "'");
