@@ -31,6 +31,7 @@ public:
 
     TDatabaseStatus OpenDatabase() { return storage_.Open(); }
     bool InUse() const { return storage_.InUse(); }
+    const TSystemDatabase& Storage() const { return storage_; }
 
     // Writes the current record and its lists, the current entry moving to the end of the file.
     // Frequencies the window does not know (-1) are written as they were loaded, so that a save

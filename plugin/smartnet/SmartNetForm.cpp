@@ -5,6 +5,7 @@
 #include "QelTrackBar.h"
 #include "QelVUBar.h"
 #include "SmartNetAboutForm.h"
+#include "SmartNetEditorForm.h"
 #include "SystemTime.h"
 #include "platform/settings/Registry.h"
 #include "platform/ui/Canvas.h"
@@ -206,6 +207,8 @@ TSmartNetForm::TSmartNetForm(OrvHostWindow hostWindow, const OrvReceiverInfo* in
     SecondaryPopup = new QMenu(this);
     SecondaryLabel->OnClick = [this](QObject*) { SecondaryLabelClick(); };
     RetToCtrl->OnClick = [this](QObject*) { RetToCtrlClick(); };
+    DBBrowse->OnClick = [this](QObject*) { DBBrowseClick(); };
+    SysEdit->OnClick = [this](QObject*) { SysEditClick(); };
 }
 
 TSmartNetForm::~TSmartNetForm()
@@ -407,6 +410,9 @@ void TSmartNetForm::SelectSystem(uint16_t identity)
 {
     if (identity == record_.SystemIdentity)
         return;
+    // The editor edits the current system: it goes, unapplied, before another system comes.
+    if (EditorWindow)
+        EditorWindow->close();
     decoder_.ClearCalls();
     const TSmartNetSelection s =
         database_.SelectSystem(identity, decoder_.TunedFrequency, ChannelSize, decoder_.ControlChannel);

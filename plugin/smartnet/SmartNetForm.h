@@ -11,11 +11,14 @@
 #include "SmartNetLog.h"
 #include "SmartNetReceiver.h"
 
+#include <QPointer>
 #include <QWidget>
 
 
 class QMenu;
 class TSmartNetForm;
+class TSmartNetDBBrowseForm;
+class TSmartNetEditorForm;
 
 // The on-air grid: three columns ("ID", "Ch.", "Time") in 13-pixel Arial, rows of 17 pixels with
 // one-pixel lines, the caption row fixed.
@@ -79,6 +82,11 @@ public:
     void None1Click(QAction* item);
     void RetToCtrlClick() { decoder_.RetToCtrlClick(); }
     void Clear1Click();
+    // "Database" and "System information edit": the browser and the editor, made on first use.
+    void DBBrowseClick();
+    void SysEditClick();
+    QPointer<TSmartNetDBBrowseForm> BrowserWindow;
+    QPointer<TSmartNetEditorForm> EditorWindow;
     void FSKDecTransition(TQelFSKDecoder*, uint32_t position, int32_t value)
     {
         receiver_.FSKDecTransition(position, value);
@@ -137,6 +145,7 @@ protected:
     void SecondarySetVolume(int32_t volume) override { secondary_.SetVolume(volume); }
     void ClearCallList() override { decoder_.ClearCalls(); }
     void SaveCurrentSystem() override { SaveSystem(); }
+    void CloseBrowserEditor() override;
     void NotifyAction(int32_t code, int32_t value) override;
     QWidget* CreateAboutForm() override;
 
