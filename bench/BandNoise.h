@@ -13,7 +13,7 @@ namespace bench {
 // n samples of noise limited to 300-3300 Hz, unscaled.
 inline siggen::Samples bandNoise(size_t n, double rate, siggen::Random& r)
 {
-    return siggen::bandNoise(n, 300, 3300, static_cast<uint32_t>(rate), r);
+    return siggen::bandPassNoise(n, 300, 3300, static_cast<uint32_t>(rate), r);
 }
 
 // Adds white noise, or noise limited to 300-3300 Hz when band, at snrDb below the signal's mean power.

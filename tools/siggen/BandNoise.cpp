@@ -5,7 +5,7 @@
 
 namespace siggen {
 
-Samples bandNoise(size_t n, double lowHz, double highHz, uint32_t rate, Random& random)
+Samples bandPassNoise(size_t n, double lowHz, double highHz, uint32_t rate, Random& random)
 {
     // Band-pass by a Hamming-windowed difference of two sinc low-passes.
     constexpr int kHalf = 128;
@@ -35,7 +35,7 @@ double addBandNoise(Samples& s, double snrDb, double lowHz, double highHz, uint3
     const double signal = meanPower(s);
     if (signal <= 0 || s.empty())
         return 0;
-    const Samples band = bandNoise(s.size(), lowHz, highHz, rate, random);
+    const Samples band = bandPassNoise(s.size(), lowHz, highHz, rate, random);
     const double scale = std::sqrt(signal / std::pow(10.0, snrDb / 10.0) / meanPower(band));
     for (size_t n = 0; n < s.size(); ++n)
         s[n] += band[n] * scale;
