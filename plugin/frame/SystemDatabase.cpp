@@ -358,31 +358,11 @@ TDatabaseStatus TSystemDatabase::Load(uint16_t identity, TStoredEntry& entry, bo
     uint64_t size = 0;
     if (!FileSize(in.fd, size))
         return cantAccess(TDatabaseStatus::dsCantOpen);
-    if (const HeaderResult header = HeaderMatches(in.fd, size); header != HeaderResult::hrMatches)
-        return header == HeaderResult::hrIoError ? cantAccess(TDatabaseStatus::dsCantOpen) : Damaged();
-    bool readFailed = false;
-    WalkResult walk = Walk(in.fd, layout_.Header.size() + 1, size, false,
-                           [&](const Span& s, const std::vector<uint8_t>& record) {
-                               if (s.Identity != identity)
-                                   return true;
-                               entry.Record = record;
-                               uint64_t at = s.Offset + layout_.RecordSize;
-                               for (size_t i = 0; i < entry.Lists.size(); ++i) {
-                                   entry.Lists[i].resize(static_cast<size_t>(s.ListBytes[i]));
-                                   if (!ReadAt(in.fd, at, entry.Lists[i].data(), entry.Lists[i].size()))
-                                       readFailed = true;
-                                   at += s.ListBytes[i];
-                               }
-                               found = !readFailed;
-                               return false;
-                           });
-    if (walk == WalkResult::wrDamaged)
-        return Damaged();
-    if (walk == WalkResult::wrIoError || readFailed) {
-        found = false;
-        return cantAccess(TDatabaseStatus::dsCantOpen);
+    switch (FindEntry(in.fd, size, identity, entry, found)) {
+    case WalkResult::wrDamaged: return Damaged();
+    case WalkResult::wrIoError: return cantAccess(TDatabaseStatus::dsCantOpen);
+    default: return TDatabaseStatus::dsOk;
     }
-    return TDatabaseStatus::dsOk;
 }
 
 TDatabaseStatus TSystemDatabase::Save(const TStoredEntry& given)
@@ -489,10 +469,20 @@ TDatabaseStatus TSystemDatabase::ReadEntry(uint16_t identity, TStoredEntry& entr
     uint64_t size = 0;
     if (in.fd < 0 || !FileSize(in.fd, size))
         return TDatabaseStatus::dsCantOpen;
-    if (const HeaderResult header = HeaderMatches(in.fd, size); header != HeaderResult::hrMatches)
-        return header == HeaderResult::hrIoError ? TDatabaseStatus::dsCantOpen : TDatabaseStatus::dsDamaged;
+    switch (FindEntry(in.fd, size, identity, entry, found)) {
+    case WalkResult::wrDamaged: return TDatabaseStatus::dsDamaged;
+    case WalkResult::wrIoError: return TDatabaseStatus::dsCantOpen;
+    default: return TDatabaseStatus::dsOk;
+    }
+}
+
+TSystemDatabase::WalkResult TSystemDatabase::FindEntry(int fd, uint64_t size, uint16_t identity, TStoredEntry& entry,
+                                                       bool& found) const
+{
+    if (const HeaderResult header = HeaderMatches(fd, size); header != HeaderResult::hrMatches)
+        return header == HeaderResult::hrIoError ? WalkResult::wrIoError : WalkResult::wrDamaged;
     bool readFailed = false;
-    const WalkResult walk = Walk(in.fd, layout_.Header.size() + 1, size, false,
+    const WalkResult walk = Walk(fd, layout_.Header.size() + 1, size, false,
                                  [&](const Span& s, const std::vector<uint8_t>& record) {
                                      if (s.Identity != identity)
                                          return true;
@@ -500,18 +490,16 @@ TDatabaseStatus TSystemDatabase::ReadEntry(uint16_t identity, TStoredEntry& entr
                                      uint64_t at = s.Offset + layout_.RecordSize;
                                      for (size_t i = 0; i < entry.Lists.size(); ++i) {
                                          entry.Lists[i].resize(static_cast<size_t>(s.ListBytes[i]));
-                                         if (!ReadAt(in.fd, at, entry.Lists[i].data(), entry.Lists[i].size()))
+                                         if (!ReadAt(fd, at, entry.Lists[i].data(), entry.Lists[i].size()))
                                              readFailed = true;
                                          at += s.ListBytes[i];
                                      }
                                      found = !readFailed;
                                      return false;
                                  });
-    if (walk == WalkResult::wrDamaged)
-        return TDatabaseStatus::dsDamaged;
-    if (walk == WalkResult::wrIoError || readFailed) {
+    if (walk != WalkResult::wrDamaged && (walk == WalkResult::wrIoError || readFailed)) {
         found = false;
-        return TDatabaseStatus::dsCantOpen;
+        return WalkResult::wrIoError;
     }
-    return TDatabaseStatus::dsOk;
+    return walk;
 }

@@ -113,6 +113,9 @@ private:
                     const std::function<bool(const Span&, const std::vector<uint8_t>&)>& visit) const;
     enum class HeaderResult { hrMatches, hrOther, hrIoError };
     HeaderResult HeaderMatches(int fd, uint64_t size) const;
+    // The first entry with the identity in the open file: its record and lists, found when it was read
+    // whole; wrDamaged for a file of another layout, wrIoError for one that could not be read.
+    WalkResult FindEntry(int fd, uint64_t size, uint16_t identity, TStoredEntry& entry, bool& found) const;
     bool Replace(const std::function<bool(int fd)>& write) const;
     bool WriteHeaderOnly() const;
     bool Convert(int fd, uint64_t size, const std::vector<Span>& spans) const;
