@@ -30,15 +30,15 @@ void TACARSFramer::Process(const int32_t* q, int32_t count)
         // instant. Read against the instant before, it would fall beyond the table, and a clock
         // sampling right on the bit edges would never be pulled off them.
         const bool due = int64_t(n) * 8 >= next8_;
-        if (crossing && due)
-            sample(n, qn);
         if (crossing) {
+            if (due)
+                sample(n, qn);
             const int64_t d = floor8(int64_t(n) * 8 - last8_);
             if (d >= 0 && d <= 17)
                 next8_ = last8_ + PhaseStep8(int32_t(d));
-        }
-        if (due && !crossing)
+        } else if (due) {
             sample(n, qn);
+        }
         previous_ = qn;
     }
     last8_ -= int64_t(count) * 8;
