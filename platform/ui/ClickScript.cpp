@@ -32,7 +32,7 @@ public:
                 started_ = true;
                 qApp->removeEventFilter(this);
                 for (const ClickStep& step : steps_)
-                    QTimer::singleShot(step.atMs, qApp, [name = step.objectName] {
+                    QTimer::singleShot(step.atMs, Qt::PreciseTimer, qApp, [name = step.objectName] {
                         std::string why;
                         if (!ClickNamed(name, &why))
                             say(why);
