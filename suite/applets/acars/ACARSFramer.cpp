@@ -32,12 +32,12 @@ void TACARSFramer::Process(const int32_t* q, int32_t count)
         const bool due = int64_t(n) * 8 >= next8_;
         if (crossing) {
             if (due)
-                sample(n, qn);
+                sample(qn);
             const int64_t d = floor8(int64_t(n) * 8 - last8_);
             if (d >= 0 && d <= 17)
                 next8_ = last8_ + PhaseStep8(int32_t(d));
         } else if (due) {
-            sample(n, qn);
+            sample(qn);
         }
         previous_ = qn;
     }
@@ -45,7 +45,7 @@ void TACARSFramer::Process(const int32_t* q, int32_t count)
     next8_ -= int64_t(count) * 8;
 }
 
-void TACARSFramer::sample(int32_t n, int32_t qn)
+void TACARSFramer::sample(int32_t qn)
 {
     sync_ = (sync_ << 1) | (qn > 0 ? 1u : 0u);
     if ((sync_ & 0xFFFFFF) == kSync) {
