@@ -101,12 +101,65 @@ void TQelVUEnvelope::NewValueMin(int32_t x)
     store(l, *this);
 }
 
+namespace {
+
+// The usual level display: no attack smoothing, both decays on, the upper envelope not below 0 and
+// the lower not above. Neither can then cross 0 (a new extreme lies beyond the envelope, a decay step
+// moves toward 0 and stops there), so the rules that keep the two apart never act, and each envelope
+// and its peak mark run on their own. A decay step is then one toward 0 unless the value lies beyond
+// the divisor, where the full step is taken. The same values as NewValueMax and NewValueMin in turn.
+bool separateEnvelopes(const Levels& l)
+{
+    return (l.ValueAttack == 0 || l.ValueAttack == 1) && l.ValueDecay >= 1 && l.PeakDecay >= 1 &&
+           l.ValueMax >= 0 && l.ValueMin <= 0;
+}
+
+void feedSeparate(Levels& l, const int16_t* buffer, uint32_t count, uint32_t step, int32_t lo, int32_t hi)
+{
+    int32_t valueMax = l.ValueMax, valueMin = l.ValueMin, peakMax = l.PeakMax, peakMin = l.PeakMin;
+    const int32_t valueDecay = l.ValueDecay, peakDecay = l.PeakDecay;
+    for (uint64_t i = 0; i < count; i += step) {
+        const int32_t v = buffer[i];
+        const int32_t x = v > hi ? hi : (v < lo ? lo : v);
+
+        // valueMax >= 0, peakMax > valueMax >= 0 where the peak decays.
+        const int32_t maxDecayed =
+            valueMax <= valueDecay ? valueMax - (valueMax != 0) : decayed(valueDecay, valueMax);
+        valueMax = x > valueMax ? x : maxDecayed;
+        if (peakMax > valueMax) {
+            const int32_t p = peakMax <= peakDecay ? peakMax - 1 : decayed(peakDecay, peakMax);
+            peakMax = p < valueMax ? valueMax : p;
+        } else {
+            peakMax = valueMax;
+        }
+
+        // valueMin <= 0, peakMin < valueMin <= 0 where the peak decays.
+        const int32_t minDecayed =
+            valueMin >= -valueDecay ? valueMin + (valueMin != 0) : decayed(valueDecay, valueMin);
+        valueMin = x < valueMin ? x : minDecayed;
+        if (peakMin < valueMin) {
+            const int32_t p = peakMin >= -peakDecay ? peakMin + 1 : decayed(peakDecay, peakMin);
+            peakMin = p > valueMin ? valueMin : p;
+        } else {
+            peakMin = valueMin;
+        }
+    }
+    l.ValueMax = valueMax, l.ValueMin = valueMin, l.PeakMax = peakMax, l.PeakMin = peakMin;
+}
+
+} // namespace
+
 bool TQelVUEnvelope::Feed(const int16_t* buffer, uint32_t count, uint32_t step)
 {
     if (step == 0)
         return false;
     Levels l = load(*this);
     const int32_t lo = Min, hi = Max;
+    if (separateEnvelopes(l)) {
+        feedSeparate(l, buffer, count, step, lo, hi);
+        store(l, *this);
+        return true;
+    }
     // 64-bit index: a step near 2^32 must not wrap back to the start.
     for (uint64_t i = 0; i < count; i += step) {
         const int32_t v = buffer[i];
