@@ -1,5 +1,6 @@
 #include "QelFSKDecoder.h"
 
+#include <algorithm>
 #include <limits>
 
 void TQelFSKDecoder::SetDecaySpeed(int32_t speed)
@@ -12,21 +13,32 @@ void TQelFSKDecoder::SetDecaySpeed(int32_t speed)
         decay_ = speed == 0 ? 1 : (speed < 0 ? -speed : speed);
 }
 
-void TQelFSKDecoder::ProcessBuffer(const int16_t* samples, uint32_t count, uint32_t stride)
-{
-    if (!samples || stride == 0)
-        return;
-    const uint32_t n = count / stride;
-    const int32_t d = decay_;
-    const bool assigned = bool(OnTransition);
-    int32_t previous = previous_, upper = upper_, lower = lower_, extreme = extreme_, state = state_;
-    int32_t older = olderDiff_, newer = newerDiff_;
-    uint32_t extremeAt = extremeAt_, counter = counter_;
+namespace {
 
-    for (uint32_t i = 0; i < n; ++i, ++counter) {
-        const int32_t x = samples[size_t(i) * stride];
+// The detector's running values, kept in registers while a buffer is scanned.
+struct Track {
+    int32_t previous, upper, lower, extreme, older, newer;
+    uint32_t extremeAt, counter;
+};
+
+// Scans samples i, i + stride ... below n (i and n count samples) in one state until the level
+// changes, and returns the index of the sample that changed it (n when none did). The state is
+// fixed for the whole scan, so each state has its own loop without a test of it per sample.
+// upper never falls below 0 and lower never rises above it, so a new upper extreme is always a
+// sample of at least 0 and a new lower one a sample below 0.
+template <bool Derivative, bool High, bool Changes>
+uint32_t scan(Track& t, const int16_t* samples, uint32_t i, uint32_t n, uint32_t stride, int32_t d)
+{
+    int32_t previous = t.previous, upper = t.upper, lower = t.lower, extreme = t.extreme;
+    int32_t older = t.older, newer = t.newer;
+    // Sample positions as indices into this buffer: position = base + index (both wrap alike).
+    const uint32_t base = t.counter - i;
+    uint32_t extremeAt = t.extremeAt - base;
+    const int16_t* p = samples + size_t(i) * stride;
+    for (; i < n; ++i, p += stride) {
+        const int32_t x = *p;
         int32_t v = x;
-        if (derivative_) {
+        if constexpr (Derivative) {
             const int32_t diff = x - previous;
             v = (older + newer + diff) / 3;
             older = newer;
@@ -34,34 +46,77 @@ void TQelFSKDecoder::ProcessBuffer(const int16_t* samples, uint32_t count, uint3
         }
         previous = x;
 
-        // Envelopes, written as selections so that noise does not defeat the branch predictor:
-        // a new extreme is taken on its own side, everything else decays toward 0.
-        const int32_t upperDecayed = upper > d ? upper - d : 0;
-        const int32_t lowerDecayed = lower < -d ? lower + d : 0;
-        const bool positive = v >= 0;
-        upper = (positive && v >= upper) ? v : upperDecayed;
-        lower = (!positive && v <= lower) ? v : lowerDecayed;
+        // A new extreme on its own side, everything else decays toward 0.
+        upper = v >= upper ? v : std::max(upper - d, 0);
+        lower = v <= lower ? v : std::min(lower + d, 0);
 
-        // The two states mirror each other: seen with the sign of the state, the high state's
-        // rules serve both (a low state's "v <= half" is "-v >= -half").
-        const int32_t sign = state ? 1 : -1;
-        const int32_t half = (state ? upper : lower) / 2;
-        const int32_t w = sign * v, h = sign * half;
-        if (w >= h) {
-            const bool further = w > sign * extreme;
-            extremeAt = further ? counter : extremeAt;
-            extreme = further ? v : extreme;
+        // Beyond half the envelope of the state's side the half-cycle goes on (its extreme is
+        // followed); back inside, the level changes if the half-cycle reached half the envelope.
+        bool inside, further, reached;
+        if constexpr (High) {
+            const int32_t half = upper >> 1;  // upper / 2, upper not negative
+            inside = v < half;
+            further = v > extreme;
+            reached = half <= extreme;
         } else {
-            if (h <= sign * extreme && assigned) {
-                state = 1 - state;
-                // The handler may look at the detector: store what it would see.
-                previous_ = previous, upper_ = upper, lower_ = lower, olderDiff_ = older, newerDiff_ = newer;
-                state_ = state, counter_ = counter;
-                OnTransition(this, extremeAt, state);
-            }
-            extreme = v;
+            const int32_t half = -(-lower >> 1);  // lower / 2, lower not positive
+            inside = v > half;
+            further = v < extreme;
+            reached = half >= extreme;
         }
+        // One test per sample: a level change is the rare case.
+        if (Changes && (inside & reached)) {
+            t = {previous, upper, lower, v, older, newer, base + extremeAt, base + i};
+            return i;
+        }
+        extremeAt = (!inside & further) ? i : extremeAt;
+        // Inside, the extreme restarts at the sample; beyond, it is the furthest so far.
+        if constexpr (High)
+            extreme = inside ? v : std::max(extreme, v);
+        else
+            extreme = inside ? v : std::min(extreme, v);
     }
-    previous_ = previous, upper_ = upper, lower_ = lower, extreme_ = extreme, state_ = state;
-    olderDiff_ = older, newerDiff_ = newer, extremeAt_ = extremeAt, counter_ = counter;
+    t = {previous, upper, lower, extreme, older, newer, base + extremeAt, base + n};
+    return n;
+}
+
+template <bool Derivative>
+uint32_t scanState(Track& t, bool high, bool changes, const int16_t* samples, uint32_t i, uint32_t n,
+                   uint32_t stride, int32_t d)
+{
+    if (!changes)
+        return high ? scan<Derivative, true, false>(t, samples, i, n, stride, d)
+                    : scan<Derivative, false, false>(t, samples, i, n, stride, d);
+    return high ? scan<Derivative, true, true>(t, samples, i, n, stride, d)
+                : scan<Derivative, false, true>(t, samples, i, n, stride, d);
+}
+
+}  // namespace
+
+void TQelFSKDecoder::ProcessBuffer(const int16_t* samples, uint32_t count, uint32_t stride)
+{
+    if (!samples || stride == 0)
+        return;
+    const uint32_t n = count / stride;
+    const int32_t d = decay_;
+    // Without a handler the level never changes.
+    const bool assigned = bool(OnTransition);
+    Track t{previous_, upper_, lower_, extreme_, olderDiff_, newerDiff_, extremeAt_, counter_};
+    int32_t state = state_;
+    uint32_t i = 0;
+    while (i < n) {
+        i = derivative_ ? scanState<true>(t, state != 0, assigned, samples, i, n, stride, d)
+                        : scanState<false>(t, state != 0, assigned, samples, i, n, stride, d);
+        if (i == n)
+            break;
+        state = 1 - state;
+        // The handler may look at the detector: store what it would see.
+        previous_ = t.previous, upper_ = t.upper, lower_ = t.lower, olderDiff_ = t.older, newerDiff_ = t.newer;
+        state_ = state, counter_ = t.counter;
+        OnTransition(this, t.extremeAt, state);
+        ++i;
+        ++t.counter;
+    }
+    previous_ = t.previous, upper_ = t.upper, lower_ = t.lower, extreme_ = t.extreme, state_ = state;
+    olderDiff_ = t.older, newerDiff_ = t.newer, extremeAt_ = t.extremeAt, counter_ = t.counter;
 }
