@@ -15,81 +15,93 @@ void TQelFSKDecoder::SetDecaySpeed(int32_t speed)
 
 namespace {
 
-// The detector's running values, kept in registers while a buffer is scanned.
+// The detector's envelope and extreme, kept in registers while a block is scanned.
 struct Track {
-    int32_t previous, upper, lower, extreme, older, newer;
-    uint32_t extremeAt, counter;
+    int32_t upper, lower, extreme;
+    uint32_t extremeAt;
 };
 
-// Scans samples i, i + stride ... below n (i and n count samples) in one state until the level
-// changes, and returns the index of the sample that changed it (n when none did). The state is
-// fixed for the whole scan, so each state has its own loop without a test of it per sample.
-// upper never falls below 0 and lower never rises above it, so a new upper extreme is always a
-// sample of at least 0 and a new lower one a sample below 0.
-template <bool Derivative, bool High, bool Changes>
-uint32_t scan(Track& t, const int16_t* samples, uint32_t i, uint32_t n, uint32_t stride, int32_t d)
+// Scans the detector's inputs v[j], v[j + 1] ... below m, sample j at position base + j, in one
+// state until the level changes, and returns the index of the sample that changed it (m when none
+// did). The state is fixed for the whole scan, so each state has its own loop without a test of it
+// per sample. upper never falls below 0 and lower never rises above it.
+template <bool High, bool Changes>
+uint32_t scan(Track& t, const int32_t* v, uint32_t j, uint32_t m, uint32_t base, int32_t d)
 {
-    int32_t previous = t.previous, upper = t.upper, lower = t.lower, extreme = t.extreme;
-    int32_t older = t.older, newer = t.newer;
-    // Sample positions as indices into this buffer: position = base + index (both wrap alike).
-    const uint32_t base = t.counter - i;
-    uint32_t extremeAt = t.extremeAt - base;
-    const int16_t* p = samples + size_t(i) * stride;
-    for (; i < n; ++i, p += stride) {
-        const int32_t x = *p;
-        int32_t v = x;
-        if constexpr (Derivative) {
-            const int32_t diff = x - previous;
-            v = (older + newer + diff) / 3;
-            older = newer;
-            newer = diff;
-        }
-        previous = x;
-
+    int32_t upper = t.upper, lower = t.lower, extreme = t.extreme;
+    uint32_t extremeAt = t.extremeAt - base;  // as an index (both wrap alike)
+    for (; j < m; ++j) {
+        const int32_t x = v[j];
         // A new extreme on its own side, everything else decays toward 0.
-        upper = v >= upper ? v : std::max(upper - d, 0);
-        lower = v <= lower ? v : std::min(lower + d, 0);
+        upper = x >= upper ? x : std::max(upper - d, 0);
+        lower = x <= lower ? x : std::min(lower + d, 0);
 
         // Beyond half the envelope of the state's side the half-cycle goes on (its extreme is
         // followed); back inside, the level changes if the half-cycle reached half the envelope.
         bool inside, further, reached;
         if constexpr (High) {
             const int32_t half = upper >> 1;  // upper / 2, upper not negative
-            inside = v < half;
-            further = v > extreme;
+            inside = x < half;
+            further = x > extreme;
             reached = half <= extreme;
         } else {
             const int32_t half = -(-lower >> 1);  // lower / 2, lower not positive
-            inside = v > half;
-            further = v < extreme;
+            inside = x > half;
+            further = x < extreme;
             reached = half >= extreme;
         }
         // One test per sample: a level change is the rare case.
         if (Changes && (inside & reached)) {
-            t = {previous, upper, lower, v, older, newer, base + extremeAt, base + i};
-            return i;
+            t = {upper, lower, x, base + extremeAt};
+            return j;
         }
-        extremeAt = (!inside & further) ? i : extremeAt;
+        extremeAt = (!inside & further) ? j : extremeAt;
         // Inside, the extreme restarts at the sample; beyond, it is the furthest so far.
         if constexpr (High)
-            extreme = inside ? v : std::max(extreme, v);
+            extreme = inside ? x : std::max(extreme, x);
         else
-            extreme = inside ? v : std::min(extreme, v);
+            extreme = inside ? x : std::min(extreme, x);
     }
-    t = {previous, upper, lower, extreme, older, newer, base + extremeAt, base + n};
-    return n;
+    t = {upper, lower, extreme, base + extremeAt};
+    return m;
 }
 
-template <bool Derivative>
-uint32_t scanState(Track& t, bool high, bool changes, const int16_t* samples, uint32_t i, uint32_t n,
-                   uint32_t stride, int32_t d)
+uint32_t scanState(Track& t, bool high, bool changes, const int32_t* v, uint32_t j, uint32_t m, uint32_t base,
+                   int32_t d)
 {
     if (!changes)
-        return high ? scan<Derivative, true, false>(t, samples, i, n, stride, d)
-                    : scan<Derivative, false, false>(t, samples, i, n, stride, d);
-    return high ? scan<Derivative, true, true>(t, samples, i, n, stride, d)
-                : scan<Derivative, false, true>(t, samples, i, n, stride, d);
+        return high ? scan<true, false>(t, v, j, m, base, d) : scan<false, false>(t, v, j, m, base, d);
+    return high ? scan<true, true>(t, v, j, m, base, d) : scan<false, true>(t, v, j, m, base, d);
 }
+
+constexpr uint32_t kBlock = 512;
+
+// A block of samples and the detector's input for each: the sample itself, or with Derivative the
+// mean of the last three differences. diffs[k + 2] is the difference at sample k; diffs[0] and
+// diffs[1] are the two carried in. Plain loops over arrays, so the compiler can vectorise them.
+struct Block {
+    int32_t x[kBlock];
+    int32_t diffs[kBlock + 2];
+    int32_t v[kBlock];
+
+    void Fill(const int16_t* p, uint32_t m, uint32_t stride, bool derivative, int32_t previous, int32_t older,
+              int32_t newer)
+    {
+        for (uint32_t k = 0; k < m; ++k)
+            x[k] = p[size_t(k) * stride];
+        if (!derivative) {
+            for (uint32_t k = 0; k < m; ++k)
+                v[k] = x[k];
+            return;
+        }
+        diffs[0] = older, diffs[1] = newer;
+        diffs[2] = x[0] - previous;
+        for (uint32_t k = 1; k < m; ++k)
+            diffs[k + 2] = x[k] - x[k - 1];
+        for (uint32_t k = 0; k < m; ++k)
+            v[k] = (diffs[k] + diffs[k + 1] + diffs[k + 2]) / 3;
+    }
+};
 
 }  // namespace
 
@@ -101,22 +113,40 @@ void TQelFSKDecoder::ProcessBuffer(const int16_t* samples, uint32_t count, uint3
     const int32_t d = decay_;
     // Without a handler the level never changes.
     const bool assigned = bool(OnTransition);
-    Track t{previous_, upper_, lower_, extreme_, olderDiff_, newerDiff_, extremeAt_, counter_};
+    Track t{upper_, lower_, extreme_, extremeAt_};
     int32_t state = state_;
-    uint32_t i = 0;
+    Block block;
+    uint32_t i = 0;  // the first sample of the block
     while (i < n) {
-        i = derivative_ ? scanState<true>(t, state != 0, assigned, samples, i, n, stride, d)
-                        : scanState<false>(t, state != 0, assigned, samples, i, n, stride, d);
-        if (i == n)
-            break;
-        state = 1 - state;
-        // The handler may look at the detector: store what it would see.
-        previous_ = t.previous, upper_ = t.upper, lower_ = t.lower, olderDiff_ = t.older, newerDiff_ = t.newer;
-        state_ = state, counter_ = t.counter;
-        OnTransition(this, t.extremeAt, state);
-        ++i;
-        ++t.counter;
+        const uint32_t m = std::min(kBlock, n - i);
+        const bool derivative = derivative_;
+        block.Fill(samples + size_t(i) * stride, m, stride, derivative, previous_, olderDiff_, newerDiff_);
+        const uint32_t base = counter_;
+        // What the detector holds after sample j of the block.
+        auto keep = [&](uint32_t j) {
+            previous_ = block.x[j];
+            if (derivative)
+                olderDiff_ = block.diffs[j + 1], newerDiff_ = block.diffs[j + 2];
+            upper_ = t.upper, lower_ = t.lower;
+        };
+        uint32_t j = 0;
+        for (;;) {
+            j = scanState(t, state != 0, assigned, block.v, j, m, base, d);
+            if (j == m)
+                break;
+            state = 1 - state;
+            // The handler may look at the detector: store what it would see.
+            keep(j);
+            state_ = state, counter_ = base + j;
+            OnTransition(this, t.extremeAt, state);
+            ++j;
+            // The handler switched the derivative on or off: the rest of the block is read again.
+            if (derivative_ != derivative || j == m)
+                break;
+        }
+        keep(j - 1);
+        counter_ = base + j;
+        i += j;
     }
-    previous_ = t.previous, upper_ = t.upper, lower_ = t.lower, extreme_ = t.extreme, state_ = state;
-    olderDiff_ = t.older, newerDiff_ = t.newer, extremeAt_ = t.extremeAt, counter_ = t.counter;
+    upper_ = t.upper, lower_ = t.lower, extreme_ = t.extreme, state_ = state, extremeAt_ = t.extremeAt;
 }
