@@ -8,6 +8,8 @@
 #include <iterator>
 #include <random>
 #include <string>
+#include <algorithm>
+#include <cmath>
 
 namespace {
 
@@ -350,4 +352,51 @@ TEST(VUEnvelope, DecayNearTheEdgesOfTheRangeMatchesTheDefinedStep)
             EXPECT_EQ(e.ValueMax, ReferenceEnvelope::decayed(d, v));
         }
     }
+}
+
+// The level bar of the decoder windows (no attack, decay 30000, peak decay 1000000, full 16-bit range)
+// on buffers of tone, noise, silence and full-scale input, from start states on either side of 0:
+// the envelope gives the defined steps bit for bit whichever way it takes.
+TEST(VUEnvelope, LevelBarSettingsGiveTheDefinedStepsOnSignalsAndFromAnyStartState)
+{
+    struct Start {
+        int32_t valueMin, valueMax, peakMin, peakMax;
+    };
+    const Start starts[] = {{-5, 79, -5, 79},       {0, 0, 0, 0},           {-32768, 32767, -32768, 32767},
+                            {-40, -20, -60, -20},   {20, 40, 20, 70},       {-31000, 31000, -32000, 32000},
+                            {-100, 100, -100, 100}, {5, 5, 5, 5}};
+    std::mt19937_64 random(1210);
+    for (const int32_t attack : {0, 1})
+        for (const Start& start : starts) {
+            SCOPED_TRACE(std::to_string(attack) + " " + std::to_string(start.valueMin) + " " +
+                         std::to_string(start.valueMax));
+            TQelVUEnvelope e;
+            e.SetMin(-32768);
+            e.SetMax(32767);
+            e.ValueAttack = attack;
+            e.ValueDecay = 30000;
+            e.PeakDecay = 1000000;
+            e.ValueMin = start.valueMin, e.ValueMax = start.valueMax;
+            e.PeakMin = start.peakMin, e.PeakMax = start.peakMax;
+            ReferenceEnvelope r{e.Min, e.Max, e.ValueMin, e.ValueMax, e.PeakMin, e.PeakMax,
+                                e.ValueAttack, e.ValueDecay, e.PeakDecay};
+            std::vector<int16_t> buffer(16384);
+            for (int block = 0; block < 6; ++block) {
+                const double amplitude = block == 2 ? 0 : block == 3 ? 40000 : 3000.0 * (block + 1);
+                const double noise = block == 4 ? 8000 : 300;
+                for (size_t i = 0; i < buffer.size(); ++i) {
+                    const double s = amplitude * std::sin(0.37 * double(i)) +
+                                     (block == 2 ? 0 : noise * (double(random() % 2001) / 1000.0 - 1.0));
+                    buffer[i] = int16_t(std::clamp(s, -32768.0, 32767.0));
+                }
+                const uint32_t step = 1 + uint32_t(block % 2);
+                ASSERT_TRUE(e.Feed(buffer.data() + block % 2, uint32_t(buffer.size() - block % 2), step));
+                for (size_t i = block % 2; i < buffer.size(); i += step)
+                    r.feed(buffer[i]);
+                ASSERT_EQ(e.ValueMax, r.ValueMax) << block;
+                ASSERT_EQ(e.ValueMin, r.ValueMin) << block;
+                ASSERT_EQ(e.PeakMax, r.PeakMax) << block;
+                ASSERT_EQ(e.PeakMin, r.PeakMin) << block;
+            }
+        }
 }

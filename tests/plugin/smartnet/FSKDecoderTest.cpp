@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <vector>
 
@@ -237,5 +238,93 @@ TEST(QelFSKDecoder, SameEventsAsTheStepByStepDetectorOnNoisyInput)
             EXPECT_EQ(d.State(), ref.state);
         }
 }
+
+}  // namespace
+
+namespace {
+
+// The block-wise detector against the step-by-step one across buffer sizes around its block, with
+// two channels, with the derivative switched by the handler every few events (it takes effect from
+// the next sample), and with what the handler sees of the detector at each event.
+struct BlockCase {
+    uint32_t buffer;  // frames per buffer
+    uint32_t stride;
+    int32_t decay;
+    int toggleEvery;  // 0: never
+};
+
+class FSKDecoderBlocks : public ::testing::TestWithParam<BlockCase> {};
+
+TEST_P(FSKDecoderBlocks, SameEventsAndStateAsTheStepByStepDetector)
+{
+    const BlockCase c = GetParam();
+    uint64_t seed = 777 + c.buffer;
+    auto next = [&] {
+        seed ^= seed << 13, seed ^= seed >> 7, seed ^= seed << 17;
+        return seed;
+    };
+    const size_t frames = 30000;
+    std::vector<int16_t> s(frames * c.stride);
+    for (size_t i = 0; i < frames; ++i) {
+        // Two tones switching every 12 samples, noise, and stretches of silence and full scale.
+        const double f = (i / 12 + next() % 2) % 2 ? 0.256 : 0.171;
+        double v = 12000 * std::sin(f * double(i)) + double(int(next() % 6001) - 3000);
+        if (i % 5000 > 4700)
+            v = 0;
+        else if (i % 7000 > 6900)
+            v = (i / 3) % 2 ? 40000 : -40000;
+        s[i * c.stride + (c.stride - 1)] = int16_t(std::clamp(v, -32768.0, 32767.0));
+        if (c.stride > 1)
+            s[i * c.stride] = int16_t(next());
+    }
+    Reference ref;
+    ref.decay = c.decay;
+    ref.derivative = true;
+    struct Seen {
+        uint32_t position, counter;
+        int32_t value, state, upper, lower;
+        bool operator==(const Seen&) const = default;
+    };
+    std::vector<Seen> want;
+    for (size_t i = 0; i < frames; ++i) {
+        const size_t before = ref.events.size();
+        ref.Sample(s[i * c.stride + (c.stride - 1)]);
+        if (ref.events.size() != before) {
+            const auto& e = ref.events.back();
+            want.push_back({e.first, ref.counter - 1, e.second, ref.state, ref.upper, ref.lower});
+            if (c.toggleEvery && ref.events.size() % size_t(c.toggleEvery) == 0)
+                ref.derivative = !ref.derivative;
+        }
+    }
+    TQelFSKDecoder d;
+    d.SetDecaySpeed(c.decay);
+    d.SetDerivative(true);
+    std::vector<Seen> got;
+    d.OnTransition = [&](TQelFSKDecoder* sender, uint32_t p, int32_t v) {
+        got.push_back({p, sender->SampleCounter(), v, sender->State(), sender->Upper(), sender->Lower()});
+        if (c.toggleEvery && got.size() % size_t(c.toggleEvery) == 0)
+            sender->SetDerivative(!sender->Derivative());
+    };
+    for (size_t at = 0; at < s.size(); at += size_t(c.buffer) * c.stride) {
+        const size_t n = std::min(size_t(c.buffer) * c.stride, s.size() - at);
+        d.ProcessBuffer(s.data() + at + (c.stride - 1), uint32_t(n), c.stride);  // every frame, as the window passes them
+    }
+    EXPECT_GT(got.size(), 300u);
+    EXPECT_EQ(got, want);
+    EXPECT_EQ(d.Upper(), ref.upper);
+    EXPECT_EQ(d.Lower(), ref.lower);
+    EXPECT_EQ(d.State(), ref.state);
+    EXPECT_EQ(d.SampleCounter(), ref.counter);
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, FSKDecoderBlocks, ::testing::Values(
+    BlockCase{8192, 2, 1, 0},     // the window's buffers
+    BlockCase{8192, 2, 1, 3},     // derivative switched by the handler
+    BlockCase{511, 1, 1, 0},      // around the block length
+    BlockCase{512, 1, 1, 5},
+    BlockCase{513, 1, 7, 0},
+    BlockCase{1, 1, 1, 2},        // one sample per buffer
+    BlockCase{1025, 2, 100, 4},
+    BlockCase{3000, 2, 2, 1}));   // switched at every event
 
 }  // namespace
