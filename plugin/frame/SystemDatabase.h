@@ -100,6 +100,17 @@ public:
     // created with its header.
     TDatabaseStatus Save(const TStoredEntry& entry);
 
+    // The same on an image of the file held in memory, touching no file, showing no box and leaving
+    // InUse as it is (for checking a file's bytes quickly, as the fuzz tests do). CheckImage gives what
+    // Open would make of the file: dsOk (current is the image), dsConverted (current is the converted
+    // file) or dsDamaged (current is empty); the time stamp of a conversion comes from the time source.
+    // SaveImage replaces the image by what Save would write, or gives dsDamaged and leaves it.
+    TDatabaseStatus CheckImage(const std::vector<uint8_t>& image, std::vector<uint8_t>& current) const;
+    TDatabaseStatus ReadIdentities(const std::vector<uint8_t>& image, std::vector<uint16_t>& identities) const;
+    TDatabaseStatus ReadEntry(const std::vector<uint8_t>& image, uint16_t identity, TStoredEntry& entry,
+                              bool& found) const;
+    TDatabaseStatus SaveImage(std::vector<uint8_t>& image, const TStoredEntry& entry) const;
+
     // Text of the last box shown (empty if none).
     const std::string& LastMessage() const { return lastMessage_; }
 
@@ -108,14 +119,23 @@ public:
 
 private:
     struct Span;
+    struct Source;
+    using Put = std::function<bool(const uint8_t*, size_t)>;
     enum class WalkResult { wrOk, wrDamaged, wrIoError };
-    WalkResult Walk(int fd, uint64_t start, uint64_t size, bool old,
+    WalkResult Walk(const Source& in, uint64_t start, bool old,
                     const std::function<bool(const Span&, const std::vector<uint8_t>&)>& visit) const;
     enum class HeaderResult { hrMatches, hrOther, hrIoError };
-    HeaderResult HeaderMatches(int fd, uint64_t size) const;
+    HeaderResult HeaderMatches(const Source& in) const;
+    TDatabaseStatus Check(const Source& in, std::vector<Span>& spans, WalkResult& walk) const;
+    WalkResult Find(const Source& in, uint16_t identity, TStoredEntry& entry, bool& found) const;
+    WalkResult FindSpan(const Source& in, uint16_t identity, Span& match, bool& found) const;
+    TDatabaseStatus ReadIdentities(const Source& in, std::vector<uint16_t>& identities) const;
+    TDatabaseStatus ReadEntry(const Source& in, uint16_t identity, TStoredEntry& entry, bool& found) const;
+    TStoredEntry Normalized(const TStoredEntry& given) const;
+    bool WriteSaved(const Source& in, const TStoredEntry& entry, const Span* match, const Put& put) const;
     bool Replace(const std::function<bool(int fd)>& write) const;
     bool WriteHeaderOnly() const;
-    bool Convert(int fd, uint64_t size, const std::vector<Span>& spans) const;
+    bool Convert(const Source& in, const std::vector<Span>& spans, const Put& put) const;
     void Box(const std::string& text, const std::string& caption, unsigned flags, QWidget* owner);
     TDatabaseStatus Damaged();
 
