@@ -462,9 +462,9 @@ TStoredEntry TSystemDatabase::Normalized(const TStoredEntry& given) const
     return entry;
 }
 
-// Writes the file with the entry's stored copy (match, when there is one) taken out and the entry put at
+// Writes the file with the entry's stored copies (matches, in file order) taken out and the entry put at
 // its end; the header is kept as it stands, version byte and all, and a header without one gets ours.
-bool TSystemDatabase::WriteSaved(const Source& in, const TStoredEntry& entry, const Span* match,
+bool TSystemDatabase::WriteSaved(const Source& in, const TStoredEntry& entry, const std::vector<Span>& matches,
                                  const TPut& put) const
 {
     const uint64_t start = layout_.Header.size() + 1;
@@ -476,12 +476,14 @@ bool TSystemDatabase::WriteSaved(const Source& in, const TStoredEntry& entry, co
     } else if (!in.CopyRange(0, start, put)) {
         return false;
     }
-    if (match) {
-        if (!in.CopyRange(start, match->Offset, put) || !in.CopyRange(match->Offset + match->Size, size, put))
+    uint64_t at = start;
+    for (const Span& match : matches) {
+        if (!in.CopyRange(at, match.Offset, put))
             return false;
-    } else if (size > start && !in.CopyRange(start, size, put)) {
-        return false;
+        at = match.Offset + match.Size;
     }
+    if (size > at && !in.CopyRange(at, size, put))
+        return false;
     if (!put(entry.Record.data(), entry.Record.size()))
         return false;
     for (const auto& list : entry.Lists)
@@ -490,15 +492,15 @@ bool TSystemDatabase::WriteSaved(const Source& in, const TStoredEntry& entry, co
     return true;
 }
 
-TSystemDatabase::WalkResult TSystemDatabase::FindSpan(const Source& in, uint16_t identity, Span& match,
-                                                      bool& found) const
+// Every stored copy of a system: a file written elsewhere may hold more than one, and a copy left
+// behind would be loaded in place of the one saved.
+TSystemDatabase::WalkResult TSystemDatabase::FindSpans(const Source& in, uint16_t identity,
+                                                       std::vector<Span>& matches) const
 {
-    found = false;
+    matches.clear();
     return Walk(in, layout_.Header.size() + 1, false, [&](const Span& s, const std::vector<uint8_t>&) {
-        if (!found && s.Identity == identity) {
-            match = s;
-            found = true;
-        }
+        if (s.Identity == identity)
+            matches.push_back(s);
         return true;
     });
 }
@@ -521,7 +523,7 @@ TDatabaseStatus TSystemDatabase::Save(const TStoredEntry& given)
             return cantAccess();
         // The file went away while we ran: start it again, with its header.
         const std::vector<uint8_t> none;
-        bool ok = Replace([&](int out) { return WriteSaved(Source::OfImage(none), entry, nullptr, PutToFile(out)); });
+        bool ok = Replace([&](int out) { return WriteSaved(Source::OfImage(none), entry, {}, PutToFile(out)); });
         return ok ? TDatabaseStatus::dsOk : cantAccess();
     }
     uint64_t size = 0;
@@ -530,14 +532,13 @@ TDatabaseStatus TSystemDatabase::Save(const TStoredEntry& given)
     const Source src{in.fd, nullptr, size};
     if (const HeaderResult header = HeaderMatches(src); header != HeaderResult::hrMatches)
         return header == HeaderResult::hrIoError ? cantAccess() : Damaged();
-    Span match;
-    bool found = false;
-    const WalkResult walk = FindSpan(src, identity, match, found);
+    std::vector<Span> matches;
+    const WalkResult walk = FindSpans(src, identity, matches);
     if (walk == WalkResult::wrDamaged)
         return Damaged();
     if (walk == WalkResult::wrIoError)
         return cantAccess();
-    bool ok = Replace([&](int out) { return WriteSaved(src, entry, found ? &match : nullptr, PutToFile(out)); });
+    bool ok = Replace([&](int out) { return WriteSaved(src, entry, matches, PutToFile(out)); });
     return ok ? TDatabaseStatus::dsOk : cantAccess();
 }
 
@@ -622,12 +623,11 @@ TDatabaseStatus TSystemDatabase::SaveImage(std::vector<uint8_t>& image, const TS
     const Source src = Source::OfImage(image);
     if (HeaderMatches(src) != HeaderResult::hrMatches)
         return TDatabaseStatus::dsDamaged;
-    Span match;
-    bool found = false;
-    if (FindSpan(src, GetU16(entry.Record.data() + layout_.IdentityOffset), match, found) != WalkResult::wrOk)
+    std::vector<Span> matches;
+    if (FindSpans(src, GetU16(entry.Record.data() + layout_.IdentityOffset), matches) != WalkResult::wrOk)
         return TDatabaseStatus::dsDamaged;
     std::vector<uint8_t> out;
-    WriteSaved(src, entry, found ? &match : nullptr, PutToImage(out));
+    WriteSaved(src, entry, matches, PutToImage(out));
     image.swap(out);
     return TDatabaseStatus::dsOk;
 }

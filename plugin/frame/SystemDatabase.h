@@ -95,8 +95,8 @@ public:
     // have the layout), and the first entry with an identity.
     TDatabaseStatus ReadIdentities(std::vector<uint16_t>& identities) const;
     TDatabaseStatus ReadEntry(uint16_t identity, TStoredEntry& entry, bool& found) const;
-    // Replaces the stored copy of the entry's system (the first with its identity) and puts the entry at
-    // the end of the file; the counts in the record are set from the list sizes. A missing file is
+    // Replaces the stored copy of the entry's system (every copy, when a file holds more than one) and
+    // puts the entry at the end of the file; the counts in the record are set from the list sizes. A missing file is
     // created with its header.
     TDatabaseStatus Save(const TStoredEntry& entry);
 
@@ -128,11 +128,12 @@ private:
     HeaderResult HeaderMatches(const Source& in) const;
     TDatabaseStatus Check(const Source& in, std::vector<Span>& spans, WalkResult& walk) const;
     WalkResult Find(const Source& in, uint16_t identity, TStoredEntry& entry, bool& found) const;
-    WalkResult FindSpan(const Source& in, uint16_t identity, Span& match, bool& found) const;
+    WalkResult FindSpans(const Source& in, uint16_t identity, std::vector<Span>& matches) const;
     TDatabaseStatus ReadIdentities(const Source& in, std::vector<uint16_t>& identities) const;
     TDatabaseStatus ReadEntry(const Source& in, uint16_t identity, TStoredEntry& entry, bool& found) const;
     TStoredEntry Normalized(const TStoredEntry& given) const;
-    bool WriteSaved(const Source& in, const TStoredEntry& entry, const Span* match, const Put& put) const;
+    bool WriteSaved(const Source& in, const TStoredEntry& entry, const std::vector<Span>& matches,
+                    const Put& put) const;
     bool Replace(const std::function<bool(int fd)>& write) const;
     bool WriteHeaderOnly() const;
     bool Convert(const Source& in, const std::vector<Span>& spans, const Put& put) const;

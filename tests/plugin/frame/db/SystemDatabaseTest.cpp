@@ -224,6 +224,27 @@ TEST_F(SystemDatabase, SaveMovesTheSystemToTheEndAndKeepsOneCopy)
     EXPECT_TRUE(boxes.boxes().empty());
 }
 
+// A file written elsewhere may hold a system twice: the save replaces both copies, so that the next
+// load finds what was saved rather than the copy left behind.
+TEST_F(SystemDatabase, SaveReplacesEveryCopyOfTheSystem)
+{
+    const TStoredEntry a = Entry(1, "one", 1, 10), b = Entry(2, "two", 2, 20), a1 = Entry(1, "old one", 0, 30);
+    writeBytes(file, File({a, b, a1}));
+    ASSERT_EQ(db.Open(), TDatabaseStatus::dsOk);
+    const TStoredEntry a2 = Entry(1, "new one", 2, 40);
+    ASSERT_EQ(db.Save(a2), TDatabaseStatus::dsOk);
+    EXPECT_EQ(readBytes(file), File({b, a2}));
+    TStoredEntry got;
+    bool found = false;
+    ASSERT_EQ(db.Load(1, got, found), TDatabaseStatus::dsOk);
+    ASSERT_TRUE(found);
+    EXPECT_EQ(Flat(got), Flat(a2));
+
+    Bytes image = File({a1, a, b});
+    ASSERT_EQ(db.SaveImage(image, a2), TDatabaseStatus::dsOk);
+    EXPECT_EQ(image, File({b, a2}));
+}
+
 TEST_F(SystemDatabase, SaveTakesTheCountsFromTheLists)
 {
     ASSERT_EQ(db.Open(), TDatabaseStatus::dsCreated);
