@@ -3,6 +3,7 @@
 // band-pass (windowed sinc, 255 taps), the audio band of a receiver; scaled to a signal-to-noise ratio.
 #include "Signal.h"
 
+#include <algorithm>
 #include <cmath>
 #include <vector>
 

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "BandNoise.h"
+#include "../tools/siggen/BandNoise.h"
 #include "DTMFDecoder.h"
 #include "Dtmf.h"
 #include "QelBench.h"

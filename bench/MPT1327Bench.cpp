@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "BandNoise.h"
+#include "../tools/siggen/BandNoise.h"
 #include "Fsk.h"
 #include "MPT1327Receiver.h"
 #include "Mpt1327.h"

@@ -7,13 +7,13 @@
 
 namespace {
 
-struct Spec {
+struct ValueInfo {
     const char* name;
     int32_t initial, low, high;
 };
 
 // Levels are on the receiver library's strength scale (S9 = 32768, 512 steps a dB).
-constexpr Spec kValues[] = {
+constexpr ValueInfo kValues[] = {
     {"ScanState", 0, INT32_MIN, INT32_MAX}, {"SignalStrength", 0, 0, 65535}, {"Squelch", 0, 0, 65535},
     {"Mute", 0, 0, 1},                      {"Frequency", 450012500, 0, INT32_MAX},
     {"Mode", ORV_MODE_NFM, 0, 5},           {"Volume", 128, 0, 255},
@@ -21,9 +21,9 @@ constexpr Spec kValues[] = {
     {"DataOutput", 0, 0, 1},
 };
 
-const Spec* find(const std::string& name)
+const ValueInfo* find(const std::string& name)
 {
-    for (const Spec& s : kValues)
+    for (const ValueInfo& s : kValues)
         if (name == s.name)
             return &s;
     return nullptr;
@@ -33,7 +33,7 @@ const Spec* find(const std::string& name)
 
 ReceiverState::ReceiverState(int32_t receiver, QObject* parent) : QObject(parent), receiver_(receiver)
 {
-    for (const Spec& s : kValues)
+    for (const ValueInfo& s : kValues)
         values_[s.name] = s.initial;
 }
 
@@ -48,7 +48,7 @@ const std::vector<std::string>& ReceiverState::names()
 {
     static const std::vector<std::string> all = [] {
         std::vector<std::string> v;
-        for (const Spec& s : kValues)
+        for (const ValueInfo& s : kValues)
             v.push_back(s.name);
         return v;
     }();
@@ -57,7 +57,7 @@ const std::vector<std::string>& ReceiverState::names()
 
 std::pair<int32_t, int32_t> ReceiverState::range(const std::string& name)
 {
-    const Spec* s = find(name);
+    const ValueInfo* s = find(name);
     return s ? std::pair{s->low, s->high} : std::pair{0, 0};
 }
 
@@ -71,7 +71,7 @@ std::optional<int32_t> ReceiverState::value(const std::string& name) const
 
 bool ReceiverState::setValue(const std::string& name, int32_t v)
 {
-    const Spec* s = find(name);
+    const ValueInfo* s = find(name);
     if (!s)
         return false;
     v = std::clamp(v, s->low, s->high);

@@ -16,6 +16,8 @@ public:
     TraceWriter(const TraceWriter&) = delete;
     TraceWriter& operator=(const TraceWriter&) = delete;
     bool enabled() const { return fd_ >= 0; }
+    // The moment t counts from, in the clock's milliseconds.
+    int64_t startMs() const { return startMs_; }
 
     // A field value: text or a number, written in that form.
     struct Field {

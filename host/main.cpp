@@ -66,6 +66,20 @@ bool HasDisplay()
     return false;
 }
 
+// Why the sound input a plug-in takes cannot be opened; empty when it can.
+std::string SoundInputProblem()
+{
+    if (platform::waveInDeviceCount() == 0)
+        return "no sound card and no recording (give --input FILE)";
+    platform::WaveInHandle handle = 0;
+    const uint32_t rc = platform::waveInOpen(&handle, platform::kWaveMapper, platform::WaveFormat::pcm(11025, 16, 2),
+                                             nullptr);
+    if (rc != platform::kWaveNoError)
+        return platform::waveInErrorText(rc);
+    platform::waveInClose(handle);
+    return {};
+}
+
 int Refuse(const std::string& line)
 {
     std::fprintf(stderr, "orvhost: %s\n", line.c_str());
@@ -228,6 +242,8 @@ int main(int argc, char** argv)
     HostCore core(receiver, std::make_unique<HostDdeServer>(), tracePath);
     if (!tracePath.empty() && !core.trace().enabled())
         return Refuse("cannot write the trace " + tracePath);
+    if (!tracePath.empty())  // the library's lines count their time from the host's start too
+        qputenv("KVAPI32_TRACE_EPOCH_MS", QByteArray::number(qlonglong(core.trace().startMs())));
     if (!core.serving())
         std::fprintf(stderr, "orvhost: cannot serve \"Korvanta\" (is another host running?)\n");
     if (parser.isSet("frequency")) {
@@ -311,10 +327,10 @@ int main(int argc, char** argv)
         QTimer::singleShot(0, &app, [&] {
             if (plugin->start())
                 return;
-            const std::string line = "the plug-in \"" + plugin->name() + "\" did not start (" +
-                                     (platform::waveInDeviceCount() == 0 ? std::string("no sound input")
-                                                                         : std::string("see its message above")) +
-                                     ")";
+            const std::string problem = SoundInputProblem();
+            const std::string line = problem.empty() ? "the plug-in \"" + plugin->name() +
+                                                           "\" did not start (see its message above)"
+                                                     : "no sound input: " + problem;
             if (headless) {
                 std::fprintf(stderr, "orvhost: %s\n", line.c_str());
                 exitCode = 1;

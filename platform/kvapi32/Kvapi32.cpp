@@ -55,7 +55,17 @@ void Trace(void* caller, const char* call, std::optional<int32_t> receiver, std:
     const char* path = std::getenv("KVAPI32_TRACE");
     if (!path || !*path)
         return;
-    const double t = std::chrono::duration<double>(std::chrono::steady_clock::now() - g_loaded).count();
+    double t = std::chrono::duration<double>(std::chrono::steady_clock::now() - g_loaded).count();
+    // A host that merges these lines into its own trace gives its start on the same clock.
+    if (const char* epoch = std::getenv("KVAPI32_TRACE_EPOCH_MS"); epoch && *epoch) {
+        char* end = nullptr;
+        const long long ms = std::strtoll(epoch, &end, 10);
+        if (*end == '\0') {
+            const auto now = std::chrono::duration_cast<std::chrono::milliseconds>(
+                std::chrono::steady_clock::now().time_since_epoch());
+            t = double(now.count() - ms) / 1000.0;  // whole milliseconds, as the host counts
+        }
+    }
     platform::kvapi::AppendTraceLine(path, platform::kvapi::CallTraceLine(t, Direction(caller), call, receiver,
                                                                           std::vector<int64_t>(args), result));
 }

@@ -11,7 +11,8 @@
  *   neither               two simulated rigs, so everything runs without a radio.
  *   KVAPI32_TRACE=<file>  appends one JSON line per call:
  *     {"t":2.000,"dir":"plugin->kvapi32","call":"SetFrequency","receiver":2,"args":[450137500],"result":1}
- *     t is seconds since the library was loaded; dir is "host->kvapi32" for calls from the main
+ *     t is seconds since the library was loaded, or since KVAPI32_TRACE_EPOCH_MS (milliseconds on the
+ *     system's monotonic clock) when that is set; dir is "host->kvapi32" for calls from the main
  *     program and "plugin->kvapi32" for calls from a loaded library; receiver is left out for the
  *     calls that take none.
  *

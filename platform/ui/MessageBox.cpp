@@ -108,13 +108,34 @@ bool nobodyToAnswer()
     return QGuiApplication::platformName() == QLatin1String("offscreen");
 }
 
+// The answer where no one can give one: the default button; but a box asked again at once, over and
+// over (a "try again?" whose default is yes), is answered with its way out after kMaxRepeats, as a
+// user would, so that a loop around it ends.
+int unattendedAnswer(const std::string& text, const std::string& caption, unsigned flags)
+{
+    constexpr int kMaxRepeats = 3;
+    static std::string lastBox;
+    static int repeats = 0;
+    const std::string box = caption + '\0' + text + '\0' + std::to_string(flags);
+    {
+        std::lock_guard<std::mutex> lock(gMutex);
+        repeats = box == lastBox ? repeats + 1 : 1;
+        lastBox = box;
+    }
+    std::fprintf(stderr, "%s: %s\n", caption.c_str(), text.c_str());
+    if (repeats <= kMaxRepeats)
+        return MessageBox::DefaultAnswer(flags);
+    const std::vector<int> buttons = MessageBox::Buttons(flags);
+    for (int way : {IDCANCEL, IDNO, IDABORT})
+        if (std::find(buttons.begin(), buttons.end(), way) != buttons.end())
+            return way;
+    return MessageBox::DefaultAnswer(flags);
+}
+
 int showReal(const std::string& text, const std::string& caption, unsigned flags, QWidget* owner)
 {
-    if (!qobject_cast<QApplication*>(QCoreApplication::instance()) || nobodyToAnswer()) {
-        // No GUI to show it in: say it on the standard error and take the default.
-        std::fprintf(stderr, "%s: %s\n", caption.c_str(), text.c_str());
-        return MessageBox::DefaultAnswer(flags);
-    }
+    if (!qobject_cast<QApplication*>(QCoreApplication::instance()) || nobodyToAnswer())
+        return unattendedAnswer(text, caption, flags);  // said on the standard error
     QMessageBox box(owner);
     box.setWindowTitle(QString::fromStdString(caption));
     box.setText(QString::fromStdString(text));

@@ -9,7 +9,9 @@
 //                           default, or a numeric result; when the list runs out, or an answer is not
 //                           one of the box's buttons, the box's default button answers.
 // Where no one can answer (KORVANTA_HEADLESS set, or the offscreen platform unless MSGBOX_SHOW=1) a box
-// is written to standard error as "caption: text" and answered with its default button at once.
+// is written to standard error as "caption: text" and answered with its default button at once; the
+// same box asked more than three times in a row is then answered with Cancel, No or Abort, so that a
+// "try again?" loop ends.
 #include <functional>
 #include <string>
 #include <vector>

@@ -206,7 +206,10 @@ TAppletTraits TextWindowTraits(TAppletTraits traits, const TTextWindowConfig& c)
         }
         case osFont: options.push_back(MenuItem("&Font...", "Font1Click")); break;
         case osSeparator: options.push_back(MenuSeparator()); break;
-        case osOwn: options.insert(options.end(), c.OwnOptions.begin(), c.OwnOptions.end()); break;
+        case osOwn:
+            options.insert(options.end(), c.OwnOptions.begin(), c.OwnOptions.end());
+            options.push_back(MenuItem("", "OwnOptionsEnd"));  // hidden: where added items go
+            break;
         }
     }
     traits.MainMenu = {
@@ -256,6 +259,9 @@ void TTextDecoderForm::buildMenus()
     pause_ = MenuAction("PauseClick");
     logToFile_ = MenuAction("Logtofile1Click");
     toolbar_ = MenuAction("Toolbar2Click");
+    ownEnd_ = MenuAction("OwnOptionsEnd");
+    if (ownEnd_)
+        ownEnd_->setVisible(false);
     if (!toolbar_) {
         // A layout without the item still keeps the tool bar's state.
         toolbar_ = new QAction(QStringLiteral("&Toolbar"), this);
@@ -355,6 +361,18 @@ void TTextDecoderForm::buildStatusBar()
         }
         panels_.push_back(panel);
     }
+}
+
+void TTextDecoderForm::AddOwnOption(QAction* action)
+{
+    optionsMenu_->insertAction(ownEnd_, action);
+}
+
+QMenu* TTextDecoderForm::AddOwnOptionMenu(const QString& title)
+{
+    auto* menu = new QMenu(title, optionsMenu_);
+    optionsMenu_->insertMenu(ownEnd_, menu);
+    return menu;
 }
 
 QLabel* TTextDecoderForm::StatusPanel(int i) const

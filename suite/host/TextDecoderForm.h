@@ -81,6 +81,10 @@ public:
     TNewRichEdit* RE1() const { return pane_; }
     QToolBar* ToolBar1() const { return toolBar_; }
     QMenu* OptionsMenu() const { return optionsMenu_; }
+    // Puts an item of the applet's own in the Options menu after those of OwnOptions and those added
+    // before; the applet connects it itself.
+    void AddOwnOption(QAction* action);
+    QMenu* AddOwnOptionMenu(const QString& title);
     QLabel* StatusPanel(int i) const;
     void SetStatusText(int panel, const QString& text);
 
@@ -155,6 +159,7 @@ private:
     QAction* pause_ = nullptr;
     QAction* logToFile_ = nullptr;
     QAction* toolbar_ = nullptr;
+    QAction* ownEnd_ = nullptr;  // marks the end of the applet's own items
     std::unique_ptr<platform::TFindDialog> findDialog_;
     TTextLog log_;
     std::string logFileName_;

@@ -26,7 +26,12 @@ void TACARSFramer::Process(const int32_t* q, int32_t count)
         const int32_t p = previous_ > 0 ? 1 : previous_ < 0 ? -1 : 0;
         const int32_t qn = q[n];
         if ((p > 0 && qn < 0) || (p < 0 && qn > 0) || p == 0) {
-            const int64_t d = floor8(int64_t(n) * 8 - last8_);
+            int64_t d = floor8(int64_t(n) * 8 - last8_);
+            // After a sync the last instant is set 9 samples ahead of the sync's own; a crossing in
+            // between belongs to the first data bit's start and counts as one right at that instant.
+            // Left out, noise that moves it a sample early would shift the whole message by a bit.
+            if (d < 0 && d >= -9)
+                d = 0;
             if (d >= 0 && d <= 17)
                 next8_ = last8_ + PhaseStep8(int32_t(d));
         }

@@ -848,7 +848,6 @@ QImage TScopeForm::RenderInfo()
 void TScopeForm::ClearScreen()
 {
     trace_.Clear();
-    spectrum_.clear();
     Display->update();
 }
 

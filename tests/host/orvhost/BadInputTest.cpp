@@ -36,6 +36,9 @@ TEST(OrvhostBadInput, EveryMistakeEndsQuicklyWithAClearLine)
     writeFile(dir / "words.txt", "no recording here\n");
     writeFile(dir / "bad-script", "1 Squelch loud\n");
     writeFile(dir / "bad-band", "450000000 absent.wav\n");
+    // The window's sound component tries eleven times before it gives up.
+    writeFile(dir / "busy-card", "fail_opens 20\n");
+    writeFile(dir / "busy-format", "fail_opens 100000 32\n");
     std::filesystem::create_directories(dir / "damaged");
     writeFile(dir / "damaged" / "MPT1327.MEM", std::string(3000, '\x5A'));
     const std::string marlet = libPath("libmarlet.so").string();
@@ -50,8 +53,13 @@ TEST(OrvhostBadInput, EveryMistakeEndsQuicklyWithAClearLine)
          true, "orvhost: no sound input: Recording \"@/absent.wav\" cannot be opened."},
         {"not a plug-in", {"--headless", "--plugin", "@/cc.wav"}, {}, true, "orvhost: cannot load the plug-in: "},
         {"no plug-in there", {"--headless", "--plugin", "@/none.so"}, {}, true, "orvhost: no plug-in @/none.so"},
-        {"plug-in whose window does not start", {"--headless", "--plugin", libPath("liborvhost_recording_plugin.so").string()},
+        {"plug-in whose window does not start",
+         {"--headless", "--plugin", libPath("liborvhost_recording_plugin.so").string(), "--input", "@/cc.wav"},
          {"RECORDING_PLUGIN_FAIL=1"}, true, "orvhost: the plug-in \"Recorder\" did not start"},
+        {"sound card that will not open", {"--headless", "--plugin", marlet}, {"WAVE_IN_SCRIPT=@/busy-card"}, true,
+         "orvhost: no sound input: "},
+        {"applet whose sound card stays busy", {"--headless", "--get-applets", "--start", "Signal Classifier"},
+         {"WAVE_IN_SCRIPT=@/busy-format"}, false, "Warning: The sound card is currently being used, try again?"},
         {"plug-in folder that cannot be used", {"--headless", "--plugin", marlet, "--input", "@/cc.wav"},
          {"ORV_PLUGIN_PATH=@/words.txt"}, false, "Fatal Error!: The database file can't be created!"},
         {"damaged database", {"--headless", "--plugin", marlet, "--input", "@/cc.wav"},

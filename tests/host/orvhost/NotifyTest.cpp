@@ -165,9 +165,14 @@ TEST(OrvhostNotify, OneTraceHoldsTheHostsThePluginsAndTheLibrarysLines)
     EXPECT_EQ(rc, 0);
     EXPECT_FALSE(std::filesystem::exists(dir / "other"));
     std::vector<std::string> kinds;
+    double last = 0;
     for (const std::string& l : Lines(readFile(trace))) {
         ASSERT_EQ(l.front(), '{') << l;
         ASSERT_EQ(l.back(), '}') << l;
+        // One clock for the host's lines and the library's: the times never go back.
+        const double t = std::stod(l.substr(5));
+        EXPECT_GE(t, last) << l;
+        last = t;
         if (l.find("\"call\":\"OpenRadioDevice\"") != std::string::npos ||
             l.find("\"call\":\"SetFrequency\"") != std::string::npos ||
             l.find("\"call\":\"orvPluginStart\"") != std::string::npos)

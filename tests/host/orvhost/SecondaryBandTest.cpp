@@ -89,6 +89,8 @@ bool ChooseSecondary(int receiver)
 class SecondaryBand : public ::testing::Test {
 protected:
     TempDir dir;
+    // The plug-ins' one-window lock lives here, apart from other tests running at the same time.
+    ScopedEnv runtime{"XDG_RUNTIME_DIR", (dir / "runtime").string()};
     ScopedEnv config{"XDG_CONFIG_HOME", (dir / "config").string()};
     ScopedEnv folder{"ORV_PLUGIN_PATH", dir.path().string()};
     ScopedEnv pace{"WAVE_IN_PACE", "4"};
@@ -106,6 +108,8 @@ protected:
     // channels 100 (452.0125 MHz) and 300 (457.0125 MHz), each a station of its own on the band.
     void Start(bool autoTune)
     {
+        std::filesystem::create_directories(dir / "runtime");
+        std::filesystem::permissions(dir / "runtime", std::filesystem::perms::owner_all);
         {
             platform::Registry reg;
             ASSERT_TRUE(reg.OpenKey("\\Software\\Korvanta Communications\\Tollan\\MPT1327\\Receiver 1", true));

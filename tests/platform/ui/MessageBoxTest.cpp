@@ -117,6 +117,22 @@ TEST(MessageBox, WhereNoOneCanAnswerTheBoxGoesToStandardErrorWithItsDefault)
     }
 }
 
+TEST(MessageBox, WhereNoOneCanAnswerABoxAskedOverAndOverIsAnsweredWithItsWayOut)
+{
+    ASSERT_EQ(std::getenv("MSGBOX_LOG"), nullptr);
+    testsupport::ScopedEnv headless("KORVANTA_HEADLESS", "1");
+    std::vector<int> answers;
+    for (int i = 0; i < 5; ++i)
+        answers.push_back(MessageBox::Show("The sound card is busy, try again?", "Warning", MB_YESNO | MB_ICONWARNING));
+    EXPECT_EQ(answers, (std::vector<int>{IDYES, IDYES, IDYES, IDNO, IDNO}));
+    // Another box starts the count again.
+    EXPECT_EQ(MessageBox::Show("Save?", "Scope", MB_YESNOCANCEL), IDYES);
+    EXPECT_EQ(MessageBox::Show("The sound card is busy, try again?", "Warning", MB_YESNO | MB_ICONWARNING), IDYES);
+    EXPECT_EQ(MessageBox::Show("Done", "Scope", MB_OK), IDOK);
+    for (int i = 0; i < 4; ++i)
+        EXPECT_EQ(MessageBox::Show("Done", "Scope", MB_OK), IDOK) << "a box with one button keeps it";
+}
+
 TEST(MessageBox, RealBoxMapsTheClickedButton)
 {
     ASSERT_EQ(std::getenv("MSGBOX_LOG"), nullptr);

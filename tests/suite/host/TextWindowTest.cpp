@@ -248,6 +248,19 @@ TEST_F(TextWindow, MenusToolBarAndStatusPanelsOfEachApplet)
     }
 }
 
+TEST_F(TextWindow, ItemsAddedByTheAppletFollowItsRecordedOnesInTheirPlace)
+{
+    TTestTextApplet* a = Make(Kind::Acars);
+    auto* extra = new QAction(QStringLiteral("Extra"), a);
+    a->AddOwnOption(extra);
+    a->AddOwnOptionMenu(QStringLiteral("More"))->addAction(QStringLiteral("Inside"));
+    const std::vector<std::string> lines = menuLines(a->OptionsMenu());
+    ASSERT_GE(lines.size(), 5u);
+    EXPECT_THAT(std::vector<std::string>(lines.end() - 5, lines.end()),
+                ElementsAre("Flight ID details", "Extra", "More>", "-", "&Toolbar"));
+    Destroy(a);
+}
+
 TEST_F(TextWindow, AddTextAppendsColouredRunsAndLogsEverythingAsPassed)
 {
     const std::string logFile = (dir / "out.log").string();
@@ -503,26 +516,33 @@ TEST_F(TextWindow, PrintingWritesAPageWithTheText)
 TEST_F(TextWindow, AStoredLogThatCannotBeOpenedIsReportedAndTheAppletStartsWithoutIt)
 {
     writeFile(dir / "plainfile", "x");
-    for (const std::string& name : {(dir / "plainfile" / "PACKET.LOG").string(), std::string("/proc/korvanta.log"),
-                                    (dir / "no" / "such" / "folder.log").string()}) {
-        boxes.~MessageBoxRecorder();
-        new (&boxes) MessageBoxRecorder();
+    std::vector<std::string> names = {(dir / "plainfile" / "PACKET.LOG").string(), "/proc/korvanta.log",
+                                      (dir / "no" / "such" / "folder.log").string()};
+    // A read-only folder keeps out all but the superuser, for whom /proc above stands in.
+    std::filesystem::create_directory(dir / "ro");
+    std::filesystem::permissions(dir / "ro", std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
+    if (geteuid() != 0)
+        names.push_back((dir / "ro" / "PACKET.LOG").string());
+    for (const std::string& name : names) {
+        const size_t before = boxes.boxes().size();
         TTestTextApplet* a = Make(Kind::Packet, {{"Log", "1"}, {"LogFileName", name}});
         EXPECT_FALSE(a->Failed()) << name;
         EXPECT_FALSE(a->Logging());
         EXPECT_FALSE(a->MenuAction("Logtofile1Click")->isChecked());
-        ASSERT_EQ(boxes.boxes().size(), 1u) << name;
-        EXPECT_EQ(boxes.boxes()[0].caption, "Korvanta Quenda");
-        EXPECT_NE(boxes.boxes()[0].text.find(name), std::string::npos) << boxes.boxes()[0].text;
-        EXPECT_EQ(boxes.boxes()[0].flags, unsigned(MB_OK | MB_ICONERROR));
+        ASSERT_EQ(boxes.boxes().size(), before + 1) << name;
+        const auto& box = boxes.boxes().back();
+        EXPECT_EQ(box.caption, "Korvanta Quenda");
+        EXPECT_NE(box.text.find(name), std::string::npos) << box.text;
+        EXPECT_EQ(box.flags, unsigned(MB_OK | MB_ICONERROR));
         int16_t samples[4] = {};
         wave->OnData(0, samples, 4);
         EXPECT_EQ(a->decoded.size(), 1u) << "decoding goes on";
         a->AddText("still shown", clBlack, 0);
         EXPECT_EQ(paneText(a), "still shown");
         Destroy(a);
-        EXPECT_EQ(boxes.boxes().size(), 1u);
+        EXPECT_EQ(boxes.boxes().size(), before + 1);
     }
+    std::filesystem::permissions(dir / "ro", std::filesystem::perms::owner_all);
 }
 
 TEST_F(TextWindow, ALogThatFillsTheDiskIsReportedOnceAndDecodingGoesOn)

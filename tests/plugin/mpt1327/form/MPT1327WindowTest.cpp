@@ -183,6 +183,23 @@ TEST_F(MPT1327BrowserWindows, BrowserListsTheStoredSystemsAndTunesToKnownControl
     EXPECT_FALSE(form->BrowserWindow);
 }
 
+TEST_F(MPT1327BrowserWindows, EmptyDatabaseShowsNothingAndTunesNowhere)
+{
+    TMPT1327Form* form = Start();
+    form->DBBrowseClick();
+    ASSERT_TRUE(form->BrowserWindow);
+    TOrvDBBrowseForm* b = form->BrowserWindow;
+    EXPECT_EQ(b->SysIDs->count(), 0);
+    for (QLabel* text : {b->Description, b->BaseFreq, b->ChanSize, b->CtrlChanIdx, b->CtrlChanFreq})
+        EXPECT_EQ(text->text(), "");
+    for (QListWidget* list : {b->HeardRadios, b->CtrlChans, b->TrafficChans, b->HeardGroups})
+        EXPECT_EQ(list->count(), 0);
+    host.calls.clear();
+    b->TuneToButtonClick();
+    b->CtrlChansDblClick();
+    EXPECT_TRUE(host.commands().empty());
+}
+
 TEST_F(MPT1327BrowserWindows, EditorStoresOnOKOnlyAndGoesWhenTheSystemChanges)
 {
     TMPT1327Form* form = StoreSystems(*this);

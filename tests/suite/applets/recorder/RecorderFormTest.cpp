@@ -325,6 +325,23 @@ TEST_F(RecorderForm, FileThatCannotBePlayedIsRefusedWithTheBox)
     EXPECT_FALSE(form->MenuAction("Properties1Click")->isEnabled());
 }
 
+TEST_F(RecorderForm, FileThatCannotBeMadeIsReportedAndNothingStarts)
+{
+    Create();
+    for (const std::string& path : {(dir / "no such folder" / "x.wav").string(), std::string("/dev/full")}) {
+        SCOPED_TRACE(path);
+        boxes.clear();
+        log.clear();
+        answers.push_back(path);
+        form->RecordButtonClick();
+        ASSERT_EQ(boxes.size(), 1u);
+        EXPECT_THAT(boxes[0], ::testing::StartsWith("Korvanta Quenda: Cannot "));
+        EXPECT_EQ(form->State(), rsStopped);
+        EXPECT_THAT(log, ::testing::Not(Contains("waveopen")));
+        EXPECT_TRUE(form->RecordButton->isEnabled());
+    }
+}
+
 TEST_F(RecorderForm, SettingsAreWrittenAtDestruction)
 {
     requestAnswers = {};

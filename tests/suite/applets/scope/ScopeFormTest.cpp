@@ -243,6 +243,19 @@ TEST_F(ScopeForm, ASpectrumPeakLiesInTheToneColumn)
     EXPECT_TRUE(form->SweepRange->isVisible());
 }
 
+TEST_F(ScopeForm, AFrozenSpectrumOutlivesAResize)
+{
+    form->AnalyserButton->setChecked(true);
+    form->AnalyserButtonClick();
+    form->SingleShot->setChecked(true);
+    form->SingleShotClick();
+    Deliver(Tone(1000, 11025, 1024));
+    ASSERT_TRUE(form->Hold());
+    form->resize(form->width() + 40, form->height() + 30);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(form->SpectrumPoints().size(), 465u);
+}
+
 TEST_F(ScopeForm, TheAnalyserDropsEdgeTriggersAndAGrab)
 {
     form->NegativeEdge->setChecked(true);

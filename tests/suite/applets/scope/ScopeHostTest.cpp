@@ -38,7 +38,7 @@ protected:
         tone.kind = siggen::Segment::Kind::Tone;
         tone.freq = 1000;
         tone.amplitude = 0.5;
-        tone.seconds = 2.0;
+        tone.seconds = 10.0;
         siggen::Random random(1);
         siggen::writeWav(wav, siggen::mono(siggen::sequence({tone}, rate, random), rate));
     }
@@ -68,7 +68,8 @@ protected:
     std::filesystem::path wav = dir / "tone.wav";
     testsupport::ScopedEnv noScript{"WAVE_IN_SCRIPT", ""};
     testsupport::ScopedEnv file{"WAVE_IN_FILE", wav.string()};
-    testsupport::ScopedEnv pace{"WAVE_IN_PACE", "fast"};
+    // Twenty times real time: the tone lasts half a second, long enough for the checks under load.
+    testsupport::ScopedEnv pace{"WAVE_IN_PACE", "20"};
     platform::dde::FakeDdeServer host{"Korvanta", {kTopic}};
     platform::MessageBoxRecorder boxes{{platform::IDNO}};  // a box would end the start, never wait
 };
@@ -100,13 +101,15 @@ TEST_F(ScopeOnHost, SpectrumPeakInTheToneColumn)
     auto settings = AppletServices().MakeSettings();
     ASSERT_TRUE(settings->OpenKey(std::string(kSuiteKey) + "Audio Scope and Analyser", true));
     settings->WriteBool("Analyser Display", true);
+    settings->WriteInteger("Trigger", 1);  // single shot: the first spectrum stays, not the silence after the file
     settings->CloseKey();
     TScopeForm* form = Start();
     ASSERT_NE(form, nullptr);
     EXPECT_TRUE(form->AnalyserMode());
     EXPECT_EQ(form->Format().SamplesPerSec, 11025u);
     EXPECT_EQ(form->BufferLength(), 1024);
-    ASSERT_TRUE(testsupport::pumpUntil([&] { return form->SpectrumPoints().size() == 465; }));
+    ASSERT_TRUE(testsupport::pumpUntil([&] { return form->Hold(); }));
+    ASSERT_EQ(form->SpectrumPoints().size(), 465u);
     const auto& points = form->SpectrumPoints();
     const auto peak = std::min_element(points.begin(), points.end()) - points.begin();
     EXPECT_EQ(peak, 93);  // 1000 x 1024 / 11025 = 92.9
