@@ -52,6 +52,13 @@ Bytes Header()
     return Bytes(head.begin(), head.end());
 }
 
+void Append(Bytes& file, const TStoredEntry& entry)
+{
+    file.insert(file.end(), entry.Record.begin(), entry.Record.end());
+    for (const auto& list : entry.Lists)
+        file.insert(file.end(), list.begin(), list.end());
+}
+
 }  // namespace
 
 std::vector<Seed> Seeds()
@@ -60,7 +67,12 @@ std::vector<Seed> Seeds()
     Database().SaveImage(one, EncodeMPT1327System(System(0x0ABC, 2, 1)));
     Database().SaveImage(two, EncodeMPT1327System(System(0x1234, 0, 0)));
     Database().SaveImage(two, EncodeMPT1327System(System(0x7FFF, 1, 0)));
-    return {{"header-only", Header()}, {"one-system", one}, {"two-systems", two}};
+    // A file written elsewhere, holding one system twice.
+    Bytes twice = Header();
+    Append(twice, EncodeMPT1327System(System(0x0ABC, 1, 0)));
+    Append(twice, EncodeMPT1327System(System(0x1234, 0, 0)));
+    Append(twice, EncodeMPT1327System(System(0x0ABC, 0, 1)));
+    return {{"header-only", Header()}, {"one-system", one}, {"two-systems", two}, {"system-twice", twice}};
 }
 
 void Run(const uint8_t* data, size_t size)
