@@ -54,7 +54,8 @@ void Fill(QListWidget* list, const std::vector<std::string>& items)
 
 }  // namespace
 
-TOrvDBBrowseForm::TOrvDBBrowseForm(QWidget* owner, const QString& caption, TOrvBrowseSource& source, int height)
+TOrvDBBrowseForm::TOrvDBBrowseForm(QWidget* owner, const QString& caption, TOrvBrowseSource& source,
+                                   const TOrvBrowseLayout& layout)
     : QWidget(owner, Qt::Window), source_(source)
 {
     setAttribute(Qt::WA_DeleteOnClose);
@@ -75,27 +76,34 @@ TOrvDBBrowseForm::TOrvDBBrowseForm(QWidget* owner, const QString& caption, TOrvB
     Caption(this, "Frequency:", {320, 72, 110, 20});
     CtrlChanFreq = Field(this, "CtrlChanFreq", {435, 70, 150, 22});
 
-    Caption(this, "Received stations IDs:", {10, 104, 200, 20});
-    HeardRadios = List(this, "HeardRadios", {10, 124, 200, 220}, true);
-    Caption(this, "Control channels:", {220, 104, 130, 20});
-    CtrlChans = List(this, "CtrlChans", {220, 124, 130, 220}, false);
-    Caption(this, "Traffic channels:", {360, 104, 130, 20});
-    TrafficChans = List(this, "TrafficChans", {360, 124, 130, 220}, false);
-    Caption(this, "Received groups:", {500, 104, 130, 20});
-    HeardGroups = List(this, "HeardGroups", {500, 124, 130, 220}, true);
+    // Four lists side by side, or three wider ones without the groups.
+    const int rise = layout.Compact ? 38 : 0, listHeight = 220 - rise;
+    const int listWidth = layout.Groups ? 130 : 200, radiosWidth = layout.Groups ? 200 : listWidth;
+    const int ctrlX = 10 + radiosWidth + 10, trafficX = ctrlX + listWidth + 10;
+    Caption(this, "Received stations IDs:", {10, 104, radiosWidth, 20});
+    HeardRadios = List(this, "HeardRadios", {10, 124, radiosWidth, listHeight}, true);
+    Caption(this, "Control channels:", {ctrlX, 104, listWidth, 20});
+    CtrlChans = List(this, "CtrlChans", {ctrlX, 124, listWidth, listHeight}, false);
+    Caption(this, "Traffic channels:", {trafficX, 104, listWidth, 20});
+    TrafficChans = List(this, "TrafficChans", {trafficX, 124, listWidth, listHeight}, false);
+    QLabel* groupsCaption = Caption(this, "Received groups:", {500, 104, 130, 20});
+    HeardGroups = List(this, "HeardGroups", {500, 124, 130, listHeight}, true);
+    groupsCaption->setVisible(layout.Groups);
+    HeardGroups->setVisible(layout.Groups);
 
-    RefreshButton = Button(this, "RefreshButton", "Refresh info", {10, 356, 120, 28});
-    TuneToButton = Button(this, "TuneToButton", "Tune to", {140, 356, 120, 28});
-    CloseBtn = Button(this, "CloseBtn", "Close", {510, 356, 120, 28});
+    const int buttonsY = 356 - rise;
+    RefreshButton = Button(this, "RefreshButton", "Refresh info", {10, buttonsY, 120, 28});
+    TuneToButton = Button(this, "TuneToButton", "Tune to", {140, buttonsY, 120, 28});
+    CloseBtn = Button(this, "CloseBtn", "Close", {510, buttonsY, 120, 28});
 
     // The row below the window's height: cut off, as the window has always been.
     Caption(this, "Last initialisation:", {10, 430, 125, 20});
     InitTime = Field(this, "InitTime", {135, 428, 130, 22});
     for (auto [name, text, x, w] : {std::tuple{"SysInitButton", "Initialise", 275, 80}, {"SysRemoveButton", "Remove", 360, 70},
                                     {"ReportsButton", "Reports", 435, 70}, {"ChanOccButton", "Channel occupancy", 510, 125}})
-        Button(this, name, text, {x, 426, w, 28});
+        Button(this, name, text, {x, 426, w, 28})->setVisible(!layout.Compact);
 
-    setFixedSize(640, height);
+    setFixedSize(640, layout.Height);
     connect(RefreshButton, &QPushButton::clicked, this, [this] { RefreshClick(); });
     connect(TuneToButton, &QPushButton::clicked, this, [this] { TuneToButtonClick(); });
     connect(CloseBtn, &QPushButton::clicked, this, [this] { CloseBtnClick(); });
@@ -117,8 +125,10 @@ void TOrvDBBrowseForm::RefreshClick()
             ids << QString::fromStdString(id);
         ids.sort();
         SysIDs->addItems(ids);
-        if (SysIDs->count() > 0)
-            SysIDs->setCurrentIndex(0);
+        if (SysIDs->count() > 0) {
+            const int current = SysIDs->findText(QString::fromStdString(source_.CurrentID()));
+            SysIDs->setCurrentIndex(current > 0 ? current : 0);
+        }
     }
     SysIDsChange();
 }
@@ -147,22 +157,30 @@ void TOrvDBBrowseForm::CtrlChansDblClick()
 {
     const int k = CtrlChans->currentRow();
     if (k >= 0)
-        source_.TuneToControlChannel(size_t(k));
+        tune(source_.ControlChannelFrequency(size_t(k)));
+}
+
+void TOrvDBBrowseForm::tune(int64_t hz)
+{
+    if (hz > 0 && hz <= INT32_MAX)
+        source_.Tune(int32_t(hz));
 }
 
 TOrvEditorForm::TOrvEditorForm(QWidget* owner, const QString& caption, TOrvAliasEditor& model,
-                               std::function<void()> apply)
+                               std::function<void()> apply, bool groups)
     : QWidget(owner, Qt::Window | Qt::WindowStaysOnTopHint), model_(model), apply_(std::move(apply))
 {
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowTitle(caption);
+    // The station column stands at x 275 beside the groups, or at 10 in their place.
+    const int rx = groups ? 275 : 10, width = rx + 265;
     Caption(this, "Description:", {10, 12, 90, 20});
     Description = new QLineEdit(this);
     Description->setObjectName("Description");
-    Description->setGeometry(105, 10, 425, 24);
+    Description->setGeometry(105, 10, width - 115, 24);
     Description->setMaxLength(255);
 
-    Caption(this, "Group aliases", {10, 44, 255, 20});
+    QLabel* groupsCaption = Caption(this, "Group aliases", {10, 44, 255, 20});
     GroupList = List(this, "GroupList", {10, 64, 255, 250}, true);
     GroupEdit = new QLineEdit(this);
     GroupEdit->setObjectName("GroupEdit");
@@ -171,18 +189,21 @@ TOrvEditorForm::TOrvEditorForm(QWidget* owner, const QString& caption, TOrvAlias
     GroupUpdate = Button(this, "GroupUpdate", "Update", {10, 350, 120, 28});
     GroupClear = Button(this, "GroupClear", "Clear", {145, 350, 120, 28});
 
-    Caption(this, "Station aliases", {275, 44, 255, 20});
-    RadioList = List(this, "RadioList", {275, 64, 255, 250}, true);
+    for (QWidget* w : std::initializer_list<QWidget*>{groupsCaption, GroupList, GroupEdit, GroupUpdate, GroupClear})
+        w->setVisible(groups);
+
+    Caption(this, "Station aliases", {rx, 44, 255, 20});
+    RadioList = List(this, "RadioList", {rx, 64, 255, 250}, true);
     RadioEdit = new QLineEdit(this);
     RadioEdit->setObjectName("RadioEdit");
-    RadioEdit->setGeometry(275, 320, 255, 24);
+    RadioEdit->setGeometry(rx, 320, 255, 24);
     RadioEdit->setMaxLength(252);
-    RadioUpdate = Button(this, "RadioUpdate", "Update", {275, 350, 120, 28});
-    RadioClear = Button(this, "RadioClear", "Clear", {410, 350, 120, 28});
+    RadioUpdate = Button(this, "RadioUpdate", "Update", {rx, 350, 120, 28});
+    RadioClear = Button(this, "RadioClear", "Clear", {rx + 135, 350, 120, 28});
 
-    OKButton = Button(this, "OKButton", "OK", {275, 392, 120, 28});
-    CancelButton = Button(this, "CancelButton", "Cancel", {410, 392, 120, 28});
-    setFixedSize(540, 430);
+    OKButton = Button(this, "OKButton", "OK", {rx, 392, 120, 28});
+    CancelButton = Button(this, "CancelButton", "Cancel", {rx + 135, 392, 120, 28});
+    setFixedSize(width, 430);
 
     connect(GroupList, &QListWidget::currentRowChanged, this, [this] { GroupListClick(); });
     connect(RadioList, &QListWidget::currentRowChanged, this, [this] { RadioListClick(); });

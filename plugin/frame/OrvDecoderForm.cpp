@@ -83,11 +83,13 @@ QLabel* MakeCaption(QWidget* parent, const char* text, QRect where, Qt::Alignmen
 // when 0), so that a long caption may run over a neighbouring field.
 TQelStaticText* MakeText(QWidget* parent, const char* name, const char* label, QRect where, int captionWidth = 0)
 {
+    QLabel* caption = nullptr;
     if (*label)
-        MakeCaption(parent, label, {where.x(), where.y() - 17, captionWidth ? captionWidth : where.width(), 16});
+        caption = MakeCaption(parent, label, {where.x(), where.y() - 17, captionWidth ? captionWidth : where.width(), 16});
     auto* t = new TQelStaticText(parent);
     t->setObjectName(name);
     t->setGeometry(where);
+    t->setProperty("orvCaption", QVariant::fromValue(static_cast<QObject*>(caption)));
     return t;
 }
 
@@ -125,7 +127,7 @@ void TOrvDecoderForm::buildControls()
     QPalette pal = palette();
     pal.setColor(QPalette::Window, QColor(0x40, 0x40, 0x40));
     setPalette(pal);
-    setFixedSize(840, 470);
+    setFixedSize(config_.ClientWidth, config_.ClientHeight);
 
     WaveIn = MakeOrvSoundInput();
     WaveIn->DeviceId = 0;
@@ -236,7 +238,7 @@ void TOrvDecoderForm::buildControls()
     CloseButton->OnClick = [this](QObject*) { CloseButtonClick(); };
 
     StatusBar = new QStatusBar(this);
-    StatusBar->setGeometry(0, 448, 840, 22);
+    StatusBar->setGeometry(0, height() - 22, width(), 22);
     StatusBar->setSizeGripEnabled(false);
     StatusClock = new QLabel(StatusBar);
     StatusRecording = new QLabel(StatusBar);
@@ -262,6 +264,20 @@ void TOrvDecoderForm::buildControls()
 
     connect(&TOrvPowerEvents::Instance(), &TOrvPowerEvents::PowerBroadcast, this,
             [this](int event) { OnPowerBroadcast(event); });
+}
+
+TQelStaticText* TOrvDecoderForm::AddText(const char* name, const char* caption, QRect box)
+{
+    return MakeText(this, name, caption, box);
+}
+
+void TOrvDecoderForm::PlaceText(TQelStaticText* text, QRect box, int captionWidth)
+{
+    text->setGeometry(box);
+    if (auto* caption = qobject_cast<QLabel*>(text->property("orvCaption").value<QObject*>())) {
+        caption->setGeometry(box.x(), box.y() - 17, captionWidth > 0 ? captionWidth : box.width(), 16);
+        caption->setVisible(!caption->text().isEmpty());
+    }
 }
 
 std::string TOrvDecoderForm::registryKey() const { return config_.RegistryKey + std::to_string(ReceiverNumber); }

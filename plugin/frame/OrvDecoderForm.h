@@ -46,6 +46,7 @@ struct TOrvFormConfig {
     uint32_t SamplesPerSec = 11025;
     uint32_t InBufferSize = 8192;
     int32_t ValidThreshold = 5;   // valid codewords (or frames) that find the input channel
+    int ClientWidth = 840, ClientHeight = 470;  // the window's fixed client size
 };
 
 // Power events as the system broadcasts them.
@@ -151,6 +152,11 @@ public:
     QTimer* StartupTimer;
     platform::TSaveDialog LogFileDlg, RecFileDlg;
     QWidget* AboutForm = nullptr;  // the about box once shown; freed with the window
+
+    // A static text with its caption on the line above, for the protocol's own panes; and the
+    // placing of one (caption included) where a protocol's layout wants it.
+    TQelStaticText* AddText(const char* name, const char* caption, QRect box);
+    void PlaceText(TQelStaticText* text, QRect box, int captionWidth = 0);
 
     // The input-channel test starts again on channel 0 (the secondary receiver's start runs this).
     void RestartInputChannelTest() { InputTest.Restart(ValidCount); }

@@ -51,3 +51,15 @@ std::string BrowseChannelItem(int32_t channel, int32_t base, uint32_t step)
         item += " - " + BrowseMHz(f);
     return item;
 }
+
+void BrowseFrequencyTexts(TOrvBrowseView& v, int32_t base, int32_t control, uint32_t step)
+{
+    if (base != -1)
+        v.BaseFreq = BrowseMHz(base) + " MHz";
+    if (control > 0) {
+        v.CtrlChanFreq = BrowseMHz(control) + " MHz";
+        if (base != -1 && step != 0)
+            v.CtrlChanIdx = std::to_string((int64_t(control) - base) / int64_t(step));
+    }
+    v.ChanSize = BrowseKHz(step);
+}

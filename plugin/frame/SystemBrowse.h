@@ -1,6 +1,8 @@
 #pragma once
 // Texts and channel arithmetic the plug-ins' database browsers share: frequencies in MHz, channel
 // items, and the channel numbers a bit map holds.
+#include "BrowseView.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -21,3 +23,8 @@ int32_t BrowseNthSetBit(const uint8_t* map, size_t bytes, size_t k);
 int64_t BrowseChannelFrequency(int32_t channel, int32_t base, uint32_t step);
 // A channel list item: the number, and " - " with its frequency in MHz when that is known.
 std::string BrowseChannelItem(int32_t channel, int32_t base, uint32_t step);
+
+// The frequency texts of a stored system: the base frequency unless it is -1; the control-channel
+// frequency when it is known (above 0), with its channel index when the base and the step are known
+// too; and the channel step.
+void BrowseFrequencyTexts(TOrvBrowseView& view, int32_t base, int32_t control, uint32_t step);

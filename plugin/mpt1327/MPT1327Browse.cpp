@@ -34,15 +34,7 @@ TOrvBrowseView MPT1327BrowseView(const TMPT1327SystemRecord& r)
 {
     TOrvBrowseView v;
     v.Description = r.Description;
-    if (r.BaseFrequency != -1)
-        v.BaseFreq = BrowseMHz(r.BaseFrequency) + " MHz";
-    if (r.ControlChannelFrequency != 0) {
-        v.CtrlChanFreq = BrowseMHz(r.ControlChannelFrequency) + " MHz";
-        // A channel step of 0 (a damaged record) gives no index.
-        if (r.BaseFrequency != -1 && r.ChannelSize != 0)
-            v.CtrlChanIdx = std::to_string((int64_t(r.ControlChannelFrequency) - r.BaseFrequency) / r.ChannelSize);
-    }
-    v.ChanSize = BrowseKHz(r.ChannelSize);
+    BrowseFrequencyTexts(v, r.BaseFrequency, r.ControlChannelFrequency, r.ChannelSize);
     for (int32_t c : BrowseSetBits(r.ControlChannelMap.data(), r.ControlChannelMap.size()))
         v.CtrlChans.push_back(BrowseChannelItem(c, r.BaseFrequency, r.ChannelSize));
     for (int32_t c : BrowseSetBits(r.TrafficChannelMap.data(), r.TrafficChannelMap.size()))

@@ -445,16 +445,9 @@ bool TMPT1327Form::TBrowseSource::ShowSystem(const std::string& id, TOrvBrowseVi
     return true;
 }
 
-void TMPT1327Form::TBrowseSource::tune(int64_t hz)
+void TMPT1327Form::TBrowseSource::Tune(int32_t hz)
 {
-    // A frequency that is not known (base -1, no step, no control channel) is not tuned to.
-    if (hz <= 0 || hz > INT32_MAX)
-        return;
     if (form_.decoder_.RetToCtrl())
         form_.RetToCtrlClick();
-    form_.decoder_.TuneHost(int32_t(hz));
+    form_.decoder_.TuneHost(hz);
 }
-
-void TMPT1327Form::TBrowseSource::TuneToControl() { tune(shown_.ControlChannelFrequency); }
-
-void TMPT1327Form::TBrowseSource::TuneToControlChannel(size_t k) { tune(MPT1327ControlChannelFrequency(shown_, k)); }

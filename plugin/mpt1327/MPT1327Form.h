@@ -176,12 +176,12 @@ private:
         void SaveSystem() override { form_.SaveCurrentSystem(); }
         std::vector<std::string> SystemIDs() override;
         bool ShowSystem(const std::string& id, TOrvBrowseView& view) override;
-        void TuneToControl() override;
-        void TuneToControlChannel(size_t k) override;
+        int64_t ControlFrequency() override { return shown_.ControlChannelFrequency; }
+        int64_t ControlChannelFrequency(size_t k) override { return MPT1327ControlChannelFrequency(shown_, k); }
+        void Tune(int32_t hz) override;
         const TMPT1327SystemRecord& Shown() const { return shown_; }
 
     private:
-        void tune(int64_t hz);
         TMPT1327Form& form_;
         TMPT1327SystemRecord shown_;
     };

@@ -1,5 +1,6 @@
 #include "FIR.h"
 
+#include "FIRKernels.h"
 #include "MathFunctions.h"
 
 #include <cmath>
@@ -86,41 +87,7 @@ void FIRFilter(TFIRRec& rec)
     const int32_t half = rec.Half;
     if (block < 0 || block > kFIRMaxBlock || taps < 0 || taps > kFIRMaxTaps || half != taps / 2)
         return;
-    const int32_t* in = rec.Input;
-    const double* c = rec.Coef;
-    // Outputs are built a chunk at a time, tap by tap across the chunk, so that neighbouring outputs
-    // are summed side by side (the compiler's vector lanes); each output still adds its terms in the
-    // order centre, distance 1, 2, ..., so the result is the same as one output at a time.
-    constexpr int32_t kChunk = 256;
-    double acc[kChunk];
-    for (int32_t first = 0; first < block; first += kChunk) {
-        const int32_t count = std::min(kChunk, block - first);
-        const int32_t* centre = in + kFIRBlockStart - half + first;
-        for (int32_t n = 0; n < count; ++n)
-            acc[n] = centre[n] * c[half];
-        for (int32_t i = 1; i <= half; ++i) {
-            const double ci = c[half - i];
-            const int32_t* up = centre + i;
-            const int32_t* down = centre - i;
-            for (int32_t n = 0; n < count; ++n) {
-                // The pair is summed as 32-bit integers, wrapping as the samples' own type does.
-                const auto pair = static_cast<int32_t>(static_cast<uint32_t>(up[n]) + static_cast<uint32_t>(down[n]));
-                acc[n] += pair * ci;
-            }
-        }
-        for (int32_t n = 0; n < count; ++n) {
-            // Nearest integer, ties to even; beyond the 32-bit range the output saturates.
-            const double r = std::nearbyint(acc[n]);
-            int32_t out = 0;
-            if (r >= 2147483647.0)
-                out = INT32_MAX;
-            else if (r <= -2147483648.0)
-                out = INT32_MIN;
-            else if (r == r)
-                out = static_cast<int32_t>(r);
-            rec.Output[first + n] = out;
-        }
-    }
+    FIRKernelBest()(rec.Input, kFIRBlockStart, rec.Coef, half, block, rec.Output);
     if (taps >= 2)
         std::memmove(&rec.Input[kFIRBlockStart + 1 - taps], &rec.Input[kFIRBlockStart + 1 - taps + block],
                      sizeof(int32_t) * static_cast<size_t>(taps - 1));

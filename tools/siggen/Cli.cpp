@@ -1,8 +1,11 @@
 #include "Cli.h"
 
+#include "Ctcss.h"
 #include "Dtmf.h"
 #include "Acars.h"
+#include "Ax25.h"
 #include "Mpt1327.h"
+#include "Smartnet.h"
 #include "Signal.h"
 #include "Wav.h"
 
@@ -31,6 +34,7 @@ const char* const kUsage =
     "  noise     [--rms R] [--seconds S]\n"
     "  sequence  SEGMENT...    stretches joined in order, tones keep their phase:\n"
     "            tone:HZ:S[:A]  square:HZ:S[:A]  silence:S  noise:S[:RMS]\n"
+    "  smartnet  SmartNet control channel (siggen smartnet --help)\n"
     "  mpt1327   MPT1327 control channel (1200 bit/s FFSK):\n"
     "            [--system ID] [--control CHAN] [--number-every SLOTS] [--synt] [--bursts]\n"
     "            [--grant T,PFIX,IDENT1,IDENT2,CHAN]... [--clear T,CHAN,CONT]...\n"
@@ -41,10 +45,13 @@ const char* const kUsage =
     "            \"grant 1.5 1 100 200 17\"; '#' starts a comment.\n"
     "  dtmf      --digits KEYS [--tone S] [--pause S] [--lead S] [--tail S] [--offset-low PCT]\n"
     "            [--offset-high PCT] [--twist DB] [--amplitude A]   keys 0-9 * # A-D\n"
+    "  ctcss     [--freq HZ] [--level DB] [--speech DB|none] [--pattern on:S,off:S,...]   a sub-audible\n"
+    "            tone (peak dBFS, -20) on and off under speech-like noise (rms dBFS, -15)\n"
     "  acars     ACARS messages (2400 bit/s MSK, 1200 and 2400 Hz), one per --text:\n"
     "            [--text TEXT]... [--mode C] [--address REG] [--ack] [--label LL] [--block C] [--etb]\n"
     "            [--prekey BITS] [--lead SAMPLES] [--gap S] [--amplitude A]\n"
     "            TEXT follows STX: message number, flight id, then the free text.\n"
+    "  ax25      AX.25 packet radio as AFSK at 1200 or 300 bit/s (see siggen ax25 --help)\n"
     "\n"
     "Options of every command:\n"
     "  --out FILE        WAV file to write (required)\n"
@@ -81,6 +88,7 @@ const std::map<std::string, std::vector<Spec>> kCommandSpecs = {
     {"dtmf",
      {{"digits", true}, {"tone", true}, {"pause", true}, {"lead", true}, {"tail", true}, {"offset-low", true},
       {"offset-high", true}, {"twist", true}, {"amplitude", true}}},
+    {"ctcss", {{"freq", true}, {"level", true}, {"speech", true}, {"pattern", true}}},
     {"acars", {{"text", true}, {"mode", true}, {"address", true}, {"ack", false}, {"label", true}, {"block", true},
                {"etb", false}, {"prekey", true}, {"lead", true}, {"gap", true}, {"amplitude", true}}},
 };
@@ -400,6 +408,23 @@ Samples dtmfOf(const Options& o, uint32_t rate)
     return dtmf::render(script, rate);
 }
 
+Samples ctcssOf(const Options& o, uint32_t rate, Random& random)
+{
+    ctcss::Script script;
+    script.toneHz = numberOption(o, "freq", script.toneHz, 0.0, rate / 2.0);
+    script.toneDb = numberOption(o, "level", script.toneDb, -200.0, 20.0);
+    if (const std::string* v = o.last("speech"))
+        script.speechDb = *v == "none" ? -1000.0 : numberOption(o, "speech", script.speechDb, -200.0, 20.0);
+    if (const std::string* v = o.last("pattern")) {
+        try {
+            script.pattern = ctcss::parsePattern(*v);
+        } catch (const std::invalid_argument& e) {
+            throw UsageError(std::string("--pattern: ") + e.what());
+        }
+    }
+    return ctcss::render(script, rate, random);
+}
+
 Samples acarsOf(const Options& o, uint32_t rate)
 {
     namespace a = acars;
@@ -512,6 +537,8 @@ int generate(const std::string& command, const Options& o, std::ostream& out)
         s = sequenceOf(o.positional, rate, signalNoise);
     } else if (command == "dtmf") {
         s = dtmfOf(o, rate);
+    } else if (command == "ctcss") {
+        s = ctcssOf(o, rate, signalNoise);
     } else if (command == "acars") {
         s = acarsOf(o, rate);
     } else {
@@ -545,6 +572,9 @@ int runCommandLine(const std::vector<std::string>& args, std::ostream& out, std:
         out << kUsage;
         return 0;
     }
+    if (command == "smartnet")
+        return smartnet::runCommand({args.begin() + 1, args.end()}, out, err);
+    if (command == "ax25") return ax25::runCommand({args.begin() + 1, args.end()}, out, err);
     try {
         if (kCommandSpecs.count(command) == 0)
             throw UsageError("unknown command '" + command + "'");

@@ -81,18 +81,35 @@ void SetPanelColour(QWidget* w, platform::TColor c)
     w->setAutoFillBackground(true);
 }
 
+// A drawing surface: the pixels of an RGB32 image and, per column, the rows drawn since the last
+// restore (top > bottom: none), so that the next frame puts back only those from the background.
+struct TSurface {
+    QRgb* bits = nullptr;
+    qsizetype stride = 0;
+    int w = 0, h = 0;
+    int* top = nullptr;
+    int* bottom = nullptr;
+
+    void Set(int x, int y, QRgb c)
+    {
+        if (x < 0 || y < 0 || x >= w || y >= h)
+            return;
+        bits[y * stride + x] = c;
+        if (top) {
+            top[x] = std::min(top[x], y);
+            bottom[x] = std::max(bottom[x], y);
+        }
+    }
+};
+
 // A line with the end pixel left out, as the display's lines are drawn; pixels off the image are skipped.
-void PlotLine(QImage& img, int x0, int y0, int x1, int y1, QRgb c)
+void PlotLine(TSurface& s, int x0, int y0, int x1, int y1, QRgb c)
 {
-    const int w = img.width(), h = img.height();
     const int dx = std::abs(x1 - x0), dy = -std::abs(y1 - y0);
     const int sx = x0 < x1 ? 1 : -1, sy = y0 < y1 ? 1 : -1;
     int err = dx + dy;
-    auto* bits = reinterpret_cast<QRgb*>(img.bits());
-    const qsizetype stride = img.bytesPerLine() / 4;
     while (x0 != x1 || y0 != y1) {
-        if (x0 >= 0 && y0 >= 0 && x0 < w && y0 < h)
-            bits[y0 * stride + x0] = c;
+        s.Set(x0, y0, c);
         const int e2 = 2 * err;
         if (e2 >= dy) {
             err += dy;
@@ -103,6 +120,16 @@ void PlotLine(QImage& img, int x0, int y0, int x1, int y1, QRgb c)
             y0 += sy;
         }
     }
+}
+
+TSurface SurfaceOf(QImage& img)
+{
+    TSurface s;
+    s.bits = reinterpret_cast<QRgb*>(img.bits());
+    s.stride = img.bytesPerLine() / 4;
+    s.w = img.width();
+    s.h = img.height();
+    return s;
 }
 
 uint64_t PhysicalMemory()
@@ -667,115 +694,131 @@ void TScopeForm::DisplayPaint()
     p.drawImage(0, 0, RenderDisplay());
 }
 
-QImage TScopeForm::RenderDisplay()
+void TScopeForm::RenderBackground(QImage& img)
 {
-    const int bw = std::max(ClientWidth(), 1), bh = std::max(ClientHeight(), 1);
-    if (displayImage_.size() != QSize(bw, bh))
-        displayImage_ = QImage(bw, bh, QImage::Format_RGB32);
-    QImage& img = displayImage_;
     img.fill(platform::ToQColor(BackgroundColour));
-    const QFont font = DisplayFont();
-    const QColor grid = platform::ToQColor(GridColour);
-    const QColor trace = platform::ToQColor(TraceColour);
+    TSurface surface = SurfaceOf(img);
+    const int bw = img.width(), bh = img.height();
     const int x0 = margin_ + 1, y0 = 1, W = bw - x0 - 1, H = bh - 2;
     if (W < 2 || H < 2)
-        return img;  // no room for a trace area
+        return;
     if (Grid->isChecked()) {
-        const QRgb g = grid.rgb();
+        const QRgb g = platform::ToQColor(GridColour).rgb();
         for (int i = 0; i <= 10; ++i) {
             const int x = x0 + i * (W - 1) / 10;
-            PlotLine(img, x, y0, x, y0 + H, g);
+            PlotLine(surface, x, y0, x, y0 + H, g);
         }
         for (int j = 0; j <= 8; ++j) {
             const int y = y0 + j * (H - 1) / 8;
-            PlotLine(img, x0, y, x0 + W, y, g);
+            PlotLine(surface, x0, y, x0 + W, y, g);
         }
         const int yc = y0 + (H - 1) / 2 - 2;
         for (int k = 0; k <= 50; ++k)
             if (k % 5 != 0) {
                 const int x = x0 - 1 + MulDiv(W - 1, k, 50);
-                PlotLine(img, x, yc, x, yc + 5, g);
+                PlotLine(surface, x, yc, x, yc + 5, g);
             }
         const int xc = x0 + (W - 1) / 2;
         for (int k = 0; k <= 40; ++k)
             if (k % 5 != 0) {
                 const int y = y0 - 1 + MulDiv(H - 1, k, 40);
-                PlotLine(img, xc - 2, y, xc + 3, y, g);
+                PlotLine(surface, xc - 2, y, xc + 3, y, g);
             }
     }
     if (analyser_) {
+        // The level labels, right-aligned at x0 - 2 on a transparent background.
+        const QFont font = DisplayFont();
+        const QFontMetrics fm(font);
+        QPainter p(&img);
+        p.setFont(font);
+        p.setPen(platform::ToQColor(GridColour));
+        const QString labels[3] = {"0dB", QString::fromUtf8("\u201340dB"), QString::fromUtf8("\u201380dB")};
+        const int tops[3] = {y0, y0 + (H - fm.height()) / 2, y0 + H - fm.height()};
+        for (int i = 0; i < 3; ++i)
+            p.drawText(x0 - 2 - fm.horizontalAdvance(labels[i]), tops[i] + fm.ascent(), labels[i]);
+    }
+}
+
+QImage TScopeForm::RenderDisplay()
+{
+    const int bw = std::max(ClientWidth(), 1), bh = std::max(ClientHeight(), 1);
+    // The background and grid change seldom: drawn once, then only the trace's pixels of the last
+    // frame are put back from it before the new trace is drawn.
+    const TBackgroundKey key{bw, bh, BackgroundColour, GridColour, Grid->isChecked(), analyser_, margin_};
+    if (!(key == backgroundKey_) || displayImage_.size() != QSize(bw, bh)) {
+        backgroundKey_ = key;
+        backgroundImage_ = QImage(bw, bh, QImage::Format_RGB32);
+        RenderBackground(backgroundImage_);
+        displayImage_ = backgroundImage_.copy();
+        dirtyTop_.assign(size_t(bw), bh);
+        dirtyBottom_.assign(size_t(bw), -1);
+    } else {
+        auto* dst = reinterpret_cast<QRgb*>(displayImage_.bits());
+        const auto* src = reinterpret_cast<const QRgb*>(backgroundImage_.constBits());
+        const qsizetype stride = displayImage_.bytesPerLine() / 4;
+        for (int x = 0; x < bw; ++x) {
+            for (int y = dirtyTop_[size_t(x)]; y <= dirtyBottom_[size_t(x)]; ++y)
+                dst[y * stride + x] = src[y * stride + x];
+            dirtyTop_[size_t(x)] = bh;
+            dirtyBottom_[size_t(x)] = -1;
+        }
+    }
+    QImage& img = displayImage_;
+    TSurface surface = SurfaceOf(img);
+    surface.top = dirtyTop_.data();
+    surface.bottom = dirtyBottom_.data();
+    const QRgb c = platform::ToQColor(TraceColour).rgb();
+    const int x0 = margin_ + 1, y0 = 1, W = bw - x0 - 1, H = bh - 2;
+    if (W < 2 || H < 2)
+        return img;  // no room for a trace area
+    if (analyser_) {
         const int n = span_.LastBin - span_.FirstBin;
         if (n >= 1 && int(spectrum_.size()) >= n + 1) {
-            QPolygon points;
-            points.reserve(n + 3);
+            std::vector<QPoint> points;
+            points.reserve(size_t(n) + 1);
             for (int k = 0; k <= n; ++k)
-                points << QPoint(x0 + MulDiv(W - 1, k, n), spectrum_[size_t(k)]);
-            const QRgb c = trace.rgb();
+                points.emplace_back(x0 + MulDiv(W - 1, k, n), spectrum_[size_t(k)]);
             if (Bar->isChecked()) {
                 // Filled down to the bottom line under the line through the points.
                 const int bottom = y0 + H - 1;
-                for (int k = 1; k < points.size(); ++k) {
+                for (size_t k = 1; k < points.size(); ++k) {
                     const QPoint a = points[k - 1], b = points[k];
                     for (int x = a.x(); x < b.x() || (x == b.x() && k == points.size() - 1); ++x) {
                         const int top = b.x() == a.x() ? std::min(a.y(), b.y())
                                                        : a.y() + (b.y() - a.y()) * (x - a.x()) / (b.x() - a.x());
-                        PlotLine(img, x, std::max(top, y0), x, bottom + 1, c);
+                        PlotLine(surface, x, std::max(top, y0), x, bottom + 1, c);
                     }
                 }
             }
-            for (int k = 1; k < points.size(); ++k)
-                PlotLine(img, points[k - 1].x(), points[k - 1].y(), points[k].x(), points[k].y(), c);
+            for (size_t k = 1; k < points.size(); ++k)
+                PlotLine(surface, points[k - 1].x(), points[k - 1].y(), points[k].x(), points[k].y(), c);
         }
-        // The three level labels, right-aligned in the margin, drawn once per font and colour.
-        const QFontMetrics fm(font);
-        const QString labels[3] = {"0dB", QString::fromUtf8("\u201340dB"), QString::fromUtf8("\u201380dB")};
-        const int tops[3] = {y0, y0 + (H - fm.height()) / 2, y0 + H - fm.height()};
-        const QSize labelSize(std::max(x0 - 2, 1), fm.height());
-        if (labelImages_[0].size() != labelSize || labelKey_ != std::pair{GridColour, BackgroundColour}) {
-            labelKey_ = {GridColour, BackgroundColour};
-            for (int i = 0; i < 3; ++i) {
-                labelImages_[i] = QImage(labelSize, QImage::Format_RGB32);
-                labelImages_[i].fill(platform::ToQColor(BackgroundColour));
-                QPainter p(&labelImages_[i]);
-                p.setFont(font);
-                p.setPen(grid);
-                p.drawText(labelSize.width() - fm.horizontalAdvance(labels[i]), fm.ascent(), labels[i]);
-            }
-        }
-        for (int i = 0; i < 3; ++i)
-            for (int y = 0; y < labelSize.height(); ++y)
-                if (tops[i] + y >= 0 && tops[i] + y < bh)
-                    std::memcpy(img.scanLine(tops[i] + y), labelImages_[i].constScanLine(y),
-                                size_t(std::min(labelSize.width(), bw)) * 4);
         return img;
     }
     const int32_t S = trace_.SamplesPerScreen;
     if (S < W) {
         if (S >= 2) {
-            QPolygon points;
-            points.reserve(S);
             const std::vector<int32_t>& heights = trace_.Heights();
-            for (int32_t k = 0; k < S && size_t(k) < heights.size(); ++k)
-                points << QPoint(x0 + MulDiv(W, k, S - 1), y0 + heights[size_t(k)]);
-            const QRgb c = trace.rgb();
-            for (int k = 1; k < points.size(); ++k)
-                PlotLine(img, points[k - 1].x(), points[k - 1].y(), points[k].x(), points[k].y(), c);
+            QPoint last;
+            for (int32_t k = 0; k < S && size_t(k) < heights.size(); ++k) {
+                const QPoint p(x0 + MulDiv(W, k, S - 1), y0 + heights[size_t(k)]);
+                if (k > 0)
+                    PlotLine(surface, last.x(), last.y(), p.x(), p.y(), c);
+                last = p;
+            }
         }
     } else if (trace_.Rows() > 0) {
         // Set pixels of the one-bit bitmap in the trace colour; clear ones leave background and grid.
-        const QRgb c = trace.rgb();
         const std::vector<uint8_t>& bits = trace_.ShownBitmap();
         const int stride = trace_.RowStride();
         const int rows = std::min(trace_.Rows(), H);
         const int cols = std::min(stride * 8, W);
-        uchar* base = img.bits();
-        const qsizetype bpl = img.bytesPerLine();
         for (int x = 0; x < cols; ++x) {
             const int bottom = std::min(trace_.ShownBottom(x), rows - 1);
             const uint8_t mask = uint8_t(0x80 >> (x % 8));
             for (int y = trace_.ShownTop(x); y <= bottom; ++y)
                 if (bits[size_t(y) * size_t(stride) + size_t(x / 8)] & mask)
-                    reinterpret_cast<QRgb*>(base + (y0 + y) * bpl)[x0 + x] = c;
+                    surface.Set(x0 + x, y0 + y, c);
         }
     }
     return img;

@@ -216,7 +216,17 @@ private:
     bool grabEnabled_ = false;
     bool settingsRead_ = false;
     bool building_ = true;
+    // What the background and grid are drawn for.
+    struct TBackgroundKey {
+        int w = 0, h = 0;
+        platform::TColor background = 0, grid = 0;
+        bool gridShown = false, analyser = false;
+        int margin = 0;
+        bool operator==(const TBackgroundKey&) const = default;
+    };
+    void RenderBackground(QImage& img);
+    TBackgroundKey backgroundKey_;
+    QImage backgroundImage_;
     QImage displayImage_;
-    QImage labelImages_[3];
-    std::pair<platform::TColor, platform::TColor> labelKey_{};
+    std::vector<int> dirtyTop_, dirtyBottom_;  // per column: rows the last frame's trace covers
 };

@@ -11,6 +11,58 @@
 
 namespace {
 
+// One decay step against its 64-bit formula, for every value a level bar sees and beyond.
+TEST(VUEnvelope, DecayStepEqualsTheFormula)
+{
+    for (int32_t divisor : {1, 2, 3, 10, 30000, 1000000, -5})
+        for (int32_t v = -140000; v <= 140000; v += (v > -40000 && v < 40000) ? 1 : 97) {
+            TQelVUEnvelope e;
+            e.Min = std::numeric_limits<int32_t>::min() + 1;
+            e.Max = std::numeric_limits<int32_t>::max() - 1;
+            e.ValueDecay = divisor;
+            e.PeakDecay = 0;
+            e.ValueMin = e.Min;
+            e.ValueMax = v;
+            e.NewValueMax(e.Min);
+            ASSERT_EQ(e.ValueMax, (int64_t(divisor) - 1) * v / divisor) << divisor << " " << v;
+        }
+}
+
+// A buffer fed at once leaves the same state as its samples fed one by one.
+TEST(VUEnvelope, FeedEqualsOneSampleAtATime)
+{
+    uint32_t seed = 7;
+    std::vector<int16_t> samples;
+    for (int i = 0; i < 20000; ++i) {
+        seed = seed * 1664525u + 1013904223u;
+        const int burst = (i / 3000) % 2 ? 30000 : 3000;  // loud and quiet stretches
+        samples.push_back(int16_t(int32_t(seed >> 16) % (2 * burst + 1) - burst));
+    }
+    struct Setting {
+        int32_t attack, decay, peakDecay, min, max;
+    } settings[] = {{10, 30000, 1000000, -32768, 32767}, {1, 1, 1, -100, 100}, {3, 0, 0, -32768, 32767},
+                    {7, 200, 50, -20000, 25000}};
+    for (const Setting& st : settings) {
+        TQelVUEnvelope whole, single;
+        for (TQelVUEnvelope* e : {&whole, &single}) {
+            e->SetMax(st.max);
+            e->SetMin(st.min);
+            e->ValueAttack = st.attack;
+            e->ValueDecay = st.decay;
+            e->PeakDecay = st.peakDecay;
+        }
+        ASSERT_TRUE(whole.Feed(samples.data(), uint32_t(samples.size()), 1));
+        for (int16_t x : samples) {
+            single.NewValueMax(single.Clamp(x));
+            single.NewValueMin(single.Clamp(x));
+        }
+        EXPECT_EQ(whole.ValueMax, single.ValueMax) << st.decay;
+        EXPECT_EQ(whole.ValueMin, single.ValueMin) << st.decay;
+        EXPECT_EQ(whole.PeakMax, single.PeakMax) << st.decay;
+        EXPECT_EQ(whole.PeakMin, single.PeakMin) << st.decay;
+    }
+}
+
 TEST(VUEnvelope, DefaultsFollowSampleSequence)
 {
     TQelVUEnvelope e;

@@ -1,6 +1,7 @@
 // The CTCSS analysis: the tone table, the strongest-tone decision, detection of each tone under noise,
 // what is recorded and when the host is asked to scan on, and the proposed file name.
 #include "CTCSSDetector.h"
+#include "Ctcss.h"
 #include "Signal.h"
 
 #include <gtest/gtest.h>
@@ -91,6 +92,22 @@ TEST(CTCSSDetector, EachToneIsIdentifiedAtMinus30dBFSUnderNoise)
         EXPECT_TRUE(r.Present) << CTCSSTones[i].Text;
         EXPECT_EQ(r.Strongest, i) << CTCSSTones[i].Text;
     }
+}
+
+TEST(CTCSSDetector, AToneUnderSpeechLikeNoiseComesAndGoes)
+{
+    siggen::ctcss::Script script;  // 100 Hz at -20 dBFS under speech-like noise at -15 dBFS
+    const double buffer = double(kCTCSSBlock) / kCTCSSRate;
+    script.pattern = {{true, 2 * buffer}, {false, 2 * buffer}, {true, buffer}};
+    siggen::Random random(9);
+    const auto pcm = Pcm(siggen::ctcss::render(script, kCTCSSRate, random));
+    TCTCSSDetector d;
+    std::vector<bool> heard;
+    for (size_t b = 0; (b + 1) * kCTCSSBlock <= pcm.size(); ++b) {
+        const TCTCSSResult r = d.Analyse(pcm.data() + b * kCTCSSBlock, kCTCSSBlock);
+        heard.push_back(CTCSSRecords(r, 14));
+    }
+    EXPECT_EQ(heard, (std::vector<bool>{true, true, false, false, true}));
 }
 
 TEST(CTCSSDetector, SilenceAndNoiseAloneGiveNoTone)

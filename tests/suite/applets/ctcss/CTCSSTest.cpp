@@ -13,6 +13,11 @@
 #include <gmock/gmock.h>
 
 #include <cmath>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <sys/wait.h>
+#include <unistd.h>
 #include <filesystem>
 #include <fstream>
 
@@ -217,6 +222,47 @@ TEST_F(CTCSSForm, SettingsAreKeptAndTheTargetClamped)
         form->FormDestroy();
         form.reset();
     }
+}
+
+// A recording cut short by a kill is a whole WAV file holding every buffer recorded before it.
+TEST(CTCSSRecording, SurvivesAKill)
+{
+    const std::filesystem::path dir =
+        std::filesystem::temp_directory_path() / ("ctcss-kill-" + std::to_string(::getpid()));
+    std::filesystem::create_directories(dir);
+    const std::string path = (dir / "killed.wav").string();
+    const std::string child = std::string(std::getenv("KORVANTA_BUILD_DIR")) + "/bin/ctcss_record_child";
+    int out[2];
+    ASSERT_EQ(::pipe(out), 0);
+    const pid_t pid = ::fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+        ::dup2(out[1], 1);
+        ::close(out[0]);
+        ::execl(child.c_str(), child.c_str(), path.c_str(), static_cast<char*>(nullptr));
+        ::_exit(127);
+    }
+    ::close(out[1]);
+    FILE* lines = ::fdopen(out[0], "r");
+    long recorded = 0;
+    char line[64];
+    while (recorded < 6 && std::fgets(line, sizeof line, lines))
+        recorded = std::atol(line);
+    ::kill(pid, SIGKILL);
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    std::fclose(lines);
+    ASSERT_EQ(recorded, 6) << "the child did not record";
+    std::ifstream f(path, std::ios::binary);
+    std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(f)), {});
+    ASSERT_GE(bytes.size(), 44u);
+    const TWaveFileHeader h = TWaveFileHeader::FromBytes(bytes.data());
+    EXPECT_TRUE(h.IsMonoPcm16());
+    EXPECT_EQ(bytes.size(), 44u + h.DataSize) << "the header counts exactly the data in the file";
+    EXPECT_EQ(h.RiffSize, h.DataSize + 36);
+    EXPECT_GE(h.DataSize, 6u * 16384u);
+    EXPECT_EQ(h.DataSize % 16384u, 0u);
+    std::filesystem::remove_all(dir);
 }
 
 }  // namespace

@@ -243,6 +243,44 @@ TEST_F(ScopeForm, ASpectrumPeakLiesInTheToneColumn)
     EXPECT_TRUE(form->SweepRange->isVisible());
 }
 
+// Each frame puts back only what the last one drew: the result must equal a frame drawn afresh.
+TEST_F(ScopeForm, FramesDrawnOnTheLastOneLeaveNothingBehind)
+{
+    struct Case {
+        const char* what;
+        int timebase;  // -1: analyser
+        bool bar;
+        double hz1, hz2;
+        int rate, n;
+    };
+    const Case cases[] = {
+        {"polyline", 3, false, 1000, 1700, 44100, 512},
+        {"columns", 6, false, 250, 90, 11025, 1200},
+        {"spectrum bars then line", -1, true, 1000, 2500, 11025, 1024},
+    };
+    for (const Case& c : cases) {
+        if (c.timebase >= 0) {
+            SelectTimebase(c.timebase);
+        } else {
+            form->AnalyserButton->setChecked(true);
+            form->AnalyserButtonClick();
+        }
+        form->Grid->setChecked(true);
+        form->Bar->setChecked(c.bar);
+        Deliver(Tone(c.hz1, c.rate, size_t(c.n), 20000));
+        form->RenderDisplay();
+        form->Bar->setChecked(false);
+        form->Grid->setChecked(true);
+        Deliver(Tone(c.hz2, c.rate, size_t(c.n), 9000));
+        const QImage incremental = form->RenderDisplay().copy();
+        form->Grid->setChecked(false);
+        form->RenderDisplay();
+        form->Grid->setChecked(true);
+        const QImage fresh = form->RenderDisplay().copy();
+        EXPECT_TRUE(incremental == fresh) << c.what;
+    }
+}
+
 TEST_F(ScopeForm, AFrozenSpectrumOutlivesAResize)
 {
     form->AnalyserButton->setChecked(true);

@@ -1,0 +1,116 @@
+#include "SmartNetDBBrowseForm.h"
+
+#include "AliasEditor.h"
+#include "SmartNetEditorForm.h"
+#include "SmartNetForm.h"
+#include "SystemBrowse.h"
+#include "platform/ui/Codepage.h"
+#include "platform/ui/Application.h"
+
+#include <cstdio>
+#include <stdexcept>
+
+namespace {
+
+std::string Hex4(unsigned value)
+{
+    char buf[8];
+    std::snprintf(buf, sizeof buf, "%04X", value & 0xFFFFu);
+    return buf;
+}
+
+}  // namespace
+
+std::string SmartNetRadioItem(const TSmartNetHeardRadio& radio) { return Hex4(radio.Identity) + " - " + radio.Alias; }
+
+TOrvBrowseView SmartNetBrowseView(const TSmartNetSystemRecord& r)
+{
+    TOrvBrowseView v;
+    v.Description = r.Description;
+    BrowseFrequencyTexts(v, r.BaseFrequency, r.ControlChannelFrequency, r.ChannelSize);
+    for (int32_t c : BrowseSetBits(r.ControlChannelMap.data(), r.ControlChannelMap.size()))
+        v.CtrlChans.push_back(BrowseChannelItem(c, r.BaseFrequency, r.ChannelSize));
+    for (int32_t c : BrowseSetBits(r.TrafficChannelMap.data(), r.TrafficChannelMap.size()))
+        v.TrafficChans.push_back(BrowseChannelItem(c, r.BaseFrequency, r.ChannelSize));
+    for (const TSmartNetHeardRadio& radio : r.HeardRadios)
+        v.HeardRadios.push_back(SmartNetRadioItem(radio));
+    TOrvAliasEditor::Sort(v.HeardRadios);
+    return v;
+}
+
+int64_t SmartNetControlChannelFrequency(const TSmartNetSystemRecord& r, size_t k)
+{
+    const int32_t c = BrowseNthSetBit(r.ControlChannelMap.data(), r.ControlChannelMap.size(), k);
+    return c < 0 ? -1 : BrowseChannelFrequency(c, r.BaseFrequency, r.ChannelSize);
+}
+
+void TSmartNetBrowseSource::SaveSystem() { owner_.SaveSystem(); }
+
+std::vector<std::string> TSmartNetBrowseSource::SystemIDs()
+{
+    std::vector<uint16_t> ids;
+    std::vector<std::string> out;
+    // A missing, locked or damaged file lists nothing, without a message.
+    if (owner_.Database().Storage().ReadIdentities(ids) != TDatabaseStatus::dsOk)
+        return out;
+    for (uint16_t id : ids)
+        out.push_back(Hex4(id));
+    return out;
+}
+
+std::string TSmartNetBrowseSource::CurrentID()
+{
+    const uint16_t id = owner_.Record().SystemIdentity;
+    return id == kSmartNetNoSystem ? std::string() : Hex4(id);
+}
+
+bool TSmartNetBrowseSource::ShowSystem(const std::string& id, TOrvBrowseView& view)
+{
+    unsigned long identity = 0;
+    try {
+        identity = std::stoul(id, nullptr, 16);
+    } catch (const std::exception&) {
+        return false;
+    }
+    TStoredEntry entry;
+    bool found = false;
+    if (identity > 0xFFFF ||
+        owner_.Database().Storage().ReadEntry(uint16_t(identity), entry, found) != TDatabaseStatus::dsOk || !found)
+        return false;
+    shown_ = DecodeSmartNetSystem(entry);
+    view = SmartNetBrowseView(shown_);
+    return true;
+}
+
+void TSmartNetBrowseSource::Tune(int32_t hz)
+{
+    if (owner_.RetToCtrlEnabled())
+        owner_.RetToCtrlClick();
+    owner_.TuneHost(hz, false);
+}
+
+TSmartNetDBBrowseForm::TSmartNetDBBrowseForm(TSmartNetForm& owner)
+    : TSmartNetBrowseSourceHolder(owner),
+      TOrvDBBrowseForm(&owner, platform::FromCp1252("Motorola SmartNet\xAE Database Browser"), Source,
+                       TOrvBrowseLayout{382, false, true})
+{
+    setObjectName("SmartNetDBBrowseForm");
+}
+
+void TSmartNetForm::DBBrowseClick()
+{
+    SaveSystem();
+    platform::processMessages();
+    if (!BrowserWindow)
+        BrowserWindow = new TSmartNetDBBrowseForm(*this);
+    BrowserWindow->show();
+    BrowserWindow->raise();
+}
+
+void TSmartNetForm::CloseBrowserEditor()
+{
+    if (BrowserWindow)
+        BrowserWindow->close();
+    if (EditorWindow)
+        EditorWindow->close();
+}

@@ -1,0 +1,193 @@
+#include "FIRKernels.h"
+
+#include <cmath>
+
+#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+// The compiler's own header leaves a register undefined on purpose in the 512-bit conversion.
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#include <immintrin.h>
+#define KORVANTA_FIR_X86 1
+#endif
+
+namespace {
+
+int32_t Saturate(double acc)
+{
+    // Nearest integer, ties to even; beyond the 32-bit range the output saturates.
+    const double r = std::nearbyint(acc);
+    if (r >= 2147483647.0)
+        return INT32_MAX;
+    if (r <= -2147483648.0)
+        return INT32_MIN;
+    return r == r ? static_cast<int32_t>(r) : 0;
+}
+
+double Tap(const int32_t* in, int32_t e, const double* c, int32_t half)
+{
+    double acc = in[e] * c[half];
+    for (int32_t i = 1; i <= half; ++i) {
+        // The pair is summed as 32-bit integers, wrapping as the samples' own type does.
+        const auto pair = static_cast<int32_t>(static_cast<uint32_t>(in[e + i]) + static_cast<uint32_t>(in[e - i]));
+        acc += pair * c[half - i];
+    }
+    return acc;
+}
+
+}  // namespace
+
+void FIRKernelPlain(const int32_t* in, int32_t start, const double* c, int32_t half, int32_t block, int32_t* out)
+{
+    // Outputs are built a chunk at a time, tap by tap across the chunk, so that neighbouring outputs
+    // are summed side by side (the compiler's vector lanes); each output still adds its terms in the
+    // order centre, distance 1, 2, ..., so the result is the same as one output at a time.
+    constexpr int32_t kChunk = 256;
+    double acc[kChunk];
+    for (int32_t first = 0; first < block; first += kChunk) {
+        const int32_t count = block - first < kChunk ? block - first : kChunk;
+        const int32_t* centre = in + start - half + first;
+        for (int32_t n = 0; n < count; ++n)
+            acc[n] = centre[n] * c[half];
+        for (int32_t i = 1; i <= half; ++i) {
+            const double ci = c[half - i];
+            const int32_t* up = centre + i;
+            const int32_t* down = centre - i;
+            for (int32_t n = 0; n < count; ++n) {
+                // The pair is summed as 32-bit integers, wrapping as the samples' own type does.
+                const auto pair = static_cast<int32_t>(static_cast<uint32_t>(up[n]) + static_cast<uint32_t>(down[n]));
+                acc[n] += pair * ci;
+            }
+        }
+        for (int32_t n = 0; n < count; ++n)
+            out[first + n] = Saturate(acc[n]);
+    }
+}
+
+#ifdef KORVANTA_FIR_X86
+
+namespace {
+
+__attribute__((target("avx2"))) inline __m256d Load4(const int32_t* p)
+{
+    return _mm256_cvtepi32_pd(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)));
+}
+
+// Four pairs added as 32-bit integers (wrapping), as doubles.
+__attribute__((target("avx2"))) inline __m256d Pair4(const int32_t* u, const int32_t* d)
+{
+    return _mm256_cvtepi32_pd(_mm_add_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(u)),
+                                            _mm_loadu_si128(reinterpret_cast<const __m128i*>(d))));
+}
+
+__attribute__((target("avx2"))) __m128i Round4(__m256d acc)
+{
+    const __m256d ordered = _mm256_cmp_pd(acc, acc, _CMP_ORD_Q);
+    __m256d r = _mm256_round_pd(acc, _MM_FROUND_TO_NEAREST_INT | _MM_FROUND_NO_EXC);
+    r = _mm256_min_pd(_mm256_max_pd(r, _mm256_set1_pd(-2147483648.0)), _mm256_set1_pd(2147483647.0));
+    r = _mm256_and_pd(r, ordered);  // NaN gives 0
+    return _mm256_cvtpd_epi32(r);
+}
+
+__attribute__((target("avx2"))) void KernelAvx2(const int32_t* in, int32_t start, const double* c, int32_t half,
+                                                 int32_t block, int32_t* out)
+{
+    constexpr int32_t kStep = 16;  // four vectors of four outputs, four independent sums
+    int32_t n = 0;
+    for (; n + kStep <= block; n += kStep) {
+        const int32_t* p = in + (start - half + n);
+        const __m256d centre = _mm256_set1_pd(c[half]);
+        __m256d a0 = _mm256_mul_pd(Load4(p), centre);
+        __m256d a1 = _mm256_mul_pd(Load4(p + 4), centre);
+        __m256d a2 = _mm256_mul_pd(Load4(p + 8), centre);
+        __m256d a3 = _mm256_mul_pd(Load4(p + 12), centre);
+        for (int32_t i = 1; i <= half; ++i) {
+            const __m256d k = _mm256_set1_pd(c[half - i]);
+            const int32_t* u = p + i;
+            const int32_t* d = p - i;
+            a0 = _mm256_add_pd(a0, _mm256_mul_pd(Pair4(u, d), k));
+            a1 = _mm256_add_pd(a1, _mm256_mul_pd(Pair4(u + 4, d + 4), k));
+            a2 = _mm256_add_pd(a2, _mm256_mul_pd(Pair4(u + 8, d + 8), k));
+            a3 = _mm256_add_pd(a3, _mm256_mul_pd(Pair4(u + 12, d + 12), k));
+        }
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + n), Round4(a0));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + n + 4), Round4(a1));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + n + 8), Round4(a2));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + n + 12), Round4(a3));
+    }
+    for (; n < block; ++n)
+        out[n] = Saturate(Tap(in, start - half + n, c, half));
+}
+
+__attribute__((target("avx512f"))) inline __m256i Load8(const int32_t* q)
+{
+    return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(q));
+}
+
+__attribute__((target("avx512f"))) __m256i Round8(__m512d acc)
+{
+    const __mmask8 ordered = _mm512_cmp_pd_mask(acc, acc, _CMP_ORD_Q);
+    __m512d r = _mm512_roundscale_pd(acc, _MM_FROUND_TO_NEAREST_INT | _MM_FROUND_NO_EXC);
+    r = _mm512_min_pd(_mm512_max_pd(r, _mm512_set1_pd(-2147483648.0)), _mm512_set1_pd(2147483647.0));
+    r = _mm512_maskz_mov_pd(ordered, r);  // NaN gives 0
+    return _mm512_cvtpd_epi32(r);
+}
+
+__attribute__((target("avx512f"))) void KernelAvx512(const int32_t* in, int32_t start, const double* c, int32_t half,
+                                                      int32_t block, int32_t* out)
+{
+    constexpr int32_t kStep = 32;  // four vectors of eight outputs, four independent sums
+    int32_t n = 0;
+    for (; n + kStep <= block; n += kStep) {
+        const int32_t* p = in + (start - half + n);
+        const __m512d centre = _mm512_set1_pd(c[half]);
+        __m512d a0 = _mm512_mul_pd(_mm512_cvtepi32_pd(Load8(p)), centre);
+        __m512d a1 = _mm512_mul_pd(_mm512_cvtepi32_pd(Load8(p + 8)), centre);
+        __m512d a2 = _mm512_mul_pd(_mm512_cvtepi32_pd(Load8(p + 16)), centre);
+        __m512d a3 = _mm512_mul_pd(_mm512_cvtepi32_pd(Load8(p + 24)), centre);
+        for (int32_t i = 1; i <= half; ++i) {
+            const __m512d k = _mm512_set1_pd(c[half - i]);
+            const int32_t* u = p + i;
+            const int32_t* d = p - i;
+            a0 = _mm512_add_pd(a0, _mm512_mul_pd(_mm512_cvtepi32_pd(_mm256_add_epi32(Load8(u), Load8(d))), k));
+            a1 = _mm512_add_pd(a1, _mm512_mul_pd(_mm512_cvtepi32_pd(_mm256_add_epi32(Load8(u + 8), Load8(d + 8))), k));
+            a2 = _mm512_add_pd(a2, _mm512_mul_pd(_mm512_cvtepi32_pd(_mm256_add_epi32(Load8(u + 16), Load8(d + 16))), k));
+            a3 = _mm512_add_pd(a3, _mm512_mul_pd(_mm512_cvtepi32_pd(_mm256_add_epi32(Load8(u + 24), Load8(d + 24))), k));
+        }
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + n), Round8(a0));
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + n + 8), Round8(a1));
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + n + 16), Round8(a2));
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + n + 24), Round8(a3));
+    }
+    for (; n < block; ++n)
+        out[n] = Saturate(Tap(in, start - half + n, c, half));
+}
+
+}  // namespace
+
+TFIRKernel FIRKernelAvx2()
+{
+    return __builtin_cpu_supports("avx2") ? KernelAvx2 : nullptr;
+}
+
+TFIRKernel FIRKernelAvx512()
+{
+    return __builtin_cpu_supports("avx512f") ? KernelAvx512 : nullptr;
+}
+
+#else
+
+TFIRKernel FIRKernelAvx2() { return nullptr; }
+TFIRKernel FIRKernelAvx512() { return nullptr; }
+
+#endif
+
+TFIRKernel FIRKernelBest()
+{
+    static const TFIRKernel best = [] {
+        if (TFIRKernel k = FIRKernelAvx512())
+            return k;
+        if (TFIRKernel k = FIRKernelAvx2())
+            return k;
+        return &FIRKernelPlain;
+    }();
+    return best;
+}

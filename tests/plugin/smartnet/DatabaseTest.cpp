@@ -1,0 +1,335 @@
+#include "FieldBytes.h"
+#include "SmartNetDatabase.h"
+#include "SmartNetLog.h"
+#include "TestSupport.h"
+#include "platform/ui/MessageBox.h"
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <sys/wait.h>
+#include <unistd.h>
+
+using namespace fieldbytes;
+using testsupport::readBytes;
+using testsupport::readFile;
+using testsupport::TempDir;
+using testsupport::writeBytes;
+using Bytes = std::vector<unsigned char>;
+
+namespace {
+
+const std::string kHeader = "Motorola Trunking Database 1";
+const TSystemTime kLocal{2026, 12, 10, 4, 10, 14, 5, 250};
+const TSystemTime kUtc{2026, 12, 10, 4, 10, 13, 5, 250};
+
+Bytes HeaderBytes() { return Bytes(kHeader.begin(), kHeader.end()); }
+
+// A system with something in every field and list.
+TSmartNetSystemRecord Sample(uint16_t id, int radios = 2)
+{
+    TSmartNetSystemRecord r;
+    r.BaseFrequency = 851000000 + id;
+    r.ControlChannelFrequency = 851250000;
+    for (size_t i = 0; i < r.Occupancy.size(); ++i)
+        r.Occupancy[i] = int32_t(i * 3 + id);
+    r.Ticks = 777;
+    r.Reserved1[0] = 0xA1;
+    r.Reserved2[131] = 0xA2;
+    r.SystemIdentity = id;
+    r.ChannelSize = 12500;
+    r.Description = "County trunk " + std::to_string(id);
+    SmartNetSetMapBit(r.ControlChannelMap, 10);
+    SmartNetSetMapBit(r.TrafficChannelMap, 1023);
+    r.SystemType = 2;
+    r.Reserved3 = 0x5A;
+    r.Created = kUtc;
+    r.Reserved4 = {0x12, 0x34};
+    for (int i = 0; i < radios; ++i)
+        r.HeardRadios.push_back({uint16_t(0x100 + i), "Unit " + std::to_string(i)});
+    r.ListB = {1, 2, 3, 4};
+    r.ListC.assign(256, 0x33);
+    r.ListD = {5, 6};
+    r.ListE.assign(512, 0x55);
+    return r;
+}
+
+Bytes Entry(const TSmartNetSystemRecord& r)
+{
+    TStoredEntry e = EncodeSmartNetSystem(r);
+    Bytes out(e.Record.begin(), e.Record.end());
+    for (const auto& l : e.Lists)
+        out.insert(out.end(), l.begin(), l.end());
+    return out;
+}
+
+struct SmartNetDb : ::testing::Test {
+    TempDir dir;
+    std::filesystem::path file = dir / "SmartNet.MEM";
+    platform::MessageBoxRecorder boxes;
+    TSmartNetSystemRecord record;
+    TSmartNetDatabase db{file, record};
+    SmartNetDb() { db.SetTimeSource([] { return kLocal; }, [] { return kUtc; }); }
+    TSmartNetSelection Select(uint16_t id, uint16_t step = 25000) { return db.SelectSystem(id, 851250000, step, -1); }
+};
+
+}  // namespace
+
+TEST(SmartNetRecord, FieldsLieAtTheirOffsetsAndReadBack)
+{
+    const TSmartNetSystemRecord r = Sample(0x8000);
+    const TStoredEntry e = EncodeSmartNetSystem(r);
+    ASSERT_EQ(e.Record.size(), 4928u);
+    const uint8_t* p = e.Record.data();
+    EXPECT_EQ(GetI32(p + 0), 851000000 + 0x8000);
+    EXPECT_EQ(GetI32(p + 4), 851250000);
+    EXPECT_EQ(GetI32(p + 8 + 4 * 1023), 1023 * 3 + 0x8000);
+    EXPECT_EQ(GetI32(p + 4104), 777);
+    EXPECT_EQ(GetI32(p + 4108), 2);  // list counts
+    EXPECT_EQ(GetI32(p + 4112), 2);
+    EXPECT_EQ(GetI32(p + 4116), 1);
+    EXPECT_EQ(p[4120], 0xA1);
+    EXPECT_EQ(GetI32(p + 4252), 1);
+    EXPECT_EQ(GetI32(p + 4256), 2);
+    EXPECT_EQ(p[4391], 0xA2);
+    EXPECT_EQ(GetU16(p + 4392), 0x8000);
+    EXPECT_EQ(GetU16(p + 4394), 12500);
+    EXPECT_EQ(GetText(p + 4396, 256), "County trunk 32768");
+    EXPECT_EQ(p[4652 + 1], 1 << 2);   // control channel 10
+    EXPECT_EQ(p[4780 + 127], 0x80);   // traffic channel 1023
+    EXPECT_EQ(p[4908], 2);
+    EXPECT_EQ(p[4909], 0x5A);
+    EXPECT_EQ(GetU16(p + 4910), 2026);
+    EXPECT_EQ(GetU16(p + 4924), 250);
+    EXPECT_EQ(p[4927], 0x34);
+    EXPECT_EQ(GetU16(e.Lists[0].data() + 256), 0x101);
+    EXPECT_EQ(GetText(e.Lists[0].data() + 258, 254), "Unit 1");
+    EXPECT_EQ(DecodeSmartNetSystem(e), r);
+}
+
+TEST_F(SmartNetDb, FirstStartCreatesTheHeaderOnly)
+{
+    EXPECT_EQ(db.OpenDatabase(), TDatabaseStatus::dsCreated);
+    EXPECT_EQ(readBytes(file), HeaderBytes());
+    EXPECT_EQ(readBytes(file).size(), 28u);
+}
+
+TEST_F(SmartNetDb, OldFileOfTwoRecordsIsConverted)
+{
+    TSmartNetSystemRecord a = Sample(0x0123), b = Sample(0x4567, 0);
+    Bytes old;
+    for (const auto& r : {a, b}) {
+        const Bytes e = Entry(r);
+        old.insert(old.end(), e.begin(), e.begin() + 4912);
+        old.insert(old.end(), e.begin() + 4928, e.end());
+    }
+    // A trailing fragment would be stored data lost in the conversion: such a file is refused as it is.
+    Bytes fragment = old;
+    fragment.insert(fragment.end(), 100, 0x77);
+    writeBytes(file, fragment);
+    {
+        TSmartNetSystemRecord r;
+        TSmartNetDatabase d(file, r);
+        EXPECT_EQ(d.OpenDatabase(), TDatabaseStatus::dsDamaged);
+        EXPECT_EQ(readBytes(file), fragment);
+    }
+    writeBytes(file, old);
+
+    ASSERT_EQ(db.OpenDatabase(), TDatabaseStatus::dsConverted);
+    EXPECT_FALSE(std::filesystem::exists(dir / "SmartNet_Temp.MEM"));
+    a.Created = kLocal, a.Reserved4 = {0, 0};
+    b.Created = kLocal, b.Reserved4 = {0, 0};
+    Bytes expected = HeaderBytes();
+    for (const auto& r : {a, b}) {
+        const Bytes e = Entry(r);
+        expected.insert(expected.end(), e.begin(), e.end());
+    }
+    EXPECT_EQ(readBytes(file), expected);
+    const TSmartNetSelection s = Select(0x0123);
+    EXPECT_TRUE(s.Found);
+    EXPECT_EQ(s.ChannelSize, 12500);
+    TSmartNetSystemRecord expectA = a;
+    expectA.ControlChannelFrequency = 851250000;  // the tuned frequency
+    EXPECT_EQ(record, expectA);
+}
+
+TEST_F(SmartNetDb, SavingTheSameSystemTwiceLeavesOneEntryAtTheEnd)
+{
+    ASSERT_EQ(db.OpenDatabase(), TDatabaseStatus::dsCreated);
+    for (uint16_t id : {1, 2, 3}) {
+        Select(id);
+        record.Description = "System " + std::to_string(id);
+    }
+    Select(kSmartNetNoSystem);
+    Select(1);
+    db.SaveSystem(-1, 25000);
+    db.SaveSystem(-1, 25000);
+    const Bytes bytes = readBytes(file);
+    ASSERT_EQ(bytes.size(), 28u + 3 * 4928);
+    std::vector<uint16_t> order;
+    for (size_t at = 28; at < bytes.size(); at += 4928)
+        order.push_back(GetU16(bytes.data() + at + 4392));
+    EXPECT_EQ(order, (std::vector<uint16_t>{2, 3, 1}));
+}
+
+TEST_F(SmartNetDb, UnknownSystemStartsEmptyWithTheWindowsStep)
+{
+    ASSERT_EQ(db.OpenDatabase(), TDatabaseStatus::dsCreated);
+    const TSmartNetSelection s = Select(0x8000, 12500);
+    EXPECT_FALSE(s.Found);
+    EXPECT_EQ(s.SysIDText, "8000");
+    EXPECT_EQ(s.CtrlChanFreqText, "851.2500 MHz");
+    EXPECT_EQ(s.ControlChannel, -1);
+    EXPECT_EQ(record.SystemIdentity, 0x8000);
+    EXPECT_EQ(record.BaseFrequency, -1);
+    EXPECT_EQ(record.ChannelSize, 12500);
+    EXPECT_EQ(record.Created, kUtc);
+    EXPECT_TRUE(record.HeardRadios.empty());
+}
+
+// A switch leaves the frequencies unknown until the next control-channel word; a save before it
+// keeps what the file had.
+TEST_F(SmartNetDb, SaveSoonAfterASwitchKeepsTheStoredFrequencies)
+{
+    ASSERT_EQ(db.OpenDatabase(), TDatabaseStatus::dsCreated);
+    Select(7);
+    record.BaseFrequency = 832200000;
+    db.SaveSystem(752, 25000);
+    EXPECT_EQ(record.ControlChannelFrequency, 832200000 + 752 * 25000);
+    Select(8);
+    const TSmartNetSelection s = Select(7);
+    EXPECT_EQ(s.ControlChannel, (851250000 - 832200000) / 25000);
+    record.BaseFrequency = -1;  // as the identity's confirmation leaves them
+    record.ControlChannelFrequency = -1;
+    db.SaveSystem(-1, 25000);
+    Select(8);
+    Select(7);
+    EXPECT_EQ(record.BaseFrequency, 832200000);
+}
+
+TEST_F(SmartNetDb, DamagedFileIsRefusedAndLeftAsItIs)
+{
+    struct Case {
+        const char* name;
+        size_t offset;  // in the first record; 0 cuts the file
+        int32_t count;
+    } cases[] = {{"truncated", 0, 0}, {"negative count", 4108, -1}, {"huge count", 4116, 0x7FFFFFFF},
+                 {"huge list E", 4256, 0x00FFFFFF}};
+    for (const Case& c : cases) {
+        Bytes content = HeaderBytes();
+        for (uint16_t id : {1, 2}) {
+            const Bytes e = Entry(Sample(id));
+            content.insert(content.end(), e.begin(), e.end());
+        }
+        if (c.offset == 0)
+            content.resize(content.size() - 100);
+        else
+            PutI32(content.data() + 28 + c.offset, c.count);
+        writeBytes(file, content);
+        TSmartNetSystemRecord r;
+        TSmartNetDatabase d(file, r);
+        platform::MessageBoxRecorder recorder;
+        EXPECT_EQ(d.OpenDatabase(), TDatabaseStatus::dsDamaged) << c.name;
+        ASSERT_EQ(recorder.boxes().size(), 1u) << c.name;
+        EXPECT_EQ(recorder.boxes()[0].caption, "Fatal Error!") << c.name;
+        EXPECT_FALSE(d.SelectSystem(1, 851250000, 25000, -1).Found) << c.name;
+        d.SelectSystem(2, 851250000, 25000, -1);
+        EXPECT_EQ(d.SaveSystem(-1, 25000), TDatabaseStatus::dsNotUsed) << c.name;
+        EXPECT_EQ(readBytes(file), content) << c.name;
+    }
+}
+
+// Two systems with every list written by one window are read back whole by the next.
+TEST_F(SmartNetDb, SystemsComeBackWholeInTheNextRun)
+{
+    ASSERT_EQ(db.OpenDatabase(), TDatabaseStatus::dsCreated);
+    for (uint16_t id : {0x0101, 0x8000}) {
+        Select(id, 12500);
+        const TSmartNetSystemRecord created = record;
+        record = Sample(id);
+        record.Created = created.Created;
+    }
+    db.SaveSystem(-1, 12500);
+    TSmartNetSystemRecord next;
+    TSmartNetDatabase again(file, next);
+    EXPECT_EQ(again.OpenDatabase(), TDatabaseStatus::dsOk);
+    for (uint16_t id : {0x0101, 0x8000}) {
+        EXPECT_TRUE(again.SelectSystem(id, 851250000, 25000, -1).Found);
+        TSmartNetSystemRecord expected = Sample(id);
+        expected.ControlChannelFrequency = 851250000;
+        EXPECT_EQ(next, expected) << id;
+    }
+}
+
+// A child saves one system after another and is killed at a moment of our choosing; whenever it
+// dies the file must still be a good database holding every system.
+TEST_F(SmartNetDb, KilledWhileSavingInALoopLeavesAGoodFile)
+{
+    ASSERT_EQ(db.OpenDatabase(), TDatabaseStatus::dsCreated);
+    for (int round = 0; round < 4; ++round) {
+        int pipefd[2];
+        ASSERT_EQ(::pipe(pipefd), 0);
+        const pid_t pid = ::fork();
+        if (pid == 0) {
+            ::close(pipefd[0]);
+            TSmartNetSystemRecord r;
+            TSmartNetDatabase child(file, r);
+            bool told = false;
+            for (uint16_t i = 0;; ++i) {
+                child.SelectSystem(uint16_t(1 + i % 4), 851250000, 25000, -1);
+                r.Ticks = i;
+                if (i >= 4 && !told) {
+                    told = true;
+                    char x = 1;
+                    (void)!::write(pipefd[1], &x, 1);
+                }
+            }
+        }
+        ::close(pipefd[1]);
+        char x = 0;
+        ASSERT_EQ(::read(pipefd[0], &x, 1), 1);
+        ::close(pipefd[0]);
+        ::usleep(useconds_t(1000 + round * 1700));
+        ::kill(pid, SIGKILL);
+        int status = 0;
+        ::waitpid(pid, &status, 0);
+        ASSERT_TRUE(WIFSIGNALED(status));
+        TSmartNetSystemRecord r;
+        TSmartNetDatabase check(file, r);
+        EXPECT_EQ(check.OpenDatabase(), TDatabaseStatus::dsOk) << round;
+        for (uint16_t id = 1; id <= 4; ++id)
+            EXPECT_TRUE(check.SelectSystem(id, 851250000, 25000, -1).Found) << round << " " << id;
+    }
+}
+
+TEST(SmartNetLogLine, TextAndCommaSeparatedLines)
+{
+    const TSystemTime t{2026, 3, 0, 7, 9, 5, 4, 0};
+    TSmartNetOnAirEntry group{0x1234, 5, 0, 9, 5, 4, 1};
+    TSmartNetOnAirEntry radio{0xBEEF, 612, 0, 9, 5, 4, 0};
+    EXPECT_EQ(SmartNetLogLine(lfText, t, 0x8000, group, ';'),
+              "07/03/2026 09:05:04 System=8000 Radio 1234-grp on channel    5\r\n");
+    EXPECT_EQ(SmartNetLogLine(lfText, t, 0x0ABC, radio, ';'),
+              "07/03/2026 09:05:04 System=0ABC Radio BEEF on channel  612\r\n");
+    EXPECT_EQ(SmartNetLogLine(lfCommaSeparated, t, 0x8000, group, ';'), "07/03/2026;09:05:04;8000;1234-grp;5\r\n");
+    EXPECT_EQ(SmartNetLogLine(3, t, 0x8000, group, ';'), "");
+    EXPECT_EQ(SmartNetLogHeader(','), "Date,Time,System ID,Radio,Channel\r\n");
+}
+
+TEST(SmartNetLogFile, CommaSeparatedLogGetsItsHeaderOnce)
+{
+    TempDir dir;
+    const auto path = dir / "calls.csv";
+    const TSystemTime t{2026, 3, 0, 7, 9, 5, 4, 0};
+    const TSmartNetOnAirEntry e{0x1234, 5, 0, 9, 5, 4, 1};
+    for (int run = 0; run < 2; ++run) {
+        TSmartNetLog log(',');
+        std::filesystem::path name = path;
+        int index = lfCommaSeparated;
+        ASSERT_TRUE(log.LogFileClick(true, false, name, index, nullptr));
+        EXPECT_TRUE(log.WriteLogEntry(t, 0x8000, e));
+        EXPECT_FALSE(log.LogFileClick(false, true, name, index, nullptr));
+    }
+    EXPECT_EQ(readFile(path), "Date,Time,System ID,Radio,Channel\r\n07/03/2026,09:05:04,8000,1234-grp,5\r\n"
+                              "07/03/2026,09:05:04,8000,1234-grp,5\r\n");
+}

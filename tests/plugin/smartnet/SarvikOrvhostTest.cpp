@@ -1,0 +1,95 @@
+// orvhost --headless running libsarvik.so with auto tune preset on a generated 44100 Hz stereo
+// control channel: the trace holds exactly the tunes the grants call for.
+#include "TestSupport.h"
+#include "platform/settings/Registry.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <sstream>
+
+namespace {
+
+using namespace testsupport;
+
+struct Trace {
+    int64_t startFrequency = -1;   // the host's answer to the first frequency read
+    std::vector<int64_t> tunes;    // frequency commands in order, each followed by mode 2
+};
+
+int64_t Field(const std::string& line, const std::string& name)
+{
+    const auto at = line.find("\"" + name + "\":");
+    return at == std::string::npos ? -1 : std::stoll(line.substr(at + name.size() + 3));
+}
+
+Trace Read(const std::string& text)
+{
+    Trace t;
+    std::istringstream lines(text);
+    bool expectMode = false;
+    for (std::string line; std::getline(lines, line);) {
+        if (line.find("\"plugin->host\"") == std::string::npos)
+            continue;
+        const bool get = line.find("\"code\":\"0x4002\"") != std::string::npos;
+        if (get && Field(line, "param") == 0x0800 && t.startFrequency < 0)
+            t.startFrequency = Field(line, "result");
+        if (expectMode) {
+            EXPECT_NE(line.find("\"code\":\"0x0900\""), std::string::npos) << line;
+            EXPECT_EQ(Field(line, "param"), 2) << line;
+            expectMode = false;
+        }
+        if (line.find("\"code\":\"0x0800\"") != std::string::npos) {
+            t.tunes.push_back(Field(line, "param"));
+            expectMode = true;
+        }
+    }
+    return t;
+}
+
+TEST(OrvhostSarvik, AutoTuneFollowsOneCallUntilItsEntryLeaves)
+{
+    TempDir dir;
+    const auto config = dir / "config";
+    {
+        ScopedEnv env("XDG_CONFIG_HOME", config.string());
+        platform::Registry reg;
+        ASSERT_TRUE(reg.OpenKey("\\Software\\Korvanta Communications\\Tollan\\Motorola SmartNet\\Receiver 1", true));
+        reg.WriteBool("Auto Tune To", true);
+    }
+    // System 0x1234 announces control channel 752 until 9 s (identity reports count from 16 buffers
+    // after the input channel is found). Then: radio 0x101 on 100 is followed; 0x202 on 200 is only
+    // listed; 0x101 moves to 150 (back to control, then 150); 0x303 takes 200 from 0x202; 0x404 on
+    // 530, the other half of 150, replaces the followed call (back to control, then 530).
+    const auto wav = dir / "cc.wav";
+    ASSERT_EQ(runProgram({binPath("siggen").string(), "smartnet", "--system", "0x1234", "--control", "752",
+                          "--triple-until", "9", "--seconds", "15", "--channels", "2", "--channel", "right",
+                          "--snr", "20", "--grant", "10.0,0x101,100", "--grant", "10.5,0x202,200", "--grant",
+                          "11.0,0x101,150", "--grant", "11.5,0x303,200", "--grant", "12.0,0x404,530", "--out",
+                          wav.string()}),
+              0);
+    const auto trace = dir / "trace.jsonl";
+    const int rc = runProgram({binPath("orvhost").string(), "--headless", "--plugin", libPath("libsarvik.so").string(),
+                               "--trace", trace.string()},
+                              {"WAVE_IN_FILE=" + wav.string(), "WAVE_IN_PACE=fast",
+                               "XDG_RUNTIME_DIR=" + dir.path().string(), "XDG_CONFIG_HOME=" + config.string(),
+                               "ORV_PLUGIN_PATH=" + dir.path().string(), "MSGBOX_LOG=" + (dir / "boxes").string(),
+                               "QT_QPA_PLATFORM=offscreen", "ASAN_OPTIONS=log_path=" + (dir / "asan").string(),
+                               "UBSAN_OPTIONS=print_stacktrace=1:log_path=" + (dir / "ubsan").string()},
+                              nullptr, 120);
+    EXPECT_EQ(rc, 0);
+    if (rc != 0)
+        for (const auto& entry : std::filesystem::directory_iterator(dir.path()))
+            if (entry.path().filename().string().find("san.") != std::string::npos)
+                ADD_FAILURE() << entry.path() << ":\n" << readFile(entry.path());
+    const Trace t = Read(readFile(trace));
+    ASSERT_GT(t.startFrequency, 0);
+    const int64_t base = t.startFrequency - 752 * 25000;
+    auto channel = [&](int64_t c) { return base + c * 25000; };
+    // Closing removes every entry, the followed one returning to control first, and then gives the
+    // host its own frequency back.
+    EXPECT_EQ(t.tunes, (std::vector<int64_t>{channel(100), channel(752), channel(150), channel(752), channel(530),
+                                             channel(752), t.startFrequency}));
+}
+
+}  // namespace

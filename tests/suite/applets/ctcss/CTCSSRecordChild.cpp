@@ -1,0 +1,51 @@
+// A CTCSS window recording the target tone through the frame's fakes, one buffer every 20 ms, for
+// ever: it prints the number of buffers recorded after each, so that a test can kill it mid-way.
+// Usage: ctcss_record_child <file.wav>
+#include "CTCSS.h"
+#include "SuiteFakes.h"
+#include "platform/ui/Dialogs.h"
+
+#include <QApplication>
+#include <QCheckBox>
+
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <thread>
+
+int main(int argc, char** argv)
+{
+    if (argc < 2)
+        return 2;
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    std::vector<std::string> log;
+    TFakeSettingsStore store;
+    TFakeWaveIn* wave = nullptr;
+    TAppletServices& s = AppletServices();
+    s.MakeDdeClient = [&]() -> std::unique_ptr<TDdeClientPort> { return std::make_unique<TFakeDde>(&log); };
+    s.MakeWaveIn = [&]() -> std::unique_ptr<TWaveInPort> {
+        auto w = std::make_unique<TFakeWaveIn>(&log);
+        wave = w.get();
+        return w;
+    };
+    s.MakeSettings = [&]() -> std::unique_ptr<TSettingsPort> { return std::make_unique<TFakeSettings>(&store, &log); };
+    const std::string path = argv[1];
+    platform::SetDialogHandler([&](platform::TCommonDialog& d) {
+        static_cast<platform::TSaveDialog&>(d).FileName = path;
+        return true;
+    });
+    auto* form = new TCTCSSForm(1);
+    form->FormCreate();
+    form->ToneLabelClick(14);
+    form->CheckBox1->setChecked(true);
+    std::vector<int16_t> tone(kCTCSSBlock);
+    for (size_t i = 0; i < tone.size(); ++i)
+        tone[i] = int16_t(std::lround(3000 * std::sin(2 * M_PI * 100.0 * double(i) / kCTCSSRate)));
+    for (long n = 1;; ++n) {
+        wave->OnData(0, tone.data(), tone.size());
+        std::printf("%ld\n", n);
+        std::fflush(stdout);
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+}
