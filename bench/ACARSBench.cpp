@@ -113,19 +113,6 @@ void printSensitivity()
 
 int main(int argc, char** argv)
 {
-    bool console = true;
-    for (int i = 1; i < argc; ++i) {
-        const std::string arg = argv[i];
-        if (arg.rfind("--benchmark_format=", 0) == 0 && arg != "--benchmark_format=console")
-            console = false;
-    }
     benchmark::RegisterBenchmark("ACARSChain", benchChain)->Unit(benchmark::kMillisecond);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    if (console)
-        printSensitivity();
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return bench::runBenchmarks(argc, argv, printSensitivity);
 }

@@ -1,36 +1,28 @@
 #pragma once
-// Noise for the decoders' sensitivity tables: white Gaussian noise, or the same through a 300-3300 Hz
-// band-pass (windowed sinc, 255 taps), the audio band of a receiver; scaled to a signal-to-noise ratio.
+// Noise for the decoders' sensitivity tables, from the signal generator's: white Gaussian noise, or
+// noise limited to 300-3300 Hz (the audio band of a receiver), at a signal-to-noise ratio.
+#include "../tools/siggen/BandNoise.h"
 #include "Signal.h"
 
 #include <algorithm>
-#include <cmath>
+#include <cstdint>
 #include <vector>
 
 namespace bench {
 
+// n samples of noise limited to 300-3300 Hz, unscaled.
 inline siggen::Samples bandNoise(size_t n, double rate, siggen::Random& r)
 {
-    const int taps = 255, mid = taps / 2;
-    std::vector<double> h(taps);
-    auto sinc = [](double x) { return x == 0 ? 1.0 : std::sin(M_PI * x) / (M_PI * x); };
-    const double lo = 300.0 / rate, hi = 3300.0 / rate;
-    for (int i = 0; i < taps; ++i) {
-        const double t = i - mid;
-        const double w = 0.42 - 0.5 * std::cos(2 * M_PI * i / (taps - 1)) + 0.08 * std::cos(4 * M_PI * i / (taps - 1));
-        h[i] = (2 * hi * sinc(2 * hi * t) - 2 * lo * sinc(2 * lo * t)) * w;
-    }
-    std::vector<double> white(n + taps);
-    for (auto& v : white)
-        v = r.gaussian();
-    siggen::Samples out(n);
-    for (size_t i = 0; i < n; ++i) {
-        double acc = 0;
-        for (int j = 0; j < taps; ++j)
-            acc += h[j] * white[i + j];
-        out[i] = acc;
-    }
-    return out;
+    return siggen::bandPassNoise(n, 300, 3300, static_cast<uint32_t>(rate), r);
+}
+
+// Adds white noise, or noise limited to 300-3300 Hz when band, at snrDb below the signal's mean power.
+inline void addNoise(siggen::Samples& x, double snrDb, bool band, uint32_t rate, siggen::Random& r)
+{
+    if (band)
+        siggen::addBandNoise(x, snrDb, 300, 3300, rate, r);
+    else
+        siggen::addNoise(x, snrDb, r);
 }
 
 // x plus noise (white, or band-limited when band) at snrDb below the signal's mean power; 16-bit.
@@ -38,13 +30,7 @@ inline std::vector<int16_t> withNoise(const siggen::Samples& x, double rate, dou
 {
     siggen::Samples y = x;
     siggen::Random r(seed);
-    siggen::Samples noise = band ? bandNoise(x.size(), rate, r) : siggen::Samples(x.size());
-    if (!band)
-        for (auto& v : noise)
-            v = r.gaussian();
-    const double scale = std::sqrt(siggen::meanPower(x) / std::pow(10.0, snrDb / 10) / siggen::meanPower(noise));
-    for (size_t i = 0; i < y.size(); ++i)
-        y[i] += noise[i] * scale;
+    addNoise(y, snrDb, band, static_cast<uint32_t>(rate), r);
     std::vector<int16_t> out(y.size());
     for (size_t i = 0; i < y.size(); ++i)
         out[i] = static_cast<int16_t>(std::clamp(y[i], -1.0, 1.0) * 32767);

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "../tools/siggen/BandNoise.h"
+#include "BandNoise.h"
 #include "DTMFDecoder.h"
 #include "Dtmf.h"
 #include "QelBench.h"
@@ -31,12 +31,8 @@ std::vector<int16_t> signal(double toneSeconds, double offset, double twist, dou
     s.amplitude = 0.5;
     siggen::Samples x = siggen::dtmf::render(s, kDTMFRate);
     siggen::Random random(seed);
-    if (snr < 100) {
-        if (band)
-            siggen::addBandNoise(x, snr, 300, 3300, kDTMFRate, random);
-        else
-            siggen::addNoise(x, snr, random);
-    }
+    if (snr < 100)
+        bench::addNoise(x, snr, band, kDTMFRate, random);
     std::vector<int16_t> pcm(x.size());
     for (size_t i = 0; i < x.size(); ++i)
         pcm[i] = static_cast<int16_t>(std::lround(std::clamp(x[i], -1.0, 1.0) * 32767));
@@ -129,21 +125,7 @@ void printSensitivity()
 
 int main(int argc, char** argv)
 {
-    // The sensitivity tables only with the console format, so that CSV output stays one table.
-    bool console = true;
-    for (int i = 1; i < argc; ++i) {
-        const std::string arg = argv[i];
-        if (arg.rfind("--benchmark_format=", 0) == 0 && arg != "--benchmark_format=console")
-            console = false;
-    }
     benchmark::RegisterBenchmark("DTMFHandler/method1", benchHandler, true);
     benchmark::RegisterBenchmark("DTMFHandler/method2", benchHandler, false);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    if (console)
-        printSensitivity();
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return bench::runBenchmarks(argc, argv, printSensitivity);
 }

@@ -115,20 +115,7 @@ void printSensitivity()
 
 int main(int argc, char** argv)
 {
-    bool console = true;
-    for (int i = 1; i < argc; ++i) {
-        const std::string arg = argv[i];
-        if (arg.rfind("--benchmark_format=", 0) == 0 && arg != "--benchmark_format=console")
-            console = false;
-    }
     benchmark::RegisterBenchmark("FSK4Levels", benchDecoder, false)->Unit(benchmark::kMillisecond);
     benchmark::RegisterBenchmark("FSK4Derivative", benchDecoder, true)->Unit(benchmark::kMillisecond);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    if (console)
-        printSensitivity();
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return bench::runBenchmarks(argc, argv, printSensitivity);
 }

@@ -98,9 +98,5 @@ int main(int argc, char** argv) {
         const std::string k = kernelName(v, machine);
         benchmark::RegisterBenchmark(("AFSKDemod/" + k).c_str(), benchAFSK, v, k);
     }
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return bench::runBenchmarks(argc, argv);
 }

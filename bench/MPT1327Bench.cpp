@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "../tools/siggen/BandNoise.h"
+#include "BandNoise.h"
 #include "Fsk.h"
 #include "MPT1327Receiver.h"
 #include "Mpt1327.h"
@@ -44,10 +44,7 @@ std::vector<int16_t> stereo(const ChannelScript& s, double snrDb, uint64_t seed,
     siggen::FskModulator(kRate, kBitRate, kFreqOne, kFreqZero, 0.25).modulate(x, bits);
     if (snrDb >= 0) {
         siggen::Random random(seed);
-        if (band)
-            siggen::addBandNoise(x, snrDb, 300, 3300, kRate, random);
-        else
-            siggen::addNoise(x, snrDb, random);
+        bench::addNoise(x, snrDb, band, kRate, random);
     }
     std::vector<int16_t> pcm(x.size() * 2);
     for (size_t i = 0; i < x.size(); ++i) {
@@ -113,13 +110,6 @@ void printSensitivity()
 
 int main(int argc, char** argv)
 {
-    // the sensitivity table only with the console format, so that CSV output stays one table
-    bool console = true;
-    for (int i = 1; i < argc; ++i) {
-        const std::string arg = argv[i];
-        if (arg.rfind("--benchmark_format=", 0) == 0 && arg != "--benchmark_format=console")
-            console = false;
-    }
     // The portable kernels, and the FIR and delay kernels of this machine's code.
     const uint8_t machine = TQelCPUDetect::CurrentCode();
     benchmark::RegisterBenchmark("MPT1327Chain/portable", benchChain, uint8_t(0), std::string("portable (code 0)"))
@@ -129,12 +119,5 @@ int main(int argc, char** argv)
         ->Unit(benchmark::kMillisecond);
     benchmark::RegisterBenchmark("MPT1327Chain/fast", benchChain, uint8_t(10), std::string("fast FIR+delay (code 10)"))
         ->Unit(benchmark::kMillisecond);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    if (console)
-        printSensitivity();
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return bench::runBenchmarks(argc, argv, printSensitivity);
 }

@@ -167,12 +167,6 @@ void printStartup()
 
 int main(int argc, char** argv)
 {
-    bool console = true;
-    for (int i = 1; i < argc; ++i) {
-        const std::string arg = argv[i];
-        if (arg.rfind("--benchmark_format=", 0) == 0 && arg != "--benchmark_format=console")
-            console = false;
-    }
     // A folder of its own for the window's database and settings; no display needed.
     QTemporaryDir dir;
     ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
@@ -185,12 +179,5 @@ int main(int argc, char** argv)
     benchmark::RegisterBenchmark("MPT1327LevelBar", benchLevelBar);
     benchmark::RegisterBenchmark("MPT1327WindowBuffer", benchHandler, false)->Unit(benchmark::kMicrosecond);
     benchmark::RegisterBenchmark("MPT1327WindowBuffer/autovolume", benchHandler, true)->Unit(benchmark::kMicrosecond);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    if (console)
-        printStartup();
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return bench::runBenchmarks(argc, argv, printStartup);
 }

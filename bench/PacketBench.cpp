@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "Ax25.h"
+#include "FIRKernels.h"
 #include "PacketDecodeThread.h"
 #include "PacketDecoder.h"
 #include "QelBench.h"
@@ -122,6 +123,16 @@ std::set<std::string> Expected(const std::vector<ax::Bytes>& frames)
     return e;
 }
 
+// The filter kernel this processor runs (the label's kernel column; no commas, it is CSV).
+const char* KernelName()
+{
+    if (FIRKernelBest() == FIRKernelAvx512())
+        return "AVX-512";
+    if (FIRKernelBest() == FIRKernelAvx2())
+        return "AVX2";
+    return "plain";
+}
+
 void benchDecoder(benchmark::State& state, const Config& c)
 {
     const auto pcm = Signal(c, Frames(10), Noise::White, 10, 10, 1);
@@ -133,7 +144,7 @@ void benchDecoder(benchmark::State& state, const Config& c)
         benchmark::DoNotOptimize(out.delivered);
     }
     bench::reportRate(state, std::string("Packet ") + (c.baud == 300 ? "300" : "1200") + " demod+HDLC",
-                      "filters, demodulator, frames", kRate, static_cast<int64_t>(pcm.size()));
+                      std::string("filters on the ") + KernelName() + " kernel", kRate, static_cast<int64_t>(pcm.size()));
 }
 
 // The window's buffer handler: one capture buffer handed to the thread, whose queue is full (the

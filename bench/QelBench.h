@@ -45,4 +45,24 @@ inline void reportRate(benchmark::State& state, const std::string& chain, const 
     state.SetLabel(chain + "|" + kernel + "|" + std::to_string(static_cast<int64_t>(samplingRate)));
 }
 
+// Runs the registered benchmarks. With the console format (the default) tables() first prints what is
+// not a speed (sensitivity tables, start-up times), so that CSV or JSON output stays one table.
+inline int runBenchmarks(int& argc, char** argv, void (*tables)() = nullptr)
+{
+    bool console = true;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg.rfind("--benchmark_format=", 0) == 0 && arg != "--benchmark_format=console")
+            console = false;
+    }
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+        return 1;
+    if (console && tables)
+        tables();
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
+
 }  // namespace bench

@@ -1,5 +1,7 @@
 #include "Band.h"
 
+#include "ScriptText.h"
+
 #include <algorithm>
 #include <climits>
 #include <cmath>
@@ -9,35 +11,18 @@ std::optional<std::vector<BandStation>> Band::parse(const std::string& text, con
                                                     std::string* error)
 {
     std::vector<BandStation> stations;
-    std::istringstream in(text);
-    std::string line;
-    int number = 0;
-    while (std::getline(in, line)) {
-        ++number;
-        if (size_t hash = line.find('#'); hash != std::string::npos)
-            line.resize(hash);
-        std::istringstream words(line);
+    for (const ScriptLine& line : scriptLines(text)) {
+        std::istringstream words(line.text);
         std::string hz, path, level, extra;
-        if (!(words >> hz))
-            continue;
-        words >> path >> level >> extra;
+        words >> hz >> path >> level >> extra;
         auto fail = [&](const std::string& why) -> std::optional<std::vector<BandStation>> {
             if (error)
-                *error = "line " + std::to_string(number) + ": " + why;
+                *error = "line " + std::to_string(line.number) + ": " + why;
             return std::nullopt;
-        };
-        auto integer = [](const std::string& s, long low, long high, long* v) {
-            size_t used = 0;
-            try {
-                *v = std::stol(s, &used);
-            } catch (...) {
-                return false;
-            }
-            return used == s.size() && *v >= low && *v <= high;
         };
         BandStation st;
         long v = 0;
-        if (!integer(hz, 1, INT32_MAX, &v))
+        if (!parseInteger(hz, 1, INT32_MAX, &v))
             return fail("\"" + hz + "\" is not a frequency in Hz");
         st.hz = int32_t(v);
         if (path.empty() || !extra.empty())
@@ -45,7 +30,7 @@ std::optional<std::vector<BandStation>> Band::parse(const std::string& text, con
         st.recording = std::filesystem::path(path).is_absolute() ? std::filesystem::path(path) : base / path;
         st.level = kStationLevel;
         if (!level.empty()) {
-            if (!integer(level, 0, 65535, &v))
+            if (!parseInteger(level, 0, 65535, &v))
                 return fail("level \"" + level + "\" is not 0..65535");
             st.level = int32_t(v);
         }

@@ -1,6 +1,7 @@
 #include "HostScript.h"
 
 #include "ReceiverState.h"
+#include "ScriptText.h"
 
 #include <algorithm>
 #include <cmath>
@@ -9,23 +10,15 @@
 std::optional<HostScript> HostScript::parse(const std::string& text, std::string* error)
 {
     HostScript script;
-    std::istringstream in(text);
-    std::string line;
-    int number = 0;
-    while (std::getline(in, line)) {
-        ++number;
-        if (size_t hash = line.find('#'); hash != std::string::npos)
-            line.resize(hash);
-        std::istringstream words(line);
+    for (const ScriptLine& line : scriptLines(text)) {
+        std::istringstream words(line.text);
         std::string when, what, value, extra;
-        if (!(words >> when))
-            continue;
+        words >> when >> what >> value >> extra;
         auto fail = [&]() -> std::optional<HostScript> {
             if (error)
-                *error = "line " + std::to_string(number) + ": " + line;
+                *error = "line " + std::to_string(line.number) + ": " + line.text;
             return std::nullopt;
         };
-        words >> what >> value >> extra;
         if (!extra.empty() || what.empty())
             return fail();
         double seconds;
@@ -47,14 +40,10 @@ std::optional<HostScript> HostScript::parse(const std::string& text, std::string
             const bool station = what == "station-off" || what == "station-on";
             if (!(station || ReceiverState::isValue(what)) || value.empty())
                 return fail();
-            try {
-                long v = std::stol(value, &used);
-                if (used != value.size() || v < INT32_MIN || v > INT32_MAX)
-                    return fail();
-                step.value = static_cast<int>(v);
-            } catch (...) {
+            long v = 0;
+            if (!parseInteger(value, INT32_MIN, INT32_MAX, &v))
                 return fail();
-            }
+            step.value = static_cast<int>(v);
             if (station) {
                 if (step.value <= 0)
                     return fail();

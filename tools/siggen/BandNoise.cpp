@@ -5,11 +5,8 @@
 
 namespace siggen {
 
-double addBandNoise(Samples& s, double snrDb, double lowHz, double highHz, uint32_t rate, Random& random)
+Samples bandPassNoise(size_t n, double lowHz, double highHz, uint32_t rate, Random& random)
 {
-    const double signal = meanPower(s);
-    if (signal <= 0 || s.empty())
-        return 0;
     // Band-pass by a Hamming-windowed difference of two sinc low-passes.
     constexpr int kHalf = 128;
     std::vector<double> taps(2 * kHalf + 1);
@@ -20,16 +17,25 @@ double addBandNoise(Samples& s, double snrDb, double lowHz, double highHz, uint3
         const double w = 0.54 + 0.46 * std::cos(std::numbers::pi * i / kHalf);
         taps[static_cast<size_t>(i + kHalf)] = ideal * w;
     }
-    Samples white(s.size() + taps.size());
+    Samples white(n + taps.size());
     for (double& v : white)
         v = random.gaussian();
-    Samples band(s.size());
-    for (size_t n = 0; n < s.size(); ++n) {
+    Samples band(n);
+    for (size_t k = 0; k < n; ++k) {
         double acc = 0;
-        for (size_t k = 0; k < taps.size(); ++k)
-            acc += taps[k] * white[n + k];
-        band[n] = acc;
+        for (size_t t = 0; t < taps.size(); ++t)
+            acc += taps[t] * white[k + t];
+        band[k] = acc;
     }
+    return band;
+}
+
+double addBandNoise(Samples& s, double snrDb, double lowHz, double highHz, uint32_t rate, Random& random)
+{
+    const double signal = meanPower(s);
+    if (signal <= 0 || s.empty())
+        return 0;
+    const Samples band = bandPassNoise(s.size(), lowHz, highHz, rate, random);
     const double scale = std::sqrt(signal / std::pow(10.0, snrDb / 10.0) / meanPower(band));
     for (size_t n = 0; n < s.size(); ++n)
         s[n] += band[n] * scale;

@@ -1,7 +1,7 @@
 // orvhost's window: the receiver shown and changed by the user, a change told like any other, the
 // plug-in opened again from the menu after its window closed; and its pictures for the gallery.
 #include "Gallery.h"
-#include "HostCore.h"
+#include "HostRig.h"
 #include "HostWindow.h"
 #include "PluginHost.h"
 #include "TestSupport.h"
@@ -16,47 +16,17 @@
 
 #include <gmock/gmock.h>
 
-#include <sstream>
-
 namespace {
 
 using namespace testsupport;
+using namespace orvhosttest;
 
-struct FakeService : DdeService {
-    std::vector<std::string> advised;
-    bool serve(const std::string&, const std::string&) override { return true; }
-    void advise(const std::string& item, const Bytes& data) override
-    {
-        advised.push_back(item + " " + std::string(data.begin(), data.end() - 1));
-    }
-    void disconnectAll() override {}
-    int conversations() const override { return 1; }
-};
-
-std::vector<std::string> Lines(const std::string& text)
-{
-    std::vector<std::string> lines;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);)
-        lines.push_back(line);
-    return lines;
-}
-
-struct WindowRig {
-    TempDir dir;
-    ScopedEnv fake{"KVAPI32_FAKE", (dir / "pool").string()};
-    ScopedEnv log{"RECORDING_PLUGIN_LOG", (dir / "plugin.log").string()};
-    FakeService* dde = nullptr;
-    std::unique_ptr<HostCore> core;
+struct WindowRig : HostRig {
     std::unique_ptr<PluginHost> plugin;
     std::unique_ptr<HostWindow> window;
 
-    explicit WindowRig(bool withPlugin)
+    explicit WindowRig(bool withPlugin) : HostRig(2, false)
     {
-        writeFile(dir / "pool", "receivers 2\n");
-        auto service = std::make_unique<FakeService>();
-        dde = service.get();
-        core = std::make_unique<HostCore>(1, std::move(service), "");
         if (withPlugin) {
             plugin = std::make_unique<PluginHost>(core->trace(), core->state());
             std::string error;

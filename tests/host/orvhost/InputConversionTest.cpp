@@ -1,7 +1,7 @@
 // A listener's own recording, of whatever kind, decoded by Marlet under orvhost: each kind gives the
 // same calls (the auto-tune retunes to their channels) as the 11025 Hz 16-bit stereo original.
+#include "GrantsRecording.h"
 #include "TestSupport.h"
-#include "platform/settings/Registry.h"
 
 #include <sndfile.h>
 #include <soxr.h>
@@ -79,18 +79,9 @@ TEST(OrvhostInput, EveryKindOfRecordingGivesMarletTheSameCallsAsTheOriginal)
 {
     TempDir dir;
     const auto config = dir / "config";
-    {
-        ScopedEnv env("XDG_CONFIG_HOME", config.string());
-        platform::Registry reg;
-        ASSERT_TRUE(reg.OpenKey("\\Software\\Korvanta Communications\\Tollan\\MPT1327\\Receiver 1", true));
-        reg.WriteBool("Auto Tune To", true);
-    }
+    ASSERT_NO_FATAL_FAILURE(orvhosttest::TurnOnAutoTune(config));
     const auto original = dir / "original.wav";
-    ASSERT_EQ(runProgram({binPath("siggen").string(), "mpt1327", "--channels", "2", "--channel", "right", "--snr",
-                          "20", "--seconds", "20", "--number", "7.2,20", "--number", "7.6,20", "--grant",
-                          "8.5,1,100,200,100", "--grant", "9.2,1,101,201,300", "--grant", "13.5,1,102,202,200",
-                          "--grant", "17.5,1,103,203,50", "--out", original.string()}),
-              0);
+    ASSERT_NO_FATAL_FAILURE(orvhosttest::WriteGrants(original));
     SF_INFO info{};
     const std::vector<float> stereo = ReadAll(original, &info);
     ASSERT_EQ(info.samplerate, 11025);
@@ -111,7 +102,7 @@ TEST(OrvhostInput, EveryKindOfRecordingGivesMarletTheSameCallsAsTheOriginal)
         return Tunes(readFile(trace));
     };
     const std::vector<int64_t> calls = decode(original);
-    ASSERT_EQ(calls, (std::vector<int64_t>{452012500, 454512500, 450762500, 450012500}));
+    ASSERT_EQ(calls, orvhosttest::kGrantTunes);
 
     const Kind kinds[] = {
         {"8-bit mono 8 kHz", "u8.wav", 8000, 1, SF_FORMAT_WAV | SF_FORMAT_PCM_U8, 0},

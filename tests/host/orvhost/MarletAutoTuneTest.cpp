@@ -1,7 +1,7 @@
 // orvhost running libmarlet.so with auto tune on: each channel grant on the control channel the
 // decoder can follow retunes the host to the traffic channel.
+#include "GrantsRecording.h"
 #include "TestSupport.h"
-#include "platform/settings/Registry.h"
 
 #include <gtest/gtest.h>
 
@@ -40,21 +40,9 @@ TEST(OrvhostMarlet, AutoTuneFollowsEachGrantTheDecoderCanFollow)
 {
     TempDir dir;
     const auto config = dir / "config";
-    {
-        ScopedEnv env("XDG_CONFIG_HOME", config.string());
-        platform::Registry reg;
-        ASSERT_TRUE(reg.OpenKey("\\Software\\Korvanta Communications\\Tollan\\MPT1327\\Receiver 1", true));
-        reg.WriteBool("Auto Tune To", true);
-    }
-    // Host on 450.0125 MHz, which the channel-number messages call channel 20: channel 0 is
-    // 449.5125 MHz. The grant at 9 s comes while the host is still on the first traffic channel
-    // (no system codeword after enough buffers has made it the control channel yet) and is only listed.
+    ASSERT_NO_FATAL_FAILURE(orvhosttest::TurnOnAutoTune(config));
     const auto wav = dir / "cc.wav";
-    ASSERT_EQ(runProgram({binPath("siggen").string(), "mpt1327", "--channels", "2", "--channel", "right", "--snr",
-                          "20", "--seconds", "20", "--number", "7.2,20", "--number", "7.6,20", "--grant",
-                          "8.5,1,100,200,100", "--grant", "9.2,1,101,201,300", "--grant", "13.5,1,102,202,200",
-                          "--grant", "17.5,1,103,203,50", "--out", wav.string()}),
-              0);
+    ASSERT_NO_FATAL_FAILURE(orvhosttest::WriteGrants(wav));
     const auto trace = dir / "trace.jsonl";
     const int rc = runProgram({binPath("orvhost").string(), "--headless", "--plugin", libPath("libmarlet.so").string(),
                                "--trace", trace.string()},
@@ -70,8 +58,7 @@ TEST(OrvhostMarlet, AutoTuneFollowsEachGrantTheDecoderCanFollow)
             if (entry.path().filename().string().find("san.") != std::string::npos)
                 ADD_FAILURE() << entry.path() << ":\n" << readFile(entry.path());
     const std::vector<int64_t> tunes = Tunes(readFile(trace));
-    // The close gives the host its own frequency back.
-    EXPECT_EQ(tunes, (std::vector<int64_t>{452012500, 454512500, 450762500, 450012500}));
+    EXPECT_EQ(tunes, orvhosttest::kGrantTunes);
 }
 
 }  // namespace

@@ -1,6 +1,6 @@
 // What orvhost tells a plug-in and the applets when its receiver changes, the receiver it takes
 // from the receiver library, and the one trace that holds the library's calls as well.
-#include "HostCore.h"
+#include "HostRig.h"
 #include "PluginHost.h"
 #include "PrimaryReceiver.h"
 #include "TestSupport.h"
@@ -11,33 +11,12 @@
 
 #include <gmock/gmock.h>
 
-#include <sstream>
-
 using ::testing::HasSubstr;
 
 namespace {
 
 using namespace testsupport;
-
-struct FakeService : DdeService {
-    std::vector<std::string> advised;
-    bool serve(const std::string&, const std::string&) override { return true; }
-    void advise(const std::string& item, const Bytes& data) override
-    {
-        advised.push_back(item + " " + std::string(data.begin(), data.end() - 1));
-    }
-    void disconnectAll() override { advised.push_back("disconnect"); }
-    int conversations() const override { return 1; }
-};
-
-std::vector<std::string> Lines(const std::string& text)
-{
-    std::vector<std::string> lines;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);)
-        lines.push_back(line);
-    return lines;
-}
+using namespace orvhosttest;
 
 // Runs the event loop until pred holds or the time is up.
 template <class P>
@@ -50,21 +29,12 @@ bool WaitFor(P pred, int ms = 5000)
     return pred();
 }
 
-struct Rig {
-    TempDir dir;
-    ScopedEnv fake{"KVAPI32_FAKE", (dir / "pool").string()};
-    ScopedEnv log{"RECORDING_PLUGIN_LOG", (dir / "plugin.log").string()};
-    FakeService* dde = nullptr;
-    std::unique_ptr<HostCore> core;
+struct Rig : HostRig {
     std::unique_ptr<PrimaryReceiver> primary;
     std::unique_ptr<PluginHost> plugin;
 
-    Rig()
+    Rig() : HostRig(3, true)
     {
-        writeFile(dir / "pool", "receivers 3\n");
-        auto service = std::make_unique<FakeService>();
-        dde = service.get();
-        core = std::make_unique<HostCore>(1, std::move(service), (dir / "trace").string());
         primary = std::make_unique<PrimaryReceiver>(core->state());
         plugin = std::make_unique<PluginHost>(core->trace(), core->state());
     }

@@ -135,3 +135,28 @@ struct TFakeSettings : TSettingsPort {
         (*key)[name] = std::string(v.begin(), v.end());
     }
 };
+
+// Puts the applet services on these fakes: every call logged in *log, the settings kept in *store
+// (left as they are when store is null), and the sound input and DDE client made last in *wave and
+// *dde where given.
+inline void UseFakeServices(std::vector<std::string>* log, TFakeSettingsStore* store, TFakeWaveIn** wave = nullptr,
+                            TFakeDde** dde = nullptr)
+{
+    TAppletServices& s = AppletServices();
+    s.MakeDdeClient = [log, dde]() -> std::unique_ptr<TDdeClientPort> {
+        auto d = std::make_unique<TFakeDde>(log);
+        if (dde)
+            *dde = d.get();
+        return d;
+    };
+    s.MakeWaveIn = [log, wave]() -> std::unique_ptr<TWaveInPort> {
+        auto w = std::make_unique<TFakeWaveIn>(log);
+        if (wave)
+            *wave = w.get();
+        return w;
+    };
+    if (store)
+        s.MakeSettings = [log, store]() -> std::unique_ptr<TSettingsPort> {
+            return std::make_unique<TFakeSettings>(store, log);
+        };
+}

@@ -28,12 +28,7 @@ class TextWindowGallery : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        TAppletServices& s = AppletServices();
-        s.MakeDdeClient = [this]() -> std::unique_ptr<TDdeClientPort> { return std::make_unique<TFakeDde>(&log); };
-        s.MakeWaveIn = [this]() -> std::unique_ptr<TWaveInPort> { return std::make_unique<TFakeWaveIn>(&log); };
-        s.MakeSettings = [this]() -> std::unique_ptr<TSettingsPort> {
-            return std::make_unique<TFakeSettings>(&store, &log);
-        };
+        UseFakeServices(&log, &store);
     }
     void TearDown() override { AppletServices() = TAppletServices(); }
 

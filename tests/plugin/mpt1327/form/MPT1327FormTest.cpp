@@ -4,6 +4,7 @@
 #include "FakeReceiverLibrary.h"
 #include "MPT1327Database.h"
 #include "MPT1327Form.h"
+#include "MPT1327WindowFixture.h"
 #include "OrvBrowseForms.h"
 #include "OrvPluginFrame.h"
 #include "QelButton.h"
@@ -75,20 +76,7 @@ protected:
         ScopedEnv file("WAVE_IN_FILE", wav.string());
         ScopedEnv eof("WAVE_IN_EOF_FILE", (dir / "eof").string());
         std::filesystem::remove(dir / "eof");
-        TMPT1327Form* form = nullptr;
-        const TOrvPluginInfo plugin{"MPT1327", [&](OrvHostWindow w, const OrvReceiverInfo* i, OrvHostCallback c,
-                                                   uint32_t* f, OrvInstance h) -> TOrvDecoderForm* {
-                                        auto made = std::make_unique<TMPT1327Form>(w, i, c, f, h, receivers);
-                                        form = made.get();
-                                        made->FormCreate();
-                                        return made.release();
-                                    }};
-        char name[8];
-        EXPECT_EQ(OrvFrameInit(plugin, 0x100, name, 8), 0x100);
-        OrvReceiverInfo info{};
-        info.receiverNumber = 1;
-        info.maxVolume = 255;
-        EXPECT_GT(OrvFrameStart(plugin, kHost, &info, &RecordingHost::Callback, &host.flags), 0);
+        TMPT1327Form* form = StartThroughFrame(kHost, host, receivers);
         QElapsedTimer clock;
         clock.start();
         while (form && !std::filesystem::exists(dir / "eof") && clock.elapsed() < 60000)

@@ -13,6 +13,28 @@
 
 using namespace testsupport;
 
+// Starts a window of the given class (TMPT1327Form or a test's subclass) through the plug-in frame
+// for the host window, as receiver 1 of the recording host, with the receivers for traffic.
+template <class Form = TMPT1327Form>
+Form* StartThroughFrame(OrvHostWindow hostWindow, RecordingHost& host, TReceiverLibrary& receivers)
+{
+    Form* form = nullptr;
+    const TOrvPluginInfo plugin{"MPT1327", [&](OrvHostWindow w, const OrvReceiverInfo* i, OrvHostCallback c,
+                                               uint32_t* f, OrvInstance h) -> TOrvDecoderForm* {
+                                    auto made = std::make_unique<Form>(w, i, c, f, h, receivers);
+                                    form = made.get();
+                                    made->FormCreate();
+                                    return made.release();
+                                }};
+    char name[8];
+    EXPECT_EQ(OrvFrameInit(plugin, 0x100, name, 8), 0x100);
+    OrvReceiverInfo info{};
+    info.receiverNumber = 1;
+    info.maxVolume = 255;
+    EXPECT_GT(OrvFrameStart(plugin, hostWindow, &info, &RecordingHost::Callback, &host.flags), 0);
+    return form;
+}
+
 class MPT1327FakeWindow : public ::testing::Test {
 public:
     void SetUp() override
@@ -38,25 +60,11 @@ public:
         SetOrvSoundFactory(nullptr);
         OrvFrameResetForTest();
     }
-    // Starts a window of the given class (TMPT1327Form or a test's subclass) through the plug-in frame.
+    // Starts a window of the given class through the plug-in frame, for host window 55.
     template <class Form = TMPT1327Form>
     Form* Start()
     {
-        Form* form = nullptr;
-        const TOrvPluginInfo plugin{"MPT1327", [&](OrvHostWindow w, const OrvReceiverInfo* i, OrvHostCallback c,
-                                                   uint32_t* f, OrvInstance h) -> TOrvDecoderForm* {
-                                        auto made = std::make_unique<Form>(w, i, c, f, h, receivers);
-                                        form = made.get();
-                                        made->FormCreate();
-                                        return made.release();
-                                    }};
-        char name[8];
-        EXPECT_EQ(OrvFrameInit(plugin, 0x100, name, 8), 0x100);
-        OrvReceiverInfo info{};
-        info.receiverNumber = 1;
-        info.maxVolume = 255;
-        EXPECT_GT(OrvFrameStart(plugin, 55, &info, &RecordingHost::Callback, &host.flags), 0);
-        return form;
+        return StartThroughFrame<Form>(55, host, receivers);
     }
 
     TempDir dir;

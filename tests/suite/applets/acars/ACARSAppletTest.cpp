@@ -41,16 +41,8 @@ class ACARSApplet : public ::testing::Test {
 protected:
     void SetUp() override
     {
+        UseFakeServices(&log, &store, &wave);
         TAppletServices& s = AppletServices();
-        s.MakeDdeClient = [this]() -> std::unique_ptr<TDdeClientPort> { return std::make_unique<TFakeDde>(&log); };
-        s.MakeWaveIn = [this]() -> std::unique_ptr<TWaveInPort> {
-            auto w = std::make_unique<TFakeWaveIn>(&log);
-            wave = w.get();
-            return w;
-        };
-        s.MakeSettings = [this]() -> std::unique_ptr<TSettingsPort> {
-            return std::make_unique<TFakeSettings>(&store, &log);
-        };
         s.ProcessMessages = [] { QCoreApplication::processEvents(); };
         platform::Application::SetTitle("Korvanta Quenda");
     }

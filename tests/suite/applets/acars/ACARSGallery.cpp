@@ -18,14 +18,7 @@ TEST(ACARSGallery, WindowWithMessages)
     std::vector<std::string> log;
     TFakeSettingsStore store;
     TFakeWaveIn* wave = nullptr;
-    TAppletServices& s = AppletServices();
-    s.MakeDdeClient = [&]() -> std::unique_ptr<TDdeClientPort> { return std::make_unique<TFakeDde>(&log); };
-    s.MakeWaveIn = [&]() -> std::unique_ptr<TWaveInPort> {
-        auto w = std::make_unique<TFakeWaveIn>(&log);
-        wave = w.get();
-        return w;
-    };
-    s.MakeSettings = [&]() -> std::unique_ptr<TSettingsPort> { return std::make_unique<TFakeSettings>(&store, &log); };
+    UseFakeServices(&log, &store, &wave);
     store.keys[std::string(kSuiteKey) + "ACARS"] = {{"Labels Details", "1"}, {"Registration Details", "1"},
                                                      {"Message Number Details", "1"}, {"Flight ID Details", "1"}};
     auto* form = new TACARSForm(1);

@@ -57,16 +57,8 @@ class ClassifierGallery : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        TAppletServices& s = AppletServices();
-        s.MakeDdeClient = [this]() -> std::unique_ptr<TDdeClientPort> {
-            return std::make_unique<TFakeDde>(&log);
-        };
-        s.MakeWaveIn = [this]() -> std::unique_ptr<TWaveInPort> {
-            auto w = std::make_unique<TFakeWaveIn>(&log);
-            wave = w.get();
-            return w;
-        };
-        s.ProcessMessages = [] { QCoreApplication::processEvents(); };
+        UseFakeServices(&log, nullptr, &wave);
+        AppletServices().ProcessMessages = [] { QCoreApplication::processEvents(); };
         form = std::make_unique<TClassifierForm>(3);
         form->FormCreate();
         ASSERT_FALSE(form->Failed());

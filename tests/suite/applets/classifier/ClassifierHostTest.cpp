@@ -3,26 +3,18 @@
 // data each fill one capture buffer. The host must be asked to scan on after exactly the stops
 // whose class is ticked.
 #include "Classifier.h"
-#include "EventPump.h"
-#include "MachinePorts.h"
+#include "MachineHost.h"
 #include "Signal.h"
-#include "TestSupport.h"
-#include "platform/dde/FakeDdeServer.h"
-#include "platform/sound/WaveScript.h"
 
-#include <QApplication>
 #include <QCheckBox>
-#include <QPointer>
 
 #include <gmock/gmock.h>
 
 namespace {
 
-using platform::dde::FakeDdeServer;
 using Kind = siggen::Segment::Kind;
 
 constexpr uint32_t kRate = 11025;  // the classifier's capture: mono, 16 bits
-const std::string kTopic = "Korvanta #3";
 
 // The stretches in the order the scanner stops on them; every class comes twice, after different ones.
 const std::vector<Kind> kStretches = {Kind::Silence, Kind::Noise,   Kind::Square,
@@ -61,19 +53,13 @@ std::string ClassOf(const TClassifierResult& r)
     return r.Silent ? "silence" : r.Noise ? "noise" : "data";
 }
 
-TClassifierForm* FindForm()
-{
-    for (QWidget* w : QApplication::topLevelWidgets())
-        if (auto* f = qobject_cast<TClassifierForm*>(w))
-            return f;
-    return nullptr;
-}
+TClassifierForm* FindForm() { return FindAppletWindow<TClassifierForm>(); }
 
-class ClassifierOnHost : public ::testing::Test {
+class ClassifierOnHost : public MachineHostTest {
 protected:
+    ClassifierOnHost() : MachineHostTest("stretches.wav", "fast") {}
     void SetUp() override
     {
-        platform::setWaveScript(nullptr);
         std::vector<siggen::Segment> segments;
         for (Kind k : kStretches)
             segments.push_back(Stretch(k));
@@ -81,10 +67,8 @@ protected:
         siggen::Samples samples = siggen::sequence(segments, kRate, random);
         ASSERT_EQ(samples.size(), kStretches.size() * kClassifierSamples);
         siggen::writeWav(wav, siggen::mono(std::move(samples), kRate));
-        InstallMachineServices((dir / "QUENDA.HLP").string());
-        ASSERT_TRUE(host.Register());
+        ASSERT_NO_FATAL_FAILURE(InstallOnHost());
     }
-    void TearDown() override { AppletServices() = TAppletServices(); }
 
     size_t Acks() const { return host.RecordsOf(platform::dde::XTYP_ADVDATA).size(); }
     size_t Pokes() const { return host.RecordsOf(platform::dde::XTYP_POKE).size(); }
@@ -98,15 +82,6 @@ protected:
                  pokes[i].data == std::vector<uint8_t>{'1', 0};
         return n;
     }
-
-    testsupport::TempDir dir;
-    testsupport::ScopedEnv runtime{"XDG_RUNTIME_DIR", dir.path().string()};
-    testsupport::ScopedEnv config{"XDG_CONFIG_HOME", (dir / "config").string()};
-    std::filesystem::path wav = dir / "stretches.wav";
-    testsupport::ScopedEnv noScript{"WAVE_IN_SCRIPT", ""};
-    testsupport::ScopedEnv file{"WAVE_IN_FILE", wav.string()};
-    testsupport::ScopedEnv pace{"WAVE_IN_PACE", "fast"};
-    FakeDdeServer host{"Korvanta", {kTopic}};
 };
 
 TEST_F(ClassifierOnHost, AsksToScanOnAfterExactlyTheStopsOfATickedClass)
@@ -121,7 +96,6 @@ TEST_F(ClassifierOnHost, AsksToScanOnAfterExactlyTheStopsOfATickedClass)
         ASSERT_TRUE(CreateClassifierApplet(3));
         TClassifierForm* form = FindForm();
         ASSERT_NE(form, nullptr);
-        QPointer<TClassifierForm> alive(form);
         ASSERT_TRUE(testsupport::pumpUntil(
             [&] { return host.RecordsOf(platform::dde::XTYP_ADVSTART).size() > advstarts; }));
 
@@ -160,8 +134,7 @@ TEST_F(ClassifierOnHost, AsksToScanOnAfterExactlyTheStopsOfATickedClass)
         EXPECT_EQ(pokes, expected);
         EXPECT_EQ(Pokes() - pokesAtStart, size_t(std::count(expected.begin(), expected.end(), 1)));
 
-        form->close();
-        ASSERT_TRUE(testsupport::pumpUntil([&] { return alive.isNull(); }));
+        ASSERT_TRUE(CloseAndWait(form));
     }
 }
 

@@ -277,18 +277,8 @@ class ClassifierForm : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        TAppletServices& s = AppletServices();
-        s.MakeDdeClient = [this]() -> std::unique_ptr<TDdeClientPort> {
-            auto d = std::make_unique<TFakeDde>(&log);
-            dde = d.get();
-            return d;
-        };
-        s.MakeWaveIn = [this]() -> std::unique_ptr<TWaveInPort> {
-            auto w = std::make_unique<TFakeWaveIn>(&log);
-            wave = w.get();
-            return w;
-        };
-        s.ProcessMessages = [] { QCoreApplication::processEvents(); };
+        UseFakeServices(&log, nullptr, &wave, &dde);
+        AppletServices().ProcessMessages = [] { QCoreApplication::processEvents(); };
         form = std::make_unique<TClassifierForm>(3);
         form->FormCreate();
     }

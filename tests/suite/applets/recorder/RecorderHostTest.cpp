@@ -1,17 +1,10 @@
 // The recorder on the machine's services: a host on the conversation service opens and closes the
 // squelch, and the sound input is a recording played at four times real time. The file grows only
 // while the squelch is open, holds the input in order, and is a whole WAV after Stop.
-#include "EventPump.h"
-#include "MachinePorts.h"
+#include "MachineHost.h"
 #include "Recorder2.h"
-#include "TestSupport.h"
 #include "Wav.h"
-#include "platform/dde/FakeDdeServer.h"
-#include "platform/sound/WaveScript.h"
 #include "platform/ui/Dialogs.h"
-
-#include <QApplication>
-#include <QPointer>
 
 #include <gmock/gmock.h>
 
@@ -19,30 +12,21 @@
 
 namespace {
 
-const std::string kTopic = "Korvanta #3";
+TRecorder2Form* FindForm() { return FindAppletWindow<TRecorder2Form>(); }
 
-TRecorder2Form* FindForm()
-{
-    for (QWidget* w : QApplication::topLevelWidgets())
-        if (auto* f = qobject_cast<TRecorder2Form*>(w))
-            return f;
-    return nullptr;
-}
-
-class RecorderOnHost : public ::testing::Test {
+class RecorderOnHost : public MachineHostTest {
 protected:
+    RecorderOnHost() : MachineHostTest("input.wav", "4") {}
     void SetUp() override
     {
-        platform::setWaveScript(nullptr);
         siggen::Audio in;
         in.rate = 11025;
         for (size_t i = 0; i < 11025 * 30; ++i)
             in.samples.push_back(std::sin(double(i) * 0.013) * 0.5 + std::sin(double(i) * 0.29) * 0.3);
-        siggen::writeWav(input, in, 8);
-        InstallMachineServices((dir / "QUENDA.HLP").string());
+        siggen::writeWav(wav, in, 8);
         host.SetItem(kTopic, "SignalStrength", "30");
         host.SetItem(kTopic, "Squelch", "20");
-        ASSERT_TRUE(host.Register());
+        ASSERT_NO_FATAL_FAILURE(InstallOnHost());
         platform::SetDialogHandler([this](platform::TCommonDialog& d) {
             static_cast<platform::TOpenDialog&>(d).FileName = output.string();
             return true;
@@ -51,19 +35,12 @@ protected:
     void TearDown() override
     {
         platform::SetDialogHandler(nullptr);
-        AppletServices() = TAppletServices();
+        MachineHostTest::TearDown();
     }
     uintmax_t Size() const { return std::filesystem::exists(output) ? std::filesystem::file_size(output) : 0; }
     void Wait(int ms) { testsupport::pumpUntil([] { return false; }, ms); }
 
-    testsupport::TempDir dir;
-    testsupport::ScopedEnv runtime{"XDG_RUNTIME_DIR", dir.path().string()};
-    testsupport::ScopedEnv config{"XDG_CONFIG_HOME", (dir / "config").string()};
-    std::filesystem::path input = dir / "input.wav", output = dir / "gated.wav";
-    testsupport::ScopedEnv noScript{"WAVE_IN_SCRIPT", ""};
-    testsupport::ScopedEnv file{"WAVE_IN_FILE", input.string()};
-    testsupport::ScopedEnv pace{"WAVE_IN_PACE", "4"};
-    platform::dde::FakeDdeServer host{"Korvanta", {kTopic}};
+    std::filesystem::path output = dir / "gated.wav";
 };
 
 TEST_F(RecorderOnHost, FileGrowsOnlyWhileTheSquelchIsOpen)
@@ -71,7 +48,6 @@ TEST_F(RecorderOnHost, FileGrowsOnlyWhileTheSquelchIsOpen)
     ASSERT_TRUE(CreateRecorderApplet(3));
     TRecorder2Form* form = FindForm();
     ASSERT_NE(form, nullptr);
-    QPointer<TRecorder2Form> alive(form);
     EXPECT_EQ(form->SignalStrength(), 30);
     EXPECT_EQ(form->SquelchLevel(), 20);
     form->RecordButtonClick();
@@ -99,7 +75,7 @@ TEST_F(RecorderOnHost, FileGrowsOnlyWhileTheSquelchIsOpen)
     EXPECT_GE(Size(), beforeStop);
 
     const siggen::WavData got = siggen::readWav(output);
-    const siggen::WavData sent = siggen::readWav(input);
+    const siggen::WavData sent = siggen::readWav(wav);
     const std::vector<unsigned char> bytes = testsupport::readBytes(output);
     EXPECT_EQ(got.samples.size() + 44, bytes.size());  // the header's sizes are right
     ASSERT_LE(got.samples.size(), sent.samples.size());
@@ -107,8 +83,7 @@ TEST_F(RecorderOnHost, FileGrowsOnlyWhileTheSquelchIsOpen)
     EXPECT_TRUE(std::equal(got.samples.begin(), got.samples.end(), sent.samples.begin()));
     EXPECT_TRUE(form->MediaPlayer().isOpen());
 
-    form->close();
-    ASSERT_TRUE(testsupport::pumpUntil([&] { return alive.isNull(); }));
+    ASSERT_TRUE(CloseAndWait(form));
 }
 
 }  // namespace
