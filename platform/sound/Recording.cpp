@@ -84,6 +84,7 @@ std::unique_ptr<Recording> Recording::open(const std::filesystem::path& file, ui
     std::unique_ptr<Recording> r(new Recording);
     r->file_ = sf;
     r->fileRate_ = uint32_t(si.samplerate);
+    r->rate_ = rate;
     r->fileChannels_ = si.channels;
     r->channels_ = channels;
     r->choice_ = choice;
@@ -151,8 +152,13 @@ size_t Recording::read(float* dst, size_t frames)
         pendingAt_ = 0;
         size_t out = 0;
         if (!fileEnded_) {
-            mapped_.resize(kChunkFrames * ch);
-            const size_t n = readFile(mapped_.data(), kChunkFrames);
+            // A file of a very low rate gives thousands of frames for each of its own: take only as many
+            // of its frames as about fill the pending buffer, so that memory stays bounded whatever rate
+            // the file's header names.
+            const size_t take = size_t(std::clamp<uint64_t>(uint64_t(kChunkFrames) * 4 * fileRate_ / rate_, 1,
+                                                            kChunkFrames));
+            mapped_.resize(take * ch);
+            const size_t n = readFile(mapped_.data(), take);
             size_t used = 0;
             while (used < n) {
                 size_t idone = 0, odone = 0;

@@ -42,6 +42,7 @@ private:
     sf_private_tag* file_ = nullptr;
     soxr* resampler_ = nullptr;
     uint32_t fileRate_ = 0;
+    uint32_t rate_ = 1;  // the opened rate
     int fileChannels_ = 0;
     uint16_t channels_ = 1;
     ChannelChoice choice_ = ChannelChoice::Left;

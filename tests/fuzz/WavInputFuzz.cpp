@@ -38,7 +38,8 @@ std::vector<Seed> Seeds()
             {"mono8-8000", Tone(8000, 1, 8, 400)},
             {"stereo8-44100", Tone(44100, 2, 8, 300)},
             {"mono16-22050", Tone(22050, 1, 16, 500)},
-            {"cut-short", cut}};
+            {"cut-short", cut},
+            {"rate-1", Tone(1, 1, 16, 4096)}};
 }
 
 void Run(const uint8_t* data, size_t size)
