@@ -148,7 +148,7 @@ void HostCore::endConversations()
 void HostCore::play(const HostScript& script)
 {
     for (const ScriptStep& step : script.steps) {
-        QTimer::singleShot(step.atMs, this, [this, step] {
+        QTimer::singleShot(step.atMs, Qt::PreciseTimer, this, [this, step] {
             switch (step.kind) {
             case ScriptStep::Kind::Disconnect: endConversations(); break;
             case ScriptStep::Kind::StationOff: emit stationChanged(step.value, false); break;

@@ -362,6 +362,18 @@ int main(int argc, char** argv)
     };
     if (quitWhenDone)
         QObject::connect(&core, &HostCore::appletEnded, &app, [] { QCoreApplication::quit(); });
+    // Headless, the applet of --start that did not start (quenda's status says so) ends the run.
+    if (headless && !start.empty())
+        QObject::connect(&core, &HostCore::appletEnded, &app, [&exitCode, start](int code) {
+            if (code == 0)
+                return;
+            if (code == 1)
+                std::fprintf(stderr, "orvhost: the applet \"%s\" did not start (see its message above)\n", start.c_str());
+            else
+                std::fprintf(stderr, "orvhost: the applet \"%s\" ended with status %d\n", start.c_str(), code);
+            exitCode = 1;
+            QCoreApplication::exit(1);
+        });
     if (list) {
         QObject::connect(&core, &HostCore::listed, &app, startApplet);
         core.runGetApplets(quenda.toStdString());

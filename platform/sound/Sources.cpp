@@ -152,38 +152,49 @@ void PacedInput::runTimed(WaveStream& s)
     const double bytesPerSecond = double(s.format.avgBytesPerSec) * pacing_.factor;
     const uint32_t align = s.format.blockAlign;
     const uint64_t maxBacklog = std::max<uint64_t>(uint64_t(bytesPerSecond * 0.05) / align * align, align);
-    uint64_t seenStart = 0;
+    // The recording plays on from the first start, like a card's clock: while the capture is
+    // stopped (held, paused) what it plays meanwhile goes by unheard, so a hold leaves its gap.
+    bool running = false;
     clock::time_point base;
-    uint64_t produced = 0;  // bytes since the last start
+    uint64_t produced = 0;  // bytes since the first start
     std::vector<uint8_t> chunk;
+    auto discard = [&](uint64_t skip) {
+        while (skip > 0) {
+            chunk.resize(static_cast<size_t>(std::min<uint64_t>(skip, 1 << 16)));
+            source_->read(chunk.data(), chunk.size());
+            skip -= chunk.size();
+        }
+    };
     for (;;) {
+        bool started = false;
         {
             std::unique_lock lock(s.mutex);
             s.wake.wait_for(lock, std::chrono::milliseconds(2), [&] { return s.quitting(); });
             if (s.quitting())
                 return;
-            if (!s.started())
-                continue;
-            if (s.startCount() != seenStart) {  // a fresh start: the clock begins again
-                seenStart = s.startCount();
+            started = s.started();
+            if (!running) {
+                if (!started)
+                    continue;
+                running = true;
                 base = s.startTime();
-                produced = 0;
             }
         }
         const double elapsed = std::chrono::duration<double>(clock::now() - base).count();
         const uint64_t due = uint64_t(elapsed * bytesPerSecond) / align * align;
         if (due <= produced)
             continue;
+        if (!started) {
+            discard(due - produced);
+            produced = due;
+            continue;
+        }
         // Like a card's own ring: a device held up for longer than it can hold loses the oldest
         // samples, rather than handing them late to a buffer queued after their time.
         if (due - produced > maxBacklog) {
-            uint64_t skip = due - produced - maxBacklog;
+            const uint64_t skip = due - produced - maxBacklog;
             produced += skip;
-            while (skip > 0) {
-                chunk.resize(static_cast<size_t>(std::min<uint64_t>(skip, 1 << 16)));
-                source_->read(chunk.data(), chunk.size());
-                skip -= chunk.size();
-            }
+            discard(skip);
         }
         // At most a second's worth at once; the next round catches up.
         const uint64_t n = std::min<uint64_t>(due - produced, uint64_t(bytesPerSecond) / align * align + align);

@@ -1,5 +1,6 @@
 #include "Application.h"
 
+#include "ClickScript.h"
 #include "MessageBox.h"
 
 #include <QCoreApplication>
@@ -35,6 +36,10 @@ struct SyncTicket {
         state->cv.notify_all();
     }
 };
+
+// Test tooling that every widget program offers: the click script (ClickScript.h).
+void StartClickScript() { InstallClickScript(); }
+Q_COREAPP_STARTUP_FUNCTION(StartClickScript)
 
 }  // namespace
 

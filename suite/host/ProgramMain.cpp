@@ -86,13 +86,13 @@ int ProgramMain(const std::vector<std::string>& args, const TProgramServices& s)
     // test: the lock is taken in one step, and whoever does not get it is the second run.
     if (!s.AddAppletLock()) {
         s.MessageBox(kAlreadyRunningText, kApplicationTitle, suitebox::Ok | suitebox::IconExclamation);
-        return 0;
+        return kAppletNotStarted;
     }
     TLockGuard guard(s);
     if (s.WaveInDeviceCount() <= 0) {
         guard.Release();
         s.MessageBox(kNoSoundCardText, kApplicationTitle, suitebox::Ok | suitebox::IconStop);
-        return 0;
+        return kAppletNotStarted;
     }
 
     std::string name = args[2];
@@ -101,10 +101,11 @@ int ProgramMain(const std::vector<std::string>& args, const TProgramServices& s)
 
     for (int i = 0; i < AppletCount(); ++i) {
         if (SameText(name, AppletName(i))) {
-            if (RunApplet(i, receiver))
-                s.RunEventLoop();
-            break;
+            if (!RunApplet(i, receiver))
+                return kAppletNotStarted;
+            s.RunEventLoop();
+            return 0;
         }
     }
-    return 0;
+    return kAppletNotStarted;
 }

@@ -36,5 +36,10 @@ extern const char* const kNoSoundCardText;
 int32_t StrToInt(const std::string& s);
 bool SameText(const std::string& a, const std::string& b);
 
-// args[0] is the program; returns the exit status. A receiver number that is not an integer raises.
+// The exit status of a run whose applet did not run its window (already running, no sound card, no
+// applet of that name, or its window did not start), so that the host starting it can tell.
+constexpr int kAppletNotStarted = 1;
+
+// args[0] is the program; returns the exit status: 0, or kAppletNotStarted. A receiver number that is
+// not an integer raises.
 int ProgramMain(const std::vector<std::string>& args, const TProgramServices& services);

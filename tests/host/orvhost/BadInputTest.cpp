@@ -5,6 +5,8 @@
 #include <gmock/gmock.h>
 
 #include <chrono>
+#include <map>
+#include <sstream>
 
 namespace {
 
@@ -59,7 +61,11 @@ TEST(OrvhostBadInput, EveryMistakeEndsQuicklyWithAClearLine)
         {"sound card that will not open", {"--headless", "--plugin", marlet}, {"WAVE_IN_SCRIPT=@/busy-card"}, true,
          "orvhost: no sound input: "},
         {"applet whose sound card stays busy", {"--headless", "--get-applets", "--start", "Signal Classifier"},
-         {"WAVE_IN_SCRIPT=@/busy-format"}, false, "Warning: The sound card is currently being used, try again?"},
+         {"WAVE_IN_SCRIPT=@/busy-format"}, true,
+         "Warning: The sound card is currently being used, try again?\n"
+         "orvhost: the applet \"Signal Classifier\" did not start (see its message above)\n"},
+        {"applet that quenda does not have", {"--headless", "--start", "Signal Classifer"}, {}, true,
+         "orvhost: the applet \"Signal Classifer\" did not start (see its message above)\n"},
         {"plug-in folder that cannot be used", {"--headless", "--plugin", marlet, "--input", "@/cc.wav"},
          {"ORV_PLUGIN_PATH=@/words.txt"}, false, "Fatal Error!: The database file can't be created!"},
         {"damaged database", {"--headless", "--plugin", marlet, "--input", "@/cc.wav"},
@@ -99,6 +105,11 @@ TEST(OrvhostBadInput, EveryMistakeEndsQuicklyWithAClearLine)
         EXPECT_GE(rc, 0) << "ended by itself, not killed";
         EXPECT_EQ(rc != 0, c.fails) << err;
         EXPECT_THAT(err, ::testing::HasSubstr(Expand(c.says, d)));
+        // A question asked over and over (a "try again?" loop) is given up after a few times.
+        std::map<std::string, int> said;
+        std::istringstream lines(err);
+        for (std::string line; std::getline(lines, line);)
+            EXPECT_LE(++said[line], 4) << line;
     }
 }
 

@@ -64,13 +64,13 @@ TEST_F(UnderHost, AppletStartWhileTheLockIsHeldShowsAlreadyRunningAndEnds)
 {
     platform::NamedLock lock("Korvanta Quenda Applet");
     ASSERT_TRUE(lock.Add());
-    ASSERT_EQ(RunHost({"--start", "First Test Applet"}), 0);
+    ASSERT_EQ(RunHost({"--start", "First Test Applet"}), 1) << "the applet did not start";
     const std::vector<std::string> shown = Lines(Boxes(), "\"caption\"");
     ASSERT_EQ(shown.size(), 1u) << Boxes();
     EXPECT_THAT(shown[0], HasSubstr("\"caption\":\"Korvanta Quenda\",\"text\":\"A Korvanta Quenda applet is already "
                                     "running, please close it down first before trying to run another applet\","
                                     "\"flags\":48"));
-    EXPECT_THAT(testsupport::readFile(trace), HasSubstr("\"event\":\"applet ended\",\"exit\":0"));
+    EXPECT_THAT(testsupport::readFile(trace), HasSubstr("\"event\":\"applet ended\",\"exit\":1"));
     EXPECT_TRUE(lock.Held());
 }
 
@@ -101,7 +101,8 @@ TEST_F(UnderHost, FailingSoundInputRetriesThenAsksOrShowsTheError)
         testsupport::writeFile(dir / "input.script", std::string("fail_opens ") + c.failOpens + "\nrecord calls.log\n");
         ASSERT_EQ(RunHost({"--start", "Second Test Applet"},
                           {"WAVE_IN_SCRIPT=" + (dir / "input.script").string(), std::string("MSGBOX_ANSWER=") + c.answers}),
-                  0);
+                  1)
+            << "the test applet lets the input go and does not start its window";
         EXPECT_EQ(Lines(testsupport::readFile(calls), "open ").size(), c.opens);
         const std::vector<std::string> shown = Lines(Boxes(), "\"caption\"");
         ASSERT_EQ(shown.size(), c.boxes.size()) << Boxes();

@@ -215,6 +215,32 @@ TEST_F(WaveFileDevice, RealTimePacingKeepsToTheRate)
         ASSERT_EQ(sampleAt(cap.bytes, i), static_cast<uint16_t>(i)) << "nothing lost while buffers were queued";
 }
 
+// A stopped capture, like a card's, hears nothing of what plays meanwhile: a hold leaves its gap.
+TEST_F(WaveFileDevice, RealTimePacingGoesOnWhileTheCaptureIsStopped)
+{
+    const WaveFormat f = WaveFormat::pcm(11025, 16, 1);
+    ScopedEnv file("WAVE_IN_FILE", writeWav(f, ramp16(65000)).string());
+    ScopedEnv ten("WAVE_IN_PACE", "10");  // 110250 frames a second
+    Capture cap(4, 400);
+    ASSERT_EQ(cap.open(f), kWaveNoError);
+    cap.queueAll();
+    ASSERT_EQ(waveInStart(cap.handle), kWaveNoError);
+    ASSERT_TRUE(pumpUntil([&] { return cap.bytes.size() >= 2000; }));
+    ASSERT_EQ(waveInStop(cap.handle), kWaveNoError);
+    pumpFor(20);  // the part-filled buffer comes back
+    const size_t before = cap.bytes.size() / 2;
+    ASSERT_GT(before, 0u);
+    const int last = sampleAt(cap.bytes, before - 1);
+    pumpFor(150);  // about 16500 frames play meanwhile
+    EXPECT_EQ(cap.bytes.size() / 2, before) << "nothing is captured while stopped";
+    ASSERT_EQ(waveInStart(cap.handle), kWaveNoError);
+    ASSERT_TRUE(pumpUntil([&] { return cap.bytes.size() / 2 >= before + 400; }));
+    const int next = sampleAt(cap.bytes, before);
+    EXPECT_GE(next - last, 10000) << "what played while stopped is skipped";
+    for (size_t i = before + 1; i < before + 400; ++i)
+        ASSERT_EQ(sampleAt(cap.bytes, i), static_cast<uint16_t>(next + int(i - before))) << "consecutive after the start";
+}
+
 TEST_F(WaveFileDevice, FastPacingLosesNothingWhileNoBufferIsQueued)
 {
     const WaveFormat f = WaveFormat::pcm(11025, 16, 1);

@@ -2,10 +2,16 @@
 //   box <flags> <caption> <text>   shows one box and prints its answer
 //   event-error                    an event handler throws inside a GuardedApplication; prints "alive" after
 //   sync-at-exit                   a worker's Synchronise is pending when the application goes away
+//   clicks                         a window with the buttons "Go" and "Off" (disabled) and the action
+//                                  "Quit"; prints what is pressed, at the time since the window showed
 #include "platform/ui/Application.h"
 #include "platform/ui/MessageBox.h"
 
+#include <QAction>
+#include <QElapsedTimer>
 #include <QEvent>
+#include <QPushButton>
+#include <QWidget>
 #include <QTimer>
 #include <atomic>
 #include <chrono>
@@ -68,6 +74,31 @@ int main(int argc, char** argv)
             std::puts("alive");
             QCoreApplication::quit();
         });
+        return app.exec();
+    }
+    if (mode == "clicks") {
+        QWidget window;
+        auto* go = new QPushButton("Go", &window);
+        go->setObjectName("Go");
+        auto* off = new QPushButton("Off", &window);
+        off->setObjectName("Off");
+        off->setEnabled(false);
+        auto* quit = new QAction("Quit", &window);
+        quit->setObjectName("Quit");
+        window.addAction(quit);
+        QElapsedTimer shown;
+        auto say = [&](const char* what) { std::printf("%s %lld\n", what, static_cast<long long>(shown.elapsed())); };
+        QObject::connect(go, &QPushButton::clicked, [&] { say("Go"); });
+        QObject::connect(off, &QPushButton::clicked, [&] { say("Off"); });
+        QObject::connect(quit, &QAction::triggered, [&] {
+            say("Quit");
+            QCoreApplication::quit();
+        });
+        QTimer::singleShot(300, [&] {  // the window shows a while after the start
+            shown.start();
+            window.show();
+        });
+        QTimer::singleShot(2500, [] { QCoreApplication::quit(); });
         return app.exec();
     }
     return 2;

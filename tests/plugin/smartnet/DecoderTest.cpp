@@ -158,8 +158,9 @@ TEST(SmartNetDecision, TableOfWordTriples)
         Fixture f;
         f.Words({c.w2, c.w1, c.w0});
         EXPECT_EQ(f.decoder.WordsInSequence, c.counter) << c.name;
-        if (*c.event)
+        if (*c.event) {
             EXPECT_TRUE(f.client.Has(c.event)) << c.name;
+        }
         EXPECT_EQ(f.decoder.ControlChannel, c.control) << c.name;
         EXPECT_EQ(f.decoder.PendingSystemId, c.pending) << c.name;
         EXPECT_EQ(f.client.Count("select"), 0) << c.name;

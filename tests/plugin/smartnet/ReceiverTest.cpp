@@ -20,14 +20,6 @@ struct Sink : TSmartNetWordSink {
     void AccuracyText(const std::string& t) override { accuracy.push_back(t); }
 };
 
-siggen::Bits BitsOf(const std::string& text)
-{
-    siggen::Bits b;
-    for (char c : text)
-        b.push_back(uint8_t(c - '0'));
-    return b;
-}
-
 std::string TextOf(const siggen::Bits& bits)
 {
     std::string s;

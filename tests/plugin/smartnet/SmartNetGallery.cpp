@@ -114,8 +114,9 @@ TEST_F(SmartNetGallery, AboutBox)
     // The only overlaps are the shadows drawn behind the title and the version.
     for (QLabel* a : about.findChildren<QLabel*>())
         for (QLabel* b : about.findChildren<QLabel*>())
-            if (a < b && a->parent() == b->parent() && a->geometry().intersects(b->geometry()))
+            if (a < b && a->parent() == b->parent() && a->geometry().intersects(b->geometry())) {
                 EXPECT_EQ(a->text(), b->text());
+            }
 }
 
 }  // namespace

@@ -63,10 +63,11 @@ protected:
     }
     void TearDown() override { ClearAppletsForTest(); }
 
-    std::vector<std::string> Run(std::vector<std::string> args)
+    // The log of a run that must end with status; 0 unless an applet was asked for and did not start.
+    std::vector<std::string> Run(std::vector<std::string> args, int status = 0)
     {
         args.insert(args.begin(), "/opt/q/quenda");
-        EXPECT_EQ(ProgramMain(args, s), 0);
+        EXPECT_EQ(ProgramMain(args, s), status) << ::testing::PrintToString(args);
         return g_log;
     }
 
@@ -137,7 +138,7 @@ TEST_F(Startup, LockHeldShowsTheAlreadyRunningBoxAndStartsNothing)
 {
     lockHeld = true;
     // The lock is taken in one step and its refusal is the answer: nothing is asked twice.
-    EXPECT_THAT(Run({"3", "dtmf", "decoder"}),
+    EXPECT_THAT(Run({"3", "dtmf", "decoder"}, kAppletNotStarted),
                 ElementsAre("init Korvanta Quenda /opt/q/QUENDA.HLP", "lock+ refused",
                             std::string("box Korvanta Quenda 48: ") + kAlreadyRunningText));
 }
@@ -145,7 +146,7 @@ TEST_F(Startup, LockHeldShowsTheAlreadyRunningBoxAndStartsNothing)
 TEST_F(Startup, NoSoundDeviceLetsTheLockGoBeforeTheSoundCardBox)
 {
     devices = 0;
-    EXPECT_THAT(Run({"3", "dtmf", "decoder"}),
+    EXPECT_THAT(Run({"3", "dtmf", "decoder"}, kAppletNotStarted),
                 ElementsAre("init Korvanta Quenda /opt/q/QUENDA.HLP", "lock+", "devices?", "lock-",
                             std::string("box Korvanta Quenda 16: ") + kNoSoundCardText));
 }
@@ -156,20 +157,22 @@ TEST_F(Startup, NameIsJoinedAndMatchedCaseInsensitively)
         std::vector<std::string> args;
         bool createResult;
         std::vector<std::string> tail;  // what follows the lock being taken
+        int status = 0;
     };
     const std::vector<Case> cases = {
         {{"3", "dtmf", "decoder"}, true, {"create second 3", "loop", "lock-"}},
         {{"3", "DTMF DECODER"}, true, {"create second 3", "loop", "lock-"}},
-        {{"3", "test", "scope"}, false, {"create first 3", "lock-"}},  // did not start: no event loop
-        {{"3", "DTMF"}, true, {"lock-"}},                              // matches nothing, shows nothing
-        {{"3", "dtmf", "", "decoder"}, true, {"lock-"}},               // joined with single blanks only
+        // did not start: no event loop, and the host is told by the status
+        {{"3", "test", "scope"}, false, {"create first 3", "lock-"}, kAppletNotStarted},
+        {{"3", "DTMF"}, true, {"lock-"}, kAppletNotStarted},                 // matches nothing, shows nothing
+        {{"3", "dtmf", "", "decoder"}, true, {"lock-"}, kAppletNotStarted},  // joined with single blanks only
     };
     for (const Case& c : cases) {
         g_log.clear();
         g_createResult = c.createResult;
         std::vector<std::string> want = {"init Korvanta Quenda /opt/q/QUENDA.HLP", "lock+", "devices?"};
         want.insert(want.end(), c.tail.begin(), c.tail.end());
-        EXPECT_THAT(Run(c.args), ElementsAreArray(want)) << ::testing::PrintToString(c.args);
+        EXPECT_THAT(Run(c.args, c.status), ElementsAreArray(want)) << ::testing::PrintToString(c.args);
     }
 }
 

@@ -47,8 +47,9 @@ TEST(CTCSSDetector, ToneTableBinsFollowTheirFrequencies)
         const double f = std::atof(text.c_str());
         EXPECT_EQ(text[0] == ' ', f < 100) << text;
         EXPECT_EQ(CTCSSTones[i].Bin, int32_t(f * 8192 / 11025)) << text;
-        if (i > 0)
+        if (i > 0) {
             EXPECT_GT(CTCSSTones[i].Bin, CTCSSTones[i - 1].Bin) << text;
+        }
     }
     EXPECT_EQ(CTCSSTones[14].Bin, 74);  // 100.0 Hz
 }

@@ -201,10 +201,12 @@ TEST(ScopeCalc, GrabScrollRange)
         EXPECT_EQ(GrabScrollMax(c.grabbed, c.s), c.max) << c.grabbed;
         EXPECT_EQ(GrabScrollBarMax(c.grabbed, c.s), c.barMax) << c.grabbed;
         // From the last reachable position DrawTrace still gets more than a screen.
-        if (c.max > 0)
+        if (c.max > 0) {
             EXPECT_GT(c.grabbed - c.max - 1, c.s);
-        if (c.barMax > 0)
+        }
+        if (c.barMax > 0) {
             EXPECT_EQ(c.barMax - c.s + 1, c.max);
+        }
     }
     EXPECT_EQ(GrabMemoryLimit(8ull << 30), INT32_MAX);
     EXPECT_EQ(GrabMemoryLimit(1ull << 30), 1 << 29);

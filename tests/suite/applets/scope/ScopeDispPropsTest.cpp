@@ -71,8 +71,9 @@ TEST(ScopeDispProps, HowOftenTheColoursAreApplied)
             form.TraceColour->ItemClick(12);
         form.AfterClose(c.result);
         EXPECT_EQ(applied, c.applied) << c.what;
-        if (c.applied > 0)
+        if (c.applied > 0) {
             EXPECT_EQ(trace, c.changeAfter ? clYellow : clLime) << c.what;
+        }
     }
 }
 

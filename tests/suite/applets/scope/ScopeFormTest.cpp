@@ -520,8 +520,9 @@ TEST_F(ScopeForm, CursorsAndTheirReadout)
     form->MoveCursor(1, 1 + (cw - 3) / 2);
     EXPECT_NEAR(form->ScopeCursor(0), 2.0, 0.05);
     EXPECT_NEAR(form->ScopeCursor(1), 5.0, 0.05);
-    if ((cw - 3) % 10 == 0)
+    if ((cw - 3) % 10 == 0) {
         EXPECT_EQ(form->CursorReadout(), "1 = 2 ms,  2 = 5 ms,  2-1 = 3 ms");
+    }
     // Dragged beyond the display the cursor stays on it.
     form->MoveCursor(1, 100000);
     EXPECT_EQ(form->CursorPanel(false, 1)->x(), cw - 2);
