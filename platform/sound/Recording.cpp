@@ -138,7 +138,7 @@ size_t Recording::read(float* dst, size_t frames)
     const size_t ch = channels_;
     size_t done = 0;
     while (done < frames) {
-        const size_t pendingFrames = (pending_.size() - pendingAt_) / ch;
+        const size_t pendingFrames = (pendingEnd_ - pendingAt_) / ch;
         if (pendingFrames > 0) {
             const size_t take = std::min(pendingFrames, frames - done);
             std::copy_n(pending_.begin() + long(pendingAt_), take * ch, dst + done * ch);
@@ -148,7 +148,10 @@ size_t Recording::read(float* dst, size_t frames)
         }
         if (drained_)
             break;
-        pending_.assign(kChunkFrames * 4 * ch, 0.0f);
+        // The buffer keeps its size from step to step (only what the resampler writes is used), so
+        // that a step that brings little does not clear the whole buffer again.
+        if (pending_.size() < kChunkFrames * 4 * ch)
+            pending_.resize(kChunkFrames * 4 * ch);
         pendingAt_ = 0;
         size_t out = 0;
         if (!fileEnded_) {
@@ -180,7 +183,7 @@ size_t Recording::read(float* dst, size_t frames)
             if (odone == 0)
                 drained_ = true;
         }
-        pending_.resize(out * ch);
+        pendingEnd_ = out * ch;
     }
     return done;
 }

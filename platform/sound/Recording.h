@@ -49,7 +49,7 @@ private:
     bool fileEnded_ = false;
     bool drained_ = false;
     std::vector<float> raw_, mapped_, pending_;
-    size_t pendingAt_ = 0;
+    size_t pendingAt_ = 0, pendingEnd_ = 0;  // the converted samples not yet handed out
 };
 
 // Samples in -1..1 as PCM of 8 (unsigned) or 16 bits (signed, little-endian), rounded and clipped.
