@@ -11,11 +11,13 @@ macro(korvanta_add_subdirectories)
   endforeach()
 endmacro()
 
-# korvanta_add_test(<name> SOURCES <files...> [LIBS <targets...>] [QT] [TIMEOUT <s>] [LABELS <l...>])
+# korvanta_add_test(<name> SOURCES <files...> [LIBS <targets...>] [QT] [SERIAL] [TIMEOUT <s>] [LABELS <l...>])
 # Builds a GoogleTest program and registers each of its tests with ctest.
 # QT links a main that creates a QApplication (offscreen in the test run).
+# SERIAL runs its tests alone: for tests that keep time with a sound input paced in real time, which a
+# machine loaded by the parallel run can starve of re-queued buffers.
 function(korvanta_add_test name)
-  cmake_parse_arguments(T "QT" "TIMEOUT" "SOURCES;LIBS;LABELS" ${ARGN})
+  cmake_parse_arguments(T "QT;SERIAL" "TIMEOUT" "SOURCES;LIBS;LABELS" ${ARGN})
   add_executable(${name} ${T_SOURCES})
   if(T_QT)
     target_link_libraries(${name} PRIVATE korvanta_test_main_qt)
@@ -33,6 +35,9 @@ function(korvanta_add_test name)
       ENVIRONMENT_MODIFICATION "KORVANTA_SOURCE_DIR=set:${CMAKE_SOURCE_DIR}")
   if(T_LABELS)
     list(APPEND _props LABELS "${T_LABELS}")
+  endif()
+  if(T_SERIAL)
+    list(APPEND _props RUN_SERIAL TRUE)
   endif()
   gtest_discover_tests(${name}
     DISCOVERY_MODE PRE_TEST

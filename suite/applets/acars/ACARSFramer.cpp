@@ -25,25 +25,27 @@ void TACARSFramer::Process(const int32_t* q, int32_t count)
     for (int32_t n = 0; n < count; ++n) {
         const int32_t p = previous_ > 0 ? 1 : previous_ < 0 ? -1 : 0;
         const int32_t qn = q[n];
-        if ((p > 0 && qn < 0) || (p < 0 && qn > 0) || p == 0) {
-            int64_t d = floor8(int64_t(n) * 8 - last8_);
-            // After a sync the last instant is set 9 samples ahead of the sync's own; a crossing in
-            // between belongs to the first data bit's start and counts as one right at that instant.
-            // Left out, noise that moves it a sample early would shift the whole message by a bit.
-            if (d < 0 && d >= -9)
-                d = 0;
+        const bool crossing = (p > 0 && qn < 0) || (p < 0 && qn > 0) || p == 0;
+        // A crossing that comes when the sample is already due is measured from that sampling
+        // instant. Read against the instant before, it would fall beyond the table, and a clock
+        // sampling right on the bit edges would never be pulled off them.
+        const bool due = int64_t(n) * 8 >= next8_;
+        if (crossing) {
+            if (due)
+                sample(qn);
+            const int64_t d = floor8(int64_t(n) * 8 - last8_);
             if (d >= 0 && d <= 17)
                 next8_ = last8_ + PhaseStep8(int32_t(d));
+        } else if (due) {
+            sample(qn);
         }
-        if (int64_t(n) * 8 >= next8_)
-            sample(n, qn);
         previous_ = qn;
     }
     last8_ -= int64_t(count) * 8;
     next8_ -= int64_t(count) * 8;
 }
 
-void TACARSFramer::sample(int32_t n, int32_t qn)
+void TACARSFramer::sample(int32_t qn)
 {
     sync_ = (sync_ << 1) | (qn > 0 ? 1u : 0u);
     if ((sync_ & 0xFFFFFF) == kSync) {
@@ -55,7 +57,7 @@ void TACARSFramer::sample(int32_t n, int32_t qn)
         receiving_ = true;
         if (OnStatus)
             OnStatus(true);
-        next8_ = (int64_t(n) + 9) * 8;
+        // The clock keeps its phase: the first data bit is sampled one bit after the sync's last.
     } else if (receiving_) {
         if (qn < 0)
             dataBit_ ^= 0x80;

@@ -39,7 +39,7 @@ public:
     static int32_t PhaseStep8(int32_t d);
 
 private:
-    void sample(int32_t n, int32_t qn);
+    void sample(int32_t qn);
 
     int32_t previous_ = 0;
     // A bit lasts 147/8 samples at 44100 Hz: the instants are kept in eighths so that the fraction
