@@ -84,6 +84,7 @@ std::unique_ptr<Recording> Recording::open(const std::filesystem::path& file, ui
     std::unique_ptr<Recording> r(new Recording);
     r->file_ = sf;
     r->fileRate_ = uint32_t(si.samplerate);
+    r->rate_ = rate;
     r->fileChannels_ = si.channels;
     r->channels_ = channels;
     r->choice_ = choice;
@@ -137,7 +138,7 @@ size_t Recording::read(float* dst, size_t frames)
     const size_t ch = channels_;
     size_t done = 0;
     while (done < frames) {
-        const size_t pendingFrames = (pending_.size() - pendingAt_) / ch;
+        const size_t pendingFrames = (pendingEnd_ - pendingAt_) / ch;
         if (pendingFrames > 0) {
             const size_t take = std::min(pendingFrames, frames - done);
             std::copy_n(pending_.begin() + long(pendingAt_), take * ch, dst + done * ch);
@@ -147,12 +148,20 @@ size_t Recording::read(float* dst, size_t frames)
         }
         if (drained_)
             break;
-        pending_.assign(kChunkFrames * 4 * ch, 0.0f);
+        // The buffer keeps its size from step to step (only what the resampler writes is used), so
+        // that a step that brings little does not clear the whole buffer again.
+        if (pending_.size() < kChunkFrames * 4 * ch)
+            pending_.resize(kChunkFrames * 4 * ch);
         pendingAt_ = 0;
         size_t out = 0;
         if (!fileEnded_) {
-            mapped_.resize(kChunkFrames * ch);
-            const size_t n = readFile(mapped_.data(), kChunkFrames);
+            // A file of a very low rate gives thousands of frames for each of its own: take only as many
+            // of its frames as about fill the pending buffer, so that memory stays bounded whatever rate
+            // the file's header names.
+            const size_t take = size_t(std::clamp<uint64_t>(uint64_t(kChunkFrames) * 4 * fileRate_ / rate_, 1,
+                                                            kChunkFrames));
+            mapped_.resize(take * ch);
+            const size_t n = readFile(mapped_.data(), take);
             size_t used = 0;
             while (used < n) {
                 size_t idone = 0, odone = 0;
@@ -174,7 +183,7 @@ size_t Recording::read(float* dst, size_t frames)
             if (odone == 0)
                 drained_ = true;
         }
-        pending_.resize(out * ch);
+        pendingEnd_ = out * ch;
     }
     return done;
 }

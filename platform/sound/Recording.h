@@ -42,13 +42,14 @@ private:
     sf_private_tag* file_ = nullptr;
     soxr* resampler_ = nullptr;
     uint32_t fileRate_ = 0;
+    uint32_t rate_ = 1;  // the opened rate
     int fileChannels_ = 0;
     uint16_t channels_ = 1;
     ChannelChoice choice_ = ChannelChoice::Left;
     bool fileEnded_ = false;
     bool drained_ = false;
     std::vector<float> raw_, mapped_, pending_;
-    size_t pendingAt_ = 0;
+    size_t pendingAt_ = 0, pendingEnd_ = 0;  // the converted samples not yet handed out
 };
 
 // Samples in -1..1 as PCM of 8 (unsigned) or 16 bits (signed, little-endian), rounded and clipped.

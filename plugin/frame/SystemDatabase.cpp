@@ -76,16 +76,20 @@ bool WritePart(int fd, const uint8_t* buf, size_t n)
     return true;
 }
 
-bool CopyRange(int in, uint64_t from, uint64_t to, int out)
+// Where a new file's pieces go: the file being written, or an image in memory.
+using TPut = std::function<bool(const uint8_t*, size_t)>;
+
+TPut PutToFile(int fd)
 {
-    std::vector<uint8_t> buf(64 * 1024);
-    while (from < to) {
-        size_t n = static_cast<size_t>(std::min<uint64_t>(buf.size(), to - from));
-        if (!ReadAt(in, from, buf.data(), n) || !WritePart(out, buf.data(), n))
-            return false;
-        from += n;
-    }
-    return true;
+    return [fd](const uint8_t* buf, size_t n) { return WritePart(fd, buf, n); };
+}
+
+TPut PutToImage(std::vector<uint8_t>& image)
+{
+    return [&image](const uint8_t* buf, size_t n) {
+        image.insert(image.end(), buf, buf + n);
+        return true;
+    };
 }
 
 bool FileSize(int fd, uint64_t& size)
@@ -110,6 +114,38 @@ bool TextsTerminated(const std::vector<uint8_t>& bytes, size_t base, size_t limi
 }
 
 }  // namespace
+
+// What the database reads: the file through its descriptor, or an image of it in memory.
+struct TSystemDatabase::Source {
+    int Fd = -1;
+    const std::vector<uint8_t>* Image = nullptr;
+    uint64_t Size = 0;
+
+    static Source OfImage(const std::vector<uint8_t>& image) { return {-1, &image, image.size()}; }
+
+    bool Read(uint64_t offset, uint8_t* buf, size_t n) const
+    {
+        if (!Image)
+            return ReadAt(Fd, offset, buf, n);
+        if (offset > Image->size() || n > Image->size() - offset)
+            return false;
+        if (n > 0)
+            std::memcpy(buf, Image->data() + offset, n);
+        return true;
+    }
+
+    bool CopyRange(uint64_t from, uint64_t to, const TPut& put) const
+    {
+        std::vector<uint8_t> buf(static_cast<size_t>(std::min<uint64_t>(64 * 1024, to > from ? to - from : 0)));
+        while (from < to) {
+            size_t n = static_cast<size_t>(std::min<uint64_t>(buf.size(), to - from));
+            if (!Read(from, buf.data(), n) || !put(buf.data(), n))
+                return false;
+            from += n;
+        }
+        return true;
+    }
+};
 
 // Where one entry lies in the file and how long each of its lists is.
 struct TSystemDatabase::Span {
@@ -145,17 +181,18 @@ TDatabaseStatus TSystemDatabase::Damaged()
 // non-negative, every list inside the file, every string terminated, and the last entry ending exactly
 // at the end of the file. visit sees each entry with its record and may stop the walk by returning false.
 TSystemDatabase::WalkResult TSystemDatabase::Walk(
-    int fd, uint64_t start, uint64_t size, bool old,
+    const Source& in, uint64_t start, bool old,
     const std::function<bool(const Span&, const std::vector<uint8_t>&)>& visit) const
 {
     const uint32_t recordSize = old ? layout_.OldRecordSize : layout_.RecordSize;
     std::vector<uint8_t> record(recordSize);
     std::vector<uint8_t> list;
+    const uint64_t size = in.Size;
     uint64_t pos = start;
     while (pos < size) {
         if (size - pos < recordSize)
             return WalkResult::wrDamaged;
-        if (!ReadAt(fd, pos, record.data(), recordSize))
+        if (!in.Read(pos, record.data(), recordSize))
             return WalkResult::wrIoError;
         for (const TDatabaseText& t : layout_.RecordTexts)
             if (!TextsTerminated(record, 0, recordSize, t))
@@ -174,7 +211,7 @@ TSystemDatabase::WalkResult TSystemDatabase::Walk(
                 return WalkResult::wrDamaged;
             if (l.Text.Count > 0 && bytes > 0) {
                 list.resize(static_cast<size_t>(bytes));
-                if (!ReadAt(fd, at, list.data(), list.size()))
+                if (!in.Read(at, list.data(), list.size()))
                     return WalkResult::wrIoError;
                 const uint32_t entry = old ? l.OldEntrySize : l.EntrySize;
                 for (size_t e = 0; e < static_cast<size_t>(count); ++e)
@@ -192,14 +229,14 @@ TSystemDatabase::WalkResult TSystemDatabase::Walk(
     return WalkResult::wrOk;
 }
 
-TSystemDatabase::HeaderResult TSystemDatabase::HeaderMatches(int fd, uint64_t size) const
+TSystemDatabase::HeaderResult TSystemDatabase::HeaderMatches(const Source& in) const
 {
     // The header text alone is enough: the version byte is not examined, and a save adds it.
     const size_t n = layout_.Header.size();
-    if (size < n)
+    if (in.Size < n)
         return HeaderResult::hrOther;
     std::vector<uint8_t> head(n);
-    if (!ReadAt(fd, 0, head.data(), n))
+    if (!in.Read(0, head.data(), n))
         return HeaderResult::hrIoError;
     return std::memcmp(head.data(), layout_.Header.data(), n) == 0 ? HeaderResult::hrMatches : HeaderResult::hrOther;
 }
@@ -260,31 +297,19 @@ TDatabaseStatus TSystemDatabase::Open()
         Box("The database file can't be opened!", "Fatal Error!", platform::MB_OK, owner_);
         return TDatabaseStatus::dsCantOpen;
     }
-    const auto keepGoing = [](const Span&, const std::vector<uint8_t>&) { return true; };
-    WalkResult walk;
-    const HeaderResult header = HeaderMatches(in.fd, size);
-    if (header == HeaderResult::hrIoError) {
-        walk = WalkResult::wrIoError;
-    } else if (header == HeaderResult::hrMatches) {
-        // The version byte is not examined.
-        walk = Walk(in.fd, layout_.Header.size() + 1, size, false, keepGoing);
-        if (walk == WalkResult::wrOk)
-            return TDatabaseStatus::dsOk;
-    } else {
-        // Only a file that walks cleanly as old entries is converted; anything else is left alone.
-        std::vector<Span> spans;
-        walk = Walk(in.fd, 0, size, true, [&spans](const Span& s, const std::vector<uint8_t>&) {
-            spans.push_back(s);
-            return true;
-        });
-        if (walk == WalkResult::wrOk) {
-            if (!Convert(in.fd, size, spans)) {
-                inUse_ = false;
-                Box("Can't create the new database file!", "Fatal Error!", platform::MB_OK, owner_);
-                return TDatabaseStatus::dsCantConvert;
-            }
-            return TDatabaseStatus::dsConverted;
+    const Source src{in.fd, nullptr, size};
+    std::vector<Span> spans;
+    WalkResult walk = WalkResult::wrOk;
+    const TDatabaseStatus status = Check(src, spans, walk);
+    if (status == TDatabaseStatus::dsOk)
+        return TDatabaseStatus::dsOk;
+    if (status == TDatabaseStatus::dsConverted) {
+        if (!Replace([&](int out) { return Convert(src, spans, PutToFile(out)); })) {
+            inUse_ = false;
+            Box("Can't create the new database file!", "Fatal Error!", platform::MB_OK, owner_);
+            return TDatabaseStatus::dsCantConvert;
         }
+        return TDatabaseStatus::dsConverted;
     }
     if (walk == WalkResult::wrIoError) {
         Box("The database file can't be opened!", "Fatal Error!", platform::MB_OK, owner_);
@@ -293,50 +318,104 @@ TDatabaseStatus TSystemDatabase::Open()
     return Damaged();
 }
 
-// Rewrites old entries in the current format: each record widened and stamped with the time, each
+// Checks the file as Open does: dsOk when it has the current layout, dsConverted when it walks cleanly
+// as old headerless entries (their spans given for the conversion), dsDamaged otherwise (walk tells
+// whether that was a read error).
+TDatabaseStatus TSystemDatabase::Check(const Source& in, std::vector<Span>& spans, WalkResult& walk) const
+{
+    const auto keepGoing = [](const Span&, const std::vector<uint8_t>&) { return true; };
+    const HeaderResult header = HeaderMatches(in);
+    if (header == HeaderResult::hrIoError) {
+        walk = WalkResult::wrIoError;
+    } else if (header == HeaderResult::hrMatches) {
+        // The version byte is not examined.
+        walk = Walk(in, layout_.Header.size() + 1, false, keepGoing);
+        if (walk == WalkResult::wrOk)
+            return TDatabaseStatus::dsOk;
+    } else {
+        // Only a file that walks cleanly as old entries is converted; anything else is left alone.
+        walk = Walk(in, 0, true, [&spans](const Span& s, const std::vector<uint8_t>&) {
+            spans.push_back(s);
+            return true;
+        });
+        if (walk == WalkResult::wrOk)
+            return TDatabaseStatus::dsConverted;
+    }
+    return TDatabaseStatus::dsDamaged;
+}
+
+// Writes old entries in the current format: each record widened and stamped with the time, each
 // list entry widened with zero bytes where the current format has larger entries.
-bool TSystemDatabase::Convert(int fd, uint64_t, const std::vector<Span>& spans) const
+bool TSystemDatabase::Convert(const Source& in, const std::vector<Span>& spans, const TPut& put) const
 {
     const TSystemTime now = localNow_();
-    return Replace([&](int out) {
-        std::string head = layout_.Header + layout_.Version;
-        if (!WritePart(out, reinterpret_cast<const uint8_t*>(head.data()), head.size()))
+    std::string head = layout_.Header + layout_.Version;
+    if (!put(reinterpret_cast<const uint8_t*>(head.data()), head.size()))
+        return false;
+    std::vector<uint8_t> record, list, wide;
+    for (const Span& s : spans) {
+        record.assign(layout_.RecordSize, 0);
+        if (!in.Read(s.Offset, record.data(), layout_.OldRecordSize))
             return false;
-        std::vector<uint8_t> record, list, wide;
-        for (const Span& s : spans) {
-            record.assign(layout_.RecordSize, 0);
-            if (!ReadAt(fd, s.Offset, record.data(), layout_.OldRecordSize))
-                return false;
-            const uint16_t t[8] = {now.Year, now.Month, now.DayOfWeek, now.Day,
-                                   now.Hour, now.Minute, now.Second, now.Milliseconds};
-            for (int i = 0; i < 8; ++i)
-                PutU16(record.data() + layout_.TimeOffset + 2 * i, t[i]);
-            if (!WritePart(out, record.data(), record.size()))
-                return false;
-            uint64_t at = s.Offset + layout_.OldRecordSize;
-            for (size_t i = 0; i < layout_.Lists.size(); ++i) {
-                const TDatabaseList& l = layout_.Lists[i];
-                const uint64_t bytes = s.ListBytes[i];
-                if (l.EntrySize == l.OldEntrySize) {
-                    if (!CopyRange(fd, at, at + bytes, out))
-                        return false;
-                } else if (bytes > 0) {
-                    list.resize(static_cast<size_t>(bytes));
-                    if (!ReadAt(fd, at, list.data(), list.size()))
-                        return false;
-                    const size_t count = list.size() / l.OldEntrySize;
-                    wide.assign(count * l.EntrySize, 0);
-                    for (size_t e = 0; e < count; ++e)
-                        std::memcpy(wide.data() + e * l.EntrySize, list.data() + e * l.OldEntrySize,
-                                    std::min(l.OldEntrySize, l.EntrySize));
-                    if (!WritePart(out, wide.data(), wide.size()))
-                        return false;
-                }
-                at += bytes;
+        const uint16_t t[8] = {now.Year, now.Month, now.DayOfWeek, now.Day,
+                               now.Hour, now.Minute, now.Second, now.Milliseconds};
+        for (int i = 0; i < 8; ++i)
+            PutU16(record.data() + layout_.TimeOffset + 2 * i, t[i]);
+        if (!put(record.data(), record.size()))
+            return false;
+        uint64_t at = s.Offset + layout_.OldRecordSize;
+        for (size_t i = 0; i < layout_.Lists.size(); ++i) {
+            const TDatabaseList& l = layout_.Lists[i];
+            const uint64_t bytes = s.ListBytes[i];
+            if (l.EntrySize == l.OldEntrySize) {
+                if (!in.CopyRange(at, at + bytes, put))
+                    return false;
+            } else if (bytes > 0) {
+                list.resize(static_cast<size_t>(bytes));
+                if (!in.Read(at, list.data(), list.size()))
+                    return false;
+                const size_t count = list.size() / l.OldEntrySize;
+                wide.assign(count * l.EntrySize, 0);
+                for (size_t e = 0; e < count; ++e)
+                    std::memcpy(wide.data() + e * l.EntrySize, list.data() + e * l.OldEntrySize,
+                                std::min(l.OldEntrySize, l.EntrySize));
+                if (!put(wide.data(), wide.size()))
+                    return false;
             }
+            at += bytes;
         }
-        return true;
-    });
+    }
+    return true;
+}
+
+// Finds the first entry with the identity and reads its record and lists.
+TSystemDatabase::WalkResult TSystemDatabase::Find(const Source& in, uint16_t identity, TStoredEntry& entry,
+                                                  bool& found) const
+{
+    found = false;
+    bool readFailed = false;
+    const WalkResult walk = Walk(in, layout_.Header.size() + 1, false,
+                                 [&](const Span& s, const std::vector<uint8_t>& record) {
+                                     if (s.Identity != identity)
+                                         return true;
+                                     entry.Record = record;
+                                     uint64_t at = s.Offset + layout_.RecordSize;
+                                     for (size_t i = 0; i < entry.Lists.size(); ++i) {
+                                         entry.Lists[i].resize(static_cast<size_t>(s.ListBytes[i]));
+                                         if (!in.Read(at, entry.Lists[i].data(), entry.Lists[i].size()))
+                                             readFailed = true;
+                                         at += s.ListBytes[i];
+                                     }
+                                     found = !readFailed;
+                                     return false;
+                                 });
+    if (walk == WalkResult::wrOk && readFailed) {
+        found = false;
+        return WalkResult::wrIoError;
+    }
+    if (walk != WalkResult::wrOk)
+        found = false;
+    return walk;
 }
 
 TDatabaseStatus TSystemDatabase::Load(uint16_t identity, TStoredEntry& entry, bool& found)
@@ -358,17 +437,21 @@ TDatabaseStatus TSystemDatabase::Load(uint16_t identity, TStoredEntry& entry, bo
     uint64_t size = 0;
     if (!FileSize(in.fd, size))
         return cantAccess(TDatabaseStatus::dsCantOpen);
-    switch (FindEntry(in.fd, size, identity, entry, found)) {
-    case WalkResult::wrDamaged: return Damaged();
-    case WalkResult::wrIoError: return cantAccess(TDatabaseStatus::dsCantOpen);
-    default: return TDatabaseStatus::dsOk;
-    }
+    const Source src{in.fd, nullptr, size};
+    if (const HeaderResult header = HeaderMatches(src); header != HeaderResult::hrMatches)
+        return header == HeaderResult::hrIoError ? cantAccess(TDatabaseStatus::dsCantOpen) : Damaged();
+    const WalkResult walk = Find(src, identity, entry, found);
+    if (walk == WalkResult::wrDamaged)
+        return Damaged();
+    if (walk == WalkResult::wrIoError)
+        return cantAccess(TDatabaseStatus::dsCantOpen);
+    return TDatabaseStatus::dsOk;
 }
 
-TDatabaseStatus TSystemDatabase::Save(const TStoredEntry& given)
+// The entry as it is written: record at its full size, each list a whole number of entries, the counts
+// in the record set from the list sizes.
+TStoredEntry TSystemDatabase::Normalized(const TStoredEntry& given) const
 {
-    if (!inUse_)
-        return TDatabaseStatus::dsNotUsed;
     TStoredEntry entry = given;
     entry.Record.resize(layout_.RecordSize, 0);
     for (size_t i = 0; i < layout_.Lists.size(); ++i) {
@@ -376,15 +459,58 @@ TDatabaseStatus TSystemDatabase::Save(const TStoredEntry& given)
         entry.Lists[i].resize(entry.Lists[i].size() / l.EntrySize * l.EntrySize);
         PutI32(entry.Record.data() + l.CountOffset, static_cast<int32_t>(entry.Lists[i].size() / l.EntrySize));
     }
-    const uint16_t identity = GetU16(entry.Record.data() + layout_.IdentityOffset);
-    const auto writeEntry = [&entry](int out) {
-        if (!WritePart(out, entry.Record.data(), entry.Record.size()))
+    return entry;
+}
+
+// Writes the file with the entry's stored copies (matches, in file order) taken out and the entry put at
+// its end; the header is kept as it stands, version byte and all, and a header without one gets ours.
+bool TSystemDatabase::WriteSaved(const Source& in, const TStoredEntry& entry, const std::vector<Span>& matches,
+                                 const TPut& put) const
+{
+    const uint64_t start = layout_.Header.size() + 1;
+    const uint64_t size = in.Size;
+    if (size < start) {
+        const std::string head = layout_.Header + layout_.Version;
+        if (!put(reinterpret_cast<const uint8_t*>(head.data()), head.size()))
             return false;
-        for (const auto& list : entry.Lists)
-            if (!list.empty() && !WritePart(out, list.data(), list.size()))
-                return false;
+    } else if (!in.CopyRange(0, start, put)) {
+        return false;
+    }
+    uint64_t at = start;
+    for (const Span& match : matches) {
+        if (!in.CopyRange(at, match.Offset, put))
+            return false;
+        at = match.Offset + match.Size;
+    }
+    if (size > at && !in.CopyRange(at, size, put))
+        return false;
+    if (!put(entry.Record.data(), entry.Record.size()))
+        return false;
+    for (const auto& list : entry.Lists)
+        if (!list.empty() && !put(list.data(), list.size()))
+            return false;
+    return true;
+}
+
+// Every stored copy of a system: a file written elsewhere may hold more than one, and a copy left
+// behind would be loaded in place of the one saved.
+TSystemDatabase::WalkResult TSystemDatabase::FindSpans(const Source& in, uint16_t identity,
+                                                       std::vector<Span>& matches) const
+{
+    matches.clear();
+    return Walk(in, layout_.Header.size() + 1, false, [&](const Span& s, const std::vector<uint8_t>&) {
+        if (s.Identity == identity)
+            matches.push_back(s);
         return true;
-    };
+    });
+}
+
+TDatabaseStatus TSystemDatabase::Save(const TStoredEntry& given)
+{
+    if (!inUse_)
+        return TDatabaseStatus::dsNotUsed;
+    const TStoredEntry entry = Normalized(given);
+    const uint16_t identity = GetU16(entry.Record.data() + layout_.IdentityOffset);
     const auto cantAccess = [this] {
         Box("Cannot access the special database file!", "Fatal Error", platform::MB_OK | platform::MB_ICONERROR,
             nullptr);
@@ -396,62 +522,32 @@ TDatabaseStatus TSystemDatabase::Save(const TStoredEntry& given)
         if (errno != ENOENT)
             return cantAccess();
         // The file went away while we ran: start it again, with its header.
-        bool ok = Replace([&](int out) {
-            std::string head = layout_.Header + layout_.Version;
-            return WritePart(out, reinterpret_cast<const uint8_t*>(head.data()), head.size()) && writeEntry(out);
-        });
+        const std::vector<uint8_t> none;
+        bool ok = Replace([&](int out) { return WriteSaved(Source::OfImage(none), entry, {}, PutToFile(out)); });
         return ok ? TDatabaseStatus::dsOk : cantAccess();
     }
     uint64_t size = 0;
     if (!FileSize(in.fd, size))
         return cantAccess();
-    if (const HeaderResult header = HeaderMatches(in.fd, size); header != HeaderResult::hrMatches)
+    const Source src{in.fd, nullptr, size};
+    if (const HeaderResult header = HeaderMatches(src); header != HeaderResult::hrMatches)
         return header == HeaderResult::hrIoError ? cantAccess() : Damaged();
-    const uint64_t start = layout_.Header.size() + 1;
-    Span match;
-    bool found = false;
-    WalkResult walk = Walk(in.fd, start, size, false, [&](const Span& s, const std::vector<uint8_t>&) {
-        if (!found && s.Identity == identity) {
-            match = s;
-            found = true;
-        }
-        return true;
-    });
+    std::vector<Span> matches;
+    const WalkResult walk = FindSpans(src, identity, matches);
     if (walk == WalkResult::wrDamaged)
         return Damaged();
     if (walk == WalkResult::wrIoError)
         return cantAccess();
-    bool ok = Replace([&](int out) {
-        // The header is kept as it stands, version byte and all; a header without one gets ours.
-        if (size < start) {
-            const std::string head = layout_.Header + layout_.Version;
-            if (!WritePart(out, reinterpret_cast<const uint8_t*>(head.data()), head.size()))
-                return false;
-        } else if (!CopyRange(in.fd, 0, start, out)) {
-            return false;
-        }
-        if (found) {
-            if (!CopyRange(in.fd, start, match.Offset, out) ||
-                !CopyRange(in.fd, match.Offset + match.Size, size, out))
-                return false;
-        } else if (size > start && !CopyRange(in.fd, start, size, out)) {
-            return false;
-        }
-        return writeEntry(out);
-    });
+    bool ok = Replace([&](int out) { return WriteSaved(src, entry, matches, PutToFile(out)); });
     return ok ? TDatabaseStatus::dsOk : cantAccess();
 }
 
-TDatabaseStatus TSystemDatabase::ReadIdentities(std::vector<uint16_t>& identities) const
+TDatabaseStatus TSystemDatabase::ReadIdentities(const Source& in, std::vector<uint16_t>& identities) const
 {
     identities.clear();
-    TFd in(::open(file_.c_str(), O_RDONLY | O_CLOEXEC));
-    uint64_t size = 0;
-    if (in.fd < 0 || !FileSize(in.fd, size))
-        return TDatabaseStatus::dsCantOpen;
-    if (const HeaderResult header = HeaderMatches(in.fd, size); header != HeaderResult::hrMatches)
+    if (const HeaderResult header = HeaderMatches(in); header != HeaderResult::hrMatches)
         return header == HeaderResult::hrIoError ? TDatabaseStatus::dsCantOpen : TDatabaseStatus::dsDamaged;
-    const WalkResult walk = Walk(in.fd, layout_.Header.size() + 1, size, false,
+    const WalkResult walk = Walk(in, layout_.Header.size() + 1, false,
                                  [&](const Span& s, const std::vector<uint8_t>&) {
                                      identities.push_back(s.Identity);
                                      return true;
@@ -462,6 +558,26 @@ TDatabaseStatus TSystemDatabase::ReadIdentities(std::vector<uint16_t>& identitie
                                     : walk == WalkResult::wrDamaged ? TDatabaseStatus::dsDamaged : TDatabaseStatus::dsCantOpen;
 }
 
+TDatabaseStatus TSystemDatabase::ReadEntry(const Source& in, uint16_t identity, TStoredEntry& entry, bool& found) const
+{
+    found = false;
+    if (const HeaderResult header = HeaderMatches(in); header != HeaderResult::hrMatches)
+        return header == HeaderResult::hrIoError ? TDatabaseStatus::dsCantOpen : TDatabaseStatus::dsDamaged;
+    const WalkResult walk = Find(in, identity, entry, found);
+    return walk == WalkResult::wrOk ? TDatabaseStatus::dsOk
+                                    : walk == WalkResult::wrDamaged ? TDatabaseStatus::dsDamaged : TDatabaseStatus::dsCantOpen;
+}
+
+TDatabaseStatus TSystemDatabase::ReadIdentities(std::vector<uint16_t>& identities) const
+{
+    identities.clear();
+    TFd in(::open(file_.c_str(), O_RDONLY | O_CLOEXEC));
+    uint64_t size = 0;
+    if (in.fd < 0 || !FileSize(in.fd, size))
+        return TDatabaseStatus::dsCantOpen;
+    return ReadIdentities(Source{in.fd, nullptr, size}, identities);
+}
+
 TDatabaseStatus TSystemDatabase::ReadEntry(uint16_t identity, TStoredEntry& entry, bool& found) const
 {
     found = false;
@@ -469,37 +585,49 @@ TDatabaseStatus TSystemDatabase::ReadEntry(uint16_t identity, TStoredEntry& entr
     uint64_t size = 0;
     if (in.fd < 0 || !FileSize(in.fd, size))
         return TDatabaseStatus::dsCantOpen;
-    switch (FindEntry(in.fd, size, identity, entry, found)) {
-    case WalkResult::wrDamaged: return TDatabaseStatus::dsDamaged;
-    case WalkResult::wrIoError: return TDatabaseStatus::dsCantOpen;
-    default: return TDatabaseStatus::dsOk;
-    }
+    return ReadEntry(Source{in.fd, nullptr, size}, identity, entry, found);
 }
 
-TSystemDatabase::WalkResult TSystemDatabase::FindEntry(int fd, uint64_t size, uint16_t identity, TStoredEntry& entry,
-                                                       bool& found) const
+// The same work on an image of the file in memory: no file, no box, no change to whether the
+// database is in use.
+
+TDatabaseStatus TSystemDatabase::CheckImage(const std::vector<uint8_t>& image, std::vector<uint8_t>& current) const
 {
-    if (const HeaderResult header = HeaderMatches(fd, size); header != HeaderResult::hrMatches)
-        return header == HeaderResult::hrIoError ? WalkResult::wrIoError : WalkResult::wrDamaged;
-    bool readFailed = false;
-    const WalkResult walk = Walk(fd, layout_.Header.size() + 1, size, false,
-                                 [&](const Span& s, const std::vector<uint8_t>& record) {
-                                     if (s.Identity != identity)
-                                         return true;
-                                     entry.Record = record;
-                                     uint64_t at = s.Offset + layout_.RecordSize;
-                                     for (size_t i = 0; i < entry.Lists.size(); ++i) {
-                                         entry.Lists[i].resize(static_cast<size_t>(s.ListBytes[i]));
-                                         if (!ReadAt(fd, at, entry.Lists[i].data(), entry.Lists[i].size()))
-                                             readFailed = true;
-                                         at += s.ListBytes[i];
-                                     }
-                                     found = !readFailed;
-                                     return false;
-                                 });
-    if (walk != WalkResult::wrDamaged && (walk == WalkResult::wrIoError || readFailed)) {
-        found = false;
-        return WalkResult::wrIoError;
-    }
-    return walk;
+    const Source src = Source::OfImage(image);
+    std::vector<Span> spans;
+    WalkResult walk = WalkResult::wrOk;
+    const TDatabaseStatus status = Check(src, spans, walk);
+    current.clear();
+    if (status == TDatabaseStatus::dsOk)
+        current = image;
+    else if (status == TDatabaseStatus::dsConverted && !Convert(src, spans, PutToImage(current)))
+        return TDatabaseStatus::dsDamaged;
+    return status;
+}
+
+TDatabaseStatus TSystemDatabase::ReadIdentities(const std::vector<uint8_t>& image,
+                                                std::vector<uint16_t>& identities) const
+{
+    return ReadIdentities(Source::OfImage(image), identities);
+}
+
+TDatabaseStatus TSystemDatabase::ReadEntry(const std::vector<uint8_t>& image, uint16_t identity, TStoredEntry& entry,
+                                           bool& found) const
+{
+    return ReadEntry(Source::OfImage(image), identity, entry, found);
+}
+
+TDatabaseStatus TSystemDatabase::SaveImage(std::vector<uint8_t>& image, const TStoredEntry& given) const
+{
+    const TStoredEntry entry = Normalized(given);
+    const Source src = Source::OfImage(image);
+    if (HeaderMatches(src) != HeaderResult::hrMatches)
+        return TDatabaseStatus::dsDamaged;
+    std::vector<Span> matches;
+    if (FindSpans(src, GetU16(entry.Record.data() + layout_.IdentityOffset), matches) != WalkResult::wrOk)
+        return TDatabaseStatus::dsDamaged;
+    std::vector<uint8_t> out;
+    WriteSaved(src, entry, matches, PutToImage(out));
+    image.swap(out);
+    return TDatabaseStatus::dsOk;
 }

@@ -95,10 +95,21 @@ public:
     // have the layout), and the first entry with an identity.
     TDatabaseStatus ReadIdentities(std::vector<uint16_t>& identities) const;
     TDatabaseStatus ReadEntry(uint16_t identity, TStoredEntry& entry, bool& found) const;
-    // Replaces the stored copy of the entry's system (the first with its identity) and puts the entry at
-    // the end of the file; the counts in the record are set from the list sizes. A missing file is
+    // Replaces the stored copy of the entry's system (every copy, when a file holds more than one) and
+    // puts the entry at the end of the file; the counts in the record are set from the list sizes. A missing file is
     // created with its header.
     TDatabaseStatus Save(const TStoredEntry& entry);
+
+    // The same on an image of the file held in memory, touching no file, showing no box and leaving
+    // InUse as it is (for checking a file's bytes quickly, as the fuzz tests do). CheckImage gives what
+    // Open would make of the file: dsOk (current is the image), dsConverted (current is the converted
+    // file) or dsDamaged (current is empty); the time stamp of a conversion comes from the time source.
+    // SaveImage replaces the image by what Save would write, or gives dsDamaged and leaves it.
+    TDatabaseStatus CheckImage(const std::vector<uint8_t>& image, std::vector<uint8_t>& current) const;
+    TDatabaseStatus ReadIdentities(const std::vector<uint8_t>& image, std::vector<uint16_t>& identities) const;
+    TDatabaseStatus ReadEntry(const std::vector<uint8_t>& image, uint16_t identity, TStoredEntry& entry,
+                              bool& found) const;
+    TDatabaseStatus SaveImage(std::vector<uint8_t>& image, const TStoredEntry& entry) const;
 
     // Text of the last box shown (empty if none).
     const std::string& LastMessage() const { return lastMessage_; }
@@ -108,17 +119,24 @@ public:
 
 private:
     struct Span;
+    struct Source;
+    using Put = std::function<bool(const uint8_t*, size_t)>;
     enum class WalkResult { wrOk, wrDamaged, wrIoError };
-    WalkResult Walk(int fd, uint64_t start, uint64_t size, bool old,
+    WalkResult Walk(const Source& in, uint64_t start, bool old,
                     const std::function<bool(const Span&, const std::vector<uint8_t>&)>& visit) const;
     enum class HeaderResult { hrMatches, hrOther, hrIoError };
-    HeaderResult HeaderMatches(int fd, uint64_t size) const;
-    // The first entry with the identity in the open file: its record and lists, found when it was read
-    // whole; wrDamaged for a file of another layout, wrIoError for one that could not be read.
-    WalkResult FindEntry(int fd, uint64_t size, uint16_t identity, TStoredEntry& entry, bool& found) const;
+    HeaderResult HeaderMatches(const Source& in) const;
+    TDatabaseStatus Check(const Source& in, std::vector<Span>& spans, WalkResult& walk) const;
+    WalkResult Find(const Source& in, uint16_t identity, TStoredEntry& entry, bool& found) const;
+    WalkResult FindSpans(const Source& in, uint16_t identity, std::vector<Span>& matches) const;
+    TDatabaseStatus ReadIdentities(const Source& in, std::vector<uint16_t>& identities) const;
+    TDatabaseStatus ReadEntry(const Source& in, uint16_t identity, TStoredEntry& entry, bool& found) const;
+    TStoredEntry Normalized(const TStoredEntry& given) const;
+    bool WriteSaved(const Source& in, const TStoredEntry& entry, const std::vector<Span>& matches,
+                    const Put& put) const;
     bool Replace(const std::function<bool(int fd)>& write) const;
     bool WriteHeaderOnly() const;
-    bool Convert(int fd, uint64_t size, const std::vector<Span>& spans) const;
+    bool Convert(const Source& in, const std::vector<Span>& spans, const Put& put) const;
     void Box(const std::string& text, const std::string& caption, unsigned flags, QWidget* owner);
     TDatabaseStatus Damaged();
 

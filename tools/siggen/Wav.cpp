@@ -83,6 +83,8 @@ std::vector<uint8_t> encodeWav(const Audio& audio, uint16_t bits)
     if (audio.rate == 0)
         throw WavError("the sampling rate must be above 0");
     const uint16_t bytesPerSample = bits / 8;
+    if (static_cast<uint64_t>(audio.rate) * audio.channels * bytesPerSample > 0xFFFFFFFFull)
+        throw WavError("the byte rate does not fit the header");
     const uint64_t dataSize = static_cast<uint64_t>(audio.frames()) * audio.channels * bytesPerSample;
     if (dataSize > 0xFFFFFFFFull - 36)
         throw WavError("too many samples for one WAV file");
@@ -143,6 +145,8 @@ WavData decodeWav(const std::vector<uint8_t>& in)
     wav.bits = get16(in, 34);
     if (wav.channels == 0)
         throw WavError("channel count is 0");
+    if (wav.rate == 0)
+        throw WavError("sampling rate is 0");
     if (wav.bits != 8 && wav.bits != 16)
         throw WavError("sample size is " + std::to_string(wav.bits) + " bits; only 8 and 16 are read");
     const uint32_t bytesPerSample = wav.bits / 8u;

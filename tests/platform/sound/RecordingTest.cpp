@@ -12,6 +12,7 @@
 #include <cmath>
 #include <cstdio>
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
 using namespace platform;
@@ -228,6 +229,29 @@ TEST_F(RecordingInput, WhatIsNoRecordingFailsTheOpenWithAClearText)
         EXPECT_NE(waveInErrorText(kWaveError).find(b.expect), std::string::npos) << b.what << ": "
                                                                                  << waveInErrorText(kWaveError);
     }
+}
+
+// A header naming a rate of a few hertz makes every file frame tens of thousands of converted ones:
+// the conversion takes the file a little at a time, so reading stays within a few megabytes.
+TEST_F(RecordingInput, AVeryLowRateConvertsWithinBoundedMemory)
+{
+    const auto path = dir / "slow.wav";
+    WriteTone(path, SF_FORMAT_WAV | SF_FORMAT_PCM_16, 1, 1, 4096, 0.1);
+    std::string error;
+    auto recording = sound::Recording::open(path, 44100, 2, sound::ChannelChoice::Left, &error);
+    ASSERT_TRUE(recording) << error;
+    rusage before{};
+    ::getrusage(RUSAGE_SELF, &before);
+    std::vector<float> frames(4096 * 2);
+    size_t got = 0;
+    for (int i = 0; i < 4; ++i)
+        got += recording->read(frames.data(), 4096);
+    EXPECT_EQ(got, 4u * 4096);
+    for (float x : frames)
+        ASSERT_TRUE(std::isfinite(x) && std::fabs(x) <= 1.5f);
+    rusage after{};
+    ::getrusage(RUSAGE_SELF, &after);
+    EXPECT_LT(after.ru_maxrss - before.ru_maxrss, 100 * 1024) << "kB more at the peak";
 }
 
 TEST(FloatToPcm, RoundsAndClipsToEightAndSixteenBits)

@@ -102,6 +102,7 @@ TEST(Wav, MalformedFilesAreRefused)
         {"not PCM", [](auto& b) { b[20] = 3; }},
         {"24 bits", [](auto& b) { b[34] = 24; }},
         {"no channels", [](auto& b) { b[22] = 0; }},
+        {"rate 0", [](auto& b) { for (size_t i = 24; i < 32; ++i) b[i] = 0; }},
         {"byte rate wrong", [](auto& b) { b[28] ^= 1; }},
         {"data beyond end", [](auto& b) { b.resize(b.size() - 2); }},
         {"RIFF size wrong", [](auto& b) { b[4] ^= 4; }},
@@ -119,4 +120,6 @@ TEST(Wav, BadFormatIsRefusedOnWriting)
 {
     EXPECT_THROW(encodeWav(ramp(11025, 1, 4), 12), WavError);
     EXPECT_THROW(encodeWav(ramp(11025, 0, 4), 16), WavError);
+    EXPECT_THROW(encodeWav(ramp(0, 1, 4), 16), WavError);
+    EXPECT_THROW(encodeWav(ramp(0x40000000, 2, 4), 16), WavError);  // byte rate beyond 32 bits
 }

@@ -224,6 +224,27 @@ TEST_F(SystemDatabase, SaveMovesTheSystemToTheEndAndKeepsOneCopy)
     EXPECT_TRUE(boxes.boxes().empty());
 }
 
+// A file written elsewhere may hold a system twice: the save replaces both copies, so that the next
+// load finds what was saved rather than the copy left behind.
+TEST_F(SystemDatabase, SaveReplacesEveryCopyOfTheSystem)
+{
+    const TStoredEntry a = Entry(1, "one", 1, 10), b = Entry(2, "two", 2, 20), a1 = Entry(1, "old one", 0, 30);
+    writeBytes(file, File({a, b, a1}));
+    ASSERT_EQ(db.Open(), TDatabaseStatus::dsOk);
+    const TStoredEntry a2 = Entry(1, "new one", 2, 40);
+    ASSERT_EQ(db.Save(a2), TDatabaseStatus::dsOk);
+    EXPECT_EQ(readBytes(file), File({b, a2}));
+    TStoredEntry got;
+    bool found = false;
+    ASSERT_EQ(db.Load(1, got, found), TDatabaseStatus::dsOk);
+    ASSERT_TRUE(found);
+    EXPECT_EQ(Flat(got), Flat(a2));
+
+    Bytes image = File({a1, a, b});
+    ASSERT_EQ(db.SaveImage(image, a2), TDatabaseStatus::dsOk);
+    EXPECT_EQ(image, File({b, a2}));
+}
+
 TEST_F(SystemDatabase, SaveTakesTheCountsFromTheLists)
 {
     ASSERT_EQ(db.Open(), TDatabaseStatus::dsCreated);
@@ -506,4 +527,61 @@ TEST_F(SystemDatabase, KilledConversionLeavesTheOldOrTheNewFile)
     EXPECT_GE(killed, 5);
     ASSERT_EQ(converted.size(), 9u + 2 * 48);
     EXPECT_EQ(GetU16(converted.data() + 9 + 48), 4);
+}
+
+// The image in memory goes the same road as the file: what Open leaves, what Save writes and what the
+// browser reads are the same bytes and answers for the file's bytes held in memory.
+TEST(SystemDatabaseImage, AgreesWithTheFile)
+{
+    const Bytes bare(kHeader.begin(), kHeader.end() - 1);
+    const std::vector<std::pair<const char*, Bytes>> cases = {
+        {"current", Good()},
+        {"header only", kHeader},
+        {"header without version", bare},
+        {"old", OldEntries()},
+        {"empty", {}},
+        {"cut inside a list", [] { Bytes b = Good(); b.resize(b.size() - 3); return b; }()},
+        {"negative count", WithCount(9, 2, -1)},
+        {"huge count", WithCount(9, 0, 0x7FFFFFFF)},
+        {"old list past the end", [] { Bytes b = OldEntries(); PutI32(b.data() + 28, 1); return b; }()},
+    };
+    const TStoredEntry saved = Entry(2, "two+", 2, 60);
+    for (const auto& [name, content] : cases) {
+        SCOPED_TRACE(name);
+        TempDir dir;
+        const auto file = dir / "Tiny.MEM";
+        platform::MessageBoxRecorder boxes;
+        TSystemDatabase db{TinyLayout(), file};
+        db.SetTimeSource([] { return kNow; });
+        writeBytes(file, content);
+
+        Bytes current;
+        const TDatabaseStatus checked = db.CheckImage(content, current);
+        ASSERT_EQ(db.Open(), checked);
+        EXPECT_TRUE(db.InUse() == (checked != TDatabaseStatus::dsDamaged));
+        if (checked == TDatabaseStatus::dsDamaged) {
+            EXPECT_TRUE(current.empty());
+            Bytes image = content;
+            EXPECT_EQ(db.SaveImage(image, saved), TDatabaseStatus::dsDamaged);
+            EXPECT_EQ(image, content);
+            continue;
+        }
+        EXPECT_EQ(readBytes(file), current);
+
+        std::vector<uint16_t> fromFile, fromImage;
+        EXPECT_EQ(db.ReadIdentities(Bytes{}, fromImage), TDatabaseStatus::dsDamaged);  // no header
+        ASSERT_EQ(db.ReadIdentities(fromFile), db.ReadIdentities(current, fromImage));
+        EXPECT_EQ(fromFile, fromImage);
+
+        Bytes image = current;
+        ASSERT_EQ(db.Save(saved), TDatabaseStatus::dsOk);
+        ASSERT_EQ(db.SaveImage(image, saved), TDatabaseStatus::dsOk);
+        EXPECT_EQ(readBytes(file), image);
+
+        TStoredEntry got;
+        bool found = false;
+        ASSERT_EQ(db.ReadEntry(image, 2, got, found), TDatabaseStatus::dsOk);
+        ASSERT_TRUE(found);
+        EXPECT_EQ(Flat(got), Flat(saved));
+    }
 }

@@ -1,0 +1,38 @@
+#pragma once
+// One fuzz target: Run takes one input, as libFuzzer hands it over; Seeds gives the inputs our own
+// generators and writers make, which the build writes into the target's seed corpus.
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace fuzz {
+
+using Bytes = std::vector<uint8_t>;
+
+struct Seed {
+    std::string name;
+    Bytes bytes;
+};
+
+std::vector<Seed> Seeds();
+void Run(const uint8_t* data, size_t size);
+
+// Ends the run as a finding when a property does not hold, so that libFuzzer keeps the input.
+[[noreturn]] void Fail(const char* what);
+inline void Check(bool ok, const char* what)
+{
+    if (!ok)
+        Fail(what);
+}
+
+// Interleaved samples at full scale 1.0 as 16-bit little-endian PCM.
+Bytes Pcm16(const std::vector<double>& samples);
+
+// A stereo 16-bit capture with the signal on the left and silence on the right.
+Bytes StereoPcm16(const std::vector<double>& left);
+
+// The input as 16-bit samples (a trailing odd byte is dropped).
+std::vector<int16_t> Samples16(const uint8_t* data, size_t size);
+
+}  // namespace fuzz
