@@ -3,8 +3,10 @@
 #include <cmath>
 
 #if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
-// The compiler's own header leaves a register undefined on purpose in the 512-bit conversion.
+// GCC's own header leaves a register undefined on purpose in the 512-bit conversion.
+#if !defined(__clang__)
 #pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#endif
 #include <immintrin.h>
 #define KORVANTA_FIR_X86 1
 #endif
