@@ -5,6 +5,8 @@
 #include <cstring>
 #include <string>
 
+#include "SystemTime.h"
+
 namespace fieldbytes {
 
 inline uint16_t GetU16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
@@ -46,6 +48,23 @@ inline void PutText(uint8_t* p, size_t size, const std::string& text)
     size_t n = text.size() < size - 1 ? text.size() : size - 1;
     std::memcpy(p, text.data(), n);
     std::memset(p + n, 0, size - n);
+}
+
+// A calendar time: its eight 16-bit fields one after another.
+inline void PutTime(uint8_t* p, const TSystemTime& t)
+{
+    const uint16_t f[8] = {t.Year, t.Month, t.DayOfWeek, t.Day, t.Hour, t.Minute, t.Second, t.Milliseconds};
+    for (int i = 0; i < 8; ++i)
+        PutU16(p + 2 * i, f[i]);
+}
+
+inline TSystemTime GetTime(const uint8_t* p)
+{
+    TSystemTime t;
+    uint16_t* f[8] = {&t.Year, &t.Month, &t.DayOfWeek, &t.Day, &t.Hour, &t.Minute, &t.Second, &t.Milliseconds};
+    for (int i = 0; i < 8; ++i)
+        *f[i] = GetU16(p + 2 * i);
+    return t;
 }
 
 }  // namespace fieldbytes

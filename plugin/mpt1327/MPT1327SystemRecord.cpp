@@ -16,22 +16,6 @@ constexpr size_t oBase = 0, oControlFreq = 4, oOccupancy = 8, oScanTicks = 4104,
                  oFirstSeen = 37724;
 constexpr size_t TextSize = 256, AliasSize = 253;
 
-void PutTime(uint8_t* p, const TSystemTime& t)
-{
-    const uint16_t f[8] = {t.Year, t.Month, t.DayOfWeek, t.Day, t.Hour, t.Minute, t.Second, t.Milliseconds};
-    for (int i = 0; i < 8; ++i)
-        PutU16(p + 2 * i, f[i]);
-}
-
-TSystemTime GetTime(const uint8_t* p)
-{
-    TSystemTime t;
-    uint16_t* f[8] = {&t.Year, &t.Month, &t.DayOfWeek, &t.Day, &t.Hour, &t.Minute, &t.Second, &t.Milliseconds};
-    for (int i = 0; i < 8; ++i)
-        *f[i] = GetU16(p + 2 * i);
-    return t;
-}
-
 }  // namespace
 
 const TDatabaseLayout& MPT1327Layout()

@@ -15,22 +15,6 @@ constexpr size_t oBase = 0, oControlFreq = 4, oOccupancy = 8, oTicks = 4104, oCo
                  oTrafficMap = 4780, oType = 4908, oReserved3 = 4909, oCreated = 4910, oReserved4 = 4926;
 constexpr size_t kTextSize = 256, kAliasSize = 254;
 
-void PutTime(uint8_t* p, const TSystemTime& t)
-{
-    const uint16_t f[8] = {t.Year, t.Month, t.DayOfWeek, t.Day, t.Hour, t.Minute, t.Second, t.Milliseconds};
-    for (int i = 0; i < 8; ++i)
-        PutU16(p + 2 * i, f[i]);
-}
-
-TSystemTime GetTime(const uint8_t* p)
-{
-    TSystemTime t;
-    uint16_t* f[8] = {&t.Year, &t.Month, &t.DayOfWeek, &t.Day, &t.Hour, &t.Minute, &t.Second, &t.Milliseconds};
-    for (int i = 0; i < 8; ++i)
-        *f[i] = GetU16(p + 2 * i);
-    return t;
-}
-
 }  // namespace
 
 const TDatabaseLayout& SmartNetLayout()
