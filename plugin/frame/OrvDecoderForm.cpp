@@ -18,6 +18,7 @@
 #include <QGuiApplication>
 #include <QLabel>
 #include <QLocale>
+#include <QMenu>
 #include <QRadioButton>
 #include <QScreen>
 #include <QSignalBlocker>
@@ -794,4 +795,42 @@ void TOrvDecoderForm::closeEvent(QCloseEvent* e)
 {
     e->ignore();
     Close();
+}
+
+void TOrvDecoderForm::makeSecondaryPopup()
+{
+    SecondaryPopup = new QMenu(this);
+    SecondaryLabel->OnClick = [this](QObject*) { SecondaryLabelClick(); };
+}
+
+void TOrvDecoderForm::SecondaryLabelClick()
+{
+    if (!SecondaryPopup)
+        return;
+    SecondaryPopup->clear();
+    for (const TSecondaryMenuItem& item : listSecondary_()) {
+        QAction* action = SecondaryPopup->addAction(QString::fromStdString(item.Caption));
+        action->setData(item.Receiver);
+        connect(action, &QAction::triggered, this, [this, action] { None1Click(action); });
+    }
+    SecondaryPopup->popup(mapToGlobal(SecondaryLabel->geometry().bottomLeft()));
+}
+
+void TOrvDecoderForm::None1Click(QAction* item)
+{
+    if (chooseSecondary_)
+        SecondaryReceiver = chooseSecondary_({item->text().toStdString(), item->data().toInt()});
+}
+
+bool TOrvDecoderForm::LogFileChecked() const { return LogFile->Checked(); }
+
+void TOrvDecoderForm::SetLogFileChecked(bool checked) { LogFile->SetCheck(checked); }
+
+bool TOrvDecoderForm::ChooseLogFile(std::filesystem::path& fileName, int& filterIndex)
+{
+    if (!LogFileDlg.Execute(this))
+        return false;
+    fileName = LogFileDlg.FileName;
+    filterIndex = LogFileDlg.FilterIndex;
+    return true;
 }

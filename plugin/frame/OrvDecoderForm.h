@@ -7,6 +7,8 @@
 #include "OrvFrameLogic.h"
 #include "OrvHostLink.h"
 #include "OrvSound.h"
+#include "SecondaryReceiver.h"
+#include "SystemTime.h"
 #include "plugin/frame/OrvPlugin.h"
 #include "platform/ui/Dialogs.h"
 
@@ -14,12 +16,15 @@
 #include <QWidget>
 
 #include <deque>
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
+class QAction;
 class QLabel;
+class QMenu;
 class QRadioButton;
 class QStatusBar;
 class QTimer;
@@ -161,6 +166,35 @@ public:
     // The input-channel test starts again on channel 0 (the secondary receiver's start runs this).
     void RestartInputChannelTest() { InputTest.Restart(ValidCount); }
 
+    // The "Secondary receiver" label's pop-up, once a protocol uses it (UseSecondaryMenu).
+    QMenu* SecondaryPopup = nullptr;
+    // The label's click: fills the pop-up with the receivers and shows it.
+    void SecondaryLabelClick();
+    // An item of that pop-up chosen.
+    void None1Click(QAction* item);
+
+    // The clock's time (Now) as a protocol's date and time fields.
+    template <class Time> Time LocalNow() const
+    {
+        const QDateTime now = Now();
+        const QDate d = now.date();
+        const QTime t = now.time();
+        return {uint16_t(d.year()), uint8_t(d.month()), uint8_t(d.day()), uint8_t(t.hour()), uint8_t(t.minute()),
+                uint8_t(t.second())};
+    }
+    // A protocol's date and time fields as the log writes them.
+    template <class Time> static TSystemTime LogTime(const Time& time)
+    {
+        TSystemTime t{};
+        t.Year = time.Year;
+        t.Month = time.Month;
+        t.Day = time.Day;
+        t.Hour = time.Hour;
+        t.Minute = time.Minute;
+        t.Second = time.Second;
+        return t;
+    }
+
 protected:
     // Hooks of the protocol, in the order the frame calls them.
     virtual void SetChannelSize(int32_t size);        // base: stores a valid step, sets the radios
@@ -187,6 +221,36 @@ protected:
     // The about box of this plug-in.
     virtual QWidget* CreateAboutForm();
 
+    // The secondary receiver the label's pop-up lists and chooses: makes the pop-up and takes the
+    // label's click.
+    void UseSecondaryMenu(TSecondaryReceiver& secondary)
+    {
+        listSecondary_ = [&secondary] { return secondary.ListReceivers(); };
+        chooseSecondary_ = [&secondary](const TSecondaryMenuItem& item) {
+            secondary.None1Click(item);
+            return secondary.Chosen();
+        };
+        makeSecondaryPopup();
+    }
+    // The "Log file" button with a protocol's log: opens or closes it as the button says, asking
+    // for the file through the log dialog; the button then shows whether it is open.
+    template <class Log> void SwitchLogFile(Log& log)
+    {
+        std::filesystem::path name = LogFileDlg.FileName;
+        int index = LogFileDlg.FilterIndex;
+        const bool checked = log.LogFileClick(LogFileChecked(), Started(), name, index,
+                                              [this](std::filesystem::path& fileName, int& filterIndex) {
+                                                  return ChooseLogFile(fileName, filterIndex);
+                                              });
+        LogFileDlg.FileName = name.string();
+        LogFileDlg.FilterIndex = index;
+        SetLogFileChecked(checked);
+    }
+    bool LogFileChecked() const;
+    void SetLogFileChecked(bool checked);
+    // The log dialog: false when cancelled, else the file and filter chosen.
+    bool ChooseLogFile(std::filesystem::path& fileName, int& filterIndex);
+
     // Runs the close sequence once; a protocol's destructor calls it so that a window deleted
     // without Close still gives the host its settings back.
     void RunCloseSequence();
@@ -206,6 +270,7 @@ private:
     void ReopenWaveIn();
     void abandonCreate();
     std::string registryKey() const;
+    void makeSecondaryPopup();
 
     TOrvFormConfig config_;
     TOrvHostLink link_;
@@ -220,6 +285,8 @@ private:
     static constexpr size_t kMaxHeldBuffers = 64;
     bool reopening_ = false;       // the timer's open of the sound input is under way
     bool reopenReported_ = false;  // its last failure was reported
+    std::function<std::vector<TSecondaryMenuItem>()> listSecondary_;
+    std::function<int32_t(const TSecondaryMenuItem&)> chooseSecondary_;
 };
 
 // The plug-in's folder: ORV_PLUGIN_PATH when set, not empty and shorter than 512 characters, else

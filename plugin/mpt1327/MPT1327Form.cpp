@@ -185,8 +185,7 @@ TMPT1327Form::TMPT1327Form(OrvHostWindow hostWindow, const OrvReceiverInfo* info
     Disp->setObjectName("Disp");
     Disp->setGeometry(10, 194, TMPT1327OnAirGrid::kGridWidth, 7 * (TMPT1327OnAirGrid::kRowHeight + 1));
 
-    SecondaryPopup = new QMenu(this);
-    SecondaryLabel->OnClick = [this](QObject*) { SecondaryLabelClick(); };
+    UseSecondaryMenu(secondary_);
     RetToCtrl->OnClick = [this](QObject*) { RetToCtrlClick(); };
     DBBrowse->OnClick = [this](QObject*) { DBBrowseClick(); };
     SysEdit->OnClick = [this](QObject*) { SysEditClick(); };
@@ -221,22 +220,7 @@ void TMPT1327Form::InitDecoder()
 
 void TMPT1327Form::OpenDatabase() { database_.OpenDatabase(); }
 
-void TMPT1327Form::LogFileClick()
-{
-    std::filesystem::path name = LogFileDlg.FileName;
-    int index = LogFileDlg.FilterIndex;
-    const bool checked = log_.LogFileClick(LogFile->Checked(), Started(), name, index,
-                                            [this](std::filesystem::path& fileName, int& filterIndex) {
-                                                if (!LogFileDlg.Execute(this))
-                                                    return false;
-                                                fileName = LogFileDlg.FileName;
-                                                filterIndex = LogFileDlg.FilterIndex;
-                                                return true;
-                                            });
-    LogFileDlg.FileName = name.string();
-    LogFileDlg.FilterIndex = index;
-    LogFile->SetCheck(checked);
-}
+void TMPT1327Form::LogFileClick() { SwitchLogFile(log_); }
 
 void TMPT1327Form::ResetReceiver()
 {
@@ -274,14 +258,7 @@ void TMPT1327Form::TuneHost(int32_t frequency, int32_t mode)
 
 bool TMPT1327Form::AutoTuneChecked() { return AutoTune->Checked(); }
 
-TMPT1327LocalTime TMPT1327Form::LocalTime()
-{
-    const QDateTime now = Now();
-    const QDate d = now.date();
-    const QTime t = now.time();
-    return {uint16_t(d.year()), uint8_t(d.month()), uint8_t(d.day()), uint8_t(t.hour()), uint8_t(t.minute()),
-            uint8_t(t.second())};
-}
+TMPT1327LocalTime TMPT1327Form::LocalTime() { return LocalNow<TMPT1327LocalTime>(); }
 
 void TMPT1327Form::SelectSystem(uint16_t identity)
 {
@@ -307,14 +284,7 @@ void TMPT1327Form::WriteLogEntry(const TMPT1327LocalTime& time, const TMPT1327Ca
 {
     if (!LogFile->Checked() || !log_.IsOpen())
         return;
-    TSystemTime t{};
-    t.Year = time.Year;
-    t.Month = time.Month;
-    t.Day = time.Day;
-    t.Hour = time.Hour;
-    t.Minute = time.Minute;
-    t.Second = time.Second;
-    if (!log_.WriteLogEntry(t, database_.Record().SystemIdentity, call))
+    if (!log_.WriteLogEntry(LogTime(time), database_.Record().SystemIdentity, call))
         LogFile->SetCheck(false);
 }
 
@@ -340,23 +310,6 @@ void TMPT1327Form::RetToCtrlChanged(bool enabled) { RetToCtrl->setEnabled(enable
 void TMPT1327Form::SaveCurrentSystem() { database_.SaveSystem(channels()); }
 
 void TMPT1327Form::StartSecondaryReceiver() { secondary_.StartSecondaryReceiver(); }
-
-void TMPT1327Form::SecondaryLabelClick()
-{
-    SecondaryPopup->clear();
-    for (const TSecondaryMenuItem& item : secondary_.ListReceivers()) {
-        QAction* action = SecondaryPopup->addAction(QString::fromStdString(item.Caption));
-        action->setData(item.Receiver);
-        connect(action, &QAction::triggered, this, [this, action] { None1Click(action); });
-    }
-    SecondaryPopup->popup(mapToGlobal(SecondaryLabel->geometry().bottomLeft()));
-}
-
-void TMPT1327Form::None1Click(QAction* item)
-{
-    secondary_.None1Click({item->text().toStdString(), item->data().toInt()});
-    TOrvDecoderForm::SecondaryReceiver = secondary_.Chosen();
-}
 
 void TMPT1327Form::RetToCtrlClick() { secondary_.RetToCtrlClick(); }
 

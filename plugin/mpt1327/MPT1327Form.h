@@ -83,7 +83,6 @@ public:
     int32_t HalfBit = 0;
     TQelRichEdit* RE1;
     TMPT1327OnAirGrid* Disp;
-    QMenu* SecondaryPopup;
 
     TMPT1327Decoder& Decoder() { return decoder_; }
     TMPT1327Database& Database() { return database_; }
@@ -95,10 +94,6 @@ public:
     QPointer<TOrvDBBrowseForm> BrowserWindow;
     QPointer<TOrvEditorForm> EditorWindow;
 
-    // The "Secondary receiver" label's click: fills the pop-up with the receivers and shows it.
-    void SecondaryLabelClick();
-    // An item of that pop-up chosen.
-    void None1Click(QAction* item);
     void RetToCtrlClick();
 
     // TMPT1327DecoderClient

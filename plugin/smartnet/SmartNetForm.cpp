@@ -204,8 +204,7 @@ TSmartNetForm::TSmartNetForm(OrvHostWindow hostWindow, const OrvReceiverInfo* in
     AutoFollow->SetButtonStyle(bsCheckButton);
     layOut();
 
-    SecondaryPopup = new QMenu(this);
-    SecondaryLabel->OnClick = [this](QObject*) { SecondaryLabelClick(); };
+    UseSecondaryMenu(secondary_);
     RetToCtrl->OnClick = [this](QObject*) { RetToCtrlClick(); };
     DBBrowse->OnClick = [this](QObject*) { DBBrowseClick(); };
     SysEdit->OnClick = [this](QObject*) { SysEditClick(); };
@@ -378,14 +377,7 @@ void TSmartNetForm::TuneHostToControlChannel()
 
 bool TSmartNetForm::AutoTuneChecked() { return AutoTune->Checked(); }
 
-TSmartNetLocalTime TSmartNetForm::LocalTime()
-{
-    const QDateTime now = Now();
-    const QDate d = now.date();
-    const QTime t = now.time();
-    return {uint16_t(d.year()), uint8_t(d.month()), uint8_t(d.day()), uint8_t(t.hour()), uint8_t(t.minute()),
-            uint8_t(t.second())};
-}
+TSmartNetLocalTime TSmartNetForm::LocalTime() { return LocalNow<TSmartNetLocalTime>(); }
 
 TSmartNetDateNames TSmartNetForm::DateNames()
 {
@@ -434,35 +426,13 @@ void TSmartNetForm::SelectSystem(uint16_t identity)
     }
 }
 
-void TSmartNetForm::LogFileClick()
-{
-    std::filesystem::path name = LogFileDlg.FileName;
-    int index = LogFileDlg.FilterIndex;
-    const bool checked = log_.LogFileClick(LogFile->Checked(), Started(), name, index,
-                                            [this](std::filesystem::path& fileName, int& filterIndex) {
-                                                if (!LogFileDlg.Execute(this))
-                                                    return false;
-                                                fileName = LogFileDlg.FileName;
-                                                filterIndex = LogFileDlg.FilterIndex;
-                                                return true;
-                                            });
-    LogFileDlg.FileName = name.string();
-    LogFileDlg.FilterIndex = index;
-    LogFile->SetCheck(checked);
-}
+void TSmartNetForm::LogFileClick() { SwitchLogFile(log_); }
 
 void TSmartNetForm::WriteLogEntry(const TSmartNetLocalTime& time, uint16_t system, const TSmartNetOnAirEntry& entry)
 {
     if (!LogFile->Checked() || !log_.IsOpen())
         return;
-    TSystemTime t{};
-    t.Year = time.Year;
-    t.Month = time.Month;
-    t.Day = time.Day;
-    t.Hour = time.Hour;
-    t.Minute = time.Minute;
-    t.Second = time.Second;
-    if (!log_.WriteLogEntry(t, system, entry))
+    if (!log_.WriteLogEntry(LogTime(time), system, entry))
         LogFile->SetCheck(false);
 }
 
@@ -496,23 +466,6 @@ void TSmartNetForm::Clear1Click()
 {
     decoder_.ClearCalls();
     Disp->update();
-}
-
-void TSmartNetForm::SecondaryLabelClick()
-{
-    SecondaryPopup->clear();
-    for (const TSecondaryMenuItem& item : secondary_.ListReceivers()) {
-        QAction* action = SecondaryPopup->addAction(QString::fromStdString(item.Caption));
-        action->setData(item.Receiver);
-        connect(action, &QAction::triggered, this, [this, action] { None1Click(action); });
-    }
-    SecondaryPopup->popup(mapToGlobal(SecondaryLabel->geometry().bottomLeft()));
-}
-
-void TSmartNetForm::None1Click(QAction* item)
-{
-    secondary_.None1Click({item->text().toStdString(), item->data().toInt()});
-    TOrvDecoderForm::SecondaryReceiver = secondary_.Chosen();
 }
 
 void TSmartNetForm::SetSecondaryLabel(const std::string& caption)

@@ -76,10 +76,7 @@ public:
     TSmartNetOnAirGrid* Disp;
     TQelButton* AutoFollow;
     TQelStaticText *SysTypeLabel, *SysTime, *SysSite;
-    QMenu* SecondaryPopup;
 
-    void SecondaryLabelClick();
-    void None1Click(QAction* item);
     void RetToCtrlClick() { decoder_.RetToCtrlClick(); }
     void Clear1Click();
     // "Database" and "System information edit": the browser and the editor, made on first use.
