@@ -1,49 +1,5 @@
 // The four functions the host looks up in libmarlet.so.
 #include "MPT1327Form.h"
-#include "OrvPluginFrame.h"
-#include "platform/ui/Application.h"
+#include "OrvPluginExports.h"
 
-#include <memory>
-
-namespace {
-
-const TOrvPluginInfo& Marlet()
-{
-    static const TOrvPluginInfo info{
-        "MPT1327", [](OrvHostWindow hostWindow, const OrvReceiverInfo* receiver, OrvHostCallback callback,
-                      uint32_t* flags, OrvInstance instance) -> TOrvDecoderForm* {
-            auto form = std::make_unique<TMPT1327Form>(hostWindow, receiver, callback, flags, instance);
-            form->FormCreate();
-            return form.release();
-        }};
-    return info;
-}
-
-}  // namespace
-
-extern "C" {
-
-__attribute__((visibility("default"))) int32_t orvPluginInit(int32_t hostVersion, uint32_t, char* name,
-                                                             uint32_t nameLength)
-{
-    return platform::GuardEntry(0, [&] { return OrvFrameInit(Marlet(), hostVersion, name, nameLength); });
-}
-
-__attribute__((visibility("default"))) int32_t orvPluginStart(OrvHostWindow hostWindow, const OrvReceiverInfo* info,
-                                                              OrvHostCallback callback, uint32_t* flags)
-{
-    return platform::GuardEntry(ORV_START_FAILED,
-                                [&] { return OrvFrameStart(Marlet(), hostWindow, info, callback, flags); });
-}
-
-__attribute__((visibility("default"))) int32_t orvPluginNotify(OrvHostWindow hostWindow, int32_t code, int32_t value,
-                                                               int32_t, int32_t)
-{
-    return platform::GuardEntry(0, [&] { return OrvFrameNotify(hostWindow, code, value); });
-}
-
-__attribute__((visibility("default"))) void orvPluginDone(void)
-{
-    platform::GuardEntry([] { OrvFrameDone(); });
-}
-}
+ORV_PLUGIN_EXPORTS(TMPT1327Form, "MPT1327")
