@@ -531,7 +531,6 @@ void TScopeForm::MMWimData(const int16_t* samples, size_t count)
         return;
     }
     if (!analyser_) {
-        trace_.SamplesPerScreen = trace_.SamplesPerScreen;
         trace_.VerticalScale = VertScaleSpin->value();
         trace_.TriggerLevel = TriggerLevel->value();
         trace_.Trigger = TriggerMode();
