@@ -220,12 +220,12 @@ void TCTCSSForm::MMWimData(const int16_t* samples, size_t count)
             StopRecording("The recording has reached the largest size a wave file holds and has been closed.");
             return;
         }
-        std::vector<uint8_t> raw(static_cast<size_t>(bytes));
+        raw_.resize(static_cast<size_t>(bytes));
         for (size_t i = 0; i < count; ++i) {
-            raw[2 * i] = uint8_t(uint16_t(samples[i]));
-            raw[2 * i + 1] = uint8_t(uint16_t(samples[i]) >> 8);
+            raw_[2 * i] = uint8_t(uint16_t(samples[i]));
+            raw_[2 * i + 1] = uint8_t(uint16_t(samples[i]) >> 8);
         }
-        if (std::fwrite(raw.data(), 1, raw.size(), file_) != raw.size()) {
+        if (std::fwrite(raw_.data(), 1, raw_.size(), file_) != raw_.size()) {
             StopRecording("The recording file could not be written and has been closed.");
             return;
         }

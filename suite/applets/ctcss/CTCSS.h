@@ -82,6 +82,7 @@ private:
     int scanOnHandle_ = 0;  // the data handle holding "1"
     TWaveFileHeader header_ = TWaveFileHeader::Pcm(1, kCTCSSRate, 16);
     std::FILE* file_ = nullptr;
+    std::vector<uint8_t> raw_;  // a recorded buffer's bytes, kept from one buffer to the next
     std::string fileName_;
     bool toggling_ = false;
 };
