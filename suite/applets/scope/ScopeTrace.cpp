@@ -1,7 +1,6 @@
 #include "ScopeTrace.h"
 
 #include <algorithm>
-#include <cstring>
 
 void TScopeTrace::SetSize(int clientWidth, int clientHeight)
 {

@@ -3,7 +3,6 @@
 // a screen, the heights of a polyline (fewer samples than columns) or a one-bit column bitmap in
 // which the samples are spread over the columns.
 #include <cstddef>
-#include <algorithm>
 #include <cstdint>
 #include <vector>
 
