@@ -96,14 +96,6 @@ char TDTMFDecoder::Method1Symbol(const int16_t* frame)
     return DTMFSymbol(code);
 }
 
-double TDTMFDecoder::Method2Level(double frequency) const
-{
-    // Each tone at its own frequency rather than at the bin below it, so that a tone slightly high
-    // does not read as its upper neighbour.
-    const double power = GoertzelPower(dft_, frequency * kMethod2Frame / kDTMFRate);
-    return power > 0 ? 20 * std::log10(power / kMethod2Frame) : -std::numeric_limits<double>::infinity();
-}
-
 char TDTMFDecoder::Method2Symbol(const int16_t* frame)
 {
     for (int32_t i = 0; i < kMethod2Frame; ++i)

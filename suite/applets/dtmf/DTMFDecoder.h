@@ -30,8 +30,6 @@ public:
     // The symbol of one frame (256 or 300 samples); ' ' for none.
     char Method1Symbol(const int16_t* frame);
     char Method2Symbol(const int16_t* frame);
-    // Method 2's level of a frequency: 20 log10(power / 300); the frame must be in the record.
-    double Method2Level(double frequency) const;
 
     // One frame's symbol through the debouncer.
     void Debounce(char symbol);
