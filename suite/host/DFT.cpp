@@ -36,11 +36,8 @@ bool MakeWindow(TDFTRec& rec, int32_t n, int32_t kind)
     case dwKaiser: {
         // The FFT's scaled Kaiser window; a one-sample window is its centre value.
         const int32_t m = n / 2;
-        for (int32_t k = 0; k < n; ++k) {
-            const double r = m > 0 ? static_cast<double>(k - m) / m : 0.0;
-            const double q = 1 - r * r;
-            w[k] = 2.267 * ModifiedBesselI0(7.8 * std::sqrt(q > 0 ? q : 0)) / ModifiedBesselI0(7.8);
-        }
+        for (int32_t k = 0; k < n; ++k)
+            w[k] = ScaledKaiserWindow(m > 0 ? static_cast<double>(k - m) / m : 0.0);
         break;
     }
     default:

@@ -12,13 +12,6 @@ bool validSize(int32_t n)
     return n >= 2 && n <= kFFTMaxSize && (n & (n - 1)) == 0;
 }
 
-// The scaled Kaiser window shared with MakeWindow: 2.267 * I0(7.8 * sqrt(1 - r^2)) / I0(7.8).
-double kaiserAt(double r)
-{
-    const double q = 1 - r * r;
-    return 2.267 * ModifiedBesselI0(7.8 * std::sqrt(q > 0 ? q : 0)) / ModifiedBesselI0(7.8);
-}
-
 void makeWindow(TFFTRec& rec, int32_t kind)
 {
     const int32_t n = rec.N;
@@ -50,7 +43,7 @@ void makeWindow(TFFTRec& rec, int32_t kind)
         break;
     case fwKaiser:
         for (int32_t k = 0; k < n; ++k)
-            rec.Window[k] = kaiserAt(static_cast<double>(k - m) / m);
+            rec.Window[k] = ScaledKaiserWindow(static_cast<double>(k - m) / m);
         break;
     default:
         break;  // unknown kind: the window stays as it was

@@ -17,3 +17,10 @@ double ModifiedBesselI0(double x)
     }
     return s;
 }
+
+double ScaledKaiserWindow(double r)
+{
+    static const double i0Beta = ModifiedBesselI0(7.8);
+    const double q = 1 - r * r;
+    return 2.267 * ModifiedBesselI0(7.8 * std::sqrt(q > 0 ? q : 0)) / i0Beta;
+}
