@@ -85,8 +85,6 @@ const char* QelFIRKernelName(TQelFIRKernel k) {
 TQelFIR::TQelFIR() {
     kernel_ = QelFIRKernelFor(TQelCPUDetect::CurrentCode());
     const TQelSimd simd = QelSimdInUse();
-    dot64_ = QelDot64For(simd);
-    dotHi16_ = QelDotHi16For(simd);
     dot64Block_ = QelDot64BlockFor(simd);
     dotHi16Block_ = QelDotHi16BlockFor(simd);
     allocateInput();

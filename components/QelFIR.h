@@ -99,8 +99,6 @@ private:
     uint32_t cutOffLow_ = 1000;
     uint32_t cutOffHigh_ = 3000;
     TQelFIRKernel kernel_ = TQelFIRKernel::Generic;
-    TQelDot64 dot64_ = QelDot64Scalar;
-    TQelDotHi16 dotHi16_ = QelDotHi16Scalar;
     TQelDot64Block dot64Block_ = QelDot64BlockScalar;
     TQelDotHi16Block dotHi16Block_ = QelDotHi16BlockScalar;
     std::vector<uint64_t> sums_;  // a block's filter sums before they are scaled or sliced

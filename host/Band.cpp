@@ -2,9 +2,7 @@
 
 #include "ScriptText.h"
 
-#include <algorithm>
 #include <climits>
-#include <cmath>
 #include <sstream>
 
 std::optional<std::vector<BandStation>> Band::parse(const std::string& text, const std::filesystem::path& base,
@@ -148,17 +146,16 @@ void Band::read(uint32_t rate, uint16_t channels, int16_t* dst, size_t frames)
     if (heard < 0)
         for (float& x : heard_)
             x = noise();
-    auto pcm = [](float x) {
-        return int16_t(std::clamp(std::lrint(double(x) * 32768.0), -32768L, 32767L));
-    };
-    for (size_t i = 0; i < frames; ++i) {
-        if (channels == 1) {
-            dst[i] = pcm(heard_[i]);
-        } else {
-            dst[2 * i] = pcm(noise());
-            dst[2 * i + 1] = pcm(heard_[i]);
+    const float* out = heard_.data();
+    if (channels != 1) {  // noise on the left, the station heard on the right
+        stereo_.resize(2 * frames);
+        for (size_t i = 0; i < frames; ++i) {
+            stereo_[2 * i] = noise();
+            stereo_[2 * i + 1] = heard_[i];
         }
+        out = stereo_.data();
     }
+    platform::sound::floatToPcm(out, frames * channels, 16, reinterpret_cast<uint8_t*>(dst));
     if (all)
         ended_ = true;
 }

@@ -72,7 +72,7 @@ private:
     mutable std::mutex mutex_;  // the on-air flags, between the GUI thread and the device's
     std::vector<Playing> playing_;  // the device thread's
     uint32_t rate_ = 0;
-    std::vector<float> scratch_, heard_;
+    std::vector<float> scratch_, heard_, stereo_;
     uint32_t seed_ = 0x2545F491u;
     std::atomic<bool> ended_{false};
 };

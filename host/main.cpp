@@ -22,7 +22,6 @@
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
-#include <unistd.h>
 
 void SetBandInput(Band* band);  // InputHook.cpp
 

@@ -2,7 +2,6 @@
 
 #include <QTimer>
 #include <algorithm>
-#include <fstream>
 
 namespace platform {
 
@@ -90,6 +89,7 @@ bool WavPlayer::play(std::string* error)
         return false;
     }
     paused_ = false;
+    in_.open(file_, std::ios::binary);
     const uint32_t bytes =
         std::max<uint32_t>(info_.format.blockAlign, info_.format.avgBytesPerSec * kBufferMs / 1000 /
                                                         info_.format.blockAlign * info_.format.blockAlign);
@@ -116,10 +116,10 @@ void WavPlayer::fill(WaveHeader* header)
     if (left == 0)
         return;
     const uint32_t n = uint32_t(std::min<uint64_t>(left, buffers_[0].size()));
-    std::ifstream in(file_, std::ios::binary);
-    in.seekg(std::streamoff(info_.dataOffset + nextByte_));
-    in.read(reinterpret_cast<char*>(header->data), n);
-    const uint32_t got = uint32_t(in.gcount()) / info_.format.blockAlign * info_.format.blockAlign;
+    in_.clear();
+    in_.seekg(std::streamoff(info_.dataOffset + nextByte_));
+    in_.read(reinterpret_cast<char*>(header->data), n);
+    const uint32_t got = uint32_t(in_.gcount()) / info_.format.blockAlign * info_.format.blockAlign;
     if (got == 0) {
         nextByte_ = info_.dataSize;  // the file was cut short since it was opened
         return;
@@ -184,6 +184,7 @@ void WavPlayer::closeOutput()
     context_.reset();
     headers_.clear();
     buffers_.clear();
+    in_.close();
     queued_ = 0;
     paused_ = false;
 }

@@ -8,6 +8,7 @@
 #include <QObject>
 #include <cstdint>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <memory>
 #include <string>
@@ -66,6 +67,7 @@ private:
     uint32_t startSample_ = 0;  // where the current playing began
     uint32_t stoppedAt_ = 0;    // the position while not playing
     uint64_t nextByte_ = 0;     // the next data byte to read into a buffer
+    std::ifstream in_;          // the file, open while playing
     int queued_ = 0;
     std::vector<std::vector<uint8_t>> buffers_;
     std::vector<WaveHeader> headers_;

@@ -1,8 +1,6 @@
 #include "OrvSound.h"
 
 #include "WaveIn.h"
-#include "platform/ui/Application.h"
-#include "platform/ui/MessageBox.h"
 
 TOrvSoundInput::~TOrvSoundInput() = default;
 TOrvMixer::~TOrvMixer() = default;
