@@ -389,7 +389,8 @@ void TRecorder2Form::WaveInBytes(int buffer, const uint8_t* data, size_t bytes)
     // After the limit or a full drive nothing more goes into the file.
     if (!file_.IsOpen() || !(state_ & rsRecording) || stopPending_)
         return;
-    const bool written = file_.Append(data, bytes);
+    std::string writeError;
+    const bool written = file_.Append(data, bytes, &writeError);
     if (!stopping_)
         QueueCaptureBuffer(buffer);
     const uint32_t position = WaveIn() ? WaveIn()->Position() : file_.DataSize();
@@ -412,10 +413,13 @@ void TRecorder2Form::WaveInBytes(int buffer, const uint8_t* data, size_t bytes)
         WaveIn()->Stop();
     QMetaObject::invokeMethod(
         this,
-        [this, driveFull] {
+        [this, driveFull, writeError] {
             stopPending_ = false;
             StopButtonClick();
-            if (driveFull)
+            // A refused write ends the recording with its reason; what was written stays playable.
+            if (!writeError.empty())
+                suitebox::Show(this, writeError, kApplicationTitle, suitebox::Ok | suitebox::IconStop);
+            else if (driveFull)
                 suitebox::Show(this, "The destination drive is almost out of space, recording has been stopped",
                                kApplicationTitle, suitebox::Ok | suitebox::IconExclamation);
         },

@@ -13,6 +13,8 @@ bool WriteAll(int fd, const uint8_t* data, size_t bytes, off_t at)
         const ssize_t n = ::pwrite(fd, data, bytes, at);
         if (n < 0 && errno == EINTR)
             continue;
+        if (n == 0)
+            errno = EIO;
         if (n <= 0)
             return false;
         data += n;
@@ -55,17 +57,21 @@ bool TRecordingFile::WriteHeader()
     return WriteAll(fd_, bytes.data(), bytes.size(), 0);
 }
 
-bool TRecordingFile::Append(const uint8_t* data, size_t bytes)
+bool TRecordingFile::Append(const uint8_t* data, size_t bytes, std::string* error)
 {
     if (fd_ < 0)
         return false;
     if (bytes == 0)
         return true;
-    if (!WriteAll(fd_, data, bytes, off_t(TWaveFileHeader::Size + written_)))
-        return false;
-    written_ += bytes;
-    header_.SetDataSize(written_ > UINT32_MAX ? UINT32_MAX : uint32_t(written_));
-    return WriteHeader();
+    bool ok = WriteAll(fd_, data, bytes, off_t(TWaveFileHeader::Size + written_));
+    if (ok) {
+        written_ += bytes;
+        header_.SetDataSize(written_ > UINT32_MAX ? UINT32_MAX : uint32_t(written_));
+        ok = WriteHeader();
+    }
+    if (!ok && error)
+        *error = "Cannot write file \"" + path_ + "\". " + std::strerror(errno);
+    return ok;
 }
 
 bool TRecordingFile::Finish()

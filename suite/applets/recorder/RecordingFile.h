@@ -18,8 +18,9 @@ public:
     // Creates the file, replacing one of that name, and writes the header with no data; false with
     // the reason when the file cannot be made.
     bool Create(const std::string& path, const TWaveFileHeader& header, std::string* error);
-    // Appends captured bytes and writes the new sizes into the header; false when the disk refuses.
-    bool Append(const uint8_t* data, size_t bytes);
+    // Appends captured bytes and writes the new sizes into the header; false with the reason when
+    // the disk refuses (what was written before stays a whole file).
+    bool Append(const uint8_t* data, size_t bytes, std::string* error = nullptr);
     // Cuts the file at the end of the data, writes the header once more and closes.
     bool Finish();
 

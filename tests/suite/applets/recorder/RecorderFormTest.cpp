@@ -21,6 +21,10 @@
 
 #include <gmock/gmock.h>
 
+#include <csignal>
+#include <cstring>
+#include <sys/resource.h>
+
 using ::testing::Contains;
 using ::testing::ElementsAre;
 
@@ -280,6 +284,35 @@ TEST_F(RecorderForm, AlmostFullDriveStopsWithAWarning)
     EXPECT_THAT(boxes, ElementsAre("Korvanta Quenda: The destination drive is almost out of space, recording has "
                                    "been stopped"));
     EXPECT_EQ(std::filesystem::file_size(dir / "full.wav"), 44u + 2 * 4096);
+}
+
+TEST_F(RecorderForm, RefusedWriteStopsWithTheReasonAndKeepsWhatWasWritten)
+{
+    requestAnswers = {};
+    Create();
+    Record("refused.wav");
+    Buffer(1);
+    ASSERT_EQ(form->State(), rsRecording);
+    // The file may not grow past the first buffer and 100 bytes more: the second buffer is
+    // refused part way through, as on a disk that fills up between two free-space checks.
+    rlimit old{};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
+    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit small = old;
+    small.rlim_cur = 44 + 4096 + 100;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    Buffer(2);
+    setrlimit(RLIMIT_FSIZE, &old);
+    std::signal(SIGXFSZ, oldHandler);
+    EXPECT_EQ(log.back(), "stop");
+    QCoreApplication::processEvents();
+    EXPECT_EQ(form->State(), rsStopped);
+    EXPECT_THAT(boxes, ElementsAre("Korvanta Quenda: Cannot write file \"" + (dir / "refused.wav").string() +
+                                   "\". " + std::strerror(EFBIG)));
+    // The half-written buffer is cut off: a whole WAV of the first buffer, offered for playback.
+    EXPECT_EQ(std::filesystem::file_size(dir / "refused.wav"), 44u + 4096);
+    EXPECT_EQ(siggen::readWav(dir / "refused.wav").samples.size(), 4096u);
+    EXPECT_EQ(Status(), "Stopped");
 }
 
 TEST_F(RecorderForm, PlaybackMutesTheReceiverUntilItEnds)
