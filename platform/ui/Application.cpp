@@ -5,6 +5,8 @@
 
 #include <QCoreApplication>
 #include <QThread>
+#include <cstdio>
+#include <cstdlib>
 #include <condition_variable>
 #include <memory>
 #include <mutex>
@@ -134,6 +136,20 @@ bool GuardedApplication::notify(QObject* receiver, QEvent* event)
     bool result = false;
     Application::HandleEscapedError([&] { result = QApplication::notify(receiver, event); });
     return result;
+}
+
+bool runningHeadless()
+{
+    const char* h = std::getenv("KORVANTA_HEADLESS");
+    return h && *h && std::string(h) != "0";
+}
+
+void headlessPrint(const std::string& text)
+{
+    if (text.empty() || !runningHeadless())
+        return;
+    std::fwrite(text.data(), 1, text.size(), stdout);
+    std::fflush(stdout);
 }
 
 }  // namespace platform

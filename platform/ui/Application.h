@@ -30,6 +30,13 @@ public:
     static std::string ErrorText(std::exception_ptr error);
 };
 
+// A run without anyone watching (KORVANTA_HEADLESS, which orvhost --headless sets for itself, its
+// plug-ins and the applets it starts): what a window shows of its results is also written to standard
+// output, so the run's result is seen where it was started.
+bool runningHeadless();
+// Writes UTF-8 text to standard output at once when running headless; nothing otherwise.
+void headlessPrint(const std::string& text);
+
 // Free-function spellings of the two most used services.
 inline void processMessages() { Application::ProcessMessages(); }
 inline bool synchronise(const std::function<void()>& f) { return Application::Synchronise(f); }

@@ -1,5 +1,7 @@
 #include "MessageBox.h"
 
+#include "Application.h"
+
 #include <QApplication>
 #include <QGuiApplication>
 #include <QMessageBox>
@@ -101,7 +103,7 @@ QMessageBox::StandardButton standardButton(int id)
 // real boxes even offscreen, for tests of the box itself.
 bool nobodyToAnswer()
 {
-    if (const char* h = std::getenv("KORVANTA_HEADLESS"); h && *h && std::string(h) != "0")
+    if (runningHeadless())
         return true;
     if (const char* show = std::getenv("MSGBOX_SHOW"); show && std::string(show) == "1")
         return false;

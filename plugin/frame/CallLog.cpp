@@ -2,9 +2,11 @@
 
 #include <cerrno>
 #include <fcntl.h>
+#include <string>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "platform/ui/Application.h"
 #include "platform/ui/MessageBox.h"
 
 TCallLog::~TCallLog() { Close(); }
@@ -30,6 +32,15 @@ bool TCallLog::Open(const std::filesystem::path& file, int filterIndex, const st
     if (filterIndex == lfCommaSeparated && ::fstat(fd_, &st) == 0 && st.st_size == 0)
         return WriteOrClose(csvHeader);
     return true;
+}
+
+void PrintCallHeadless(const std::string& line)
+{
+    if (!platform::runningHeadless())
+        return;
+    std::string plain = line;
+    std::erase(plain, '\r');
+    platform::headlessPrint(plain);
 }
 
 bool TCallLog::Append(const std::string& line)

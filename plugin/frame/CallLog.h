@@ -8,6 +8,9 @@
 // The log dialog's filter index: the kind of lines the file gets.
 enum TLogFileType : int { lfText = 1, lfCommaSeparated = 2 };
 
+// Run headless (no one sees the window), a call's line goes to standard output as well.
+void PrintCallHeadless(const std::string& line);
+
 class TCallLog {
 public:
     TCallLog() = default;

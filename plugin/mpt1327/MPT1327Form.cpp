@@ -6,6 +6,7 @@
 #include "QelRichEdit.h"
 #include "QelStaticText.h"
 #include "platform/ui/Application.h"
+#include "platform/ui/Application.h"
 #include "platform/ui/Canvas.h"
 #include "platform/ui/Codepage.h"
 #include "platform/ui/Locale.h"
@@ -282,6 +283,8 @@ void TMPT1327Form::SelectSystem(uint16_t identity)
 
 void TMPT1327Form::WriteLogEntry(const TMPT1327LocalTime& time, const TMPT1327Call& call)
 {
+    if (platform::runningHeadless())
+        PrintCallHeadless(MPT1327LogLine(lfText, LogTime(time), database_.Record().SystemIdentity, call, ','));
     if (!LogFile->Checked() || !log_.IsOpen())
         return;
     if (!log_.WriteLogEntry(LogTime(time), database_.Record().SystemIdentity, call))

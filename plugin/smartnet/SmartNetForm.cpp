@@ -8,6 +8,7 @@
 #include "SmartNetEditorForm.h"
 #include "SystemTime.h"
 #include "platform/settings/Registry.h"
+#include "platform/ui/Application.h"
 #include "platform/ui/Canvas.h"
 #include "platform/ui/Codepage.h"
 #include "platform/ui/Locale.h"
@@ -22,7 +23,6 @@
 #include <QToolTip>
 #include <QWheelEvent>
 
-#include <algorithm>
 
 namespace {
 
@@ -430,6 +430,8 @@ void TSmartNetForm::LogFileClick() { SwitchLogFile(log_); }
 
 void TSmartNetForm::WriteLogEntry(const TSmartNetLocalTime& time, uint16_t system, const TSmartNetOnAirEntry& entry)
 {
+    if (platform::runningHeadless())
+        PrintCallHeadless(SmartNetLogLine(lfText, LogTime(time), system, entry, ','));
     if (!LogFile->Checked() || !log_.IsOpen())
         return;
     if (!log_.WriteLogEntry(LogTime(time), system, entry))

@@ -4,6 +4,7 @@
 #include "AppletList.h"
 #include "ProgramMain.h"
 #include "WaveInOpen.h"
+#include "platform/ui/Application.h"
 
 #include <QAction>
 #include <QActionGroup>
@@ -368,6 +369,14 @@ bool TAppletForm::SendPoke(const std::string& item, const std::vector<uint8_t>& 
     if (!dde_ || conv_ == 0)
         return false;
     return dde_->Poke(conv_, item, data, timeoutMs);
+}
+
+void TAppletForm::HeadlessReport(const std::string& text)
+{
+    if (!platform::runningHeadless() || text == lastReport_)
+        return;
+    lastReport_ = text;
+    platform::headlessPrint(windowTitle().toStdString() + ": " + text + "\n");
 }
 
 bool TAppletForm::PokeItem(const std::string& item, const std::string& text, int timeoutMs)

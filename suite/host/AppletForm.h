@@ -235,6 +235,10 @@ protected:
     TWaveInPort* WaveIn() const { return waveIn_.get(); }
     void SetConversation(TDdeConv conv) { conv_ = conv; }
 
+    // Run headless, a result the window shows (a tone heard, a state) is written to standard output as
+    // "<caption>: <text>", each time it changes.
+    void HeadlessReport(const std::string& text);
+
     // A chosen menu item of the applet's own (mcApplet), by its handler's name.
     virtual void MenuClick(const std::string& /*name*/, QAction* /*action*/) {}
 
@@ -262,4 +266,5 @@ private:
     QMenu* helpMenu_ = nullptr;
     QWidget* client_ = nullptr;
     bool shown_ = false;
+    std::string lastReport_;
 };

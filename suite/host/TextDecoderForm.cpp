@@ -498,7 +498,15 @@ void TTextDecoderForm::AddText(const std::string& text, TColor colour, unsigned 
     if (config_.SkipEmptyLineBreaks && text.size() == 2 && text[0] == '\r' &&
         (pane_->LineCount() == 0 || pane_->LastLineEmpty()))
         return;
-    pane_->AppendStyled(FromCp1252(text), colour, style);
+    ShowText(FromCp1252(text), colour, style);
+}
+
+void TTextDecoderForm::ShowText(const QString& text, TColor colour, unsigned style)
+{
+    pane_->AppendStyled(text, colour, style);
+    // Headless, the pane's text goes to standard output as well, with plain line ends.
+    if (platform::runningHeadless())
+        platform::headlessPrint(QString(text).remove(QLatin1Char('\r')).toStdString());
 }
 
 void TTextDecoderForm::LogWrite(std::string_view bytes)

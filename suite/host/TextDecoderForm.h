@@ -91,6 +91,9 @@ public:
     // Decoded text, in the system's Windows-1252 bytes: to the log as it is, then to the pane in the
     // colour and style (TFontStyle bits).
     void AddText(const std::string& text, platform::TColor colour, unsigned style);
+    // Text for the pane alone (not the log) in the colour and style; run headless it also goes to
+    // standard output.
+    void ShowText(const QString& text, platform::TColor colour, unsigned style);
     // Writes to the log when logging is on; a failed write is reported and ends logging.
     void LogWrite(std::string_view bytes);
     bool Logging() const;

@@ -6,6 +6,8 @@
 #include <QCheckBox>
 #include <QFrame>
 #include <QLabel>
+
+#include <string>
 #include <QMenu>
 #include <QPushButton>
 
@@ -186,8 +188,12 @@ void TClassifierForm::WaveInData(const int16_t* samples, size_t count)
 
     const TClassifierTicks ticks{CheckBox1->isChecked(), CheckBox2->isChecked(), CheckBox3->isChecked(),
                                  CheckBox4->isChecked()};
-    if (ClassifierResumes(r, ticks, testMode_))
+    const bool resumes = ClassifierResumes(r, ticks, testMode_);
+    if (resumes)
         ResumeScan();
+    HeadlessReport("silence " + std::to_string(r.SilenceLevel) + (r.Silent ? " (silent)" : "") + ", noise " +
+                   std::to_string(r.NoiseLevel) + (r.Noise ? " (noise)" : "") + ", data " +
+                   std::to_string(r.DataLevel) + (r.Data ? " (data)" : "") + (resumes ? ", scan resumed" : ""));
     testMode_ = false;
     Test->setEnabled(true);
     // The buffer waits for the next stop of the scanner.

@@ -55,11 +55,11 @@ TDTMFForm::TDTMFForm(int32_t receiver)
 
     // Each symbol as its own black character; each line break with the date and time in the log.
     decoder_->OnSymbol = [this](char symbol) {
-        RE1()->AppendStyled(QString(QLatin1Char(symbol)), platform::clBlack, 0);
+        ShowText(QString(QLatin1Char(symbol)), platform::clBlack, 0);
         LogWrite(std::string(1, symbol));
     };
     decoder_->OnLineBreak = [this] {
-        RE1()->AppendStyled(QStringLiteral("\r\n"), platform::clBlack, 0);
+        ShowText(QStringLiteral("\r\n"), platform::clBlack, 0);
         if (Logging())
             LogWrite("\r\n" + Log().DateTimeText() + " ");
     };

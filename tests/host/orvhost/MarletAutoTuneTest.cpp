@@ -44,6 +44,7 @@ TEST(OrvhostMarlet, AutoTuneFollowsEachGrantTheDecoderCanFollow)
     const auto wav = dir / "cc.wav";
     ASSERT_NO_FATAL_FAILURE(orvhosttest::WriteGrants(wav));
     const auto trace = dir / "trace.jsonl";
+    std::string out;
     const int rc = runProgram({binPath("orvhost").string(), "--headless", "--plugin", libPath("libmarlet.so").string(),
                                "--trace", trace.string()},
                               {"WAVE_IN_FILE=" + wav.string(), "WAVE_IN_PACE=fast",
@@ -51,7 +52,7 @@ TEST(OrvhostMarlet, AutoTuneFollowsEachGrantTheDecoderCanFollow)
                                "ORV_PLUGIN_PATH=" + dir.path().string(), "MSGBOX_LOG=" + (dir / "boxes").string(),
                                "QT_QPA_PLATFORM=offscreen", "ASAN_OPTIONS=log_path=" + (dir / "asan").string(),
                                "UBSAN_OPTIONS=print_stacktrace=1:log_path=" + (dir / "ubsan").string()},
-                              nullptr, 120);
+                              &out, 120);
     EXPECT_EQ(rc, 0);
     if (rc != 0)
         for (const auto& entry : std::filesystem::directory_iterator(dir.path()))
@@ -59,6 +60,17 @@ TEST(OrvhostMarlet, AutoTuneFollowsEachGrantTheDecoderCanFollow)
                 ADD_FAILURE() << entry.path() << ":\n" << readFile(entry.path());
     const std::vector<int64_t> tunes = Tunes(readFile(trace));
     EXPECT_EQ(tunes, orvhosttest::kGrantTunes);
+    // Headless, each call is written where the run was started, the listed one too.
+    std::vector<std::string> calls;
+    std::istringstream lines(out);
+    for (std::string line; std::getline(lines, line);)
+        if (line.find(" System=1234 Radio ") != std::string::npos)
+            calls.push_back(line.substr(line.find(" Radio ")));
+    EXPECT_EQ(calls, (std::vector<std::string>{" Radio 01:0064 and radio 01:00C8 on channel  100",
+                                               " Radio 01:0065 and radio 01:00C9 on channel  300",
+                                               " Radio 01:0066 and radio 01:00CA on channel  200",
+                                               " Radio 01:0067 and radio 01:00CB on channel   50"}))
+        << out;
 }
 
 }  // namespace

@@ -77,6 +77,7 @@ TEST(CTCSSUnderHost, RecordsTheToneOnBuffersAndAsksOnceToScanOn)
     const std::filesystem::path script = dir / "scan.txt";
     std::ofstream(script) << "0 ScanState 0\n";
     const std::filesystem::path trace = dir / "trace.jsonl";
+    std::string out;
     const std::vector<std::string> argv = {testsupport::binPath("orvhost").string(), "--headless", "--quenda",
                                            testsupport::binPath("quenda").string(), "--start", "CTCSS Decoder",
                                            "--seconds", "8", "--script", script.string(), "--trace", trace.string()};
@@ -85,8 +86,12 @@ TEST(CTCSSUnderHost, RecordsTheToneOnBuffersAndAsksOnceToScanOn)
                                        "XDG_CONFIG_HOME=" + (dir / "config").string(), "QT_QPA_PLATFORM=offscreen",
                                        "MSGBOX_LOG=" + (dir / "boxes.jsonl").string(), "WAVE_IN_FILE=" + wav,
                                        "WAVE_IN_PACE=4", "DIALOG_ANSWER=save=" + recording},
-                                      nullptr, 90),
+                                      &out, 90),
               0);
+    // Headless, each change of the tone heard is written where the run was started; after the
+    // recording's end its input is silence.
+    EXPECT_THAT(out, HasSubstr("CTCSS Decoder: 100.0Hz\nCTCSS Decoder: No tone\nCTCSS Decoder: 100.0Hz\n"
+                               "CTCSS Decoder: No tone\nCTCSS Decoder: 100.0Hz\nCTCSS Decoder: No tone\n"));
     const std::string log = testsupport::readFile(trace);
     EXPECT_THAT(log, HasSubstr("\"event\":\"applet ended\",\"exit\":0"));
     // One "1" to ScanState: after the first buffer without the tone; the host then scans, and the

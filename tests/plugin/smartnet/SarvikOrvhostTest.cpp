@@ -69,6 +69,7 @@ TEST(OrvhostSarvik, AutoTuneFollowsOneCallUntilItsEntryLeaves)
                           wav.string()}),
               0);
     const auto trace = dir / "trace.jsonl";
+    std::string out;
     const int rc = runProgram({binPath("orvhost").string(), "--headless", "--plugin", libPath("libsarvik.so").string(),
                                "--trace", trace.string()},
                               {"WAVE_IN_FILE=" + wav.string(), "WAVE_IN_PACE=fast",
@@ -76,7 +77,7 @@ TEST(OrvhostSarvik, AutoTuneFollowsOneCallUntilItsEntryLeaves)
                                "ORV_PLUGIN_PATH=" + dir.path().string(), "MSGBOX_LOG=" + (dir / "boxes").string(),
                                "QT_QPA_PLATFORM=offscreen", "ASAN_OPTIONS=log_path=" + (dir / "asan").string(),
                                "UBSAN_OPTIONS=print_stacktrace=1:log_path=" + (dir / "ubsan").string()},
-                              nullptr, 120);
+                              &out, 120);
     EXPECT_EQ(rc, 0);
     if (rc != 0)
         for (const auto& entry : std::filesystem::directory_iterator(dir.path()))
@@ -90,6 +91,16 @@ TEST(OrvhostSarvik, AutoTuneFollowsOneCallUntilItsEntryLeaves)
     // host its own frequency back.
     EXPECT_EQ(t.tunes, (std::vector<int64_t>{channel(100), channel(752), channel(150), channel(752), channel(530),
                                              channel(752), t.startFrequency}));
+    // Headless, each call that joins the on-air list is written where the run was started.
+    std::vector<std::string> calls;
+    std::istringstream lines(out);
+    for (std::string line; std::getline(lines, line);)
+        if (line.find(" System=1234 Radio ") != std::string::npos)
+            calls.push_back(line.substr(line.find(" Radio ")));
+    EXPECT_EQ(calls, (std::vector<std::string>{" Radio 0101-grp on channel  100", " Radio 0202-grp on channel  200",
+                                               " Radio 0101-grp on channel  150", " Radio 0303-grp on channel  200",
+                                               " Radio 0404-grp on channel  530"}))
+        << out;
 }
 
 }  // namespace

@@ -271,6 +271,21 @@ TEST_F(TextWindow, AddTextAppendsColouredRunsAndLogsEverythingAsPassed)
                                      kNow + ".\r\n");
 }
 
+TEST_F(TextWindow, HeadlessThePanesTextAlsoGoesToStandardOutputWithPlainLineEnds)
+{
+    for (const std::string headless : {"1", "0"}) {
+        testsupport::ScopedEnv env("KORVANTA_HEADLESS", headless);
+        TTestTextApplet* a = Make(Kind::Acars);
+        ::testing::internal::CaptureStdout();
+        a->AddText("N0CALL", clBlue, 0);
+        a->AddText(" [CRC Error]\r\ncaf\xE9\r\n", clRed, fsBold);
+        a->ShowText(QStringLiteral("pane only\r\n"), clBlack, 0);
+        const std::string out = ::testing::internal::GetCapturedStdout();
+        EXPECT_EQ(out, headless == "1" ? "N0CALL [CRC Error]\ncaf\xC3\xA9\npane only\n" : "") << headless;
+        Destroy(a);
+    }
+}
+
 TEST_F(TextWindow, PacketWindowShowsNoLineBreakOnAnEmptyPaneOrAfterAnEmptyLine)
 {
     struct Case {
