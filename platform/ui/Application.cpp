@@ -5,6 +5,7 @@
 
 #include <QCoreApplication>
 #include <QThread>
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <condition_variable>
@@ -144,12 +145,26 @@ bool runningHeadless()
     return h && *h && std::string(h) != "0";
 }
 
+namespace {
+std::atomic<bool> gLineOpen{false};  // the last text printed did not end its line
+
+void EndOpenLine()
+{
+    if (gLineOpen.exchange(false))
+        std::fputc('\n', stdout);
+}
+}  // namespace
+
 void headlessPrint(const std::string& text)
 {
     if (text.empty() || !runningHeadless())
         return;
+    // A line left open (a decoder's last message) is ended when the program ends.
+    static const bool registered = std::atexit(EndOpenLine) == 0;
+    (void)registered;
     std::fwrite(text.data(), 1, text.size(), stdout);
     std::fflush(stdout);
+    gLineOpen = text.back() != '\n';
 }
 
 }  // namespace platform

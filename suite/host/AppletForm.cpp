@@ -371,9 +371,9 @@ bool TAppletForm::SendPoke(const std::string& item, const std::vector<uint8_t>& 
     return dde_->Poke(conv_, item, data, timeoutMs);
 }
 
-void TAppletForm::HeadlessReport(const std::string& text)
+void TAppletForm::HeadlessReport(const std::string& text, bool onlyChanges)
 {
-    if (!platform::runningHeadless() || text == lastReport_)
+    if (!platform::runningHeadless() || (onlyChanges && text == lastReport_))
         return;
     lastReport_ = text;
     platform::headlessPrint(windowTitle().toStdString() + ": " + text + "\n");

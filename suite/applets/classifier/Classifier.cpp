@@ -193,7 +193,8 @@ void TClassifierForm::WaveInData(const int16_t* samples, size_t count)
         ResumeScan();
     HeadlessReport("silence " + std::to_string(r.SilenceLevel) + (r.Silent ? " (silent)" : "") + ", noise " +
                    std::to_string(r.NoiseLevel) + (r.Noise ? " (noise)" : "") + ", data " +
-                   std::to_string(r.DataLevel) + (r.Data ? " (data)" : "") + (resumes ? ", scan resumed" : ""));
+                   std::to_string(r.DataLevel) + (r.Data ? " (data)" : "") + (resumes ? ", scan resumed" : ""),
+                   false);
     testMode_ = false;
     Test->setEnabled(true);
     // The buffer waits for the next stop of the scanner.

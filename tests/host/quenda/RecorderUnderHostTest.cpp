@@ -101,6 +101,7 @@ TEST(RecorderUnderHost, RecordsTheOpenStretchesToTheLastBufferAfterStop)
                                                    std::to_string(kStopMs) + " click StopButton\n");
     const auto recording = dir / "rec.wav", trace = dir / "trace.jsonl", boxes = dir / "boxes.jsonl";
     const std::string err = (dir / "err").string();
+    std::string out;
     const std::vector<std::string> argv = {
         "/bin/sh", "-c", "exec \"$0\" \"$@\" 2>" + err, testsupport::binPath("orvhost").string(), "--headless",
         "--quenda", testsupport::binPath("quenda").string(), "--start", "Squelch Controlled Sound Recorder",
@@ -112,9 +113,13 @@ TEST(RecorderUnderHost, RecordsTheOpenStretchesToTheLastBufferAfterStop)
                                        "MSGBOX_LOG=" + boxes.string(), "WAVE_IN_PACE=",
                                        "UI_CLICK_SCRIPT=" + (dir / "clicks.txt").string(),
                                        "DIALOG_ANSWER=save=" + recording.string()},
-                                      nullptr, 90),
+                                      &out, 90),
               0)
         << testsupport::readFile(err);
+    // Headless, each state the window shows is written where the run was started.
+    const std::string r = "Squelch Controlled Recorder: ";
+    EXPECT_EQ(out, r + "Stopped\n" + r + "Recording\n" + r + "Squelched\n" + r + "Recording\n" + r + "Squelched\n" +
+                       r + "Recording\n" + r + "Stopped\n");
     const std::string log = testsupport::readFile(trace);
     EXPECT_THAT(log, ::testing::HasSubstr("\"event\":\"applet ended\",\"exit\":0"));
     EXPECT_EQ(testsupport::readFile(err).find("UI_CLICK_SCRIPT"), std::string::npos) << testsupport::readFile(err);

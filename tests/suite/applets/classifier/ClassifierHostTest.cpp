@@ -10,6 +10,8 @@
 
 #include <gmock/gmock.h>
 
+#include <sstream>
+
 namespace {
 
 using Kind = siggen::Segment::Kind;
@@ -112,6 +114,8 @@ TEST_F(ClassifierOnHost, AsksToScanOnAfterExactlyTheStopsOfATickedClass)
         std::vector<std::string> heard;
         std::vector<size_t> pokes, expected;
         const size_t pokesAtStart = Pokes();
+        testsupport::ScopedEnv headless("KORVANTA_HEADLESS", "1");
+        ::testing::internal::CaptureStdout();
         for (Kind k : kStretches) {
             const size_t from = Pokes();
             const size_t acks = Acks();
@@ -127,10 +131,24 @@ TEST_F(ClassifierOnHost, AsksToScanOnAfterExactlyTheStopsOfATickedClass)
             const bool ticked = k == Kind::Silence ? c.silence : k == Kind::Noise ? c.noise : c.data;
             expected.push_back(ticked ? 1 : 0);
         }
+        const std::string out = ::testing::internal::GetCapturedStdout();
         std::vector<std::string> played;
         for (Kind k : kStretches)
             played.push_back(Name(k));
         EXPECT_EQ(heard, played);  // each stop heard the next stretch of the file
+        // Headless, each measurement is written out with the class found and whether the scan goes on.
+        std::istringstream lines(out);
+        std::vector<std::string> reported;
+        for (std::string line; std::getline(lines, line);)
+            reported.push_back(line);
+        ASSERT_EQ(reported.size(), kStretches.size()) << out;
+        for (size_t i = 0; i < kStretches.size(); ++i) {
+            const Kind k = kStretches[i];
+            const std::string mark = k == Kind::Silence ? "(silent)" : k == Kind::Noise ? "(noise)" : "(data)";
+            EXPECT_EQ(reported[i].rfind("Signal Classifier: silence ", 0), 0u) << reported[i];
+            EXPECT_NE(reported[i].find(mark), std::string::npos) << reported[i];
+            EXPECT_EQ(reported[i].find(", scan resumed") != std::string::npos, expected[i] == 1) << reported[i];
+        }
         EXPECT_EQ(pokes, expected);
         EXPECT_EQ(Pokes() - pokesAtStart, size_t(std::count(expected.begin(), expected.end(), 1)));
 
