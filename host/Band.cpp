@@ -59,6 +59,14 @@ bool Band::check(std::string* error) const
 
 void Band::tune(int32_t hz) { tuned_ = hz; }
 
+bool Band::claim()
+{
+    bool free = false;
+    return claimed_.compare_exchange_strong(free, true);
+}
+
+void Band::release() { claimed_ = false; }
+
 bool Band::setOnAir(int32_t hz, bool on)
 {
     std::lock_guard hold(mutex_);

@@ -53,6 +53,12 @@ public:
     // The receiver library's fake pool: receivers 1..receivers read the band's levels.
     std::string fakePool(int receivers) const;
 
+    // The band has one listener at a time (the clocks move on with every read, so two listeners would
+    // hear it at double speed): claim is true when it was free and is now the caller's; release frees it.
+    bool claim();
+    void release();
+    bool claimed() const { return claimed_; }
+
     // The primary receiver's audio, frames at rate: the tuned station (or noise) alone in mono, on the
     // right channel in stereo with noise on the left. Every station's recording moves on by frames.
     void read(uint32_t rate, uint16_t channels, int16_t* dst, size_t frames);
@@ -75,4 +81,5 @@ private:
     std::vector<float> scratch_, heard_, stereo_;
     uint32_t seed_ = 0x2545F491u;
     std::atomic<bool> ended_{false};
+    std::atomic<bool> claimed_{false};
 };

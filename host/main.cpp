@@ -1,6 +1,7 @@
 // orvhost: the receiver-control host that plug-ins and quenda's applets talk to.
 #include "Band.h"
 #include "BandLink.h"
+#include "BandServer.h"
 #include "HostCore.h"
 #include "HostDdeServer.h"
 #include "HostScanner.h"
@@ -39,7 +40,9 @@ at any rate; it is converted to what the plug-in opens.
 
 --band FILE lists stations, one a line: "<frequency Hz> <recording> [<level>]". The receiver
 hears the station it is tuned to (noise elsewhere), on the right channel of a stereo input, and
-its signal level follows; the receiver library's receivers read the same levels.
+its signal level follows; the receiver library's receivers read the same levels. With a band, the
+band is the sound input of the plug-in and of the applets orvhost starts (not --input or
+WAVE_IN_FILE); one of them hears it at a time, as a sound card's capture: the first to open it.
 
 --script FILE schedules changes, one a line: "<seconds> <what> [<value>]" with what one of
 SignalStrength, Squelch, ScanState, Mute, Frequency, Mode, Volume, Attenuator, Power,
@@ -48,7 +51,8 @@ station-off <hz>, station-on <hz>, disconnect. Levels are 0..65535 (S9 = 32768, 
 Environment:
   WAVE_IN_FILE       a recording as the sound input (what --input sets)
   WAVE_IN_CHANNEL    left or right: the channel of a stereo recording for a mono input
-  WAVE_IN_PACE       fast, or a factor of real time, for a recording (real time when unset)
+  WAVE_IN_PACE       fast, or a factor of real time, for a recording or the band (real time when unset)
+  WAVE_IN_BAND       set by orvhost for the applets: the socket it serves the band on
   KVAPI32_RIGS       the receivers, "model[:port],..." (two simulated rigs when unset)
   KVAPI32_FAKE       a scripted receiver pool for tests (--band writes its own)
   ORV_PLUGIN_PATH    the folder where the plug-ins keep their system database
@@ -213,6 +217,7 @@ int main(int argc, char** argv)
 
     std::unique_ptr<Band> band;
     QTemporaryDir bandDir;
+    std::unique_ptr<BandServer> bandServer;
     if (parser.isSet("band")) {
         QFile f(parser.value("band"));
         if (!f.open(QIODevice::ReadOnly))
@@ -230,6 +235,11 @@ int main(int argc, char** argv)
         // The receivers of the library read the band's levels.
         qputenv("KVAPI32_FAKE", (bandDir.path() + "/receivers").toUtf8());
         SetBandInput(band.get());
+        // The applets, in processes of their own, hear the band through its socket.
+        bandServer = std::make_unique<BandServer>(*band);
+        if (!bandServer->listen((bandDir.path() + "/band").toStdString(), &error))
+            return Refuse("cannot serve the band to the applets: " + error);
+        qputenv("WAVE_IN_BAND", QByteArray::fromStdString(bandServer->path()));
     }
 
     // The receiver library writes its calls into the same trace, so the trace names one usable file.

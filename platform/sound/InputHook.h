@@ -15,6 +15,11 @@ struct KorvantaInputHook {
     // Non-zero once the input has come to its end (the device then makes its end-of-file mark).
     int (*ended)(void* context);
     void* context;
+    // Optional (null: any number of listeners). open takes the input for one listener and returns
+    // non-zero when it was free; close gives it back. Like a sound card's capture, an input whose
+    // reading moves it on (the band's clocks) has one listener at a time.
+    int (*open)(void* context);
+    void (*close)(void* context);
 };
 
 // The hook, or null when the program has no input of its own at the moment.

@@ -45,6 +45,14 @@ void FileSource::reachedEnd()
 HookSource::HookSource(const KorvantaInputHook& hook, const WaveFormat& format, std::filesystem::path eofFile)
     : hook_(hook), format_(format), eofFile_(std::move(eofFile))
 {
+    if (hook_.open)
+        held_ = hook_.open(hook_.context) != 0;
+}
+
+HookSource::~HookSource()
+{
+    if (held_ && hook_.open && hook_.close)
+        hook_.close(hook_.context);
 }
 
 size_t HookSource::read(uint8_t* dst, size_t n)

@@ -39,16 +39,22 @@ private:
     bool ok_ = false;
 };
 
-// The program's own input (InputHook.h) in the opened format; creates eofFile once at its end.
+// The program's own input (InputHook.h) in the opened format; creates eofFile once at its end. The
+// source holds the input from its making to its end; held() is false when another listener has it.
 class HookSource : public SampleSource {
 public:
     HookSource(const KorvantaInputHook& hook, const WaveFormat& format, std::filesystem::path eofFile);
+    ~HookSource() override;
+    HookSource(const HookSource&) = delete;
+    HookSource& operator=(const HookSource&) = delete;
+    bool held() const { return held_; }
     size_t read(uint8_t* dst, size_t n) override;
 
 private:
     KorvantaInputHook hook_;
     WaveFormat format_;
     std::filesystem::path eofFile_;
+    bool held_ = true;
     bool ended_ = false;
     std::vector<int16_t> frames_;
 };

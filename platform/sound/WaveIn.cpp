@@ -1,6 +1,7 @@
 #include "WaveIn.h"
 
 #include "Alsa.h"
+#include "BandSource.h"
 #include "InputHook.h"
 #include "Recording.h"
 #include "Sources.h"
@@ -17,12 +18,12 @@ using namespace sound;
 
 namespace {
 
-enum class Kind { Script, Hook, File, Card };
+enum class Kind { Script, Hook, Band, File, Card };
 
 struct InDevice {
     Kind kind;
     std::string name;
-    std::string path;  // the WAV file, or the card's device
+    std::string path;  // the WAV file, the band's socket, or the card's device
 };
 
 std::vector<InDevice> inDevices()
@@ -34,6 +35,8 @@ std::vector<InDevice> inDevices()
     }
     if (const KorvantaInputHook* hook = programInputHook())
         list.push_back({Kind::Hook, hook->name ? hook->name : "Program input", {}});
+    else if (const char* band = std::getenv("WAVE_IN_BAND"); band && BandSource::isServed(band))
+        list.push_back({Kind::Band, "Simulated band", band});
     else if (const char* file = std::getenv("WAVE_IN_FILE"); file && *file)
         list.push_back({Kind::File, "WAV file " + std::filesystem::path(file).filename().string(), file});
     for (auto& card : cardDevices(true))
@@ -47,10 +50,16 @@ OpenErrors& errors()
     return e;
 }
 
+// WAVE_IN_EOF_FILE: the file an input creates at its end; empty when unset.
+std::filesystem::path eofFile()
+{
+    const char* eof = std::getenv("WAVE_IN_EOF_FILE");
+    return eof ? std::filesystem::path(eof) : std::filesystem::path();
+}
+
 std::unique_ptr<Backend> openFile(const std::string& path, const WaveFormat& format, uint32_t* code, std::string* text)
 {
-    const char* eofEnv = std::getenv("WAVE_IN_EOF_FILE");
-    const std::filesystem::path eof = eofEnv ? std::filesystem::path(eofEnv) : std::filesystem::path();
+    const std::filesystem::path eof = eofFile();
     auto warnCutShort = [&](double seconds) {
         std::fprintf(stderr, "Wave input: recording \"%s\" is cut short; playing the %.1f s it holds.\n",
                      path.c_str(), seconds);
@@ -131,14 +140,21 @@ uint32_t waveInOpen(WaveInHandle* handle, uint32_t deviceId, const WaveFormat& f
         }
     } else if (device.kind == Kind::Hook) {
         if (const KorvantaInputHook* hook = programInputHook()) {
-            const char* eof = std::getenv("WAVE_IN_EOF_FILE");
-            backend = std::make_unique<PacedInput>(
-                std::make_unique<HookSource>(*hook, format, eof ? std::filesystem::path(eof) : std::filesystem::path()),
-                pacingFromEnv());
+            auto source = std::make_unique<HookSource>(*hook, format, eofFile());
+            if (source->held()) {
+                backend = std::make_unique<PacedInput>(std::move(source), pacingFromEnv());
+            } else {
+                code = kWaveAllocated;
+                text = std::string(hook->name ? hook->name : "The program's input") +
+                       " is in use: another program is listening to it.";
+            }
         } else {
             code = kWaveError;
             text = "The program's own input has gone.";
         }
+    } else if (device.kind == Kind::Band) {
+        if (auto source = BandSource::open(device.path, format, eofFile(), &code, &text))
+            backend = std::make_unique<PacedInput>(std::move(source), pacingFromEnv());
     } else if (device.kind == Kind::File) {
         backend = openFile(device.path, format, &code, &text);
     } else {

@@ -4,8 +4,9 @@
 // Devices, in this order of precedence:
 //   - WAVE_IN_SCRIPT names a script file (or a script is set in-process with setWaveScript):
 //     the scripted device is the only input device (see WaveScript.h);
-//   - otherwise a program's own input (InputHook.h, orvhost's simulated band), or else a recording
-//     WAVE_IN_FILE names, is input device 0, before the sound cards;
+//   - otherwise a program's own input (InputHook.h, orvhost's simulated band), or else the simulated
+//     band orvhost serves to the programs it starts (WAVE_IN_BAND names its socket, BandSource.h), or
+//     else a recording WAVE_IN_FILE names, is input device 0, before the sound cards;
 //   - then the sound cards: the default capture device first, then each card's capture device.
 // With no card, no file and no script there are no devices.
 //
@@ -20,7 +21,9 @@
 //   fast                   only into queued buffers, as fast as they come back; nothing is lost;
 //   <factor>, e.g. 50      like real time, at that many times real time.
 // After the end of the recording the device goes on delivering silence; when WAVE_IN_EOF_FILE names a
-// path, that file is created once, when the last byte of data has been read.
+// path, that file is created once, when the last byte of data has been read. The simulated band is paced
+// the same way and makes the same mark when it ends (or its server goes away). It has one listener at
+// a time, like a card's capture: an open while another holds it fails with kWaveAllocated.
 //
 // All calls are made on the thread that runs the Qt event loop. Finished buffers come back as
 // queued calls of the open's callback on that thread; the callback may queue the buffer again.
