@@ -40,9 +40,9 @@ at any rate; it is converted to what the plug-in opens.
 
 --band FILE lists stations, one a line: "<frequency Hz> <recording> [<level>]". The receiver
 hears the station it is tuned to (noise elsewhere), on the right channel of a stereo input, and
-its signal level follows; the receiver library's receivers read the same levels. With a band, the
-band is the sound input of the plug-in and of the applets orvhost starts (not --input or
-WAVE_IN_FILE); one of them hears it at a time, as a sound card's capture: the first to open it.
+its signal level follows; the receiver library's receivers read the same levels. The band, not
+--input or WAVE_IN_FILE, is then the sound input of the plug-in and of the applets orvhost starts;
+like a sound card's capture it has one listener at a time, the first to open it.
 
 --script FILE schedules changes, one a line: "<seconds> <what> [<value>]" with what one of
 SignalStrength, Squelch, ScanState, Mute, Frequency, Mode, Volume, Attenuator, Power,
@@ -141,7 +141,7 @@ int main(int argc, char** argv)
     parser.addVersionOption();
     parser.addOptions({
         {"plugin", "Load this orv plug-in (a path, or a name such as \"marlet\") and start it.", "path"},
-        {"input", "Take the sound input from this recording (any common kind, any rate).", "file"},
+        {"input", "Take the sound input from this recording (any common kind, any rate); not with --band.", "file"},
         {"input-channel", "The channel of a stereo recording a mono input takes: left or right.", "side"},
         {"band", "Simulate a band of stations (see above).", "file"},
         {"frequency", "Start frequency of the receiver in Hz.", "hz"},
