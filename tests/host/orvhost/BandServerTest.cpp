@@ -100,9 +100,10 @@ TEST_P(ServedFormats, TheFramesAreTheBandsInTheOpenedFormat)
         else
             ASSERT_EQ(cap.bytes[k], uint8_t(std::min(255, (want[k] + 32768 + 128) >> 8))) << "sample " << k;
     }
-    if (c.rate == 11025 && c.bits == 16)  // the station itself, on the right of a stereo input
+    if (c.rate == 11025 && c.bits == 16) {  // the station itself, on the right of a stereo input
         for (size_t i = 0; i < buffers * bufferFrames; ++i)
             ASSERT_EQ(int16_t(sampleAt(cap.bytes, i * c.channels + c.channels - 1)), RampAt(i, 1000)) << i;
+    }
     EXPECT_FALSE(std::filesystem::exists(dir / "ended"));
 }
 
