@@ -83,6 +83,9 @@ std::string SoundInputProblem()
     return {};
 }
 
+// How long an applet is given after its recording ends, for the buffers it still holds.
+constexpr int kAppletTailMs = 1500;
+
 int Refuse(const std::string& line)
 {
     std::fprintf(stderr, "orvhost: %s\n", line.c_str());
@@ -391,22 +394,47 @@ int main(int argc, char** argv)
     }
     core.play(script);
 
-    if (seconds >= 0) {
-        QTimer::singleShot(static_cast<int>(seconds * 1000), &app, [&] {
-            if (plugin)
-                plugin->close();
-            core.endConversations();
-            if (!core.appletRunning()) {
-                QCoreApplication::quit();
-                return;
+    bool ending = false;
+    auto endRun = [&] {
+        if (ending)
+            return;
+        ending = true;
+        if (plugin)
+            plugin->close();
+        core.endConversations();
+        if (!core.appletRunning()) {
+            QCoreApplication::quit();
+            return;
+        }
+        // The applet closes when its conversation ends and writes its settings on the way out;
+        // it is given a few seconds for that before the host ends anyway.
+        QObject::connect(&core, &HostCore::appletEnded, &app, [] { QCoreApplication::quit(); });
+        QTimer::singleShot(5000, &app, [] { QCoreApplication::quit(); });
+    };
+    if (seconds >= 0)
+        QTimer::singleShot(static_cast<int>(seconds * 1000), &app, endRun);
+    // Headless, an applet's run without --seconds ends with its recording or the band, once the
+    // applet has had a moment for the last buffers it holds.
+    QString appletEof;
+    if (headless && !start.empty() && !pluginSet && seconds < 0) {
+        if (!qEnvironmentVariableIsSet("WAVE_IN_EOF_FILE"))
+            qputenv("WAVE_IN_EOF_FILE",
+                    (QDir::tempPath() + "/orvhost-eof-" + QString::number(QCoreApplication::applicationPid()))
+                        .toUtf8());
+        appletEof = qEnvironmentVariable("WAVE_IN_EOF_FILE");
+        QFile::remove(appletEof);
+        auto* watch = new QTimer(&app);
+        QObject::connect(watch, &QTimer::timeout, &app, [&band, &app, &endRun, appletEof, watch] {
+            if (QFile::exists(appletEof) || (band && band->ended())) {
+                watch->stop();
+                QTimer::singleShot(kAppletTailMs, &app, endRun);
             }
-            // The applet closes when its conversation ends and writes its settings on the way out;
-            // it is given a few seconds for that before the host ends anyway.
-            QObject::connect(&core, &HostCore::appletEnded, &app, [] { QCoreApplication::quit(); });
-            QTimer::singleShot(5000, &app, [] { QCoreApplication::quit(); });
         });
+        watch->start(100);
     }
     const int rc = app.exec();
+    if (!appletEof.isEmpty())
+        QFile::remove(appletEof);
     if (plugin)
         plugin->close();
     window.reset();

@@ -4,6 +4,7 @@
 
 #include <gmock/gmock.h>
 
+#include <chrono>
 #include <filesystem>
 #include <sstream>
 
@@ -140,6 +141,43 @@ TEST_F(UnderHost, TimedRunLetsTheRunningAppletCloseOnTheDisconnect)
     EXPECT_THAT(text, HasSubstr("\"dde\":\"connect\",\"data\":\"Korvanta #2\""));
     EXPECT_THAT(text, HasSubstr("\"event\":\"applet ended\",\"exit\":0"));
     EXPECT_EQ(Boxes(), "");
+}
+
+// Headless, an applet's run without --seconds ends with its recording, or with the band once every
+// station has played to its end, after the applet has decoded what it holds; nothing waits for a person.
+TEST_F(UnderHost, HeadlessAppletRunWithoutSecondsEndsWithItsRecordingOrTheBand)
+{
+    const std::string keys = (dir / "keys.wav").string();
+    ASSERT_EQ(testsupport::runProgram({testsupport::binPath("siggen").string(), "dtmf", "--digits", "147#", "--tone",
+                                       "0.1", "--out", keys}),
+              0);
+    testsupport::writeFile(dir / "band.txt", "450012500 " + keys + "\n");
+    struct Case {
+        const char* name;
+        std::vector<std::string> options, env;
+    };
+    for (const Case& c : std::vector<Case>{
+             {"recording", {}, {"WAVE_IN_FILE=" + keys}},
+             {"band", {"--band", (dir / "band.txt").string(), "--frequency", "450012500"}, {}},
+         }) {
+        SCOPED_TRACE(c.name);
+        std::vector<std::string> argv = {testsupport::binPath("orvhost").string(), "--headless", "--quenda",
+                                         testsupport::binPath("quenda").string(), "--start", "DTMF Decoder",
+                                         "--trace", trace.string()};
+        argv.insert(argv.end(), c.options.begin(), c.options.end());
+        std::vector<std::string> env = c.env;
+        for (std::string e : {"XDG_RUNTIME_DIR=" + dir.path().string(), "XDG_CONFIG_HOME=" + (dir / "config").string(),
+                              std::string("QT_QPA_PLATFORM=offscreen"), "MSGBOX_LOG=" + boxes.string()})
+            env.push_back(e);
+        std::string out;
+        const auto started = std::chrono::steady_clock::now();
+        ASSERT_EQ(testsupport::runProgram(argv, env, &out, 60), 0);
+        const double took = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+        EXPECT_LT(took, 20.0);
+        EXPECT_THAT(out, HasSubstr("147#\n"));
+        EXPECT_THAT(testsupport::readFile(trace), HasSubstr("\"event\":\"applet ended\",\"exit\":0"));
+        EXPECT_EQ(Boxes(), "");
+    }
 }
 
 }  // namespace
