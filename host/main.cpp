@@ -33,7 +33,8 @@ const char* const kDescription = R"(Receiver-control host for Korvanta plug-ins 
 Decode a recording:   orvhost --plugin build/lib/libmarlet.so --input recording.wav
 Decode a sound card:  orvhost --plugin build/lib/libmarlet.so
 Without a display add --headless: no window, message boxes go to standard error with their
-default answer, and the run ends with the recording (or after --seconds).
+default answer, what the windows decode goes to standard output, and the run ends with the
+recording or the band (or after --seconds).
 
 --input takes any recording libsndfile reads (WAV of 8, 16, 24, 32-bit or float samples, FLAC, ...)
 at any rate; it is converted to what the plug-in opens.
@@ -148,7 +149,7 @@ int main(int argc, char** argv)
         {"input-channel", "The channel of a stereo recording a mono input takes: left or right.", "side"},
         {"band", "Simulate a band of stations (see above).", "file"},
         {"frequency", "Start frequency of the receiver in Hz.", "hz"},
-        {"headless", "Run without a window; end with the recording or after --seconds."},
+        {"headless", "Run without a window: boxes go to standard error, what is decoded to standard output; end with the recording or the band, or after --seconds."},
         {"seconds", "End after this many seconds.", "n"},
         {"script", "Schedule of changes (see above).", "file"},
         {"trace", "Write a JSON-lines trace of everything that passes through the host.", "file"},
