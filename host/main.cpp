@@ -84,6 +84,18 @@ std::string SoundInputProblem()
     return {};
 }
 
+// The file the sound input makes when the recording or the band has come to its end (WAVE_IN_EOF_FILE,
+// inherited by the applets), named now unless the caller named one, and not there yet.
+QString FreshEndOfInputMark()
+{
+    if (!qEnvironmentVariableIsSet("WAVE_IN_EOF_FILE"))
+        qputenv("WAVE_IN_EOF_FILE",
+                (QDir::tempPath() + "/orvhost-eof-" + QString::number(QCoreApplication::applicationPid())).toUtf8());
+    const QString path = qEnvironmentVariable("WAVE_IN_EOF_FILE");
+    QFile::remove(path);
+    return path;
+}
+
 // How long an applet is given after its recording ends, for the buffers it still holds.
 constexpr int kAppletTailMs = 1500;
 
@@ -313,14 +325,8 @@ int main(int argc, char** argv)
             path = QFileInfo(QCoreApplication::applicationFilePath()).absolutePath() + "/../lib/lib" + path + ".so";
         if (!QFileInfo::exists(path))
             return Refuse("no plug-in " + path.toStdString());
-        if (headless) {
-            if (!qEnvironmentVariableIsSet("WAVE_IN_EOF_FILE"))
-                qputenv("WAVE_IN_EOF_FILE",
-                        (QDir::tempPath() + "/orvhost-eof-" + QString::number(QCoreApplication::applicationPid()))
-                            .toUtf8());
-            eofPath = qEnvironmentVariable("WAVE_IN_EOF_FILE");
-            QFile::remove(eofPath);
-        }
+        if (headless)
+            eofPath = FreshEndOfInputMark();
         plugin = std::make_unique<PluginHost>(core.trace(), core.state());
         std::string error;
         if (!plugin->load(path.toStdString(), &error)) {
@@ -418,12 +424,7 @@ int main(int argc, char** argv)
     // applet has had a moment for the last buffers it holds.
     QString appletEof;
     if (headless && !start.empty() && !pluginSet && seconds < 0) {
-        if (!qEnvironmentVariableIsSet("WAVE_IN_EOF_FILE"))
-            qputenv("WAVE_IN_EOF_FILE",
-                    (QDir::tempPath() + "/orvhost-eof-" + QString::number(QCoreApplication::applicationPid()))
-                        .toUtf8());
-        appletEof = qEnvironmentVariable("WAVE_IN_EOF_FILE");
-        QFile::remove(appletEof);
+        appletEof = FreshEndOfInputMark();
         auto* watch = new QTimer(&app);
         QObject::connect(watch, &QTimer::timeout, &app, [&band, &app, &endRun, appletEof, watch] {
             if (QFile::exists(appletEof) || (band && band->ended())) {
