@@ -22,14 +22,7 @@ int main(int argc, char** argv)
     std::vector<std::string> log;
     TFakeSettingsStore store;
     TFakeWaveIn* wave = nullptr;
-    TAppletServices& s = AppletServices();
-    s.MakeDdeClient = [&]() -> std::unique_ptr<TDdeClientPort> { return std::make_unique<TFakeDde>(&log); };
-    s.MakeWaveIn = [&]() -> std::unique_ptr<TWaveInPort> {
-        auto w = std::make_unique<TFakeWaveIn>(&log);
-        wave = w.get();
-        return w;
-    };
-    s.MakeSettings = [&]() -> std::unique_ptr<TSettingsPort> { return std::make_unique<TFakeSettings>(&store, &log); };
+    UseFakeServices(&log, &store, &wave);
     const std::string path = argv[1];
     platform::SetDialogHandler([&](platform::TCommonDialog& d) {
         static_cast<platform::TSaveDialog&>(d).FileName = path;
