@@ -7,8 +7,6 @@
 
 const char* const kACARSName = "ACARS Decoder";
 
-namespace {
-
 TTextWindowConfig ACARSConfig()
 {
     TTextWindowConfig c;
@@ -54,6 +52,8 @@ TAppletTraits ACARSTraits()
     t.ModuleText = kACARSName;
     return t;
 }
+
+namespace {
 
 // Registry names of the own options, in the order they are written.
 const char* const kOptionValues[6] = {"Parity Filter", "Syntax Check", "Labels Details", "Message Number Details",

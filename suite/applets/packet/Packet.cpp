@@ -17,6 +17,8 @@ namespace {
 
 constexpr int kRatePanel = 1, kStatePanel = 2, kTuningPanel = 3;
 
+}  // namespace
+
 TAppletTraits PacketTraits()
 {
     TAppletTraits t;
@@ -52,8 +54,6 @@ TTextWindowConfig PacketConfig()
     c.PrintTitle = QStringLiteral("Korvanta Quenda - Packet Decoder");
     return c;
 }
-
-}  // namespace
 
 TPacketForm::TPacketForm(int32_t receiver) : TTextDecoderForm(receiver, PacketTraits(), PacketConfig())
 {
