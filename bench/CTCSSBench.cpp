@@ -78,20 +78,6 @@ void printSensitivity()
 
 int main(int argc, char** argv)
 {
-    // The sensitivity tables only with the console format, so that CSV output stays one table.
-    bool console = true;
-    for (int i = 1; i < argc; ++i) {
-        const std::string arg = argv[i];
-        if (arg.rfind("--benchmark_format=", 0) == 0 && arg != "--benchmark_format=console")
-            console = false;
-    }
     benchmark::RegisterBenchmark("CTCSS/analysis", benchCTCSS);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    if (console)
-        printSensitivity();
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return bench::runBenchmarks(argc, argv, printSensitivity);
 }

@@ -95,9 +95,7 @@ int main(int argc, char** argv)
     benchmark::RegisterBenchmark("scope/trace_1ms_painted", benchTrace, 3, "1 ms/div polyline, 512 samples, painted", true);
     benchmark::RegisterBenchmark("scope/trace_2ms_painted", benchTrace, 4, "2 ms/div columns, 1024 samples, painted", true);
     benchmark::RegisterBenchmark("scope/spectrum_painted", benchSpectrum, true);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
+    const int result = bench::runBenchmarks(argc, argv);
     AppletServices() = TAppletServices();
-    return 0;
+    return result;
 }
