@@ -45,7 +45,6 @@ TTextWindowConfig ACARSConfig()
 TAppletTraits ACARSTraits()
 {
     TAppletTraits t;
-    t.Caption = "Aircraft Communications Addressing and Reporting System (ACARS)";
     t.KeyName = "ACARS";
     t.DestroyOrder = {dsDde, dsSoundInput, dsLog, dsSettings};
     t.HelpContext = 106;

@@ -22,7 +22,6 @@ constexpr int kRatePanel = 1, kStatePanel = 2, kTuningPanel = 3;
 TAppletTraits PacketTraits()
 {
     TAppletTraits t;
-    t.Caption = "Packet Radio (AX.25)";
     t.KeyName = "Packet";
     t.DdeOnlyWithSoundInput = true;
     t.DestroyOrder = {dsDde, dsLog, dsSettings, dsSoundInput};
