@@ -1,5 +1,6 @@
 // Pictures of the CTCSS window: a tone identified (the target, and another), and "No tone".
 #include "CTCSS.h"
+#include "CTCSSTone.h"
 #include "Gallery.h"
 #include "SuiteFakes.h"
 
@@ -11,14 +12,6 @@
 #include <cmath>
 
 namespace {
-
-std::vector<int16_t> Tone(double hz)
-{
-    std::vector<int16_t> s(kCTCSSBlock);
-    for (size_t i = 0; i < s.size(); ++i)
-        s[i] = int16_t(std::lround(3000 * std::sin(2 * M_PI * hz * double(i) / kCTCSSRate)));
-    return s;
-}
 
 class CTCSSGallery : public ::testing::Test {
 protected:
@@ -49,7 +42,7 @@ protected:
 
 TEST_F(CTCSSGallery, TargetToneIdentified)
 {
-    const auto b = Tone(100.0);
+    const auto b = CTCSSTone(100.0);
     wave->OnData(0, b.data(), b.size());
     testsupport::gallerySave(*form, "ctcss-target-tone");
     Check();
@@ -57,7 +50,7 @@ TEST_F(CTCSSGallery, TargetToneIdentified)
 
 TEST_F(CTCSSGallery, AnotherToneIdentified)
 {
-    const auto b = Tone(162.7);
+    const auto b = CTCSSTone(162.7);
     wave->OnData(0, b.data(), b.size());
     testsupport::gallerySave(*form, "ctcss-other-tone");
     Check();
