@@ -1,7 +1,5 @@
 // Cost of the CTCSS decoder's analysis of one 8192-sample buffer at 11025 Hz: the division by 256,
 // the Kaiser-windowed 8192-point power spectrum and the strongest-of-41 decision.
-#include <algorithm>  // before BandNoise.h, which uses std::clamp
-
 #include "BandNoise.h"
 #include "CTCSSDetector.h"
 #include "QelBench.h"
