@@ -22,16 +22,7 @@ TFakeWaveIn* wave = nullptr;
 
 std::unique_ptr<TScopeForm> MakeForm()
 {
-    TAppletServices& s = AppletServices();
-    s.MakeDdeClient = []() -> std::unique_ptr<TDdeClientPort> { return std::make_unique<TFakeDde>(&portLog); };
-    s.MakeWaveIn = []() -> std::unique_ptr<TWaveInPort> {
-        auto w = std::make_unique<TFakeWaveIn>(&portLog);
-        wave = w.get();
-        return w;
-    };
-    s.MakeSettings = []() -> std::unique_ptr<TSettingsPort> {
-        return std::make_unique<TFakeSettings>(&settingsStore, &portLog);
-    };
+    UseFakeServices(&portLog, &settingsStore, &wave);
     auto form = std::make_unique<TScopeForm>(1);
     form->FormCreate();
     form->show();
