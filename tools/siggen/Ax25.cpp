@@ -260,14 +260,13 @@ void deemphasise(Samples& s, uint32_t rate, double microseconds)
 
 namespace {
 
-// Noise limited to lowHz..highHz at unit power: the band noise of the project's generator,
-// taken at 0 dB against a constant of power 1.
+// Noise limited to lowHz..highHz at unit power.
 Samples bandNoise(size_t count, double lowHz, double highHz, uint32_t rate, Random& random)
 {
-    Samples noise(count, 1.0);
-    addBandNoise(noise, 0.0, lowHz, highHz, rate, random);
+    Samples noise = bandPassNoise(count, lowHz, highHz, rate, random);
+    const double scale = std::sqrt(1.0 / meanPower(noise));
     for (double& x : noise)
-        x -= 1.0;
+        x *= scale;
     return noise;
 }
 
