@@ -260,13 +260,14 @@ void deemphasise(Samples& s, uint32_t rate, double microseconds)
 
 namespace {
 
-// Noise limited to lowHz..highHz at unit power.
+// Noise limited to lowHz..highHz at unit power: the band noise of the project's generator,
+// taken at 0 dB against a constant of power 1.
 Samples bandNoise(size_t count, double lowHz, double highHz, uint32_t rate, Random& random)
 {
-    Samples noise = bandPassNoise(count, lowHz, highHz, rate, random);
-    const double scale = std::sqrt(1.0 / meanPower(noise));
+    Samples noise(count, 1.0);
+    addBandNoise(noise, 0.0, lowHz, highHz, rate, random);
     for (double& x : noise)
-        x *= scale;
+        x -= 1.0;
     return noise;
 }
 
