@@ -371,9 +371,12 @@ bool TAppletForm::SendPoke(const std::string& item, const std::vector<uint8_t>& 
     return dde_->Poke(conv_, item, data, timeoutMs);
 }
 
-void TAppletForm::HeadlessReport(const std::string& text, bool onlyChanges)
+void TAppletForm::HeadlessReport(const QString& shown, bool onlyChanges)
 {
-    if (!platform::runningHeadless() || (onlyChanges && text == lastReport_))
+    if (!platform::runningHeadless())
+        return;
+    const std::string text = shown.trimmed().toStdString();
+    if (onlyChanges && text == lastReport_)
         return;
     lastReport_ = text;
     platform::headlessPrint(windowTitle().toStdString() + ": " + text + "\n");

@@ -237,7 +237,7 @@ protected:
 
     // Run headless, a result the window shows (a tone heard, a state, a measurement) is written to
     // standard output as "<caption>: <text>": each time it changes, or every time.
-    void HeadlessReport(const std::string& text, bool onlyChanges = true);
+    void HeadlessReport(const QString& text, bool onlyChanges = true);
 
     // A chosen menu item of the applet's own (mcApplet), by its handler's name.
     virtual void MenuClick(const std::string& /*name*/, QAction* /*action*/) {}

@@ -6,8 +6,6 @@
 #include <QCheckBox>
 #include <QFrame>
 #include <QLabel>
-
-#include <string>
 #include <QMenu>
 #include <QPushButton>
 
@@ -191,9 +189,14 @@ void TClassifierForm::WaveInData(const int16_t* samples, size_t count)
     const bool resumes = ClassifierResumes(r, ticks, testMode_);
     if (resumes)
         ResumeScan();
-    HeadlessReport("silence " + std::to_string(r.SilenceLevel) + (r.Silent ? " (silent)" : "") + ", noise " +
-                   std::to_string(r.NoiseLevel) + (r.Noise ? " (noise)" : "") + ", data " +
-                   std::to_string(r.DataLevel) + (r.Data ? " (data)" : "") + (resumes ? ", scan resumed" : ""),
+    HeadlessReport(QStringLiteral("silence %1%2, noise %3%4, data %5%6%7")
+                       .arg(r.SilenceLevel)
+                       .arg(r.Silent ? " (silent)" : "")
+                       .arg(r.NoiseLevel)
+                       .arg(r.Noise ? " (noise)" : "")
+                       .arg(r.DataLevel)
+                       .arg(r.Data ? " (data)" : "")
+                       .arg(resumes ? ", scan resumed" : ""),
                    false);
     testMode_ = false;
     Test->setEnabled(true);

@@ -211,7 +211,7 @@ void TCTCSSForm::MMWimData(const int16_t* samples, size_t count)
     } else {
         StatusPanel0->setText(tr("No tone"));
     }
-    HeadlessReport(StatusPanel0->text().trimmed().toStdString());
+    HeadlessReport(StatusPanel0->text());
     if (CTCSSPokes(last_, target_, CheckBox2->isChecked(), hostScanning_))
         PokeDataHandle("ScanState", scanOnHandle_, dde::TIMEOUT_ASYNC);
     if (file_ && CTCSSRecords(last_, target_)) {

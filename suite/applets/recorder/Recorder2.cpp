@@ -305,7 +305,7 @@ void TRecorder2Form::SetState(uint8_t state)
         PaintBox1->update();
     }
     statusPanels_[0]->setText(QString::fromStdString(StateText(state_)));
-    HeadlessReport(StateText(state_));
+    HeadlessReport(statusPanels_[0]->text());
 }
 
 void TRecorder2Form::ConnectHost()
