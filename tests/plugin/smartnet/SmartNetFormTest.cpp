@@ -7,6 +7,7 @@
 #include "RecordingHost.h"
 #include "SmartNetDatabase.h"
 #include "SmartNetForm.h"
+#include "SmartNetWindowFixture.h"
 #include "platform/settings/Registry.h"
 #include "tests/support/TestSupport.h"
 
@@ -303,6 +304,32 @@ TEST_F(SmartNetWindow, StoredChannelSizeOtherThanTheTwoStepsIsRefused)
         form->Close();
         Pump();
     }
+}
+
+// The window and its decoder count buffers since the last tune as one: a hunting step the host
+// does not report back restarts the count the next buffer goes on from, so the next step waits.
+TEST_F(SmartNetQuietWindow, HuntingStepRestartsTheWindowsBufferCount)
+{
+    int tunes = 0;
+    host.onCall = [&](const HostCall& call) { tunes += call.code == ORV_FREQUENCY; };
+    form->InputTest.State = 2;  // the input channel found
+    form->Record().BaseFrequency = kTuned - 752 * 25000;
+    form->Decoder().HuntCount = 1;
+    form->BuffersSinceTune = 70;
+
+    form->Decoder().TimerTick();
+    ASSERT_EQ(tunes, 1);
+    EXPECT_EQ(form->BuffersSinceTune, 0);
+
+    std::vector<int16_t> silence(2048, 0);
+    form->StartupTimer->start();
+    form->WaveInWaveInData(nullptr, silence.data(), uint32_t(silence.size() * 2));
+    form->StartupTimer->stop();
+    EXPECT_EQ(form->BuffersSinceTune, 1);
+    EXPECT_EQ(form->Decoder().BuffersSinceTune, 1);
+
+    form->Decoder().TimerTick();
+    EXPECT_EQ(tunes, 1);
 }
 
 }  // namespace
