@@ -321,11 +321,6 @@ void TMPT1327Form::TuneHostToControlChannel()
     decoder_.TuneHost(decoder_.FrequencyOfChannel(decoder_.ControlChannel()));
 }
 
-void TMPT1327Form::SetSecondaryLabel(const std::string& caption)
-{
-    SecondaryLabel->SetText(QString::fromStdString(caption));
-}
-
 bool TMPT1327Form::TScanContext::IsTrafficChannel(int32_t channel)
 {
     return channel >= 0 && channel < kMPT1327Channels && MapBit(form_.database_.Record().TrafficChannelMap, unsigned(channel));

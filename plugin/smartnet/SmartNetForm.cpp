@@ -457,9 +457,4 @@ void TSmartNetForm::Clear1Click()
     Disp->update();
 }
 
-void TSmartNetForm::SetSecondaryLabel(const std::string& caption)
-{
-    SecondaryLabel->SetText(QString::fromStdString(caption));
-}
-
 QWidget* TSmartNetForm::CreateAboutForm() { return new TSmartNetAboutForm(this); }
