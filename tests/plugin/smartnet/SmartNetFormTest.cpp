@@ -8,6 +8,7 @@
 #include "SmartNetDatabase.h"
 #include "SmartNetForm.h"
 #include "SmartNetWindowFixture.h"
+#include "StartThroughFrame.h"
 #include "platform/settings/Registry.h"
 #include "tests/support/TestSupport.h"
 
@@ -89,21 +90,7 @@ protected:
         ScopedEnv file("WAVE_IN_FILE", wav.string());
         ScopedEnv eof("WAVE_IN_EOF_FILE", (dir / "eof").string());
         std::filesystem::remove(dir / "eof");
-        TSmartNetForm* form = nullptr;
-        const TOrvPluginInfo plugin{"Motorola SmartNet\xAE", [&](OrvHostWindow w, const OrvReceiverInfo* i,
-                                                                 OrvHostCallback c, uint32_t* f,
-                                                                 OrvInstance h) -> TOrvDecoderForm* {
-                                        auto made = std::make_unique<TSmartNetForm>(w, i, c, f, h, receivers);
-                                        form = made.get();
-                                        made->FormCreate();
-                                        return made.release();
-                                    }};
-        char name[32];
-        EXPECT_EQ(OrvFrameInit(plugin, 0x100, name, sizeof name), 0x100);
-        OrvReceiverInfo info{};
-        info.receiverNumber = 1;
-        info.maxVolume = 255;
-        EXPECT_GT(OrvFrameStart(plugin, kHost, &info, &RecordingHost::Callback, &host.flags), 0);
+        TSmartNetForm* form = StartThroughFrame<TSmartNetForm>("Motorola SmartNet\xAE", kHost, host, receivers);
         QElapsedTimer clock;
         clock.start();
         while (form && !std::filesystem::exists(dir / "eof") && clock.elapsed() < 90000)
@@ -116,14 +103,7 @@ protected:
         return form;
     }
 
-    std::vector<int32_t> HostTunes() const
-    {
-        std::vector<int32_t> tunes;
-        for (const auto& [code, param] : host.commands())
-            if (code == ORV_FREQUENCY)
-                tunes.push_back(param);
-        return tunes;
-    }
+    std::vector<int32_t> HostTunes() const { return host.tunes(); }
 
     TempDir dir;
     ScopedEnv runtime{"XDG_RUNTIME_DIR", dir.path().string()};

@@ -86,14 +86,7 @@ protected:
         return form;
     }
 
-    std::vector<int32_t> HostTunes() const
-    {
-        std::vector<int32_t> tunes;
-        for (const auto& [code, param] : host.commands())
-            if (code == ORV_FREQUENCY)
-                tunes.push_back(param);
-        return tunes;
-    }
+    std::vector<int32_t> HostTunes() const { return host.tunes(); }
 
     TempDir dir;
     ScopedEnv runtime{"XDG_RUNTIME_DIR", dir.path().string()};
