@@ -2,6 +2,7 @@
 // Texts and channel arithmetic the plug-ins' database browsers share: frequencies in MHz, channel
 // items, and the channel numbers a bit map holds.
 #include "BrowseView.h"
+#include "SystemDatabase.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -28,3 +29,10 @@ std::string BrowseChannelItem(int32_t channel, int32_t base, uint32_t step);
 // frequency when it is known (above 0), with its channel index when the base and the step are known
 // too; and the channel step.
 void BrowseFrequencyTexts(TOrvBrowseView& view, int32_t base, int32_t control, uint32_t step);
+
+// The stored systems' identities as the browser lists them, four hex digits each; none when the
+// file is missing, locked or damaged.
+std::vector<std::string> BrowseSystemIDs(const TSystemDatabase& storage);
+// The stored entry of a listed identity; false when the text is no identity, the system is not
+// stored or the file cannot be read.
+bool BrowseReadEntry(const TSystemDatabase& storage, const std::string& id, TStoredEntry& entry);

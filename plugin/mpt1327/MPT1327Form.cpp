@@ -5,6 +5,7 @@
 #include "QelButton.h"
 #include "QelRichEdit.h"
 #include "QelStaticText.h"
+#include "SystemBrowse.h"
 #include "platform/ui/Application.h"
 #include "platform/ui/Application.h"
 #include "platform/ui/Canvas.h"
@@ -367,29 +368,13 @@ void TMPT1327Form::CloseBrowserEditor()
 
 std::vector<std::string> TMPT1327Form::TBrowseSource::SystemIDs()
 {
-    std::vector<uint16_t> ids;
-    form_.database_.Storage().ReadIdentities(ids);
-    std::vector<std::string> out;
-    char buf[8];
-    for (uint16_t id : ids) {
-        std::snprintf(buf, sizeof buf, "%04X", unsigned(id));
-        out.push_back(buf);
-    }
-    return out;
+    return BrowseSystemIDs(form_.database_.Storage());
 }
 
 bool TMPT1327Form::TBrowseSource::ShowSystem(const std::string& id, TOrvBrowseView& view)
 {
-    unsigned long identity = 0;
-    try {
-        identity = std::stoul(id, nullptr, 16);
-    } catch (const std::exception&) {
-        return false;
-    }
     TStoredEntry entry;
-    bool found = false;
-    if (identity > 0xFFFF || form_.database_.Storage().ReadEntry(uint16_t(identity), entry, found) !=
-                                 TDatabaseStatus::dsOk || !found)
+    if (!BrowseReadEntry(form_.database_.Storage(), id, entry))
         return false;
     shown_ = DecodeMPT1327System(entry);
     view = MPT1327BrowseView(shown_);

@@ -48,14 +48,8 @@ void TSmartNetBrowseSource::SaveSystem() { owner_.SaveSystem(); }
 
 std::vector<std::string> TSmartNetBrowseSource::SystemIDs()
 {
-    std::vector<uint16_t> ids;
-    std::vector<std::string> out;
     // A missing, locked or damaged file lists nothing, without a message.
-    if (owner_.Database().Storage().ReadIdentities(ids) != TDatabaseStatus::dsOk)
-        return out;
-    for (uint16_t id : ids)
-        out.push_back(Hex4(id));
-    return out;
+    return BrowseSystemIDs(owner_.Database().Storage());
 }
 
 std::string TSmartNetBrowseSource::CurrentID()
@@ -66,16 +60,8 @@ std::string TSmartNetBrowseSource::CurrentID()
 
 bool TSmartNetBrowseSource::ShowSystem(const std::string& id, TOrvBrowseView& view)
 {
-    unsigned long identity = 0;
-    try {
-        identity = std::stoul(id, nullptr, 16);
-    } catch (const std::exception&) {
-        return false;
-    }
     TStoredEntry entry;
-    bool found = false;
-    if (identity > 0xFFFF ||
-        owner_.Database().Storage().ReadEntry(uint16_t(identity), entry, found) != TDatabaseStatus::dsOk || !found)
+    if (!BrowseReadEntry(owner_.Database().Storage(), id, entry))
         return false;
     shown_ = DecodeSmartNetSystem(entry);
     view = SmartNetBrowseView(shown_);
