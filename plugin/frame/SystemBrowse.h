@@ -36,3 +36,25 @@ std::vector<std::string> BrowseSystemIDs(const TSystemDatabase& storage);
 // The stored entry of a listed identity; false when the text is no identity, the system is not
 // stored or the file cannot be read.
 bool BrowseReadEntry(const TSystemDatabase& storage, const std::string& id, TStoredEntry& entry);
+
+// What every stored system shows whatever its plug-in: the description, the frequency texts and the
+// control and traffic channels in channel order.
+template <class Record> TOrvBrowseView BrowseSystemView(const Record& r)
+{
+    TOrvBrowseView v;
+    v.Description = r.Description;
+    BrowseFrequencyTexts(v, r.BaseFrequency, r.ControlChannelFrequency, r.ChannelSize);
+    for (int32_t c : BrowseSetBits(r.ControlChannelMap.data(), r.ControlChannelMap.size()))
+        v.CtrlChans.push_back(BrowseChannelItem(c, r.BaseFrequency, r.ChannelSize));
+    for (int32_t c : BrowseSetBits(r.TrafficChannelMap.data(), r.TrafficChannelMap.size()))
+        v.TrafficChans.push_back(BrowseChannelItem(c, r.BaseFrequency, r.ChannelSize));
+    return v;
+}
+
+// Frequency of the (k+1)-th channel of a stored system's control-channel map, or -1 when there is
+// none or the base frequency or channel step is not known.
+template <class Record> int64_t BrowseControlChannelFrequency(const Record& r, size_t k)
+{
+    const int32_t c = BrowseNthSetBit(r.ControlChannelMap.data(), r.ControlChannelMap.size(), k);
+    return c < 0 ? -1 : BrowseChannelFrequency(c, r.BaseFrequency, r.ChannelSize);
+}

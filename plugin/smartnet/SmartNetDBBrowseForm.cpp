@@ -25,13 +25,7 @@ std::string SmartNetRadioItem(const TSmartNetHeardRadio& radio) { return Hex4(ra
 
 TOrvBrowseView SmartNetBrowseView(const TSmartNetSystemRecord& r)
 {
-    TOrvBrowseView v;
-    v.Description = r.Description;
-    BrowseFrequencyTexts(v, r.BaseFrequency, r.ControlChannelFrequency, r.ChannelSize);
-    for (int32_t c : BrowseSetBits(r.ControlChannelMap.data(), r.ControlChannelMap.size()))
-        v.CtrlChans.push_back(BrowseChannelItem(c, r.BaseFrequency, r.ChannelSize));
-    for (int32_t c : BrowseSetBits(r.TrafficChannelMap.data(), r.TrafficChannelMap.size()))
-        v.TrafficChans.push_back(BrowseChannelItem(c, r.BaseFrequency, r.ChannelSize));
+    TOrvBrowseView v = BrowseSystemView(r);
     for (const TSmartNetHeardRadio& radio : r.HeardRadios)
         v.HeardRadios.push_back(SmartNetRadioItem(radio));
     TOrvAliasEditor::Sort(v.HeardRadios);
@@ -40,8 +34,7 @@ TOrvBrowseView SmartNetBrowseView(const TSmartNetSystemRecord& r)
 
 int64_t SmartNetControlChannelFrequency(const TSmartNetSystemRecord& r, size_t k)
 {
-    const int32_t c = BrowseNthSetBit(r.ControlChannelMap.data(), r.ControlChannelMap.size(), k);
-    return c < 0 ? -1 : BrowseChannelFrequency(c, r.BaseFrequency, r.ChannelSize);
+    return BrowseControlChannelFrequency(r, k);
 }
 
 void TSmartNetBrowseSource::SaveSystem() { owner_.SaveSystem(); }
