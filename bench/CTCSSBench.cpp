@@ -1,7 +1,5 @@
 // Cost of the CTCSS decoder's analysis of one 8192-sample buffer at 11025 Hz: the division by 256,
 // the Kaiser-windowed 8192-point power spectrum and the strongest-of-41 decision.
-#include <algorithm>  // before BandNoise.h, which uses std::clamp
-
 #include "BandNoise.h"
 #include "CTCSSDetector.h"
 #include "QelBench.h"
@@ -78,20 +76,6 @@ void printSensitivity()
 
 int main(int argc, char** argv)
 {
-    // The sensitivity tables only with the console format, so that CSV output stays one table.
-    bool console = true;
-    for (int i = 1; i < argc; ++i) {
-        const std::string arg = argv[i];
-        if (arg.rfind("--benchmark_format=", 0) == 0 && arg != "--benchmark_format=console")
-            console = false;
-    }
     benchmark::RegisterBenchmark("CTCSS/analysis", benchCTCSS);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    if (console)
-        printSensitivity();
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return bench::runBenchmarks(argc, argv, printSensitivity);
 }

@@ -190,21 +190,8 @@ void printSensitivity()
 
 int main(int argc, char** argv)
 {
-    bool console = true;
-    for (int i = 1; i < argc; ++i) {
-        const std::string arg = argv[i];
-        if (arg.rfind("--benchmark_format=", 0) == 0 && arg != "--benchmark_format=console")
-            console = false;
-    }
     benchmark::RegisterBenchmark("Packet1200", benchDecoder, kConfigs[0])->Unit(benchmark::kMillisecond);
     benchmark::RegisterBenchmark("Packet300", benchDecoder, kConfigs[1])->Unit(benchmark::kMillisecond);
     benchmark::RegisterBenchmark("PacketAddAudio", benchHandOver);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    if (console)
-        printSensitivity();
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return bench::runBenchmarks(argc, argv, printSensitivity);
 }

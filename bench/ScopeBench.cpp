@@ -22,16 +22,7 @@ TFakeWaveIn* wave = nullptr;
 
 std::unique_ptr<TScopeForm> MakeForm()
 {
-    TAppletServices& s = AppletServices();
-    s.MakeDdeClient = []() -> std::unique_ptr<TDdeClientPort> { return std::make_unique<TFakeDde>(&portLog); };
-    s.MakeWaveIn = []() -> std::unique_ptr<TWaveInPort> {
-        auto w = std::make_unique<TFakeWaveIn>(&portLog);
-        wave = w.get();
-        return w;
-    };
-    s.MakeSettings = []() -> std::unique_ptr<TSettingsPort> {
-        return std::make_unique<TFakeSettings>(&settingsStore, &portLog);
-    };
+    UseFakeServices(&portLog, &settingsStore, &wave);
     auto form = std::make_unique<TScopeForm>(1);
     form->FormCreate();
     form->show();
@@ -95,9 +86,7 @@ int main(int argc, char** argv)
     benchmark::RegisterBenchmark("scope/trace_1ms_painted", benchTrace, 3, "1 ms/div polyline, 512 samples, painted", true);
     benchmark::RegisterBenchmark("scope/trace_2ms_painted", benchTrace, 4, "2 ms/div columns, 1024 samples, painted", true);
     benchmark::RegisterBenchmark("scope/spectrum_painted", benchSpectrum, true);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
+    const int result = bench::runBenchmarks(argc, argv);
     AppletServices() = TAppletServices();
-    return 0;
+    return result;
 }

@@ -206,7 +206,6 @@ void QelMulWrapAVX2(int32_t* out, const int32_t* a, const int32_t* b, uint32_t n
 #endif
 
 TQelDot64 QelDot64For(TQelSimd level) { return level == TQelSimd::AVX2 ? QelDot64AVX2 : QelDot64Scalar; }
-TQelDotHi16 QelDotHi16For(TQelSimd level) { return level == TQelSimd::AVX2 ? QelDotHi16AVX2 : QelDotHi16Scalar; }
 TQelMulWrap QelMulWrapFor(TQelSimd level) { return level == TQelSimd::AVX2 ? QelMulWrapAVX2 : QelMulWrapScalar; }
 TQelDot64Block QelDot64BlockFor(TQelSimd level) { return level == TQelSimd::AVX2 ? QelDot64BlockAVX2 : QelDot64BlockScalar; }
 TQelDotHi16Block QelDotHi16BlockFor(TQelSimd level) {

@@ -20,10 +20,8 @@ TQelDot64 QelDot64For(TQelSimd level);
 
 // Wrapping 32-bit sum of the products of the upper 16 bits of x[k] with th[k] (a 16-bit value
 // held in 32 bits).
-using TQelDotHi16 = uint32_t (*)(const int32_t* x, const int32_t* th, uint32_t n);
 uint32_t QelDotHi16Scalar(const int32_t* x, const int32_t* th, uint32_t n);
 uint32_t QelDotHi16AVX2(const int32_t* x, const int32_t* th, uint32_t n);
-TQelDotHi16 QelDotHi16For(TQelSimd level);
 
 // A filter's sums over a block: sums[i] = the wrapping 64-bit sum of x[i + k] * t[k], k < n, for
 // every i < frames; one call per block, the taps kept in registers where they fit.

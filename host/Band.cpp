@@ -134,7 +134,7 @@ void Band::read(uint32_t rate, uint16_t channels, int16_t* dst, size_t frames)
             if (stations_[i].hz == tuned && stations_[i].onAir)
                 heard = int(i);
     }
-    heard_.assign(frames, 0.0f);
+    heard_.resize(frames);  // every sample is written below: the station heard, or noise
     bool all = !playing_.empty();
     for (size_t i = 0; i < playing_.size(); ++i) {
         Playing& p = playing_[i];

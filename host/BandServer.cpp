@@ -131,10 +131,10 @@ bool BandServer::serve()
     const size_t samples = size_t(frames) * channels_;
     frames_.resize(samples);
     band_.read(rate_, channels_, frames_.data(), frames);
+    // The band leaves its samples as little-endian 16-bit bytes, as the wire carries them.
     wire_.resize(1 + 2 * samples);
     wire_[0] = band_.ended() ? 1 : 0;
-    for (size_t i = 0; i < samples; ++i)
-        putLe(&wire_[1 + 2 * i], uint16_t(frames_[i]), 2);
+    std::memcpy(&wire_[1], frames_.data(), 2 * samples);
     return sendAll(client_, wire_.data(), wire_.size());
 }
 

@@ -20,9 +20,11 @@
 #include <QTemporaryDir>
 #include <QTimer>
 
+#include <algorithm>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
 
 void SetBandInput(Band* band);  // InputHook.cpp
 
@@ -105,6 +107,54 @@ int Refuse(const std::string& line)
     return 2;
 }
 
+// The options that take a number, the numbers each takes, and what it says of any other.
+struct NumberOption {
+    const char* name;
+    bool fraction;      // seconds may have one; the rest are whole numbers
+    double low, high;   // high keeps a time in milliseconds within a timer's int
+    const char* takes;
+};
+constexpr NumberOption kNumberOptions[] = {
+    {"receiver", false, INT_MIN, INT_MAX, "an integer"},
+    {"seconds", true, 0, INT_MAX / 1000.0, "a number of seconds"},
+    {"frequency", false, 1, INT32_MAX, "a frequency in Hz"},
+    {"scan-state", false, INT_MIN, INT_MAX, "an integer"},
+    {"signal-strength", false, INT_MIN, INT_MAX, "an integer"},
+    {"squelch", false, INT_MIN, INT_MAX, "an integer"},
+    {"mute", false, INT_MIN, INT_MAX, "an integer"},
+    {"scan-dwell", false, 0, INT_MAX, "milliseconds"},
+    {"scan-timeout", false, 0, INT_MAX, "milliseconds"},
+};
+
+// The refusal of the first number option given something it does not take; empty when all are good.
+std::string BadNumberOption(const QCommandLineParser& parser)
+{
+    for (const NumberOption& option : kNumberOptions) {
+        if (!parser.isSet(option.name))
+            continue;
+        bool ok = false;
+        const QString text = parser.value(option.name);
+        const double v = option.fraction ? text.toDouble(&ok) : double(text.toLongLong(&ok));
+        if (!ok || !(v >= option.low && v <= option.high))
+            return std::string("--") + option.name + " takes " + option.takes;
+    }
+    return {};
+}
+
+// Calls done once, from the event loop, when the sound input has come to its end: the recording's
+// end-of-input mark is there, or the band has ended.
+void WhenInputEnds(QObject* parent, const QString& mark, const Band* band, const std::function<void()>& done)
+{
+    auto* watch = new QTimer(parent);
+    QObject::connect(watch, &QTimer::timeout, parent, [mark, band, watch, done] {
+        if (QFile::exists(mark) || (band && band->ended())) {
+            watch->stop();
+            done();
+        }
+    });
+    watch->start(100);
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
@@ -121,19 +171,18 @@ int main(int argc, char** argv)
     bool pluginSet = false;
     for (int i = 1; i < argc; ++i) {
         const QString a(argv[i]);
+        int taken = 0;
         if ((a == "--plugin" || a == "-plugin") && i + 1 < argc) {
             pluginArg = QString::fromLocal8Bit(argv[i + 1]);
-            pluginSet = true;
-            for (int j = i; j + 2 <= argc; ++j)
-                argv[j] = argv[j + 2];
-            argc -= 2;
-            --i;
+            taken = 2;
         } else if (a.startsWith("--plugin=")) {
             pluginArg = a.mid(9);
+            taken = 1;
+        }
+        if (taken > 0) {  // argv[argc], the null at the end, moves down too
             pluginSet = true;
-            for (int j = i; j + 1 <= argc; ++j)
-                argv[j] = argv[j + 1];
-            argc -= 1;
+            std::copy(argv + i + taken, argv + argc + 1, argv + i);
+            argc -= taken;
             --i;
         }
     }
@@ -185,22 +234,16 @@ int main(int argc, char** argv)
     if (!parser.positionalArguments().isEmpty())
         return Refuse("unexpected argument \"" + parser.positionalArguments().first().toStdString() + "\" (see --help)");
 
-    bool ok = false;
-    const int receiver = parser.value("receiver").toInt(&ok);
-    if (!ok)
-        return Refuse("--receiver takes an integer");
+    if (const std::string bad = BadNumberOption(parser); !bad.empty())
+        return Refuse(bad);
+    const int receiver = parser.value("receiver").toInt();
     const QString quenda = parser.isSet("quenda") ? parser.value("quenda") : DefaultQuenda();
     const std::string start = parser.value("start").toStdString();
     const bool list = parser.isSet("get-applets");
     if ((list || !start.empty()) && !QFileInfo(quenda).isExecutable())
         return Refuse("cannot run quenda: \"" + quenda.toStdString() + "\" is not an executable program");
 
-    double seconds = -1;
-    if (parser.isSet("seconds")) {
-        seconds = parser.value("seconds").toDouble(&ok);
-        if (!ok || seconds < 0)
-            return Refuse("--seconds takes a number of seconds");
-    }
+    const double seconds = parser.isSet("seconds") ? parser.value("seconds").toDouble() : -1;
 
     // The sound input: a recording is checked now, so a bad one is named before anything starts.
     if (parser.isSet("input-channel")) {
@@ -271,21 +314,11 @@ int main(int argc, char** argv)
         qputenv("KVAPI32_TRACE_EPOCH_MS", QByteArray::number(qlonglong(core.trace().startMs())));
     if (!core.serving())
         std::fprintf(stderr, "orvhost: cannot serve \"Korvanta\" (is another host running?)\n");
-    if (parser.isSet("frequency")) {
-        const qlonglong hz = parser.value("frequency").toLongLong(&ok);
-        if (!ok || hz <= 0 || hz > INT32_MAX)
-            return Refuse("--frequency takes a frequency in Hz");
-        core.state().setValue("Frequency", int32_t(hz));
-    }
-    for (const auto& [option, item] : {std::pair{"scan-state", "ScanState"}, std::pair{"signal-strength", "SignalStrength"},
-                                       std::pair{"squelch", "Squelch"}, std::pair{"mute", "Mute"}}) {
-        if (parser.isSet(option)) {
-            const int v = parser.value(option).toInt(&ok);
-            if (!ok)
-                return Refuse(std::string("--") + option + " takes an integer");
-            core.state().setValue(item, v);
-        }
-    }
+    for (const auto& [option, item] : {std::pair{"frequency", "Frequency"}, std::pair{"scan-state", "ScanState"},
+                                       std::pair{"signal-strength", "SignalStrength"}, std::pair{"squelch", "Squelch"},
+                                       std::pair{"mute", "Mute"}})
+        if (parser.isSet(option))
+            core.state().setValue(item, parser.value(option).toInt());
     std::unique_ptr<BandLink> bandLink;
     if (band) {
         bandLink = std::make_unique<BandLink>(*band, core, (bandDir.path() + "/receivers").toStdString());
@@ -299,16 +332,9 @@ int main(int argc, char** argv)
     // The scanner runs when either of its times is given.
     std::unique_ptr<HostScanner> scanner;
     if (parser.isSet("scan-dwell") || parser.isSet("scan-timeout")) {
-        int times[2] = {1000, 5000};
-        const char* names[2] = {"scan-dwell", "scan-timeout"};
-        for (int i = 0; i < 2; ++i) {
-            if (!parser.isSet(names[i]))
-                continue;
-            times[i] = parser.value(names[i]).toInt(&ok);
-            if (!ok || times[i] < 0)
-                return Refuse(std::string("--") + names[i] + " takes milliseconds");
-        }
-        scanner = std::make_unique<HostScanner>(core.state(), times[0], times[1]);
+        const int dwell = parser.isSet("scan-dwell") ? parser.value("scan-dwell").toInt() : 1000;
+        const int timeout = parser.isSet("scan-timeout") ? parser.value("scan-timeout").toInt() : 5000;
+        scanner = std::make_unique<HostScanner>(core.state(), dwell, timeout);
         QObject::connect(scanner.get(), &HostScanner::timedOut, &core, [&core] {
             core.trace().write({TraceWriter::text("dir", "host"), TraceWriter::text("event", "scan resumed after time-out")});
         });
@@ -359,16 +385,11 @@ int main(int argc, char** argv)
         if (headless) {
             // The run ends when the plug-in closes, or with the recording or the band.
             QObject::connect(plugin.get(), &PluginHost::detached, &app, [] { QCoreApplication::quit(); });
-            auto* watch = new QTimer(&app);
-            QObject::connect(watch, &QTimer::timeout, &app, [&plugin, &band, eofPath, watch] {
-                if (QFile::exists(eofPath) || (band && band->ended())) {
-                    watch->stop();
-                    plugin->close();
-                    QFile::remove(eofPath);
-                    QCoreApplication::quit();
-                }
+            WhenInputEnds(&app, eofPath, band.get(), [&plugin, eofPath] {
+                plugin->close();
+                QFile::remove(eofPath);
+                QCoreApplication::quit();
             });
-            watch->start(100);
         }
     }
 
@@ -425,14 +446,7 @@ int main(int argc, char** argv)
     QString appletEof;
     if (headless && !start.empty() && !pluginSet && seconds < 0) {
         appletEof = FreshEndOfInputMark();
-        auto* watch = new QTimer(&app);
-        QObject::connect(watch, &QTimer::timeout, &app, [&band, &app, &endRun, appletEof, watch] {
-            if (QFile::exists(appletEof) || (band && band->ended())) {
-                watch->stop();
-                QTimer::singleShot(kAppletTailMs, &app, endRun);
-            }
-        });
-        watch->start(100);
+        WhenInputEnds(&app, appletEof, band.get(), [&app, &endRun] { QTimer::singleShot(kAppletTailMs, &app, endRun); });
     }
     const int rc = app.exec();
     if (!appletEof.isEmpty())

@@ -60,12 +60,17 @@ size_t HookSource::read(uint8_t* dst, size_t n)
     const size_t frames = n / format_.blockAlign;
     frames_.resize(frames * format_.channels);
     hook_.read(hook_.context, format_.samplesPerSec, format_.channels, frames_.data(), frames);
-    for (size_t i = 0; i < frames_.size(); ++i) {
-        if (format_.bitsPerSample == 8) {
-            const int v = (int(frames_[i]) + 32768 + 128) >> 8;  // the top byte, rounded
+    // The format is chosen once a buffer: bytes written through dst could alias it.
+    const int16_t* in = frames_.data();
+    const size_t count = frames_.size();
+    if (format_.bitsPerSample == 8) {
+        for (size_t i = 0; i < count; ++i) {
+            const int v = (int(in[i]) + 32768 + 128) >> 8;  // the top byte, rounded
             dst[i] = uint8_t(std::min(v, 255));
-        } else {
-            const uint16_t u = uint16_t(frames_[i]);
+        }
+    } else {
+        for (size_t i = 0; i < count; ++i) {
+            const uint16_t u = uint16_t(in[i]);
             dst[2 * i] = uint8_t(u & 0xFF);
             dst[2 * i + 1] = uint8_t(u >> 8);
         }

@@ -119,13 +119,15 @@ int unattendedAnswer(const std::string& text, const std::string& caption, unsign
     static std::string lastBox;
     static int repeats = 0;
     const std::string box = caption + '\0' + text + '\0' + std::to_string(flags);
+    int asked = 0;  // read under the lock: boxes may come from several threads
     {
         std::lock_guard<std::mutex> lock(gMutex);
         repeats = box == lastBox ? repeats + 1 : 1;
         lastBox = box;
+        asked = repeats;
     }
     std::fprintf(stderr, "%s: %s\n", caption.c_str(), text.c_str());
-    if (repeats <= kMaxRepeats)
+    if (asked <= kMaxRepeats)
         return MessageBox::DefaultAnswer(flags);
     const std::vector<int> buttons = MessageBox::Buttons(flags);
     for (int way : {IDCANCEL, IDNO, IDABORT})

@@ -7,6 +7,7 @@
 #include "SystemDatabase.h"
 
 #include <algorithm>
+#include <filesystem>
 
 namespace fuzz {
 
@@ -25,6 +26,32 @@ inline void AppendEntry(Bytes& file, const TStoredEntry& entry)
     file.insert(file.end(), entry.Record.begin(), entry.Record.end());
     for (const auto& list : entry.Lists)
         file.insert(file.end(), list.begin(), list.end());
+}
+
+// The database as the plug-in's windows open it, at a path no run writes, its clock at kDatabaseNow.
+inline TSystemDatabase FuzzDatabase(const TDatabaseLayout& layout, const std::filesystem::path& file)
+{
+    TSystemDatabase db(layout, file);
+    db.SetTimeSource([] { return kDatabaseNow; });
+    return db;
+}
+
+// The seeds: a new file, one system saved, two saved, and the first system twice around the second
+// (a file written elsewhere). system(identity, radios heard, lists carried) makes a record.
+template <typename MakeSystem, typename Encode>
+std::vector<Seed> DatabaseSeeds(const TSystemDatabase& db, MakeSystem system, Encode encode, uint16_t first,
+                                uint16_t second, uint16_t third)
+{
+    const Bytes header = DatabaseHeader(db.Layout());
+    Bytes one = header, two = header;
+    db.SaveImage(one, encode(system(first, 2, 1)));
+    db.SaveImage(two, encode(system(second, 0, 0)));
+    db.SaveImage(two, encode(system(third, 1, 0)));
+    Bytes twice = header;
+    AppendEntry(twice, encode(system(first, 1, 0)));
+    AppendEntry(twice, encode(system(second, 0, 0)));
+    AppendEntry(twice, encode(system(first, 0, 1)));
+    return {{"header-only", header}, {"one-system", one}, {"two-systems", two}, {"system-twice", twice}};
 }
 
 template <typename Record, typename Encode, typename Decode>

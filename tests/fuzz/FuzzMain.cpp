@@ -48,6 +48,15 @@ std::vector<int16_t> Samples16(const uint8_t* data, size_t size)
     return out;
 }
 
+Bytes PackBits(const std::vector<uint8_t>& bits)
+{
+    Bytes out((bits.size() + 7) / 8, 0);
+    for (size_t i = 0; i < bits.size(); ++i)
+        if (bits[i])
+            out[i / 8] = static_cast<uint8_t>(out[i / 8] | (0x80 >> (i % 8)));
+    return out;
+}
+
 }  // namespace fuzz
 
 extern "C" int LLVMFuzzerInitialize(int*, char***)

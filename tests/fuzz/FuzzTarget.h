@@ -35,4 +35,16 @@ Bytes StereoPcm16(const std::vector<double>& left);
 // The input as 16-bit samples (a trailing odd byte is dropped).
 std::vector<int16_t> Samples16(const uint8_t* data, size_t size);
 
+// Bits (one a byte, 0 or 1) as an input of bits: first bit in the top bit of the first byte.
+Bytes PackBits(const std::vector<uint8_t>& bits);
+
+// Calls f with each bit of an input of bits, in order.
+template <typename F>
+void ForEachBit(const uint8_t* data, size_t size, F f)
+{
+    for (size_t i = 0; i < size; ++i)
+        for (int b = 7; b >= 0; --b)
+            f(static_cast<uint8_t>((data[i] >> b) & 1));
+}
+
 }  // namespace fuzz

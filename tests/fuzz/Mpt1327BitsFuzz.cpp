@@ -12,11 +12,8 @@ namespace {
 // The input: a byte choosing the input (top bit set: traffic), then the bits, first bit in the top bit.
 Bytes Packed(uint8_t input, const siggen::Bits& bits)
 {
-    Bytes out(1 + (bits.size() + 7) / 8, 0);
-    out[0] = input;
-    for (size_t i = 0; i < bits.size(); ++i)
-        if (bits[i])
-            out[1 + i / 8] = static_cast<uint8_t>(out[1 + i / 8] | (0x80 >> (i % 8)));
+    Bytes out = PackBits(bits);
+    out.insert(out.begin(), input);
     return out;
 }
 
@@ -52,14 +49,12 @@ void Run(const uint8_t* data, size_t size)
     if (size == 0)
         return;
     const bool traffic = data[0] & 0x80;
-    for (size_t i = 1; i < size; ++i)
-        for (int b = 7; b >= 0; --b) {
-            const uint32_t bit = (data[i] >> b) & 1;
-            if (traffic)
-                receiver.FeedBitsTraffic(1, bit);
-            else
-                receiver.FeedBitsCtrl(1, bit);
-        }
+    ForEachBit(data + 1, size - 1, [&](uint32_t bit) {
+        if (traffic)
+            receiver.FeedBitsTraffic(1, bit);
+        else
+            receiver.FeedBitsCtrl(1, bit);
+    });
 }
 
 }  // namespace fuzz

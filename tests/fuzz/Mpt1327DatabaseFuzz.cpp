@@ -9,11 +9,7 @@ namespace {
 
 const TSystemDatabase& Database()
 {
-    static const TSystemDatabase db = [] {
-        TSystemDatabase d(MPT1327Layout(), "/nonexistent/MPT1327.MEM");
-        d.SetTimeSource([] { return kDatabaseNow; });
-        return d;
-    }();
+    static const TSystemDatabase db = FuzzDatabase(MPT1327Layout(), "/nonexistent/MPT1327.MEM");
     return db;
 }
 
@@ -45,17 +41,7 @@ TMPT1327SystemRecord System(uint16_t identity, int radios, int carried)
 
 std::vector<Seed> Seeds()
 {
-    const Bytes header = DatabaseHeader(MPT1327Layout());
-    Bytes one = header, two = header;
-    Database().SaveImage(one, EncodeMPT1327System(System(0x0ABC, 2, 1)));
-    Database().SaveImage(two, EncodeMPT1327System(System(0x1234, 0, 0)));
-    Database().SaveImage(two, EncodeMPT1327System(System(0x7FFF, 1, 0)));
-    // A file written elsewhere, holding one system twice.
-    Bytes twice = header;
-    AppendEntry(twice, EncodeMPT1327System(System(0x0ABC, 1, 0)));
-    AppendEntry(twice, EncodeMPT1327System(System(0x1234, 0, 0)));
-    AppendEntry(twice, EncodeMPT1327System(System(0x0ABC, 0, 1)));
-    return {{"header-only", header}, {"one-system", one}, {"two-systems", two}, {"system-twice", twice}};
+    return DatabaseSeeds(Database(), System, EncodeMPT1327System, 0x0ABC, 0x1234, 0x7FFF);
 }
 
 void Run(const uint8_t* data, size_t size)

@@ -11,16 +11,6 @@ namespace fuzz {
 
 namespace {
 
-// The input: bits of the line after NRZI decoding, first bit in the top bit of the first byte.
-Bytes Packed(const siggen::Bits& bits)
-{
-    Bytes out((bits.size() + 7) / 8, 0);
-    for (size_t i = 0; i < bits.size(); ++i)
-        if (bits[i])
-            out[i / 8] = static_cast<uint8_t>(out[i / 8] | (0x80 >> (i % 8)));
-    return out;
-}
-
 Bytes OnTheLine(const siggen::ax25::Frame& frame)
 {
     siggen::Bits bits;
@@ -28,7 +18,7 @@ Bytes OnTheLine(const siggen::ax25::Frame& frame)
     const siggen::Bits stuffed = siggen::ax25::stuffedBits(siggen::ax25::withFcs(siggen::ax25::encode(frame)));
     bits.insert(bits.end(), stuffed.begin(), stuffed.end());
     siggen::ax25::appendFlags(bits, 2);
-    return Packed(bits);
+    return PackBits(bits);  // the line's bits after NRZI decoding
 }
 
 struct Printer : TPacketHdlcSink {
@@ -74,15 +64,14 @@ void Run(const uint8_t* data, size_t size)
     TPacketHdlc hdlc(printer);
     // Runs between line changes: each 0 bit ends one.
     int64_t run = 1;
-    for (size_t i = 0; i < size; ++i)
-        for (int b = 7; b >= 0; --b) {
-            if ((data[i] >> b) & 1) {
-                ++run;
-            } else {
-                hdlc.HandleRun(run);
-                run = 1;
-            }
+    ForEachBit(data, size, [&](uint8_t bit) {
+        if (bit) {
+            ++run;
+        } else {
+            hdlc.HandleRun(run);
+            run = 1;
         }
+    });
 }
 
 }  // namespace fuzz

@@ -9,11 +9,7 @@ namespace {
 
 const TSystemDatabase& Database()
 {
-    static const TSystemDatabase db = [] {
-        TSystemDatabase d(SmartNetLayout(), "/nonexistent/SmartNet.MEM");
-        d.SetTimeSource([] { return kDatabaseNow; });
-        return d;
-    }();
+    static const TSystemDatabase db = FuzzDatabase(SmartNetLayout(), "/nonexistent/SmartNet.MEM");
     return db;
 }
 
@@ -44,16 +40,7 @@ TSmartNetSystemRecord System(uint16_t identity, int radios, int carried)
 
 std::vector<Seed> Seeds()
 {
-    const Bytes header = DatabaseHeader(SmartNetLayout());
-    Bytes one = header, two = header;
-    Database().SaveImage(one, EncodeSmartNetSystem(System(0x1234, 2, 1)));
-    Database().SaveImage(two, EncodeSmartNetSystem(System(0x0001, 0, 0)));
-    Database().SaveImage(two, EncodeSmartNetSystem(System(0xFFFE, 1, 0)));
-    Bytes twice = header;
-    AppendEntry(twice, EncodeSmartNetSystem(System(0x1234, 1, 0)));
-    AppendEntry(twice, EncodeSmartNetSystem(System(0x0001, 0, 0)));
-    AppendEntry(twice, EncodeSmartNetSystem(System(0x1234, 0, 1)));
-    return {{"header-only", header}, {"one-system", one}, {"two-systems", two}, {"system-twice", twice}};
+    return DatabaseSeeds(Database(), System, EncodeSmartNetSystem, 0x1234, 0x0001, 0xFFFE);
 }
 
 void Run(const uint8_t* data, size_t size)

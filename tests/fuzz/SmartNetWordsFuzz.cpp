@@ -10,16 +10,6 @@ namespace fuzz {
 
 namespace {
 
-// The input: bits as they come off the air, first bit in the top bit of the first byte.
-Bytes Packed(const siggen::Bits& bits)
-{
-    Bytes out((bits.size() + 7) / 8, 0);
-    for (size_t i = 0; i < bits.size(); ++i)
-        if (bits[i])
-            out[i / 8] = static_cast<uint8_t>(out[i / 8] | (0x80 >> (i % 8)));
-    return out;
-}
-
 struct Window : TSmartNetDecoderClient {
     TSmartNetSystemRecord record;
     TSmartNetDecoder decoder{*this, record};
@@ -70,17 +60,16 @@ std::vector<Seed> Seeds()
     other.system = 0xBEEF;
     other.controlChannel = -1;
     other.events = {{0.0, {controlChannelWord(17), idle()}}};
-    return {{"control", Packed(controlChannelBits(s))}, {"no-triple", Packed(controlChannelBits(other))}};
+    return {{"control", PackBits(controlChannelBits(s))}, {"no-triple", PackBits(controlChannelBits(other))}};
 }
 
+// The input: bits as they come off the air.
 void Run(const uint8_t* data, size_t size)
 {
     Window window;
     TSmartNetReceiver receiver(window.decoder);
     receiver.Reset();
-    for (size_t i = 0; i < size; ++i)
-        for (int b = 7; b >= 0; --b)
-            receiver.PushBits(1, static_cast<uint8_t>((data[i] >> b) & 1));
+    ForEachBit(data, size, [&](uint8_t bit) { receiver.PushBits(1, bit); });
 }
 
 }  // namespace fuzz

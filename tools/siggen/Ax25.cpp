@@ -1,5 +1,6 @@
 #include "Ax25.h"
 
+#include "Args.h"
 #include "BandNoise.h"
 #include "Wav.h"
 
@@ -306,10 +307,6 @@ void addNoise(Samples& s, const std::vector<Span>& spans, const NoiseOptions& n,
 
 namespace {
 
-struct UsageError : std::runtime_error {
-    using std::runtime_error::runtime_error;
-};
-
 const char* const kUsage =
     "usage: siggen ax25 --out FILE [OPTIONS]\n"
     "  AX.25 frames as AFSK, each frame its own transmission (silence, flags, frame, flags).\n"
@@ -331,25 +328,6 @@ const char* const kUsage =
     "  --deemphasis US          receiver de-emphasis of this time constant (e.g. 75)\n"
     "  --rate HZ                sampling rate (44100)\n"
     "  --seed N                 seed of the noise (1)\n";
-
-double number(const std::string& name, const std::string& text, double min, double max)
-{
-    size_t used = 0;
-    double v = 0;
-    try {
-        v = std::stod(text, &used);
-    } catch (const std::exception&) {
-        used = 0;
-    }
-    if (text.empty() || used != text.size() || !std::isfinite(v))
-        throw UsageError("--" + name + ": '" + text + "' is not a number");
-    if (v < min || v > max) {
-        std::ostringstream s;
-        s << "--" << name << ": " << text << " is outside " << min << " to " << max;
-        throw UsageError(s.str());
-    }
-    return v;
-}
 
 std::string expand(const std::string& text, int n)
 {
@@ -377,36 +355,20 @@ int runCommand(const std::vector<std::string>& args, std::ostream& out, std::ost
         {"seed", true},  {"help", false}};
     try {
         std::map<std::string, std::string> o;
-        for (size_t i = 0; i < args.size(); ++i) {
-            std::string name = args[i], value;
-            if (name.rfind("--", 0) != 0)
-                throw UsageError("unexpected argument '" + name + "' for ax25");
-            name = name.substr(2);
-            const size_t eq = name.find('=');
-            const bool inlineValue = eq != std::string::npos;
-            if (inlineValue) {
-                value = name.substr(eq + 1);
-                name.resize(eq);
-            }
-            auto it = kOptions.find(name);
-            if (it == kOptions.end())
-                throw UsageError("unknown option --" + name + " for ax25");
-            if (it->second && !inlineValue) {
-                if (i + 1 >= args.size())
-                    throw UsageError("option --" + name + " needs a value");
-                value = args[++i];
-            } else if (!it->second && inlineValue) {
-                throw UsageError("option --" + name + " takes no value");
-            }
-            o[name] = value;
-        }
+        parseOptions(
+            args, "ax25",
+            [](const std::string& name) -> std::optional<bool> {
+                const auto it = kOptions.find(name);
+                return it == kOptions.end() ? std::nullopt : std::optional<bool>(it->second);
+            },
+            [&](const std::string& name, const std::string& value) { o[name] = value; }, nullptr);
         if (o.count("help")) {
             out << kUsage;
             return 0;
         }
         auto has = [&](const char* n) { return o.count(n) != 0; };
         auto num = [&](const char* n, double def, double min, double max) {
-            return has(n) ? number(n, o[n], min, max) : def;
+            return has(n) ? numberInRange(n, o[n], min, max) : def;
         };
         if (!has("out") || o["out"].empty())
             throw UsageError("ax25 needs --out FILE");

@@ -3,6 +3,7 @@
 #include "Ctcss.h"
 #include "Dtmf.h"
 #include "Acars.h"
+#include "Args.h"
 #include "Ax25.h"
 #include "Mpt1327.h"
 #include "Smartnet.h"
@@ -19,10 +20,6 @@
 namespace siggen {
 
 namespace {
-
-struct UsageError : std::runtime_error {
-    using std::runtime_error::runtime_error;
-};
 
 const char* const kUsage =
     "usage: siggen COMMAND [OPTIONS]\n"
@@ -124,47 +121,14 @@ const Spec* findSpec(const std::string& command, const std::string& name)
 
 void parseInto(Options& opts, const std::string& command, const std::vector<std::string>& args)
 {
-    for (size_t i = 0; i < args.size(); ++i) {
-        const std::string& arg = args[i];
-        if (arg.rfind("--", 0) != 0 || arg.size() == 2) {
-            if (command != "sequence")
-                throw UsageError("unexpected argument '" + arg + "' for " + command);
-            opts.positional.push_back(arg);
-            continue;
-        }
-        std::string name = arg.substr(2), value;
-        const size_t eq = name.find('=');
-        const bool inlineValue = eq != std::string::npos;
-        if (inlineValue) {
-            value = name.substr(eq + 1);
-            name.resize(eq);
-        }
-        const Spec* spec = findSpec(command, name);
-        if (!spec)
-            throw UsageError("unknown option --" + name + " for " + command);
-        if (spec->takesValue && !inlineValue) {
-            if (i + 1 >= args.size())
-                throw UsageError("option --" + name + " needs a value");
-            value = args[++i];
-        } else if (!spec->takesValue && inlineValue) {
-            throw UsageError("option --" + name + " takes no value");
-        }
-        opts.values[name].push_back(value);
-    }
-}
-
-double parseNumber(const std::string& text, const std::string& what)
-{
-    size_t used = 0;
-    double v = 0.0;
-    try {
-        v = std::stod(text, &used);
-    } catch (const std::exception&) {
-        used = 0;
-    }
-    if (text.empty() || used != text.size() || !std::isfinite(v))
-        throw UsageError(what + ": '" + text + "' is not a number");
-    return v;
+    parseOptions(
+        args, command,
+        [&](const std::string& name) -> std::optional<bool> {
+            const Spec* spec = findSpec(command, name);
+            return spec ? std::optional<bool>(spec->takesValue) : std::nullopt;
+        },
+        [&](const std::string& name, const std::string& value) { opts.values[name].push_back(value); },
+        command == "sequence" ? &opts.positional : nullptr);
 }
 
 uint64_t parseUnsigned(const std::string& text, const std::string& what, uint64_t max)
@@ -202,15 +166,7 @@ uint64_t parseUnsigned(const std::string& text, const std::string& what, uint64_
 double numberOption(const Options& o, const std::string& name, double fallback, double min, double max)
 {
     const std::string* text = o.last(name);
-    if (!text)
-        return fallback;
-    const double v = parseNumber(*text, "--" + name);
-    if (v < min || v > max) {
-        std::ostringstream s;
-        s << "--" << name << ": " << *text << " is outside " << min << " to " << max;
-        throw UsageError(s.str());
-    }
-    return v;
+    return text ? numberInRange(name, *text, min, max) : fallback;
 }
 
 uint64_t unsignedOption(const Options& o, const std::string& name, uint64_t fallback, uint64_t max)

@@ -1,5 +1,6 @@
 #include "Smartnet.h"
 
+#include "Args.h"
 #include "BandNoise.h"
 #include "Wav.h"
 
@@ -140,10 +141,6 @@ Samples render(const Bits& bits, uint32_t rate, double amplitude, bool inverted)
 
 namespace {
 
-struct Usage : std::runtime_error {
-    using std::runtime_error::runtime_error;
-};
-
 const char* const kUsage =
     "usage: siggen smartnet --out FILE [OPTIONS]\n"
     "  SmartNet outbound control channel, 3600 bit/s two-level FSK:\n"
@@ -165,20 +162,6 @@ const char* const kUsage =
     "  --seed N               seed of the noise (1)\n"
     "  --script FILE          options one per line without the dashes, '#' starts a comment\n";
 
-double number(const std::string& text, const std::string& what)
-{
-    size_t used = 0;
-    double v = 0;
-    try {
-        v = std::stod(text, &used);
-    } catch (const std::exception&) {
-        used = 0;
-    }
-    if (text.empty() || used != text.size() || !std::isfinite(v))
-        throw Usage(what + ": '" + text + "' is not a number");
-    return v;
-}
-
 long long whole(const std::string& text, const std::string& what, long long min, long long max)
 {
     size_t used = 0;
@@ -189,9 +172,9 @@ long long whole(const std::string& text, const std::string& what, long long min,
         used = 0;
     }
     if (text.empty() || used != text.size())
-        throw Usage(what + ": '" + text + "' is not a whole number");
+        throw UsageError(what + ": '" + text + "' is not a whole number");
     if (v < min || v > max)
-        throw Usage(what + ": " + text + " is outside " + std::to_string(min) + " to " + std::to_string(max));
+        throw UsageError(what + ": " + text + " is outside " + std::to_string(min) + " to " + std::to_string(max));
     return v;
 }
 
@@ -215,23 +198,23 @@ void parse(std::multimap<std::string, std::string>& o, const std::vector<std::st
 {
     for (size_t i = 0; i < args.size(); ++i) {
         if (args[i].rfind("--", 0) != 0)
-            throw Usage("unexpected argument '" + args[i] + "' for smartnet");
+            throw UsageError("unexpected argument '" + args[i] + "' for smartnet");
         const std::string name = args[i].substr(2);
         const auto spec = kOptions.find(name);
         if (spec == kOptions.end())
-            throw Usage("unknown option --" + name + " for smartnet");
+            throw UsageError("unknown option --" + name + " for smartnet");
         std::string value;
         if (spec->second) {
             if (i + 1 >= args.size())
-                throw Usage("option --" + name + " needs a value");
+                throw UsageError("option --" + name + " needs a value");
             value = args[++i];
         }
         if (name == "script") {
             if (inScript)
-                throw Usage("a script cannot include another");
+                throw UsageError("a script cannot include another");
             std::ifstream in(value);
             if (!in)
-                throw Usage("cannot read script " + value);
+                throw UsageError("cannot read script " + value);
             std::vector<std::string> scripted;
             std::string line;
             while (std::getline(in, line)) {
@@ -269,7 +252,7 @@ int runCommand(const std::vector<std::string>& args, std::ostream& out, std::ost
         };
         const std::string* file = last("out");
         if (!file || file->empty())
-            throw Usage("smartnet needs --out FILE");
+            throw UsageError("smartnet needs --out FILE");
 
         ChannelScript script;
         if (auto v = last("system"))
@@ -277,23 +260,23 @@ int runCommand(const std::vector<std::string>& args, std::ostream& out, std::ost
         if (auto v = last("control"))
             script.controlChannel = static_cast<int>(whole(*v, "--control", -1, 0x3FF));
         if (auto v = last("triple-until"))
-            script.tripleUntil = number(*v, "--triple-until");
+            script.tripleUntil = parseNumber(*v, "--triple-until");
         if (auto v = last("triple-every"))
             script.tripleEvery = static_cast<int>(whole(*v, "--triple-every", 1, 100000));
         if (auto v = last("seconds"))
-            script.seconds = number(*v, "--seconds");
+            script.seconds = parseNumber(*v, "--seconds");
         if (script.seconds < 0 || script.seconds > 3600)
-            throw Usage("--seconds must be 0 to 3600");
+            throw UsageError("--seconds must be 0 to 3600");
         auto timeOf = [](const std::string& text, const std::string& what) {
-            const double t = number(text, what + " time");
+            const double t = parseNumber(text, what + " time");
             if (t < 0 || t > 3600)
-                throw Usage(what + ": time must be 0 to 3600 seconds");
+                throw UsageError(what + ": time must be 0 to 3600 seconds");
             return t;
         };
         for (auto [it, end] = o.equal_range("grant"); it != end; ++it) {
             const auto f = fields(it->second);
             if (f.size() < 3 || f.size() > 4)
-                throw Usage("--grant " + it->second + ": expected T,ADDR,CHAN[,GROUP]");
+                throw UsageError("--grant " + it->second + ": expected T,ADDR,CHAN[,GROUP]");
             const auto channel = whole(f[2], "--grant channel", 0, 0x2F7);
             const bool group = f.size() < 4 || whole(f[3], "--grant group", 0, 1) == 1;
             script.events.push_back({timeOf(f[0], "--grant"),
@@ -303,7 +286,7 @@ int runCommand(const std::vector<std::string>& args, std::ostream& out, std::ost
         for (auto [it, end] = o.equal_range("word"); it != end; ++it) {
             const auto f = fields(it->second);
             if (f.size() != 4)
-                throw Usage("--word " + it->second + ": expected T,ADDR,GROUP,CMD");
+                throw UsageError("--word " + it->second + ": expected T,ADDR,GROUP,CMD");
             script.events.push_back({timeOf(f[0], "--word"),
                                      {{static_cast<uint16_t>(whole(f[1], "--word address", 0, 0xFFFF)),
                                        static_cast<uint8_t>(whole(f[2], "--word group", 0, 1)),
@@ -312,33 +295,33 @@ int runCommand(const std::vector<std::string>& args, std::ostream& out, std::ost
         const auto rate = static_cast<uint32_t>(last("rate") ? whole(*last("rate"), "--rate", 8000, 1000000) : 44100);
         const auto bits = static_cast<uint16_t>(last("bits") ? whole(*last("bits"), "--bits", 8, 16) : 16);
         if (bits != 8 && bits != 16)
-            throw Usage("--bits must be 8 or 16");
+            throw UsageError("--bits must be 8 or 16");
         const auto channels = static_cast<uint16_t>(last("channels") ? whole(*last("channels"), "--channels", 1, 2) : 1);
         int signalChannel = 0;
         if (auto v = last("channel")) {
             if (*v != "left" && *v != "right")
-                throw Usage("--channel must be left or right");
+                throw UsageError("--channel must be left or right");
             signalChannel = *v == "right" ? 1 : 0;
         }
-        const double amplitude = last("amplitude") ? number(*last("amplitude"), "--amplitude") : 0.5;
+        const double amplitude = last("amplitude") ? parseNumber(*last("amplitude"), "--amplitude") : 0.5;
         Samples s = render(controlChannelBits(script), rate, amplitude, o.count("inverted") != 0);
         Random random(static_cast<uint64_t>(last("seed") ? whole(*last("seed"), "--seed", 0, INT64_MAX) : 1));
         if (auto v = last("snr")) {
-            const double snr = number(*v, "--snr");
+            const double snr = parseNumber(*v, "--snr");
             const std::string kind = last("noise") ? *last("noise") : "white";
             if (kind == "white")
                 addNoise(s, snr, random);
             else if (kind == "band")
                 addBandNoise(s, snr, 300, 3300, rate, random);
             else
-                throw Usage("--noise must be white or band");
+                throw UsageError("--noise must be white or band");
         }
         const Audio audio = channels == 1 ? mono(std::move(s), rate) : stereo(s, Samples{}, signalChannel, rate);
         writeWav(*file, audio, bits);
         out << *file << ": " << audio.frames() << " frames, " << rate << " Hz, " << channels
             << (channels == 1 ? " channel, " : " channels, ") << bits << " bits\n";
         return 0;
-    } catch (const Usage& e) {
+    } catch (const UsageError& e) {
         err << "siggen: " << e.what() << "\n" << kUsage;
         return 2;
     } catch (const std::exception& e) {

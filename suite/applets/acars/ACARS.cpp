@@ -7,8 +7,6 @@
 
 const char* const kACARSName = "ACARS Decoder";
 
-namespace {
-
 TTextWindowConfig ACARSConfig()
 {
     TTextWindowConfig c;
@@ -47,13 +45,14 @@ TTextWindowConfig ACARSConfig()
 TAppletTraits ACARSTraits()
 {
     TAppletTraits t;
-    t.Caption = "Aircraft Communications Addressing and Reporting System (ACARS)";
     t.KeyName = "ACARS";
     t.DestroyOrder = {dsDde, dsSoundInput, dsLog, dsSettings};
     t.HelpContext = 106;
     t.ModuleText = kACARSName;
     return t;
 }
+
+namespace {
 
 // Registry names of the own options, in the order they are written.
 const char* const kOptionValues[6] = {"Parity Filter", "Syntax Check", "Labels Details", "Message Number Details",

@@ -9,6 +9,10 @@ class QAction;
 
 extern const char* const kACARSName;  // "ACARS Decoder"
 
+// The ACARS window's row of the text window.
+TTextWindowConfig ACARSConfig();
+TAppletTraits ACARSTraits();
+
 class TACARSForm : public TTextDecoderForm {
     Q_OBJECT
 public:

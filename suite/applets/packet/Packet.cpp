@@ -17,10 +17,11 @@ namespace {
 
 constexpr int kRatePanel = 1, kStatePanel = 2, kTuningPanel = 3;
 
+}  // namespace
+
 TAppletTraits PacketTraits()
 {
     TAppletTraits t;
-    t.Caption = "Packet Radio (AX.25)";
     t.KeyName = "Packet";
     t.DdeOnlyWithSoundInput = true;
     t.DestroyOrder = {dsDde, dsLog, dsSettings, dsSoundInput};
@@ -52,8 +53,6 @@ TTextWindowConfig PacketConfig()
     c.PrintTitle = QStringLiteral("Korvanta Quenda - Packet Decoder");
     return c;
 }
-
-}  // namespace
 
 TPacketForm::TPacketForm(int32_t receiver) : TTextDecoderForm(receiver, PacketTraits(), PacketConfig())
 {

@@ -11,6 +11,10 @@ class QAction;
 
 extern const char* const kPacketName;  // "Packet Radio Decoder"
 
+// The packet window's row of the text window.
+TTextWindowConfig PacketConfig();
+TAppletTraits PacketTraits();
+
 class TPacketForm : public TTextDecoderForm {
     Q_OBJECT
 public:

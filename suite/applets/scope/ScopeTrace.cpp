@@ -7,14 +7,9 @@ void TScopeTrace::SetSize(int clientWidth, int clientHeight)
     w_ = std::max(clientWidth - 2, 0);
     h_ = std::max(clientHeight - 2, 0);
     stride_ = std::max((clientWidth - 3) / 16, 0) * 2 + 2;
-    drawing_.assign(size_t(stride_) * size_t(h_), 0);
-    shown_.assign(size_t(stride_) * size_t(h_), 0);
-    ResetDrawingRows();
-    shownTop_ = drawTop_;
-    shownBottom_ = drawBottom_;
-    column_ = 0;
-    lastHeight_ = -1;
-    samplesDrawn_ = 0;
+    drawing_.resize(size_t(stride_) * size_t(h_));
+    shown_.resize(size_t(stride_) * size_t(h_));
+    Clear();
 }
 
 void TScopeTrace::Clear()

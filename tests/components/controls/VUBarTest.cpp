@@ -178,6 +178,25 @@ TEST(VUBar, ProcessBufferTakesOneChannelAndRefusesStepZero)
     EXPECT_FALSE(b.RedrawNeeded());
 }
 
+TEST(VUBar, ABufferThatMovesNoLevelLeavesTheBarAsItIs)
+{
+    TQelVUBar b;
+    b.SetMin(-32768);
+    b.SetMax(32767);
+    b.SetValueDecay(0);
+    b.SetPeakDecay(0);
+    const int16_t steady[] = {-11, -11, -11};
+    b.ProcessBuffer(steady, 3, 1);
+    renderOver(b);
+    ASSERT_FALSE(b.RedrawNeeded());
+    b.ProcessBuffer(steady, 3, 1);
+    EXPECT_FALSE(b.RedrawNeeded()) << "the same levels again";
+    const int16_t louder[] = {-11, -11, 500};
+    b.ProcessBuffer(louder, 3, 1);
+    EXPECT_TRUE(b.RedrawNeeded());
+    EXPECT_EQ(b.ValueMax(), 500);
+}
+
 // A widget that counts the custom events it receives.
 class Receiver : public QWidget {
 public:

@@ -1,6 +1,7 @@
 // A listener's own recording, of whatever kind, decoded by Marlet under orvhost: each kind gives the
 // same calls (the auto-tune retunes to their channels) as the 11025 Hz 16-bit stereo original.
 #include "GrantsRecording.h"
+#include "OrvhostRun.h"
 #include "TestSupport.h"
 
 #include <sndfile.h>
@@ -8,21 +9,10 @@
 
 #include <gmock/gmock.h>
 
-#include <sstream>
 
 namespace {
 
 using namespace testsupport;
-
-std::vector<int64_t> Tunes(const std::string& trace)
-{
-    std::vector<int64_t> tunes;
-    std::istringstream lines(trace);
-    for (std::string line; std::getline(lines, line);)
-        if (line.find("\"plugin->host\",\"code\":\"0x0800\"") != std::string::npos)
-            tunes.push_back(std::stoll(line.substr(line.find("\"param\":") + 8)));
-    return tunes;
-}
 
 // The original's samples, interleaved stereo, -1..1.
 std::vector<float> ReadAll(const std::filesystem::path& path, SF_INFO* info)
@@ -99,7 +89,7 @@ TEST(OrvhostInput, EveryKindOfRecordingGivesMarletTheSameCallsAsTheOriginal)
                                    "MSGBOX_LOG=" + (dir / "boxes").string(), "QT_QPA_PLATFORM=offscreen"},
                                   nullptr, 120);
         EXPECT_EQ(rc, 0) << readFile(dir / "err");
-        return Tunes(readFile(trace));
+        return pluginTunes(readFile(trace)).tunes;
     };
     const std::vector<int64_t> calls = decode(original);
     ASSERT_EQ(calls, orvhosttest::kGrantTunes);

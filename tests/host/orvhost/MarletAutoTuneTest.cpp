@@ -1,40 +1,16 @@
 // orvhost running libmarlet.so with auto tune on: each channel grant on the control channel the
 // decoder can follow retunes the host to the traffic channel.
 #include "GrantsRecording.h"
+#include "OrvhostRun.h"
 #include "TestSupport.h"
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <sstream>
 
 namespace {
 
 using namespace testsupport;
-
-// Frequencies the plug-in sent to the host, in order (each must be followed by mode 2).
-std::vector<int64_t> Tunes(const std::string& trace)
-{
-    std::vector<int64_t> tunes;
-    std::istringstream lines(trace);
-    bool expectMode = false;
-    for (std::string line; std::getline(lines, line);) {
-        if (line.find("\"plugin->host\"") == std::string::npos)
-            continue;
-        const auto param = line.find("\"param\":");
-        const int64_t value = std::stoll(line.substr(param + 8));
-        if (expectMode) {
-            EXPECT_NE(line.find("\"code\":\"0x0900\""), std::string::npos) << line;
-            EXPECT_EQ(value, 2) << line;
-            expectMode = false;
-        }
-        if (line.find("\"code\":\"0x0800\"") != std::string::npos) {
-            tunes.push_back(value);
-            expectMode = true;
-        }
-    }
-    return tunes;
-}
 
 TEST(OrvhostMarlet, AutoTuneFollowsEachGrantTheDecoderCanFollow)
 {
@@ -45,20 +21,15 @@ TEST(OrvhostMarlet, AutoTuneFollowsEachGrantTheDecoderCanFollow)
     ASSERT_NO_FATAL_FAILURE(orvhosttest::WriteGrants(wav));
     const auto trace = dir / "trace.jsonl";
     std::string out;
+    std::vector<std::string> env = orvhostEnv(dir.path(), config);
+    env.insert(env.end(), {"WAVE_IN_FILE=" + wav.string(), "WAVE_IN_PACE=fast"});
     const int rc = runProgram({binPath("orvhost").string(), "--headless", "--plugin", libPath("libmarlet.so").string(),
                                "--trace", trace.string()},
-                              {"WAVE_IN_FILE=" + wav.string(), "WAVE_IN_PACE=fast",
-                               "XDG_RUNTIME_DIR=" + dir.path().string(), "XDG_CONFIG_HOME=" + config.string(),
-                               "ORV_PLUGIN_PATH=" + dir.path().string(), "MSGBOX_LOG=" + (dir / "boxes").string(),
-                               "QT_QPA_PLATFORM=offscreen", "ASAN_OPTIONS=log_path=" + (dir / "asan").string(),
-                               "UBSAN_OPTIONS=print_stacktrace=1:log_path=" + (dir / "ubsan").string()},
-                              &out, 120);
+                              env, &out, 120);
     EXPECT_EQ(rc, 0);
     if (rc != 0)
-        for (const auto& entry : std::filesystem::directory_iterator(dir.path()))
-            if (entry.path().filename().string().find("san.") != std::string::npos)
-                ADD_FAILURE() << entry.path() << ":\n" << readFile(entry.path());
-    const std::vector<int64_t> tunes = Tunes(readFile(trace));
+        addSanitizerReports(dir.path());
+    const std::vector<int64_t> tunes = pluginTunes(readFile(trace)).tunes;
     EXPECT_EQ(tunes, orvhosttest::kGrantTunes);
     // Headless, each call is written where the run was started, the listed one too.
     std::vector<std::string> calls;

@@ -1,13 +1,11 @@
 // What orvhost tells a plug-in and the applets when its receiver changes, the receiver it takes
 // from the receiver library, and the one trace that holds the library's calls as well.
+#include "EventPump.h"
 #include "HostRig.h"
 #include "PluginHost.h"
 #include "PrimaryReceiver.h"
 #include "TestSupport.h"
 #include "platform/kvapi32/Kvapi32.h"
-
-#include <QCoreApplication>
-#include <QElapsedTimer>
 
 #include <gmock/gmock.h>
 
@@ -17,17 +15,6 @@ namespace {
 
 using namespace testsupport;
 using namespace orvhosttest;
-
-// Runs the event loop until pred holds or the time is up.
-template <class P>
-bool WaitFor(P pred, int ms = 5000)
-{
-    QElapsedTimer t;
-    t.start();
-    while (!pred() && t.elapsed() < ms)
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 20);
-    return pred();
-}
 
 struct Rig : HostRig {
     std::unique_ptr<PrimaryReceiver> primary;
@@ -76,14 +63,14 @@ TEST(OrvhostNotify, EveryScriptedChangeReachesThePluginAndTheApplets)
         rig.core->play(*HostScript::parse(std::string("0 ") + c.step + "\n", &error));
         if (*c.toPlugin) {
             // The level comes at the receiver's own rhythm, the others at once.
-            EXPECT_TRUE(WaitFor([&] {
+            EXPECT_TRUE(pumpUntil([&] {
                 for (const std::string& l : rig.pluginLog())
                     if (l == c.toPlugin)
                         return true;
                 return false;
             }));
         } else {
-            WaitFor([] { return false; }, 300);
+            pumpUntil([] { return false; }, 300);
             for (const std::string& l : rig.pluginLog())
                 EXPECT_THAT(l, HasSubstr("0x0B00"));  // nothing but the regular level report
         }

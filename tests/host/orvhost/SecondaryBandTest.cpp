@@ -4,6 +4,7 @@
 // channel has gone quiet. The levels all come from the band.
 #include "Band.h"
 #include "BandLink.h"
+#include "EventPump.h"
 #include "HostCore.h"
 #include "PluginHost.h"
 #include "PrimaryReceiver.h"
@@ -12,7 +13,6 @@
 #include "platform/settings/Registry.h"
 
 #include <QApplication>
-#include <QElapsedTimer>
 #include <QLabel>
 #include <QMenu>
 #include <QMouseEvent>
@@ -33,16 +33,6 @@ struct NoDde : DdeService {
     void disconnectAll() override {}
     int conversations() const override { return 0; }
 };
-
-template <class P>
-bool RunUntil(P pred, int ms)
-{
-    QElapsedTimer t;
-    t.start();
-    while (!pred() && t.elapsed() < ms)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-    return pred();
-}
 
 // The secondary receiver's frequencies the plug-in set, in order.
 std::vector<int64_t> SecondaryTunes(const std::string& trace)
@@ -153,7 +143,7 @@ protected:
 TEST_F(SecondaryBand, WithAutoTuneTheSecondaryFollowsTheGrantAndTheHostStaysOnTheControlChannel)
 {
     Start(true);
-    ASSERT_TRUE(RunUntil(
+    ASSERT_TRUE(pumpUntil(
         [&] {
             const auto t = SecondaryTunes(trace());
             return std::find(t.begin(), t.end(), 452012500) != t.end();
@@ -171,7 +161,7 @@ TEST_F(SecondaryBand, TheTrafficScanDropsACallWhoseChannelHasGoneQuiet)
 {
     Start(false);
     // The scan sits on the lower channel's call while its station is on the air.
-    ASSERT_TRUE(RunUntil(
+    ASSERT_TRUE(pumpUntil(
         [&] {
             const auto t = SecondaryTunes(trace());
             return std::count(t.begin(), t.end(), 452012500) >= 10 &&
@@ -182,7 +172,7 @@ TEST_F(SecondaryBand, TheTrafficScanDropsACallWhoseChannelHasGoneQuiet)
     // Its station goes off the air: six low ticks later the call is gone and the scan moves on.
     emit core->stationChanged(452012500, false);
     const size_t before = SecondaryTunes(trace()).size();
-    ASSERT_TRUE(RunUntil(
+    ASSERT_TRUE(pumpUntil(
         [&] {
             const auto t = SecondaryTunes(trace());
             return t.size() > before + 5 && t.back() == 457012500;

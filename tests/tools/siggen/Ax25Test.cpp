@@ -163,6 +163,8 @@ TEST(Ax25, Command)
              {"ax25", "--out", file, "--snr", "x"},
              {"ax25", "--out", file, "--noise", "pink", "--snr", "3"},
              {"ax25", "--out", file, "--bogus", "1"},
+             {"ax25", "--out", file, "--bad-fcs=yes"},
+             {"ax25", "--out", file, "stray"},
              {"ax25", "--out"}}) {
         EXPECT_EQ(run(bad, &err), 2) << bad.back();
         EXPECT_NE(err.find("siggen:"), std::string::npos);

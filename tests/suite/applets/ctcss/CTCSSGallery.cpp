@@ -1,5 +1,6 @@
 // Pictures of the CTCSS window: a tone identified (the target, and another), and "No tone".
 #include "CTCSS.h"
+#include "CTCSSTone.h"
 #include "Gallery.h"
 #include "SuiteFakes.h"
 
@@ -12,28 +13,11 @@
 
 namespace {
 
-std::vector<int16_t> Tone(double hz)
-{
-    std::vector<int16_t> s(kCTCSSBlock);
-    for (size_t i = 0; i < s.size(); ++i)
-        s[i] = int16_t(std::lround(3000 * std::sin(2 * M_PI * hz * double(i) / kCTCSSRate)));
-    return s;
-}
-
 class CTCSSGallery : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        TAppletServices& s = AppletServices();
-        s.MakeDdeClient = [this]() -> std::unique_ptr<TDdeClientPort> { return std::make_unique<TFakeDde>(&log); };
-        s.MakeWaveIn = [this]() -> std::unique_ptr<TWaveInPort> {
-            auto w = std::make_unique<TFakeWaveIn>(&log);
-            wave = w.get();
-            return w;
-        };
-        s.MakeSettings = [this]() -> std::unique_ptr<TSettingsPort> {
-            return std::make_unique<TFakeSettings>(&store, &log);
-        };
+        UseFakeServices(&log, &store, &wave);
         form = std::make_unique<TCTCSSForm>(1);
         form->FormCreate();
         form->ToneLabelClick(14);
@@ -58,7 +42,7 @@ protected:
 
 TEST_F(CTCSSGallery, TargetToneIdentified)
 {
-    const auto b = Tone(100.0);
+    const auto b = CTCSSTone(100.0);
     wave->OnData(0, b.data(), b.size());
     testsupport::gallerySave(*form, "ctcss-target-tone");
     Check();
@@ -66,7 +50,7 @@ TEST_F(CTCSSGallery, TargetToneIdentified)
 
 TEST_F(CTCSSGallery, AnotherToneIdentified)
 {
-    const auto b = Tone(162.7);
+    const auto b = CTCSSTone(162.7);
     wave->OnData(0, b.data(), b.size());
     testsupport::gallerySave(*form, "ctcss-other-tone");
     Check();

@@ -2,6 +2,7 @@
 // ever: it prints the number of buffers recorded after each, so that a test can kill it mid-way.
 // Usage: ctcss_record_child <file.wav>
 #include "CTCSS.h"
+#include "CTCSSTone.h"
 #include "SuiteFakes.h"
 #include "platform/ui/Dialogs.h"
 
@@ -22,14 +23,7 @@ int main(int argc, char** argv)
     std::vector<std::string> log;
     TFakeSettingsStore store;
     TFakeWaveIn* wave = nullptr;
-    TAppletServices& s = AppletServices();
-    s.MakeDdeClient = [&]() -> std::unique_ptr<TDdeClientPort> { return std::make_unique<TFakeDde>(&log); };
-    s.MakeWaveIn = [&]() -> std::unique_ptr<TWaveInPort> {
-        auto w = std::make_unique<TFakeWaveIn>(&log);
-        wave = w.get();
-        return w;
-    };
-    s.MakeSettings = [&]() -> std::unique_ptr<TSettingsPort> { return std::make_unique<TFakeSettings>(&store, &log); };
+    UseFakeServices(&log, &store, &wave);
     const std::string path = argv[1];
     platform::SetDialogHandler([&](platform::TCommonDialog& d) {
         static_cast<platform::TSaveDialog&>(d).FileName = path;
@@ -39,9 +33,7 @@ int main(int argc, char** argv)
     form->FormCreate();
     form->ToneLabelClick(14);
     form->CheckBox1->setChecked(true);
-    std::vector<int16_t> tone(kCTCSSBlock);
-    for (size_t i = 0; i < tone.size(); ++i)
-        tone[i] = int16_t(std::lround(3000 * std::sin(2 * M_PI * 100.0 * double(i) / kCTCSSRate)));
+    const std::vector<int16_t> tone = CTCSSTone(100.0);
     for (long n = 1;; ++n) {
         wave->OnData(0, tone.data(), tone.size());
         std::printf("%ld\n", n);

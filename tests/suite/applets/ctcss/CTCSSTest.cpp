@@ -1,6 +1,7 @@
 // The CTCSS window through the frame's fakes: detection shown on the grid and the status bar, the
 // target tone, scan control pokes, the tone-gated recording and the settings.
 #include "CTCSS.h"
+#include "CTCSSTone.h"
 #include "SuiteFakes.h"
 #include "platform/ui/Dialogs.h"
 #include "platform/ui/MessageBox.h"
@@ -23,33 +24,12 @@
 
 namespace {
 
-std::vector<int16_t> Tone(double hz, size_t n = kCTCSSBlock, double amplitude = 3000)
-{
-    std::vector<int16_t> s(n);
-    for (size_t i = 0; i < n; ++i)
-        s[i] = int16_t(std::lround(amplitude * std::sin(2 * M_PI * hz * double(i) / kCTCSSRate)));
-    return s;
-}
-
 class CTCSSForm : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        TAppletServices& s = AppletServices();
-        s.MakeDdeClient = [this]() -> std::unique_ptr<TDdeClientPort> {
-            auto d = std::make_unique<TFakeDde>(&log);
-            dde = d.get();
-            return d;
-        };
-        s.MakeWaveIn = [this]() -> std::unique_ptr<TWaveInPort> {
-            auto w = std::make_unique<TFakeWaveIn>(&log);
-            wave = w.get();
-            return w;
-        };
-        s.MakeSettings = [this]() -> std::unique_ptr<TSettingsPort> {
-            return std::make_unique<TFakeSettings>(&store, &log);
-        };
-        s.ProcessMessages = [] { QCoreApplication::processEvents(); };
+        UseFakeServices(&log, &store, &wave, &dde);
+        AppletServices().ProcessMessages = [] { QCoreApplication::processEvents(); };
         platform::SetDialogHandler([this](platform::TCommonDialog& d) {
             auto& save = static_cast<platform::TSaveDialog&>(d);
             proposed = save.FileName;
@@ -109,10 +89,10 @@ TEST_F(CTCSSForm, ShowsTheDetectedToneAndNoTone)
 {
     Create();
     form->ToneLabelClick(14);
-    Deliver(Tone(100.0));
+    Deliver(CTCSSTone(100.0));
     EXPECT_EQ(form->StatusPanel0->text().toStdString(), "100.0Hz");
     EXPECT_EQ(TCTCSSForm::ShapeColor(form->ToneLabels[14]), QColor(255, 255, 0));  // the target: yellow
-    Deliver(Tone(203.5));
+    Deliver(CTCSSTone(203.5));
     EXPECT_EQ(TCTCSSForm::ShapeColor(form->ToneLabels[34]), QColor(0, 255, 0));  // another: lime
     EXPECT_NE(TCTCSSForm::ShapeColor(form->ToneLabels[14]), QColor(255, 255, 0));
     Deliver(std::vector<int16_t>(kCTCSSBlock, 0));
@@ -124,19 +104,19 @@ TEST_F(CTCSSForm, ScanControlPokesUntilTheHostScans)
 {
     Create();
     form->ToneLabelClick(14);
-    Deliver(Tone(203.5));
+    Deliver(CTCSSTone(203.5));
     EXPECT_EQ(Pokes(), 0) << "scan control is off";
     form->CheckBox2->setChecked(true);
-    Deliver(Tone(203.5));
+    Deliver(CTCSSTone(203.5));
     EXPECT_EQ(Pokes(), 1);
     Deliver(std::vector<int16_t>(kCTCSSBlock, 0));
     EXPECT_EQ(Pokes(), 2) << "a channel without a tone is skipped";
-    Deliver(Tone(100.0));
+    Deliver(CTCSSTone(100.0));
     EXPECT_EQ(Pokes(), 2) << "the target stays";
     std::vector<uint8_t> one = {'1', 0};
     EXPECT_EQ(form->DdeCallback({dde::XTYP_ADVDATA, 7, "Korvanta #3", "ScanState", one}), dde::DDE_FACK);
     EXPECT_TRUE(form->HostScanning());
-    Deliver(Tone(203.5));
+    Deliver(CTCSSTone(203.5));
     EXPECT_EQ(Pokes(), 2);
 }
 
@@ -150,8 +130,8 @@ TEST_F(CTCSSForm, RecordsOnlyTheTargetBuffers)
     EXPECT_EQ(proposed, "100.0Hz D09-12-26 T08-59-13");
     ASSERT_TRUE(form->Recording());
     EXPECT_EQ(std::filesystem::file_size(answer), 44u);
-    const std::vector<std::vector<int16_t>> buffers = {Tone(100.0), Tone(203.5), std::vector<int16_t>(kCTCSSBlock, 0),
-                                                       Tone(100.0), Tone(100.0, kCTCSSBlock, 100)};
+    const std::vector<std::vector<int16_t>> buffers = {CTCSSTone(100.0), CTCSSTone(203.5), std::vector<int16_t>(kCTCSSBlock, 0),
+                                                       CTCSSTone(100.0), CTCSSTone(100.0, kCTCSSBlock, 100)};
     for (const auto& b : buffers)
         Deliver(b);
     // Kept whole while it grows: the header already counts what was written.

@@ -61,21 +61,8 @@ class ScopeForm : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        TAppletServices& s = AppletServices();
-        s.MakeDdeClient = [this]() -> std::unique_ptr<TDdeClientPort> {
-            auto d = std::make_unique<TFakeDde>(&log);
-            dde = d.get();
-            return d;
-        };
-        s.MakeWaveIn = [this]() -> std::unique_ptr<TWaveInPort> {
-            auto w = std::make_unique<TFakeWaveIn>(&log);
-            wave = w.get();
-            return w;
-        };
-        s.MakeSettings = [this]() -> std::unique_ptr<TSettingsPort> {
-            return std::make_unique<TFakeSettings>(&store, &log);
-        };
-        s.ProcessMessages = [] { QCoreApplication::processEvents(); };
+        UseFakeServices(&log, &store, &wave, &dde);
+        AppletServices().ProcessMessages = [] { QCoreApplication::processEvents(); };
         Create();
     }
     void Create()
