@@ -34,6 +34,18 @@ bool TCallLog::Open(const std::filesystem::path& file, int filterIndex, const st
     return true;
 }
 
+bool TCallLog::LogFileClick(bool checked, bool started, std::filesystem::path& fileName, int& filterIndex,
+                            const TChooseFile& chooseFile, const std::string& csvHeader)
+{
+    if (!checked) {
+        Close();
+        return false;
+    }
+    if (started && (!chooseFile || !chooseFile(fileName, filterIndex)))
+        return false;
+    return Open(fileName, filterIndex, csvHeader);
+}
+
 void PrintCallHeadless(const std::string& line)
 {
     if (!platform::runningHeadless())

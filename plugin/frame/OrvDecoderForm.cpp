@@ -803,6 +803,11 @@ void TOrvDecoderForm::makeSecondaryPopup()
     SecondaryLabel->OnClick = [this](QObject*) { SecondaryLabelClick(); };
 }
 
+void TOrvDecoderForm::SetSecondaryLabel(const std::string& caption)
+{
+    SecondaryLabel->SetText(QString::fromStdString(caption));
+}
+
 void TOrvDecoderForm::SecondaryLabelClick()
 {
     if (!SecondaryPopup)

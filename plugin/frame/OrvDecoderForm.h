@@ -72,7 +72,7 @@ signals:
     void PowerBroadcast(int event);
 };
 
-class TOrvDecoderForm : public QWidget {
+class TOrvDecoderForm : public QWidget, public TSecondaryWindow {
     Q_OBJECT
 public:
     TOrvDecoderForm(TOrvFormConfig config, OrvHostWindow hostWindow, const OrvReceiverInfo* info,
@@ -163,8 +163,12 @@ public:
     TQelStaticText* AddText(const char* name, const char* caption, QRect box);
     void PlaceText(TQelStaticText* text, QRect box, int captionWidth = 0);
 
+    // What the secondary receiver asks of every window; the protocol answers the rest.
+    int32_t HostVolume() override { return link_.Get(ORV_VOLUME); }
+    int32_t HostAttenuator() override { return link_.Get(ORV_ATTENUATOR); }
     // The input-channel test starts again on channel 0 (the secondary receiver's start runs this).
-    void RestartInputChannelTest() { InputTest.Restart(ValidCount); }
+    void RestartInputChannelTest() override { InputTest.Restart(ValidCount); }
+    void SetSecondaryLabel(const std::string& caption) override;
 
     // The "Secondary receiver" label's pop-up, once a protocol uses it (UseSecondaryMenu).
     QMenu* SecondaryPopup = nullptr;

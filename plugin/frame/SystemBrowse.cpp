@@ -1,6 +1,7 @@
 #include "SystemBrowse.h"
 
 #include <cstdio>
+#include <stdexcept>
 
 std::string BrowseMHz(int64_t hz)
 {
@@ -62,4 +63,31 @@ void BrowseFrequencyTexts(TOrvBrowseView& v, int32_t base, int32_t control, uint
             v.CtrlChanIdx = std::to_string((int64_t(control) - base) / int64_t(step));
     }
     v.ChanSize = BrowseKHz(step);
+}
+
+std::vector<std::string> BrowseSystemIDs(const TSystemDatabase& storage)
+{
+    std::vector<uint16_t> ids;
+    std::vector<std::string> out;
+    if (storage.ReadIdentities(ids) != TDatabaseStatus::dsOk)
+        return out;
+    char buf[8];
+    for (uint16_t id : ids) {
+        std::snprintf(buf, sizeof buf, "%04X", unsigned(id));
+        out.push_back(buf);
+    }
+    return out;
+}
+
+bool BrowseReadEntry(const TSystemDatabase& storage, const std::string& id, TStoredEntry& entry)
+{
+    unsigned long identity = 0;
+    try {
+        identity = std::stoul(id, nullptr, 16);
+    } catch (const std::exception&) {
+        return false;
+    }
+    bool found = false;
+    return identity <= 0xFFFF && storage.ReadEntry(uint16_t(identity), entry, found) == TDatabaseStatus::dsOk &&
+           found;
 }

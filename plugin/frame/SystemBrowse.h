@@ -2,6 +2,7 @@
 // Texts and channel arithmetic the plug-ins' database browsers share: frequencies in MHz, channel
 // items, and the channel numbers a bit map holds.
 #include "BrowseView.h"
+#include "SystemDatabase.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -28,3 +29,32 @@ std::string BrowseChannelItem(int32_t channel, int32_t base, uint32_t step);
 // frequency when it is known (above 0), with its channel index when the base and the step are known
 // too; and the channel step.
 void BrowseFrequencyTexts(TOrvBrowseView& view, int32_t base, int32_t control, uint32_t step);
+
+// The stored systems' identities as the browser lists them, four hex digits each; none when the
+// file is missing, locked or damaged.
+std::vector<std::string> BrowseSystemIDs(const TSystemDatabase& storage);
+// The stored entry of a listed identity; false when the text is no identity, the system is not
+// stored or the file cannot be read.
+bool BrowseReadEntry(const TSystemDatabase& storage, const std::string& id, TStoredEntry& entry);
+
+// What every stored system shows whatever its plug-in: the description, the frequency texts and the
+// control and traffic channels in channel order.
+template <class Record> TOrvBrowseView BrowseSystemView(const Record& r)
+{
+    TOrvBrowseView v;
+    v.Description = r.Description;
+    BrowseFrequencyTexts(v, r.BaseFrequency, r.ControlChannelFrequency, r.ChannelSize);
+    for (int32_t c : BrowseSetBits(r.ControlChannelMap.data(), r.ControlChannelMap.size()))
+        v.CtrlChans.push_back(BrowseChannelItem(c, r.BaseFrequency, r.ChannelSize));
+    for (int32_t c : BrowseSetBits(r.TrafficChannelMap.data(), r.TrafficChannelMap.size()))
+        v.TrafficChans.push_back(BrowseChannelItem(c, r.BaseFrequency, r.ChannelSize));
+    return v;
+}
+
+// Frequency of the (k+1)-th channel of a stored system's control-channel map, or -1 when there is
+// none or the base frequency or channel step is not known.
+template <class Record> int64_t BrowseControlChannelFrequency(const Record& r, size_t k)
+{
+    const int32_t c = BrowseNthSetBit(r.ControlChannelMap.data(), r.ControlChannelMap.size(), k);
+    return c < 0 ? -1 : BrowseChannelFrequency(c, r.BaseFrequency, r.ChannelSize);
+}

@@ -32,13 +32,7 @@ std::string MPT1327RadioItem(const TMPT1327HeardRadio& radio)
 
 TOrvBrowseView MPT1327BrowseView(const TMPT1327SystemRecord& r)
 {
-    TOrvBrowseView v;
-    v.Description = r.Description;
-    BrowseFrequencyTexts(v, r.BaseFrequency, r.ControlChannelFrequency, r.ChannelSize);
-    for (int32_t c : BrowseSetBits(r.ControlChannelMap.data(), r.ControlChannelMap.size()))
-        v.CtrlChans.push_back(BrowseChannelItem(c, r.BaseFrequency, r.ChannelSize));
-    for (int32_t c : BrowseSetBits(r.TrafficChannelMap.data(), r.TrafficChannelMap.size()))
-        v.TrafficChans.push_back(BrowseChannelItem(c, r.BaseFrequency, r.ChannelSize));
+    TOrvBrowseView v = BrowseSystemView(r);
     for (int32_t p : BrowseSetBits(r.PrefixMap.data(), r.PrefixMap.size()))
         if (p < 128)
             v.HeardGroups.push_back(MPT1327GroupItem(p, r.GroupAliases[size_t(p)]));
@@ -51,8 +45,7 @@ TOrvBrowseView MPT1327BrowseView(const TMPT1327SystemRecord& r)
 
 int64_t MPT1327ControlChannelFrequency(const TMPT1327SystemRecord& r, size_t k)
 {
-    const int32_t c = BrowseNthSetBit(r.ControlChannelMap.data(), r.ControlChannelMap.size(), k);
-    return c < 0 ? -1 : BrowseChannelFrequency(c, r.BaseFrequency, r.ChannelSize);
+    return BrowseControlChannelFrequency(r, k);
 }
 
 TMPT1327Editor::TMPT1327Editor(const TMPT1327SystemRecord& r)

@@ -5,6 +5,7 @@
 #include "QelButton.h"
 #include "QelRichEdit.h"
 #include "QelStaticText.h"
+#include "SystemBrowse.h"
 #include "platform/ui/Application.h"
 #include "platform/ui/Application.h"
 #include "platform/ui/Canvas.h"
@@ -321,11 +322,6 @@ void TMPT1327Form::TuneHostToControlChannel()
     decoder_.TuneHost(decoder_.FrequencyOfChannel(decoder_.ControlChannel()));
 }
 
-void TMPT1327Form::SetSecondaryLabel(const std::string& caption)
-{
-    SecondaryLabel->SetText(QString::fromStdString(caption));
-}
-
 bool TMPT1327Form::TScanContext::IsTrafficChannel(int32_t channel)
 {
     return channel >= 0 && channel < kMPT1327Channels && MapBit(form_.database_.Record().TrafficChannelMap, unsigned(channel));
@@ -372,29 +368,13 @@ void TMPT1327Form::CloseBrowserEditor()
 
 std::vector<std::string> TMPT1327Form::TBrowseSource::SystemIDs()
 {
-    std::vector<uint16_t> ids;
-    form_.database_.Storage().ReadIdentities(ids);
-    std::vector<std::string> out;
-    char buf[8];
-    for (uint16_t id : ids) {
-        std::snprintf(buf, sizeof buf, "%04X", unsigned(id));
-        out.push_back(buf);
-    }
-    return out;
+    return BrowseSystemIDs(form_.database_.Storage());
 }
 
 bool TMPT1327Form::TBrowseSource::ShowSystem(const std::string& id, TOrvBrowseView& view)
 {
-    unsigned long identity = 0;
-    try {
-        identity = std::stoul(id, nullptr, 16);
-    } catch (const std::exception&) {
-        return false;
-    }
     TStoredEntry entry;
-    bool found = false;
-    if (identity > 0xFFFF || form_.database_.Storage().ReadEntry(uint16_t(identity), entry, found) !=
-                                 TDatabaseStatus::dsOk || !found)
+    if (!BrowseReadEntry(form_.database_.Storage(), id, entry))
         return false;
     shown_ = DecodeMPT1327System(entry);
     view = MPT1327BrowseView(shown_);

@@ -69,8 +69,7 @@ private:
 };
 
 class TMPT1327Form : public TOrvDecoderForm,
-                     public TMPT1327DecoderClient,
-                     public TSecondaryWindow {
+                     public TMPT1327DecoderClient {
     Q_OBJECT
 public:
     TMPT1327Form(OrvHostWindow hostWindow, const OrvReceiverInfo* info, OrvHostCallback callback, uint32_t* flags,
@@ -116,13 +115,9 @@ public:
     void RepaintGrid() override { Disp->update(); }
 
     // TSecondaryWindow
-    int32_t HostVolume() override { return Link().Get(ORV_VOLUME); }
-    int32_t HostAttenuator() override { return Link().Get(ORV_ATTENUATOR); }
-    void RestartInputChannelTest() override { TOrvDecoderForm::RestartInputChannelTest(); }
     bool RetToCtrlEnabled() override { return decoder_.RetToCtrl(); }
     void DisableRetToCtrl() override { decoder_.SetRetToCtrl(false); }
     void TuneHostToControlChannel() override;
-    void SetSecondaryLabel(const std::string& caption) override;
 
 protected:
     void SetChannelSize(int32_t size) override;

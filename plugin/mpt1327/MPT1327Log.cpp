@@ -38,13 +38,7 @@ TMPT1327Log::TMPT1327Log(char separator) : separator_(separator) {}
 bool TMPT1327Log::LogFileClick(bool checked, bool started, std::filesystem::path& fileName, int& filterIndex,
                                const TChooseFile& chooseFile)
 {
-    if (!checked) {
-        log_.Close();
-        return false;
-    }
-    if (started && (!chooseFile || !chooseFile(fileName, filterIndex)))
-        return false;
-    return Open(fileName, filterIndex);
+    return log_.LogFileClick(checked, started, fileName, filterIndex, chooseFile, MPT1327LogHeader(separator_));
 }
 
 bool TMPT1327Log::Open(const std::filesystem::path& fileName, int filterIndex)

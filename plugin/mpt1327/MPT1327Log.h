@@ -19,12 +19,9 @@ public:
     // separator: the first character of the locale's list separator.
     explicit TMPT1327Log(char separator);
 
-    // Asks for the log file: fills the name and the filter index; false when the user cancelled.
-    using TChooseFile = std::function<bool(std::filesystem::path& fileName, int& filterIndex)>;
+    using TChooseFile = TCallLog::TChooseFile;
 
-    // The "Log file" button after it toggled. Unchecked: closes the log. Checked: once the window has
-    // started, chooseFile asks for the file; before (restoring the last session) the given name and
-    // index are used. Returns whether the button stays checked.
+    // The "Log file" button after it toggled (see TCallLog::LogFileClick).
     bool LogFileClick(bool checked, bool started, std::filesystem::path& fileName, int& filterIndex,
                       const TChooseFile& chooseFile);
 

@@ -25,13 +25,7 @@ std::string SmartNetRadioItem(const TSmartNetHeardRadio& radio) { return Hex4(ra
 
 TOrvBrowseView SmartNetBrowseView(const TSmartNetSystemRecord& r)
 {
-    TOrvBrowseView v;
-    v.Description = r.Description;
-    BrowseFrequencyTexts(v, r.BaseFrequency, r.ControlChannelFrequency, r.ChannelSize);
-    for (int32_t c : BrowseSetBits(r.ControlChannelMap.data(), r.ControlChannelMap.size()))
-        v.CtrlChans.push_back(BrowseChannelItem(c, r.BaseFrequency, r.ChannelSize));
-    for (int32_t c : BrowseSetBits(r.TrafficChannelMap.data(), r.TrafficChannelMap.size()))
-        v.TrafficChans.push_back(BrowseChannelItem(c, r.BaseFrequency, r.ChannelSize));
+    TOrvBrowseView v = BrowseSystemView(r);
     for (const TSmartNetHeardRadio& radio : r.HeardRadios)
         v.HeardRadios.push_back(SmartNetRadioItem(radio));
     TOrvAliasEditor::Sort(v.HeardRadios);
@@ -40,22 +34,15 @@ TOrvBrowseView SmartNetBrowseView(const TSmartNetSystemRecord& r)
 
 int64_t SmartNetControlChannelFrequency(const TSmartNetSystemRecord& r, size_t k)
 {
-    const int32_t c = BrowseNthSetBit(r.ControlChannelMap.data(), r.ControlChannelMap.size(), k);
-    return c < 0 ? -1 : BrowseChannelFrequency(c, r.BaseFrequency, r.ChannelSize);
+    return BrowseControlChannelFrequency(r, k);
 }
 
 void TSmartNetBrowseSource::SaveSystem() { owner_.SaveSystem(); }
 
 std::vector<std::string> TSmartNetBrowseSource::SystemIDs()
 {
-    std::vector<uint16_t> ids;
-    std::vector<std::string> out;
     // A missing, locked or damaged file lists nothing, without a message.
-    if (owner_.Database().Storage().ReadIdentities(ids) != TDatabaseStatus::dsOk)
-        return out;
-    for (uint16_t id : ids)
-        out.push_back(Hex4(id));
-    return out;
+    return BrowseSystemIDs(owner_.Database().Storage());
 }
 
 std::string TSmartNetBrowseSource::CurrentID()
@@ -66,16 +53,8 @@ std::string TSmartNetBrowseSource::CurrentID()
 
 bool TSmartNetBrowseSource::ShowSystem(const std::string& id, TOrvBrowseView& view)
 {
-    unsigned long identity = 0;
-    try {
-        identity = std::stoul(id, nullptr, 16);
-    } catch (const std::exception&) {
-        return false;
-    }
     TStoredEntry entry;
-    bool found = false;
-    if (identity > 0xFFFF ||
-        owner_.Database().Storage().ReadEntry(uint16_t(identity), entry, found) != TDatabaseStatus::dsOk || !found)
+    if (!BrowseReadEntry(owner_.Database().Storage(), id, entry))
         return false;
     shown_ = DecodeSmartNetSystem(entry);
     view = SmartNetBrowseView(shown_);

@@ -47,8 +47,9 @@ std::optional<std::string> SmartNetSystemTimeText(int year, int month, int day, 
            names.Days[size_t(DayOfWeek(year, month, day))] + "  " + Two(hour) + ":" + Two(minute);
 }
 
-TSmartNetDecoder::TSmartNetDecoder(TSmartNetDecoderClient& client, TSmartNetSystemRecord& record)
-    : client_(client), record_(record)
+TSmartNetDecoder::TSmartNetDecoder(TSmartNetDecoderClient& client, TSmartNetSystemRecord& record,
+                                   int32_t* buffersSinceTune)
+    : BuffersSinceTune(buffersSinceTune ? *buffersSinceTune : ownBuffersSinceTune_), client_(client), record_(record)
 {
 }
 

@@ -60,7 +60,9 @@ public:
 
 class TSmartNetDecoder : public TSmartNetWordSink {
 public:
-    TSmartNetDecoder(TSmartNetDecoderClient& client, TSmartNetSystemRecord& record);
+    // The buffer count may be the window's own, so that both see one count; else the decoder keeps one.
+    TSmartNetDecoder(TSmartNetDecoderClient& client, TSmartNetSystemRecord& record,
+                     int32_t* buffersSinceTune = nullptr);
 
     // The receiver's results.
     void GoodWord(const TSmartNetOsw& word) override;
@@ -119,7 +121,11 @@ public:
     int16_t ControlChannel = -1;
     uint16_t ChannelSize = 25000;
     int32_t TunedFrequency = 0;
-    int32_t BuffersSinceTune = 0;
+private:
+    int32_t ownBuffersSinceTune_ = 0;
+
+public:
+    int32_t& BuffersSinceTune;
     int32_t HuntCount = 0;
     int32_t HostSignalLevel = 0;
     int32_t ReferenceLevel = 0;

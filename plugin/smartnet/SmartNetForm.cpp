@@ -171,8 +171,8 @@ TSmartNetForm::TSmartNetForm(OrvHostWindow hostWindow, const OrvReceiverInfo* in
     : TOrvDecoderForm(MakeConfig(), hostWindow, info, callback, flags, instance),
       database_(OrvPluginDir() + "SmartNet.MEM", record_),
       log_(platform::Locale().ListSeparator),
-      decoder_(*this, record_),
-      receiver_(decoder_),
+      decoder_(*this, record_, &BuffersSinceTune),
+      receiver_(decoder_, &ValidCount),
       secondary_(receivers, *this)
 {
     QFont small("Arial");
@@ -320,38 +320,27 @@ void TSmartNetForm::ResetReceiver()
     resample_.SetUnder(4);
     receiver_.Reset();
     decoder_.WordsInSequence = 0;
-    decoder_.BuffersSinceTune = 0;
     BuffersSinceTune = 0;
     ValidCount = 0;
 }
 
 void TSmartNetForm::ProcessSamples(const int16_t* first, uint32_t count, uint32_t stride)
 {
-    // One count of buffers and of good frames for the frame's input-channel test and the decoder:
-    // the frame has counted this buffer and may have restarted either count.
-    decoder_.BuffersSinceTune = BuffersSinceTune;
-    receiver_.TestFrames = ValidCount;
     fsk_.SetDerivative(!DataOut->isChecked());
     // Every frame of the buffer, the last one included when the data channel is the second.
     const uint32_t frames = stride ? (count + stride - 1) / stride : 0;
     fsk_.ProcessBuffer(first, frames * stride, stride);
-    BuffersSinceTune = decoder_.BuffersSinceTune;
-    ValidCount = receiver_.TestFrames;
 }
 
 void TSmartNetForm::NotifyAction(int32_t code, int32_t value)
 {
     switch (code) {
     case ORV_FREQUENCY:
-        decoder_.BuffersSinceTune = BuffersSinceTune;
         if (decoder_.FrequencyNotified(value))
             InputTest.SkipBuffers(8);
-        BuffersSinceTune = decoder_.BuffersSinceTune;
         break;
     case ORV_SIGNAL_LEVEL:
-        decoder_.BuffersSinceTune = BuffersSinceTune;
         decoder_.SignalLevelNotified(value, AutoFollow->Checked());
-        BuffersSinceTune = decoder_.BuffersSinceTune;
         TOrvDecoderForm::NotifyAction(code, value);
         break;
     default:
@@ -363,10 +352,8 @@ void TSmartNetForm::NotifyAction(int32_t code, int32_t value)
 void TSmartNetForm::TuneHost(int32_t frequency, bool selfCaused)
 {
     decoder_.SelfCausedTune = selfCaused;
-    decoder_.BuffersSinceTune = BuffersSinceTune;
     CallHost(ORV_FREQUENCY, frequency);
     CallHost(ORV_MODE, 2);
-    BuffersSinceTune = decoder_.BuffersSinceTune;
 }
 
 void TSmartNetForm::TuneHostToControlChannel()
@@ -468,11 +455,6 @@ void TSmartNetForm::Clear1Click()
 {
     decoder_.ClearCalls();
     Disp->update();
-}
-
-void TSmartNetForm::SetSecondaryLabel(const std::string& caption)
-{
-    SecondaryLabel->SetText(QString::fromStdString(caption));
 }
 
 QWidget* TSmartNetForm::CreateAboutForm() { return new TSmartNetAboutForm(this); }

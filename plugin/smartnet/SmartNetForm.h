@@ -56,7 +56,7 @@ private:
     int topRow_ = 1;
 };
 
-class TSmartNetForm : public TOrvDecoderForm, public TSmartNetDecoderClient, public TSecondaryWindow {
+class TSmartNetForm : public TOrvDecoderForm, public TSmartNetDecoderClient {
     Q_OBJECT
 public:
     TSmartNetForm(OrvHostWindow hostWindow, const OrvReceiverInfo* info, OrvHostCallback callback, uint32_t* flags,
@@ -117,13 +117,9 @@ public:
     }
 
     // TSecondaryWindow
-    int32_t HostVolume() override { return Link().Get(ORV_VOLUME); }
-    int32_t HostAttenuator() override { return Link().Get(ORV_ATTENUATOR); }
-    void RestartInputChannelTest() override { TOrvDecoderForm::RestartInputChannelTest(); }
     bool RetToCtrlEnabled() override { return decoder_.RetToCtrl(); }
     void DisableRetToCtrl() override { decoder_.SetRetToCtrl(false); }
     void TuneHostToControlChannel() override;
-    void SetSecondaryLabel(const std::string& caption) override;
 
 protected:
     void SetChannelSize(int32_t size) override;

@@ -32,13 +32,7 @@ std::string SmartNetLogLine(int filterIndex, const TSystemTime& t, uint16_t syst
 bool TSmartNetLog::LogFileClick(bool checked, bool started, std::filesystem::path& fileName, int& filterIndex,
                                 const TChooseFile& chooseFile)
 {
-    if (!checked) {
-        log_.Close();
-        return false;
-    }
-    if (started && (!chooseFile || !chooseFile(fileName, filterIndex)))
-        return false;
-    return log_.Open(fileName, filterIndex, SmartNetLogHeader(separator_));
+    return log_.LogFileClick(checked, started, fileName, filterIndex, chooseFile, SmartNetLogHeader(separator_));
 }
 
 bool TSmartNetLog::WriteLogEntry(const TSystemTime& localTime, uint16_t system, const TSmartNetOnAirEntry& entry)

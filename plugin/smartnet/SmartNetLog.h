@@ -19,9 +19,8 @@ class TSmartNetLog {
 public:
     explicit TSmartNetLog(char separator) : separator_(separator) {}
 
-    using TChooseFile = std::function<bool(std::filesystem::path& fileName, int& filterIndex)>;
-    // The "Log file" button after it toggled: unchecked closes the log; checked opens it, asking for
-    // the file once the window has started. Returns whether the button stays checked.
+    using TChooseFile = TCallLog::TChooseFile;
+    // The "Log file" button after it toggled (see TCallLog::LogFileClick).
     bool LogFileClick(bool checked, bool started, std::filesystem::path& fileName, int& filterIndex,
                       const TChooseFile& chooseFile);
     void Close() { log_.Close(); }

@@ -40,7 +40,11 @@ public:
     static constexpr uint8_t kSync = 0xAC;
     static constexpr uint8_t kSyncInverted = 0x53;
 
-    explicit TSmartNetReceiver(TSmartNetWordSink& sink) : sink_(sink) {}
+    // The test-frame count may be the window's own, so that both see one count; else the receiver keeps one.
+    explicit TSmartNetReceiver(TSmartNetWordSink& sink, int32_t* testFrames = nullptr)
+        : TestFrames(testFrames ? *testFrames : ownTestFrames_), sink_(sink)
+    {
+    }
 
     // The window's start: samples per bit and half a bit from the fixed rate, everything else 0.
     void Reset();
@@ -58,9 +62,14 @@ public:
     int32_t FrameLength = 0;
     int32_t FrameCount = 0;
     int32_t AcceptedFrames = 0;
+
+private:
+    int32_t ownTestFrames_ = 0;
+
+public:
     // Good frames for the input-channel test, which restarts it itself: the 100-frame restart of
     // the two counters above does not disturb a test window.
-    int32_t TestFrames = 0;
+    int32_t& TestFrames;
 
 private:
     TSmartNetWordSink& sink_;

@@ -61,6 +61,15 @@ struct RecordingHost {
                 out.emplace_back(c.code, c.param);
         return out;
     }
+    // The frequencies the plug-in tuned the host to, in their order.
+    std::vector<int32_t> tunes() const
+    {
+        std::vector<int32_t> out;
+        for (const auto& c : calls)
+            if (c.code == ORV_FREQUENCY)
+                out.push_back(c.param);
+        return out;
+    }
 };
 
 // The start-up reads, in their order, and what closing sends back for the answers above.

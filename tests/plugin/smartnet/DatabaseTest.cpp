@@ -1,4 +1,5 @@
 #include "FieldBytes.h"
+#include "tests/plugin/frame/db/KilledSaveLoop.h"
 #include "SmartNetDatabase.h"
 #include "SmartNetLog.h"
 #include "TestSupport.h"
@@ -266,40 +267,25 @@ TEST_F(SmartNetDb, SystemsComeBackWholeInTheNextRun)
 TEST_F(SmartNetDb, KilledWhileSavingInALoopLeavesAGoodFile)
 {
     ASSERT_EQ(db.OpenDatabase(), TDatabaseStatus::dsCreated);
-    for (int round = 0; round < 4; ++round) {
-        int pipefd[2];
-        ASSERT_EQ(::pipe(pipefd), 0);
-        const pid_t pid = ::fork();
-        if (pid == 0) {
-            ::close(pipefd[0]);
+    KillWhileSavingInALoop(
+        4,
+        [&](const std::function<void()>& ready) {
             TSmartNetSystemRecord r;
             TSmartNetDatabase child(file, r);
-            bool told = false;
             for (uint16_t i = 0;; ++i) {
                 child.SelectSystem(uint16_t(1 + i % 4), 851250000, 25000, -1);
                 r.Ticks = i;
-                if (i >= 4 && !told) {
-                    told = true;
-                    char x = 1;
-                    (void)!::write(pipefd[1], &x, 1);
-                }
+                if (i >= 4)
+                    ready();
             }
-        }
-        ::close(pipefd[1]);
-        char x = 0;
-        ASSERT_EQ(::read(pipefd[0], &x, 1), 1);
-        ::close(pipefd[0]);
-        ::usleep(useconds_t(1000 + round * 1700));
-        ::kill(pid, SIGKILL);
-        int status = 0;
-        ::waitpid(pid, &status, 0);
-        ASSERT_TRUE(WIFSIGNALED(status));
-        TSmartNetSystemRecord r;
-        TSmartNetDatabase check(file, r);
-        EXPECT_EQ(check.OpenDatabase(), TDatabaseStatus::dsOk) << round;
-        for (uint16_t id = 1; id <= 4; ++id)
-            EXPECT_TRUE(check.SelectSystem(id, 851250000, 25000, -1).Found) << round << " " << id;
-    }
+        },
+        [&](int round) {
+            TSmartNetSystemRecord r;
+            TSmartNetDatabase check(file, r);
+            EXPECT_EQ(check.OpenDatabase(), TDatabaseStatus::dsOk) << round;
+            for (uint16_t id = 1; id <= 4; ++id)
+                EXPECT_TRUE(check.SelectSystem(id, 851250000, 25000, -1).Found) << round << " " << id;
+        });
 }
 
 TEST(SmartNetLogLine, TextAndCommaSeparatedLines)

@@ -1,4 +1,5 @@
 // libsarvik.so as a host sees it: loaded with dlopen, driven through its four exports.
+#include "LoadedPlugin.h"
 #include "RecordingHost.h"
 #include "tests/support/TestSupport.h"
 
@@ -20,66 +21,18 @@ using testsupport::TempDir;
 const OrvHostWindow kHostWindow = 0x5151;
 const std::string kName = "Motorola SmartNet\xAE";
 
-struct Plugin {
-    OrvPluginInitFn init = nullptr;
-    OrvPluginStartFn start = nullptr;
-    OrvPluginNotifyFn notify = nullptr;
-    OrvPluginDoneFn done = nullptr;
-};
-
-TempDir& Dir()
+const TLoadedPlugin& Sarvik()
 {
-    static TempDir dir;
-    return dir;
-}
-
-const Plugin& Sarvik()
-{
-    static Plugin p = [] {
-        ::setenv("XDG_RUNTIME_DIR", Dir().path().c_str(), 1);
-        ::setenv("XDG_CONFIG_HOME", (Dir() / "config").c_str(), 1);
-        ::setenv("MSGBOX_LOG", (Dir() / "boxes.log").c_str(), 1);
-        ::setenv("ORV_PLUGIN_PATH", Dir().path().c_str(), 1);
-        testsupport::writeFile(Dir() / "ok.script", "values 0 0 0 0\nsilence_at_end\n");
-        ::setenv("WAVE_IN_SCRIPT", (Dir() / "ok.script").c_str(), 1);
-        void* lib = dlopen(testsupport::libPath("libsarvik.so").c_str(), RTLD_NOW | RTLD_LOCAL);
-        EXPECT_NE(lib, nullptr) << dlerror();
-        Plugin q;
-        if (lib) {
-            q.init = reinterpret_cast<OrvPluginInitFn>(dlsym(lib, "orvPluginInit"));
-            q.start = reinterpret_cast<OrvPluginStartFn>(dlsym(lib, "orvPluginStart"));
-            q.notify = reinterpret_cast<OrvPluginNotifyFn>(dlsym(lib, "orvPluginNotify"));
-            q.done = reinterpret_cast<OrvPluginDoneFn>(dlsym(lib, "orvPluginDone"));
-        }
-        return q;
-    }();
+    static const TLoadedPlugin p = LoadPluginForTest("libsarvik.so");
     return p;
 }
 
-void Pump()
-{
-    for (int i = 0; i < 5; ++i) {
-        QCoreApplication::processEvents();
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    }
-}
+void Pump() { PumpPluginEvents(); }
 
 TEST(SarvikExports, OnlyTheFourEntryPointsAreExported)
 {
-    std::string out;
-    ASSERT_EQ(testsupport::runProgram(
-                  {"/usr/bin/nm", "-D", "--defined-only", testsupport::libPath("libsarvik.so").string()}, {}, &out),
-              0);
-    std::set<std::string> names;
-    std::istringstream lines(out);
-    for (std::string line; std::getline(lines, line);) {
-        std::istringstream fields(line);
-        std::string address, type, name;
-        fields >> address >> type >> name;
-        if (!name.empty() && type != "A" && !type.empty() && !std::islower(static_cast<unsigned char>(type[0])))
-            names.insert(name);
-    }
-    EXPECT_EQ(names, (std::set<std::string>{"orvPluginDone", "orvPluginInit", "orvPluginNotify", "orvPluginStart"}));
+    EXPECT_EQ(ExportedNames("libsarvik.so"),
+              (std::set<std::string>{"orvPluginDone", "orvPluginInit", "orvPluginNotify", "orvPluginStart"}));
 }
 
 TEST(SarvikPlugin, InitCopiesTheEighteenByteNameBounded)

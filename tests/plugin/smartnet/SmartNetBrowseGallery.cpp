@@ -7,6 +7,7 @@
 #include "SmartNetDBBrowseForm.h"
 #include "SmartNetEditorForm.h"
 #include "SmartNetForm.h"
+#include "SmartNetWindowFixture.h"
 #include "tests/support/Gallery.h"
 #include "tests/support/TestSupport.h"
 
@@ -22,24 +23,8 @@ namespace {
 
 using namespace testsupport;
 
-class SmartNetBrowseGallery : public ::testing::Test {
+class SmartNetBrowseGallery : public SmartNetQuietWindow {
 protected:
-    void SetUp() override
-    {
-        OrvFrameResetForTest();
-        writeFile(dir / "quiet.script", "values 0 0 0 0\nsilence_at_end\n");
-        host.values[ORV_FREQUENCY] = 851000000;
-        form = new TSmartNetForm(7, &info, &RecordingHost::Callback, &host.flags, 1, receivers);
-        form->FormCreate();
-        ASSERT_TRUE(form->Started());
-        form->StartupTimer->stop();
-    }
-    void TearDown() override
-    {
-        form->DestroyNow();
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        OrvFrameResetForTest();
-    }
     static void ExpectWhole(QWidget& w)
     {
         EXPECT_EQ(captionsThatDoNotFit(w), std::vector<std::string>{});
@@ -72,22 +57,6 @@ protected:
         }
         form->SysDescr->SetText("City");
     }
-
-    TempDir dir;
-    ScopedEnv runtime{"XDG_RUNTIME_DIR", dir.path().string()};
-    ScopedEnv config{"XDG_CONFIG_HOME", (dir / "config").string()};
-    ScopedEnv pluginDir{"ORV_PLUGIN_PATH", dir.path().string()};
-    ScopedEnv script{"WAVE_IN_SCRIPT", (dir / "quiet.script").string()};
-    ScopedEnv boxes{"MSGBOX_LOG", (dir / "boxes").string()};
-    RecordingHost host;
-    TFakeReceiverLibrary receivers{2};
-    OrvReceiverInfo info = [] {
-        OrvReceiverInfo i{};
-        i.receiverNumber = 1;
-        i.maxVolume = 255;
-        return i;
-    }();
-    TSmartNetForm* form = nullptr;
 };
 
 TEST_F(SmartNetBrowseGallery, DatabaseBrowser)

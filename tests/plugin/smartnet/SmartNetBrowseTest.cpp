@@ -10,6 +10,7 @@
 #include "SmartNetDBBrowseForm.h"
 #include "SmartNetEditorForm.h"
 #include "SmartNetForm.h"
+#include "SmartNetWindowFixture.h"
 #include "SystemBrowse.h"
 #include "tests/support/TestSupport.h"
 
@@ -163,18 +164,13 @@ TEST(SmartNetEditor, EachItemGoesToItsOwnRadio)
 }
 
 // The decoder window in-process on a silent scripted input, with a host that notifies every tune.
-class SmartNetBrowserWindows : public ::testing::Test {
+class SmartNetBrowserWindows : public SmartNetQuietWindow {
 protected:
-    static constexpr int32_t kTuned = 851000000;
     void SetUp() override
     {
-        OrvFrameResetForTest();
-        writeFile(dir / "quiet.script", "values 0 0 0 0\nsilence_at_end\n");
-        host.values[ORV_FREQUENCY] = kTuned;
-        form = new TSmartNetForm(7, &info, &RecordingHost::Callback, &host.flags, 1, receivers);
-        form->FormCreate();
-        ASSERT_TRUE(form->Started());
-        form->StartupTimer->stop();
+        SmartNetQuietWindow::SetUp();
+        if (HasFatalFailure())
+            return;
         host.onCall = [this](const HostCall& call) {
             if (call.code == ORV_FREQUENCY) {
                 host.values[ORV_FREQUENCY] = call.param;
@@ -182,15 +178,6 @@ protected:
             }
         };
     }
-    void TearDown() override
-    {
-        host.onCall = nullptr;
-        if (form)
-            form->DestroyNow();
-        Pump();
-        OrvFrameResetForTest();
-    }
-    static void Pump() { QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); }
 
     // Three systems in the file: 0100 with base and control-channel frequency -1 and traffic channels
     // 3 and 17, 8000 with base and control channels known, and 0200 current, with two radios heard.
@@ -212,22 +199,6 @@ protected:
         form->Record().Description = "Harbour";
         form->SysDescr->SetText("Harbour");
     }
-
-    TempDir dir;
-    ScopedEnv runtime{"XDG_RUNTIME_DIR", dir.path().string()};
-    ScopedEnv config{"XDG_CONFIG_HOME", (dir / "config").string()};
-    ScopedEnv pluginDir{"ORV_PLUGIN_PATH", dir.path().string()};
-    ScopedEnv script{"WAVE_IN_SCRIPT", (dir / "quiet.script").string()};
-    ScopedEnv boxes{"MSGBOX_LOG", (dir / "boxes").string()};
-    RecordingHost host;
-    TFakeReceiverLibrary receivers{2};
-    OrvReceiverInfo info = [] {
-        OrvReceiverInfo i{};
-        i.receiverNumber = 1;
-        i.maxVolume = 255;
-        return i;
-    }();
-    TSmartNetForm* form = nullptr;
 };
 
 TEST_F(SmartNetBrowserWindows, BrowserListsTheStoredSystemsWithTheOwnersSelected)

@@ -7,6 +7,8 @@
 #include "RecordingHost.h"
 #include "SmartNetDatabase.h"
 #include "SmartNetForm.h"
+#include "SmartNetWindowFixture.h"
+#include "StartThroughFrame.h"
 #include "platform/settings/Registry.h"
 #include "tests/support/TestSupport.h"
 
@@ -88,21 +90,7 @@ protected:
         ScopedEnv file("WAVE_IN_FILE", wav.string());
         ScopedEnv eof("WAVE_IN_EOF_FILE", (dir / "eof").string());
         std::filesystem::remove(dir / "eof");
-        TSmartNetForm* form = nullptr;
-        const TOrvPluginInfo plugin{"Motorola SmartNet\xAE", [&](OrvHostWindow w, const OrvReceiverInfo* i,
-                                                                 OrvHostCallback c, uint32_t* f,
-                                                                 OrvInstance h) -> TOrvDecoderForm* {
-                                        auto made = std::make_unique<TSmartNetForm>(w, i, c, f, h, receivers);
-                                        form = made.get();
-                                        made->FormCreate();
-                                        return made.release();
-                                    }};
-        char name[32];
-        EXPECT_EQ(OrvFrameInit(plugin, 0x100, name, sizeof name), 0x100);
-        OrvReceiverInfo info{};
-        info.receiverNumber = 1;
-        info.maxVolume = 255;
-        EXPECT_GT(OrvFrameStart(plugin, kHost, &info, &RecordingHost::Callback, &host.flags), 0);
+        TSmartNetForm* form = StartThroughFrame<TSmartNetForm>("Motorola SmartNet\xAE", kHost, host, receivers);
         QElapsedTimer clock;
         clock.start();
         while (form && !std::filesystem::exists(dir / "eof") && clock.elapsed() < 90000)
@@ -115,14 +103,7 @@ protected:
         return form;
     }
 
-    std::vector<int32_t> HostTunes() const
-    {
-        std::vector<int32_t> tunes;
-        for (const auto& [code, param] : host.commands())
-            if (code == ORV_FREQUENCY)
-                tunes.push_back(param);
-        return tunes;
-    }
+    std::vector<int32_t> HostTunes() const { return host.tunes(); }
 
     TempDir dir;
     ScopedEnv runtime{"XDG_RUNTIME_DIR", dir.path().string()};
@@ -303,6 +284,32 @@ TEST_F(SmartNetWindow, StoredChannelSizeOtherThanTheTwoStepsIsRefused)
         form->Close();
         Pump();
     }
+}
+
+// The window and its decoder count buffers since the last tune as one: a hunting step the host
+// does not report back restarts the count the next buffer goes on from, so the next step waits.
+TEST_F(SmartNetQuietWindow, HuntingStepRestartsTheWindowsBufferCount)
+{
+    int tunes = 0;
+    host.onCall = [&](const HostCall& call) { tunes += call.code == ORV_FREQUENCY; };
+    form->InputTest.State = 2;  // the input channel found
+    form->Record().BaseFrequency = kTuned - 752 * 25000;
+    form->Decoder().HuntCount = 1;
+    form->BuffersSinceTune = 70;
+
+    form->Decoder().TimerTick();
+    ASSERT_EQ(tunes, 1);
+    EXPECT_EQ(form->BuffersSinceTune, 0);
+
+    std::vector<int16_t> silence(2048, 0);
+    form->StartupTimer->start();
+    form->WaveInWaveInData(nullptr, silence.data(), uint32_t(silence.size() * 2));
+    form->StartupTimer->stop();
+    EXPECT_EQ(form->BuffersSinceTune, 1);
+    EXPECT_EQ(form->Decoder().BuffersSinceTune, 1);
+
+    form->Decoder().TimerTick();
+    EXPECT_EQ(tunes, 1);
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include "RecordingHost.h"
 #include "SmartNetAboutForm.h"
 #include "SmartNetForm.h"
+#include "SmartNetWindowFixture.h"
 #include "tests/support/Gallery.h"
 #include "tests/support/TestSupport.h"
 
@@ -20,25 +21,15 @@ namespace {
 
 using namespace testsupport;
 
-class SmartNetGallery : public ::testing::Test {
+class SmartNetGallery : public SmartNetQuietWindow {
 protected:
     void SetUp() override
     {
-        OrvFrameResetForTest();
-        writeFile(dir / "quiet.script", "values 0 0 0 0\nsilence_at_end\n");
-        host.values[ORV_FREQUENCY] = 851000000;
-        form = new TSmartNetForm(7, &info, &RecordingHost::Callback, &host.flags, 1, receivers);
-        form->Now = [] { return QDateTime(QDate(2026, 12, 10), QTime(14, 5, 9)); };
-        form->FormCreate();
-        ASSERT_TRUE(form->Started());
-        form->StartupTimer->stop();
+        now = [] { return QDateTime(QDate(2026, 12, 10), QTime(14, 5, 9)); };
+        SmartNetQuietWindow::SetUp();
+        if (HasFatalFailure())
+            return;
         form->StartupTimerTimer();
-    }
-    void TearDown() override
-    {
-        form->DestroyNow();
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        OrvFrameResetForTest();
     }
     void ExpectWhole(QWidget& w)
     {
@@ -46,21 +37,6 @@ protected:
         EXPECT_EQ(overlappingControls(w), std::vector<std::string>{});
     }
 
-    TempDir dir;
-    ScopedEnv runtime{"XDG_RUNTIME_DIR", dir.path().string()};
-    ScopedEnv config{"XDG_CONFIG_HOME", (dir / "config").string()};
-    ScopedEnv pluginDir{"ORV_PLUGIN_PATH", dir.path().string()};
-    ScopedEnv script{"WAVE_IN_SCRIPT", (dir / "quiet.script").string()};
-    ScopedEnv boxes{"MSGBOX_LOG", (dir / "boxes").string()};
-    RecordingHost host;
-    TFakeReceiverLibrary receivers{2};
-    OrvReceiverInfo info = [] {
-        OrvReceiverInfo i{};
-        i.receiverNumber = 1;
-        i.maxVolume = 255;
-        return i;
-    }();
-    TSmartNetForm* form = nullptr;
 };
 
 TEST_F(SmartNetGallery, EmptyWindow)

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include "FieldBytes.h"
+#include "tests/plugin/frame/db/KilledSaveLoop.h"
 #include "MPT1327Database.h"
 #include "TestSupport.h"
 #include "platform/ui/MessageBox.h"
@@ -398,42 +399,26 @@ INSTANTIATE_TEST_SUITE_P(Cases, MPT1327DamagedFile,
 TEST_F(MPT1327Db, KilledWhileSavingInALoopLeavesAGoodFile)
 {
     ASSERT_EQ(db.OpenDatabase(), TDatabaseStatus::dsCreated);
-    for (int round = 0; round < 6; ++round) {
-        int pipefd[2];
-        ASSERT_EQ(::pipe(pipefd), 0);
-        pid_t pid = ::fork();
-        if (pid == 0) {
-            ::close(pipefd[0]);
+    KillWhileSavingInALoop(
+        6,
+        [&](const std::function<void()>& ready) {
             TMPT1327Database child(file);
             TMPT1327Channels c;
             c.TunedFrequency = 450250000;
-            bool told = false;
             for (uint16_t i = 0;; ++i) {
                 child.SelectSystem(static_cast<uint16_t>(1 + i % 4), c);
                 child.Record().ScanTicks = i;
-                if (i >= 4 && !told) {  // every system is in the file by now
-                    told = true;
-                    char x = 1;
-                    (void)!::write(pipefd[1], &x, 1);
-                }
+                if (i >= 4)  // every system is in the file by now
+                    ready();
             }
-        }
-        ::close(pipefd[1]);
-        char x = 0;
-        ASSERT_EQ(::read(pipefd[0], &x, 1), 1);
-        ::close(pipefd[0]);
-        ::usleep(static_cast<useconds_t>(1000 + round * 1700));
-        ::kill(pid, SIGKILL);
-        int status = 0;
-        ::waitpid(pid, &status, 0);
-        ASSERT_TRUE(WIFSIGNALED(status));
-
-        TMPT1327Database check(file);
-        EXPECT_EQ(check.OpenDatabase(), TDatabaseStatus::dsOk) << "round " << round;
-        for (uint16_t id = 1; id <= 4; ++id) {
-            TMPT1327Channels c;
-            EXPECT_TRUE(check.SelectSystem(id, c).Found) << "round " << round << " system " << id;
-        }
-        EXPECT_TRUE(boxes.boxes().empty());
-    }
+        },
+        [&](int round) {
+            TMPT1327Database check(file);
+            EXPECT_EQ(check.OpenDatabase(), TDatabaseStatus::dsOk) << "round " << round;
+            for (uint16_t id = 1; id <= 4; ++id) {
+                TMPT1327Channels c;
+                EXPECT_TRUE(check.SelectSystem(id, c).Found) << "round " << round << " system " << id;
+            }
+            EXPECT_TRUE(boxes.boxes().empty());
+        });
 }

@@ -8,6 +8,7 @@
 #include "OrvBrowseForms.h"
 #include "OrvPluginFrame.h"
 #include "QelButton.h"
+#include "QelStaticText.h"
 #include "RecordingHost.h"
 #include "platform/settings/Registry.h"
 #include "tests/support/TestSupport.h"
@@ -85,14 +86,7 @@ protected:
         return form;
     }
 
-    std::vector<int32_t> HostTunes() const
-    {
-        std::vector<int32_t> tunes;
-        for (const auto& [code, param] : host.commands())
-            if (code == ORV_FREQUENCY)
-                tunes.push_back(param);
-        return tunes;
-    }
+    std::vector<int32_t> HostTunes() const { return host.tunes(); }
 
     TempDir dir;
     ScopedEnv runtime{"XDG_RUNTIME_DIR", dir.path().string()};
@@ -197,9 +191,15 @@ TEST_F(MPT1327Window, GrantIsFollowedOnTheSecondaryReceiverChosenFromTheMenu)
         items[2]->trigger();
         form->SecondaryPopup->hide();
     });
+    host.values[ORV_VOLUME] = 137;
+    host.values[ORV_ATTENUATOR] = 1;
     form = Run(wav, receivers);
     ASSERT_NE(form, nullptr);
     EXPECT_EQ(form->Secondary().Chosen(), 2);
+    // The window's label names the receiver, which takes the host's volume and attenuator.
+    EXPECT_EQ(form->SecondaryLabel->Caption(), "Korvanta #2");
+    EXPECT_EQ(receivers.State(2).Volume, 137);
+    EXPECT_EQ(receivers.State(2).Atten, 1);
     EXPECT_TRUE(HostTunes().empty()) << "the host stays on the control channel";
     EXPECT_EQ(receivers.State(2).Frequency, uint32_t(kBase + 100 * 25000));
     EXPECT_EQ(receivers.State(2).Mute, 0);

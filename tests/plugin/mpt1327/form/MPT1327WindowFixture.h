@@ -5,6 +5,7 @@
 #include "MPT1327Form.h"
 #include "OrvPluginFrame.h"
 #include "RecordingHost.h"
+#include "StartThroughFrame.h"
 #include "tests/support/TestSupport.h"
 
 #include <QCoreApplication>
@@ -18,21 +19,7 @@ using namespace testsupport;
 template <class Form = TMPT1327Form>
 Form* StartThroughFrame(OrvHostWindow hostWindow, RecordingHost& host, TReceiverLibrary& receivers)
 {
-    Form* form = nullptr;
-    const TOrvPluginInfo plugin{"MPT1327", [&](OrvHostWindow w, const OrvReceiverInfo* i, OrvHostCallback c,
-                                               uint32_t* f, OrvInstance h) -> TOrvDecoderForm* {
-                                    auto made = std::make_unique<Form>(w, i, c, f, h, receivers);
-                                    form = made.get();
-                                    made->FormCreate();
-                                    return made.release();
-                                }};
-    char name[8];
-    EXPECT_EQ(OrvFrameInit(plugin, 0x100, name, 8), 0x100);
-    OrvReceiverInfo info{};
-    info.receiverNumber = 1;
-    info.maxVolume = 255;
-    EXPECT_GT(OrvFrameStart(plugin, hostWindow, &info, &RecordingHost::Callback, &host.flags), 0);
-    return form;
+    return StartThroughFrame<Form>("MPT1327", hostWindow, host, receivers);
 }
 
 class MPT1327FakeWindow : public ::testing::Test {

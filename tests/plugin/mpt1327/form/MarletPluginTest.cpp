@@ -1,5 +1,6 @@
 // libmarlet.so as a host sees it: loaded with dlopen, driven through its four exports, with a
 // recording host callback.
+#include "LoadedPlugin.h"
 #include "RecordingHost.h"
 #include "tests/support/TestSupport.h"
 
@@ -21,18 +22,7 @@ using testsupport::TempDir;
 
 const OrvHostWindow kHostWindow = 0x5150;
 
-struct Plugin {
-    OrvPluginInitFn init = nullptr;
-    OrvPluginStartFn start = nullptr;
-    OrvPluginNotifyFn notify = nullptr;
-    OrvPluginDoneFn done = nullptr;
-};
-
-TempDir& Dir()
-{
-    static TempDir dir;
-    return dir;
-}
+TempDir& Dir() { return PluginTestDir(); }
 
 std::string WriteScript(const std::string& name, const std::string& text)
 {
@@ -42,35 +32,13 @@ std::string WriteScript(const std::string& name, const std::string& text)
 }
 
 // Loaded once per process, with the environment the plug-in reads set first.
-const Plugin& Marlet()
+const TLoadedPlugin& Marlet()
 {
-    static Plugin p = [] {
-        ::setenv("XDG_RUNTIME_DIR", Dir().path().c_str(), 1);
-        ::setenv("XDG_CONFIG_HOME", (Dir() / "config").c_str(), 1);
-        ::setenv("MSGBOX_LOG", (Dir() / "boxes.log").c_str(), 1);
-        ::setenv("ORV_PLUGIN_PATH", Dir().path().c_str(), 1);
-        ::setenv("WAVE_IN_SCRIPT", WriteScript("ok.script", "values 0 0 0 0\nsilence_at_end\n").c_str(), 1);
-        void* lib = dlopen(testsupport::libPath("libmarlet.so").c_str(), RTLD_NOW | RTLD_LOCAL);
-        EXPECT_NE(lib, nullptr) << dlerror();
-        Plugin q;
-        if (lib) {
-            q.init = reinterpret_cast<OrvPluginInitFn>(dlsym(lib, "orvPluginInit"));
-            q.start = reinterpret_cast<OrvPluginStartFn>(dlsym(lib, "orvPluginStart"));
-            q.notify = reinterpret_cast<OrvPluginNotifyFn>(dlsym(lib, "orvPluginNotify"));
-            q.done = reinterpret_cast<OrvPluginDoneFn>(dlsym(lib, "orvPluginDone"));
-        }
-        return q;
-    }();
+    static const TLoadedPlugin p = LoadPluginForTest("libmarlet.so");
     return p;
 }
 
-void Pump()
-{
-    for (int i = 0; i < 5; ++i) {
-        QCoreApplication::processEvents();
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    }
-}
+void Pump() { PumpPluginEvents(); }
 
 OrvReceiverInfo Info(int32_t receiver = 2, int32_t maxVolume = 255)
 {
@@ -105,21 +73,8 @@ protected:
 
 TEST(MarletExports, OnlyTheFourEntryPointsAreExported)
 {
-    std::string out;
-    ASSERT_EQ(testsupport::runProgram({"/usr/bin/nm", "-D", "--defined-only", testsupport::libPath("libmarlet.so").string()},
-                                      {}, &out),
-              0);
-    std::set<std::string> names;
-    std::istringstream lines(out);
-    for (std::string line; std::getline(lines, line);) {
-        std::istringstream fields(line);
-        std::string address, type, name;
-        fields >> address >> type >> name;
-        // A lower-case type is a local symbol: present in the table but bound to nothing outside.
-        if (!name.empty() && type != "A" && !type.empty() && !std::islower(static_cast<unsigned char>(type[0])))
-            names.insert(name);
-    }
-    EXPECT_EQ(names, (std::set<std::string>{"orvPluginDone", "orvPluginInit", "orvPluginNotify", "orvPluginStart"}));
+    EXPECT_EQ(ExportedNames("libmarlet.so"),
+              (std::set<std::string>{"orvPluginDone", "orvPluginInit", "orvPluginNotify", "orvPluginStart"}));
 }
 
 TEST_F(MarletPlugin, InitChecksTheHostVersion)
