@@ -48,8 +48,6 @@ bool TCallLog::LogFileClick(bool checked, bool started, std::filesystem::path& f
 
 void PrintCallHeadless(const std::string& line)
 {
-    if (!platform::runningHeadless())
-        return;
     std::string plain = line;
     std::erase(plain, '\r');
     platform::headlessPrint(plain);

@@ -9,7 +9,8 @@
 // The log dialog's filter index: the kind of lines the file gets.
 enum TLogFileType : int { lfText = 1, lfCommaSeparated = 2 };
 
-// Run headless (no one sees the window), a call's line goes to standard output as well.
+// Run headless (no one sees the window), a call's line goes to standard output as well; the
+// caller asks platform::runningHeadless() first, so the line is only made when it is wanted.
 void PrintCallHeadless(const std::string& line);
 
 class TCallLog {

@@ -1,5 +1,6 @@
 // orvhost --headless running libsarvik.so with auto tune preset on a generated 44100 Hz stereo
 // control channel: the trace holds exactly the tunes the grants call for.
+#include "OrvhostRun.h"
 #include "TestSupport.h"
 #include "platform/settings/Registry.h"
 
@@ -11,41 +12,6 @@
 namespace {
 
 using namespace testsupport;
-
-struct Trace {
-    int64_t startFrequency = -1;   // the host's answer to the first frequency read
-    std::vector<int64_t> tunes;    // frequency commands in order, each followed by mode 2
-};
-
-int64_t Field(const std::string& line, const std::string& name)
-{
-    const auto at = line.find("\"" + name + "\":");
-    return at == std::string::npos ? -1 : std::stoll(line.substr(at + name.size() + 3));
-}
-
-Trace Read(const std::string& text)
-{
-    Trace t;
-    std::istringstream lines(text);
-    bool expectMode = false;
-    for (std::string line; std::getline(lines, line);) {
-        if (line.find("\"plugin->host\"") == std::string::npos)
-            continue;
-        const bool get = line.find("\"code\":\"0x4002\"") != std::string::npos;
-        if (get && Field(line, "param") == 0x0800 && t.startFrequency < 0)
-            t.startFrequency = Field(line, "result");
-        if (expectMode) {
-            EXPECT_NE(line.find("\"code\":\"0x0900\""), std::string::npos) << line;
-            EXPECT_EQ(Field(line, "param"), 2) << line;
-            expectMode = false;
-        }
-        if (line.find("\"code\":\"0x0800\"") != std::string::npos) {
-            t.tunes.push_back(Field(line, "param"));
-            expectMode = true;
-        }
-    }
-    return t;
-}
 
 TEST(OrvhostSarvik, AutoTuneFollowsOneCallUntilItsEntryLeaves)
 {
@@ -70,20 +36,15 @@ TEST(OrvhostSarvik, AutoTuneFollowsOneCallUntilItsEntryLeaves)
               0);
     const auto trace = dir / "trace.jsonl";
     std::string out;
+    std::vector<std::string> env = orvhostEnv(dir.path(), config);
+    env.insert(env.end(), {"WAVE_IN_FILE=" + wav.string(), "WAVE_IN_PACE=fast"});
     const int rc = runProgram({binPath("orvhost").string(), "--headless", "--plugin", libPath("libsarvik.so").string(),
                                "--trace", trace.string()},
-                              {"WAVE_IN_FILE=" + wav.string(), "WAVE_IN_PACE=fast",
-                               "XDG_RUNTIME_DIR=" + dir.path().string(), "XDG_CONFIG_HOME=" + config.string(),
-                               "ORV_PLUGIN_PATH=" + dir.path().string(), "MSGBOX_LOG=" + (dir / "boxes").string(),
-                               "QT_QPA_PLATFORM=offscreen", "ASAN_OPTIONS=log_path=" + (dir / "asan").string(),
-                               "UBSAN_OPTIONS=print_stacktrace=1:log_path=" + (dir / "ubsan").string()},
-                              &out, 120);
+                              env, &out, 120);
     EXPECT_EQ(rc, 0);
     if (rc != 0)
-        for (const auto& entry : std::filesystem::directory_iterator(dir.path()))
-            if (entry.path().filename().string().find("san.") != std::string::npos)
-                ADD_FAILURE() << entry.path() << ":\n" << readFile(entry.path());
-    const Trace t = Read(readFile(trace));
+        addSanitizerReports(dir.path());
+    const PluginTunes t = pluginTunes(readFile(trace));
     ASSERT_GT(t.startFrequency, 0);
     const int64_t base = t.startFrequency - 752 * 25000;
     auto channel = [&](int64_t c) { return base + c * 25000; };
