@@ -82,33 +82,35 @@ private:
         [[maybe_unused]] const ssize_t n = ::write(fd_, &one, sizeof one);
     }
 
-    // One item at a time, so that work which throws leaves the rest queued and the loop woken.
+    // Runs what was queued when the loop woke; work posted meanwhile waits for the next wake, so a
+    // device that keeps delivering cannot hold the loop from its other events.
     void run()
     {
+        std::deque<std::function<void()>> batch;
         {
             std::lock_guard lock(mutex_);
             uint64_t count;
             [[maybe_unused]] const ssize_t n = ::read(fd_, &count, sizeof count);
             woken_ = false;
+            batch.swap(work_);
         }
-        struct Rewake {
+        // Work that throws leaves the rest of its batch queued, ahead of newer work, and the loop woken.
+        struct Requeue {
             Queue* q;
-            ~Rewake()
+            std::deque<std::function<void()>>& rest;
+            ~Requeue()
             {
-                std::lock_guard lock(q->mutex_);
-                if (!q->work_.empty())
-                    q->signalLocked();
-            }
-        } rewake{this};
-        for (;;) {
-            std::function<void()> w;
-            {
-                std::lock_guard lock(mutex_);
-                if (work_.empty())
+                if (rest.empty())
                     return;
-                w = std::move(work_.front());
-                work_.pop_front();
+                std::lock_guard lock(q->mutex_);
+                q->work_.insert(q->work_.begin(), std::make_move_iterator(rest.begin()),
+                                std::make_move_iterator(rest.end()));
+                q->signalLocked();
             }
+        } requeue{this, batch};
+        while (!batch.empty()) {
+            std::function<void()> w = std::move(batch.front());
+            batch.pop_front();
             w();
         }
     }

@@ -6,6 +6,7 @@
 
 #include <QCoreApplication>
 #include <QThread>
+#include <QTimer>
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -83,6 +84,31 @@ TEST(EventLoopQueue, LaterWorkStillRunsAfterWorkThatPostsMore)
     PostToEventLoop([&] { order.push_back(2); });
     EXPECT_TRUE(testsupport::pumpUntil([&] { return order.size() == 3; }));
     EXPECT_EQ(order, (std::vector<int>{1, 2, 3}));
+}
+
+}  // namespace
+
+namespace {
+
+// A device that delivers again as soon as its buffer is handled must not keep the loop from its other
+// events: the loop runs what was queued when it woke, and newer work waits for the next wake.
+TEST(EventLoopQueue, WorkThatKeepsPostingLeavesTheLoopFreeForOtherEvents)
+{
+    WatchEventLoopQueue();
+    int rounds = 0;
+    bool stop = false;
+    std::function<void()> again = [&] {
+        ++rounds;
+        if (!stop)
+            PostToEventLoop(again);
+    };
+    PostToEventLoop(again);
+    bool timerRan = false;
+    QTimer::singleShot(0, [&] { timerRan = true; });
+    EXPECT_TRUE(testsupport::pumpUntil([&] { return timerRan; }, 5000)) << "the loop ran only the posted work";
+    stop = true;
+    EXPECT_TRUE(testsupport::pumpUntil([&] { return rounds > 0; }));
+    QCoreApplication::processEvents();
 }
 
 }  // namespace
