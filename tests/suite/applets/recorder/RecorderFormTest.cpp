@@ -98,6 +98,14 @@ protected:
         return form->DdeCallback({dde::XTYP_ADVDATA, 7, "Korvanta #3", item, data});
     }
     std::string Status() const { return form->StatusText(0).toStdString(); }
+    // A three-second recording, 8 bits at 11025 Hz, to play.
+    void WritePlayable(const std::string& name)
+    {
+        siggen::Audio a;
+        a.rate = 11025;
+        a.samples.assign(11025 * 3, 0.2);
+        siggen::writeWav(dir / name, a, 8);
+    }
     QAction* Checked(const char* menu) const
     {
         for (QAction* a : form->findChild<QMenu*>(menu)->actions())
@@ -317,10 +325,7 @@ TEST_F(RecorderForm, RefusedWriteStopsWithTheReasonAndKeepsWhatWasWritten)
 
 TEST_F(RecorderForm, PlaybackMutesTheReceiverUntilItEnds)
 {
-    siggen::Audio a;
-    a.rate = 11025;
-    a.samples.assign(11025 * 3, 0.2);
-    siggen::writeWav(dir / "play.wav", a, 8);
+    WritePlayable("play.wav");
     Create();
     answers.push_back((dir / "play.wav").string());
     log.clear();
@@ -362,10 +367,7 @@ TEST_F(RecorderForm, FileThatCannotBePlayedIsRefusedWithTheBox)
 // file not made) nothing is left to seek in: the seeking controls and the scale go with the file.
 TEST_F(RecorderForm, RecordThatDoesNotStartLeavesNothingToSeek)
 {
-    siggen::Audio a;
-    a.rate = 11025;
-    a.samples.assign(11025 * 3, 0.2);
-    siggen::writeWav(dir / "play.wav", a, 8);
+    WritePlayable("play.wav");
     Create();
     for (const std::string& answer : {std::string(), (dir / "no such folder" / "x.wav").string()}) {
         SCOPED_TRACE(answer.empty() ? "cancelled" : answer);
