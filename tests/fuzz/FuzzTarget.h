@@ -26,6 +26,23 @@ inline void Check(bool ok, const char* what)
         Fail(what);
 }
 
+// Text as a window or a log shows it: no control characters (a NUL included), so nothing is cut
+// short or split where it is shown.
+inline bool WholeText(const std::string& text)
+{
+    for (unsigned char c : text)
+        if (c < 0x20 || c == 0x7F)
+            return false;
+    return true;
+}
+
+// One line of a log: whole text ended by CR LF, so a line cut short by its buffer is caught.
+inline bool WholeLine(const std::string& line)
+{
+    return line.size() > 2 && line.compare(line.size() - 2, 2, "\r\n") == 0 &&
+           WholeText(line.substr(0, line.size() - 2));
+}
+
 // Interleaved samples at full scale 1.0 as 16-bit little-endian PCM.
 Bytes Pcm16(const std::vector<double>& samples);
 
