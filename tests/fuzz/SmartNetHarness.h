@@ -17,6 +17,7 @@
 #include "SmartNetReceiver.h"
 #include "SmartNetSystemRecord.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <map>
 #include <set>
@@ -44,6 +45,7 @@ struct SmartNetWindow : TSmartNetDecoderClient {
     uint64_t frames = 0;  // since the start, at kRate
     uint64_t ticks = 0;
     size_t logged = 0;
+    uint64_t nextBuffer_ = kBufferFrames, nextTick_ = kTickFrames;
 
     // Takes the two option bytes off the input.
     SmartNetWindow(const uint8_t*& data, size_t& size)
@@ -69,15 +71,19 @@ struct SmartNetWindow : TSmartNetDecoderClient {
     // Time moves on by n frames: each buffer that begins is counted, each timer tick that falls runs.
     void Advance(uint64_t n)
     {
-        for (const uint64_t end = frames + n; frames < end;) {
-            const uint64_t nextBuffer = (frames / kBufferFrames + 1) * kBufferFrames;
-            const uint64_t nextTick = (frames / kTickFrames + 1) * kTickFrames;
-            frames = std::min({end, nextBuffer, nextTick});
-            if (frames == nextBuffer)
+        const uint64_t end = frames + n;
+        while (std::min(nextBuffer_, nextTick_) <= end) {
+            if (nextBuffer_ <= nextTick_) {
+                frames = nextBuffer_;
+                nextBuffer_ += kBufferFrames;
                 ++BuffersSinceTune;
-            if (frames == nextTick)
+            } else {
+                frames = nextTick_;
+                nextTick_ += kTickFrames;
                 Tick();
+            }
         }
+        frames = end;
     }
 
     void Tick()
