@@ -38,6 +38,10 @@ std::vector<Seed> Seeds()
     ChannelScript busy = s;
     busy.seconds = 1.0;
     busy.events = {{0.1, {grant(0x2001, 0x120)}}, {0.3, {grant(0x2004, 0x130)}}, {0.5, {grant(0x2001, 0x120)}}};
+    // The system's date and time (26 Dec 10, 14:30) and its site, as the control channel sends them.
+    const Word date{uint16_t((126 << 9) | (12 << 5) | 10), 0, 0x308};
+    const Word time{uint16_t((14 << 8) | 30), 0, 0x322};
+    busy.events.push_back({0.6, {date, time, idle(), Word{0, 0, 0x363}, idle(), idle()}});
     ChannelScript other = s;
     other.system = 0xBEEF;
     other.controlChannel = -1;
