@@ -14,7 +14,7 @@ namespace fuzz {
 
 std::vector<Seed> Seeds()
 {
-    auto seed = [](const char* name, const std::string& text) { return Seed{name, Bytes(text.begin(), text.end())}; };
+    const auto seed = TextSeed;
     return {seed("two", "# the control channel and a traffic channel\n450012500 control.wav\n"
                         "450137500 /tmp/traffic.wav 20000 # weaker\n"),
             seed("crlf", "851012500 smartnet.wav 65535\r\n851037500 other.wav 0\r\n"),

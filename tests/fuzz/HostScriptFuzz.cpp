@@ -40,7 +40,7 @@ bool Same(const ScriptStep& a, const ScriptStep& b)
 
 std::vector<Seed> Seeds()
 {
-    auto seed = [](const char* name, const std::string& text) { return Seed{name, Bytes(text.begin(), text.end())}; };
+    const auto seed = TextSeed;
     return {seed("receiver", "# a fade and a retune\n0 SignalStrength 32768\n1.5 SignalStrength 12288\n"
                              "2 Squelch 20000 # closed\n\n3.25 ScanState 1\n4 Mute 1\n5 Frequency 450012500\n"
                              "6 Mode 2\n7 Volume 128\n8 Attenuator 1\n9 Power 0\n"),

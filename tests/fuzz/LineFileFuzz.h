@@ -11,6 +11,8 @@ namespace fuzz {
 
 inline std::string Text(const uint8_t* data, size_t size) { return std::string(data, data + size); }
 
+inline Seed TextSeed(const char* name, const std::string& text) { return {name, Bytes(text.begin(), text.end())}; }
+
 // Line n (from 1) of the text, without its end; nullopt past the last line.
 inline std::optional<std::string> LineOf(const std::string& text, long n)
 {

@@ -21,9 +21,7 @@ Bytes Captured(uint8_t options, const std::vector<double>& left, const std::vect
         both.push_back(left[i]);
         both.push_back(i < right.size() ? right[i] : 0.0);
     }
-    Bytes out = Pcm16(both);
-    out.insert(out.begin(), options);
-    return out;
+    return Prefixed({options}, Pcm16(both));
 }
 
 }  // namespace

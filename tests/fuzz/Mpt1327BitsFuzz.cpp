@@ -14,9 +14,7 @@ namespace {
 // The options byte (Mpt1327Harness.h), then the bits, first bit in the top bit.
 Bytes Packed(uint8_t options, const siggen::Bits& bits)
 {
-    Bytes out = PackBits(bits);
-    out.insert(out.begin(), options);
-    return out;
+    return Prefixed({options}, PackBits(bits));
 }
 
 }  // namespace

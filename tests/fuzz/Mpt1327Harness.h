@@ -97,11 +97,8 @@ struct Mpt1327Window : TMPT1327DecoderClient {
             Check(decoder.CellText(2, row) == std::to_string(e.Channel), "the channel's cell");
             const std::string time = decoder.CellText(3, row);
             Check(time.size() == 8 && time[2] == ':' && time[5] == ':' && WholeText(time), "the time's cell");
-            for (bool selected : {false, true}) {
-                const uint32_t c = decoder.CellColour(row, selected);
-                Check(selected ? (c == 0x00FFFF || c == 0xFFFFFF) : (c == 0x00FF00 || c == 0x008000),
-                      "a colour the grid does not have");
-            }
+            for (bool selected : {false, true})
+                Check(GridColour(decoder.CellColour(row, selected), selected), "a colour the grid does not have");
         }
         Check(decoder.CellText(0, int(calls.size()) + 1).empty(), "a cell below the list");
         std::set<std::pair<uint8_t, uint16_t>> heard;
@@ -117,12 +114,7 @@ struct Mpt1327Window : TMPT1327DecoderClient {
         stored[record.SystemIdentity] = back;
     }
 
-    TMPT1327LocalTime LocalTime() override
-    {
-        // The clock starts ten seconds before midnight, so that calls repeat on both sides of it.
-        const uint64_t s = (86390 + frames / kRate) % 86400;
-        return {2026, 12, 31, uint8_t(s / 3600), uint8_t(s / 60 % 60), uint8_t(s % 60)};
-    }
+    TMPT1327LocalTime LocalTime() override { return NearMidnight<TMPT1327LocalTime>(frames, kRate); }
     // The host notifies every tune before the command returns.
     void TuneHost(int32_t frequency, int32_t) override { decoder.SetTunedFrequency(frequency); }
     bool SecondaryInUse() override { return secondaryInUse; }
@@ -160,13 +152,7 @@ struct Mpt1327Window : TMPT1327DecoderClient {
                                        calls[row].Ident1 == call.Ident1 && calls[row].Ident2 == call.Ident2))
             ++row;
         Check(row < calls.size(), "a call logged that the grid does not show");
-        std::vector<std::string> fields(1);
-        for (char c : line.substr(0, line.size() - 2)) {
-            if (c == ';')
-                fields.emplace_back();
-            else
-                fields.back().push_back(c);
-        }
+        const std::vector<std::string> fields = Fields(line.substr(0, line.size() - 2), ';');
         const int r = int(row) + 1;
         Check(fields.size() == 6 && fields[3] == "\"" + decoder.CellText(0, r) + "\"" &&
                   fields[4] == "\"" + decoder.CellText(1, r) + "\"" && fields[5] == decoder.CellText(2, r),

@@ -41,9 +41,7 @@ struct Output : TPacketOutput {
 // The modes byte, then the capture.
 Bytes Captured(uint8_t modes, const siggen::Samples& samples)
 {
-    Bytes out = Pcm16(samples);
-    out.insert(out.begin(), modes);
-    return out;
+    return Prefixed({modes}, Pcm16(samples));
 }
 
 siggen::Samples Transmission(uint32_t baud, const std::vector<siggen::ax25::Frame>& frames)

@@ -85,7 +85,7 @@ void RunFakeScript(const std::string& text)
 
 std::vector<Seed> Seeds()
 {
-    auto seed = [](const char* name, const std::string& text) { return Seed{name, Bytes(text.begin(), text.end())}; };
+    const auto seed = TextSeed;
     return {seed("rigs", "1, 2:127.0.0.1:4532 ,1:/dev/ttyUSB0"),
             seed("bad-rigs", "1,,x:1, 3:"),
             seed("pool", "# the band's levels\nreceivers 3\nstrength 1 450012500 32768 12288\n"

@@ -114,11 +114,8 @@ struct SmartNetWindow : TSmartNetDecoderClient {
             Check(time.size() == 8 && time[2] == ':' && time[5] == ':' && WholeText(time), "the time's cell");
             Check(decoder.HintAt(0, row * (kRowHeight + 1), kColumn0Width, kRowHeight) == radio,
                   "the hint of a row is not its radio");
-            for (bool selected : {false, true}) {
-                const uint32_t c = decoder.CellColour(row, selected);
-                Check(selected ? (c == 0x00FFFF || c == 0xFFFFFF) : (c == 0x00FF00 || c == 0x008000),
-                      "a colour the grid does not have");
-            }
+            for (bool selected : {false, true})
+                Check(GridColour(decoder.CellColour(row, selected), selected), "a colour the grid does not have");
         }
         Check(decoder.CellText(0, int(onAir.size()) + 1).empty(), "a cell below the list");
         std::set<uint16_t> heard;
@@ -134,12 +131,7 @@ struct SmartNetWindow : TSmartNetDecoderClient {
         stored[record.SystemIdentity] = back;
     }
 
-    TSmartNetLocalTime LocalTime() override
-    {
-        // The clock starts ten seconds before midnight, so that calls are met on both sides of it.
-        const uint64_t s = (86390 + frames / kRate) % 86400;
-        return {2026, 12, 31, uint8_t(s / 3600), uint8_t(s / 60 % 60), uint8_t(s % 60)};
-    }
+    TSmartNetLocalTime LocalTime() override { return NearMidnight<TSmartNetLocalTime>(frames, kRate); }
     void TuneHost(int32_t frequency, bool selfCaused) override
     {
         // The host notifies every tune before the command returns.
@@ -182,13 +174,7 @@ struct SmartNetWindow : TSmartNetDecoderClient {
         const std::string line = SmartNetLogLine(lfCommaSeparated, t, system, entry, ';');
         Check(WholeLine(line), "a comma-separated log line that is not whole");
         // Date;time;system;radio;channel, read back.
-        std::vector<std::string> fields(1);
-        for (char c : line.substr(0, line.size() - 2)) {
-            if (c == ';')
-                fields.emplace_back();
-            else
-                fields.back().push_back(c);
-        }
+        const std::vector<std::string> fields = Fields(line.substr(0, line.size() - 2), ';');
         char radio[16];
         std::snprintf(radio, sizeof radio, "%04X%s", unsigned(entry.Identity) & 0xFFFF, entry.Group ? "-grp" : "");
         Check(fields.size() == 5 && fields[3] == radio && fields[4] == std::to_string(entry.Channel),

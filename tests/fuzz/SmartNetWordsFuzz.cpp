@@ -14,9 +14,7 @@ namespace {
 // The two option bytes (SmartNetHarness.h), then the bits.
 Bytes Packed(uint8_t options, uint8_t levels, const siggen::Bits& bits)
 {
-    Bytes out = PackBits(bits);
-    out.insert(out.begin(), {options, levels});
-    return out;
+    return Prefixed({options, levels}, PackBits(bits));
 }
 
 }  // namespace

@@ -56,7 +56,7 @@ std::shared_ptr<platform::WaveScript> Load(const std::string& text, const char* 
 
 std::vector<Seed> Seeds()
 {
-    auto seed = [](const char* name, const std::string& text) { return Seed{name, Bytes(text.begin(), text.end())}; };
+    const auto seed = TextSeed;
     return {seed("full", "# a card that is busy twice\nname Test card\nout_name  Speakers \nfail_opens 2 4\n"
                          "samples tone.wav\nsamples raw.bin\nvalues 1 -2 32767 -32768\nsilence_at_end\nrecord calls.log\n"),
             seed("crlf", "name Card\r\nvalues 5 6\r\nfail_opens 1\r\n"),
