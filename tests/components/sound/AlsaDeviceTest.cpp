@@ -86,6 +86,24 @@ const Format kFormats[] = {
     {22050, 16, 1, 8192, "scope at 22050 Hz"},      {11025, 8, 1, 4096, "recorder, 8 bits"},
 };
 
+// The component in the format on device 0, with `buffers` buffers of the direction `mode` opens.
+void setUpWave(TQelSysWave& wave, const Format& f, TQelSysWaveOpenMode mode, uint32_t buffers)
+{
+    wave.SetBitsPerSample(f.bits);
+    wave.SetChannelsNum(f.channels);
+    wave.SetSamplesPerSec(f.rate);
+    if (mode == swomInput) {
+        wave.SetInBufferSize(f.bufferBytes);
+        wave.SetInBuffersNum(buffers);
+        wave.SetDeviceInID(0);
+    } else {
+        wave.SetOutBufferSize(f.bufferBytes);
+        wave.SetOutBuffersNum(buffers);
+        wave.SetDeviceOutID(0);
+    }
+    wave.SetOpenMode(mode);
+}
+
 // Buffers queued before the start (as the applets queue them) are filled with the file's first frames,
 // byte for byte, in every format.
 TEST_F(AlsaDevice, QueuedBuffersCaptureTheFilesFramesExactlyInEveryFormat)
@@ -127,13 +145,7 @@ TEST_F(AlsaDevice, TheWaveComponentCapturesTheFileExactlyInEveryFormat)
                   "pcm.!default { type asym capture.pcm \"korvanta_capture\" playback.pcm { type null } }\n");
         TQelSysWave wave;
         ASSERT_EQ(wave.InDeviceNames, std::vector<std::string>{"Default sound input"});
-        wave.SetBitsPerSample(f.bits);
-        wave.SetChannelsNum(f.channels);
-        wave.SetSamplesPerSec(f.rate);
-        wave.SetInBufferSize(f.bufferBytes);
-        wave.SetInBuffersNum(8);
-        wave.SetDeviceInID(0);
-        wave.SetOpenMode(swomInput);
+        setUpWave(wave, f, swomInput, 8);
         std::vector<uint8_t> got;
         std::vector<uint32_t> lengths;
         wave.OnWaveInData = [&](TQelSysWave*, uint8_t* p, uint32_t n) {
@@ -166,13 +178,7 @@ TEST_F(AlsaDevice, PlaybackWritesWhatWasPlayed)
         std::filesystem::remove(dir / "out.raw");
         TQelSysWave wave;
         ASSERT_EQ(wave.OutDeviceNames, std::vector<std::string>{"Default sound output"});
-        wave.SetBitsPerSample(f.bits);
-        wave.SetChannelsNum(f.channels);
-        wave.SetSamplesPerSec(f.rate);
-        wave.SetOutBufferSize(f.bufferBytes);
-        wave.SetOutBuffersNum(3);
-        wave.SetDeviceOutID(0);
-        wave.SetOpenMode(swomOutput);
+        setUpWave(wave, f, swomOutput, 3);
         int played = 0;
         wave.OnWaveOutDone = [&](TQelSysWave*, uint8_t*) {
             ++played;
@@ -202,12 +208,7 @@ TEST_F(AlsaDevice, ADeviceThatDoesNotExistFailsTheOpenWithTheBoxAndTheComponentG
     configure("pcm.!default { type plug slave.pcm \"korvanta_no_such_device\" }\n");
     TQelSysWave wave;
     ASSERT_EQ(wave.InDeviceNames, std::vector<std::string>{"Default sound input"});
-    wave.SetBitsPerSample(16);
-    wave.SetChannelsNum(2);
-    wave.SetInBufferSize(8192);
-    wave.SetInBuffersNum(8);
-    wave.SetDeviceInID(0);
-    wave.SetOpenMode(swomInput);
+    setUpWave(wave, kFormats[0], swomInput, 8);
     EXPECT_NE(wave.Open(), 0u);
     EXPECT_FALSE(wave.GetActive());
     ASSERT_EQ(boxes.boxes().size(), 1u);
