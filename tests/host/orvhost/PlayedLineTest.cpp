@@ -29,14 +29,7 @@ std::string RunOnTerminal(const std::vector<std::string>& argv, const std::vecto
     if (pid == 0) {
         const int fd = ::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
         ::dup2(fd, STDOUT_FILENO);
-        for (const std::string& e : env)
-            ::putenv(const_cast<char*>(e.c_str()));
-        std::vector<char*> args;
-        for (const std::string& a : argv)
-            args.push_back(const_cast<char*>(a.c_str()));
-        args.push_back(nullptr);
-        ::execv(args[0], args.data());
-        ::_exit(127);
+        execProgram(argv, env);
     }
     std::string shown;
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(90);
