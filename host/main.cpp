@@ -174,7 +174,8 @@ QString FreshEndOfInputMark()
 // What a pace faster than real time costs the applet of that name; empty when nothing. The packet
 // decoder works on a thread of its own behind a bounded queue: sound it has not taken in time is
 // dropped, so frames are lost when its thread is slower than the pace. The other applets and the
-// plug-ins decode each buffer before the next is given, and lose nothing at any pace.
+// plug-ins decode each buffer before they take the next: at fast they lose nothing, and at a factor
+// only what a card would lose to a decoder slower than that.
 std::string PaceWarning(const std::string& applet, const std::string& pace)
 {
     const bool faster = pace == "fast" || QString::fromStdString(pace).toDouble() > 1;
