@@ -84,8 +84,7 @@ std::unique_ptr<Recording> Recording::open(const std::filesystem::path& file, ui
     std::unique_ptr<Recording> r(new Recording);
     r->file_ = sf;
     r->fileRate_ = uint32_t(si.samplerate);
-    // A stream of unknown length reports the largest count there is.
-    r->fileFrames_ = si.frames > 0 && si.frames < (int64_t(1) << 50) ? int64_t(si.frames) : 0;
+    r->fileFrames_ = si.frames > 0 ? uint64_t(si.frames) : 0;
     r->rate_ = rate;
     r->fileChannels_ = si.channels;
     r->channels_ = channels;

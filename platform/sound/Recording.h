@@ -33,8 +33,10 @@ public:
     // Up to frames frames of interleaved samples in -1..1; fewer only at the end of the recording.
     size_t read(float* dst, size_t frames);
     uint32_t fileRate() const { return fileRate_; }
-    // The recording's length; 0 when the file does not tell it.
-    double seconds() const { return fileFrames_ > 0 ? double(fileFrames_) / fileRate_ : 0; }
+    // The frames the file holds, as its reader counts them.
+    uint64_t fileFrames() const { return fileFrames_; }
+    // The recording's length; 0 when the file does not tell it (a stream reports the largest count).
+    double seconds() const { return fileFrames_ > 0 && fileFrames_ < (uint64_t(1) << 50) ? double(fileFrames_) / fileRate_ : 0; }
     int fileChannels() const { return fileChannels_; }
 
 private:
@@ -44,7 +46,7 @@ private:
     sf_private_tag* file_ = nullptr;
     soxr* resampler_ = nullptr;
     uint32_t fileRate_ = 0;
-    int64_t fileFrames_ = 0;
+    uint64_t fileFrames_ = 0;
     uint32_t rate_ = 1;  // the opened rate
     int fileChannels_ = 0;
     uint16_t channels_ = 1;
