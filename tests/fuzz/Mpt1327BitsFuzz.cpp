@@ -35,6 +35,8 @@ std::vector<Seed> Seeds()
     s.events.push_back({3.6, {clearDown(33, 17)}});
     s.events.push_back({3.7, {message(3, 44, 0, 2, 1, 0x10)}});
     s.events.push_back({3.8, {goToChannel(2, 8191, 5, 700)}});
+    // Other radios granted a channel in use: their call takes the channel's row.
+    s.events.push_back({3.9, {goToChannel(3, 10, 20, 700)}});
     // A settled window that follows a call on its secondary receiver, and one that tunes the host.
     ChannelScript busy = s;
     busy.seconds = 1.0;
