@@ -11,10 +11,10 @@ namespace fuzz {
 
 namespace {
 
-// The options byte (Mpt1327Harness.h), then the bits, first bit in the top bit.
-Bytes Packed(uint8_t options, const siggen::Bits& bits)
+// The two option bytes (Mpt1327Harness.h), then the bits, first bit in the top bit.
+Bytes Packed(uint8_t options, const siggen::Bits& bits, uint8_t user = 0)
 {
-    return Prefixed({options}, PackBits(bits));
+    return Prefixed({options, user}, PackBits(bits));
 }
 
 }  // namespace
@@ -51,6 +51,8 @@ std::vector<Seed> Seeds()
     return {{"tuned", Packed(0x02, controlChannelBits(s))},
             {"secondary", Packed(settled | 0x03, controlChannelBits(busy))},
             {"host-follows", Packed(settled | 0x02, controlChannelBits(busy))},
+            {"followed", Packed(settled, controlChannelBits(busy), GridAction::Byte(GridAction::FirstCall, 3))},
+            {"cleared", Packed(settled | 0x01, controlChannelBits(busy), GridAction::Byte(GridAction::Clear, 4))},
             {"other-system", Packed(settled, controlChannelBits(other))},
             {"traffic", Packed(settled | 0x04, controlChannelBits(traffic))}};
 }
