@@ -10,6 +10,7 @@
 #include "SmartNetWindowFixture.h"
 #include "StartThroughFrame.h"
 #include "platform/settings/Registry.h"
+#include "platform/ui/Help.h"
 #include "tests/support/TestSupport.h"
 
 #include <QCoreApplication>
@@ -351,6 +352,25 @@ TEST_F(SmartNetQuietWindow, HuntingStepRestartsTheWindowsBufferCount)
 
     form->Decoder().TimerTick();
     EXPECT_EQ(tunes, 1);
+}
+
+}  // namespace
+
+namespace {
+
+// The help page beside the plug-in holds the topic of the Help button, the contexts of the window's
+// '?' and F1 requests and the title the window's help check looks for.
+TEST(SmartNetHelpPage, HoldsEveryTopicTheWindowAsksFor)
+{
+    const TOrvFormConfig config = TSmartNetForm::MakeConfig();
+    const std::string file = (testsupport::buildDir() / "lib" / config.HelpFile).string();
+    ASSERT_FALSE(platform::HelpPage(file).empty()) << file;
+    const std::string page = testsupport::readFile(platform::HelpPage(file));
+    for (const std::string& anchor :
+         {"name=\"" + config.HelpTopic + "\"", "name=\"context-" + std::to_string(config.HelpContext) + "\"",
+          "name=\"context-" + std::to_string(config.VolumeHelpContext) + "\"",
+          std::string("<title>Korvanta Trunking Decoder - Motorola SmartNet&#174;</title>")})
+        EXPECT_NE(page.find(anchor), std::string::npos) << anchor;
 }
 
 }  // namespace
