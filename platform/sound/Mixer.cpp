@@ -1,9 +1,9 @@
 #include "Mixer.h"
 
 #include "AlsaMixer.h"
+#include "EventLoopQueue.h"
 
 #include <QCoreApplication>
-#include <QMetaObject>
 
 namespace platform {
 
@@ -46,19 +46,17 @@ void MixerDevice::notifyChange(uint32_t controlId)
         if (weak.expired())
             continue;
         // The event holds the listener weakly: a handle destroyed meanwhile gets nothing.
-        QMetaObject::invokeMethod(
-            app,
-            [weak, controlId] {
-                if (auto l = weak.lock(); l && l->onChange)
-                    l->onChange(controlId);
-            },
-            Qt::QueuedConnection);
+        sound::PostToEventLoop([weak, controlId] {
+            if (auto l = weak.lock(); l && l->onChange)
+                l->onChange(controlId);
+        });
     }
 }
 
 Mixer::Mixer(std::shared_ptr<MixerDevice> device)
     : device_(std::move(device)), listener_(std::make_shared<MixerDevice::Listener>())
 {
+    sound::WatchEventLoopQueue();
     device_->addListener(listener_);
 }
 

@@ -1,7 +1,7 @@
 #include "WaveStream.h"
 
-#include <QCoreApplication>
-#include <QMetaObject>
+#include "EventLoopQueue.h"
+
 #include <cstring>
 #include <map>
 
@@ -65,6 +65,7 @@ WaveStream::WaveStream(bool in, const WaveFormat& f, Done onDone, QObject* conte
     : input(in), format(f), onDone_(std::move(onDone)), context_(context), hasContext_(context != nullptr),
       script_(std::move(script)), started_(!in)  // output plays as soon as a buffer is written
 {
+    WatchEventLoopQueue();
 }
 
 WaveStream::~WaveStream() { stopWorker(); }
@@ -225,20 +226,13 @@ void WaveStream::postLocked()
 {
     if (posted_)
         return;
-    QCoreApplication* app = QCoreApplication::instance();
-    if (!app)
-        return;
-    posted_ = true;
     const uint32_t handle = id;
     const bool in = input;
     // Only the handle travels with the call: a stream closed meanwhile is simply not found.
-    QMetaObject::invokeMethod(
-        app,
-        [handle, in] {
-            if (auto s = findStream(handle, in))
-                s->deliverDone();
-        },
-        Qt::QueuedConnection);
+    posted_ = PostToEventLoop([handle, in] {
+        if (auto s = findStream(handle, in))
+            s->deliverDone();
+    });
 }
 
 void WaveStream::deliverDone()

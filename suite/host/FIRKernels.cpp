@@ -1,5 +1,7 @@
 #include "FIRKernels.h"
 
+#include "FIR.h"
+
 #include <cmath>
 
 #if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
@@ -89,7 +91,7 @@ __attribute__((target("avx2"))) __m128i Round4(__m256d acc)
     return _mm256_cvtpd_epi32(r);
 }
 
-__attribute__((target("avx2"))) void KernelAvx2(const int32_t* in, int32_t start, const double* c, int32_t half,
+__attribute__((target("avx2"))) void KernelAvx2Pairs(const int32_t* in, int32_t start, const double* c, int32_t half,
                                                  int32_t block, int32_t* out)
 {
     constexpr int32_t kStep = 16;  // four vectors of four outputs, four independent sums
@@ -117,6 +119,96 @@ __attribute__((target("avx2"))) void KernelAvx2(const int32_t* in, int32_t start
     }
     for (; n < block; ++n)
         out[n] = Saturate(Tap(in, start - half + n, c, half));
+}
+
+// Samples within [-2^30, 2^30 - 1] never wrap when two are added as 32-bit integers, and the sum of
+// two of them as doubles is exact: there the pairs are summed as doubles, from the samples converted
+// once, instead of converting every pair again for every tap. The sums and products are those of
+// the plain loop, so the outputs are too.
+constexpr int32_t kPairLow = -(1 << 30), kPairHigh = (1 << 30) - 1;
+constexpr int32_t kChunk = 1024;  // outputs per conversion
+
+__attribute__((target("avx2"))) inline __m256d PairD4(const double* u, const double* d)
+{
+    return _mm256_add_pd(_mm256_loadu_pd(u), _mm256_loadu_pd(d));
+}
+
+// count outputs from the converted samples x, centre of output n at x[half + n].
+__attribute__((target("avx2"))) void FilterDoubles(const double* x, const double* c, int32_t half, int32_t count,
+                                                    int32_t* out)
+{
+    constexpr int32_t kStep = 16;  // four vectors of four outputs, four independent sums
+    int32_t n = 0;
+    for (; n + kStep <= count; n += kStep) {
+        const double* p = x + half + n;
+        const __m256d centre = _mm256_set1_pd(c[half]);
+        __m256d a0 = _mm256_mul_pd(_mm256_loadu_pd(p), centre);
+        __m256d a1 = _mm256_mul_pd(_mm256_loadu_pd(p + 4), centre);
+        __m256d a2 = _mm256_mul_pd(_mm256_loadu_pd(p + 8), centre);
+        __m256d a3 = _mm256_mul_pd(_mm256_loadu_pd(p + 12), centre);
+        for (int32_t i = 1; i <= half; ++i) {
+            const __m256d k = _mm256_set1_pd(c[half - i]);
+            const double* u = p + i;
+            const double* d = p - i;
+            a0 = _mm256_add_pd(a0, _mm256_mul_pd(PairD4(u, d), k));
+            a1 = _mm256_add_pd(a1, _mm256_mul_pd(PairD4(u + 4, d + 4), k));
+            a2 = _mm256_add_pd(a2, _mm256_mul_pd(PairD4(u + 8, d + 8), k));
+            a3 = _mm256_add_pd(a3, _mm256_mul_pd(PairD4(u + 12, d + 12), k));
+        }
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + n), Round4(a0));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + n + 4), Round4(a1));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + n + 8), Round4(a2));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + n + 12), Round4(a3));
+    }
+    for (; n < count; ++n) {
+        const double* p = x + half + n;
+        double acc = p[0] * c[half];
+        for (int32_t i = 1; i <= half; ++i)
+            acc += (p[i] + p[-i]) * c[half - i];
+        out[n] = Saturate(acc);
+    }
+}
+
+// Converts m samples to doubles; false when one lies outside [kPairLow, kPairHigh].
+__attribute__((target("avx2"))) bool ConvertInRange(const int32_t* p, int32_t m, double* x)
+{
+    __m256i low = _mm256_set1_epi32(INT32_MAX), high = _mm256_set1_epi32(INT32_MIN);
+    int32_t k = 0;
+    for (; k + 8 <= m; k += 8) {
+        const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + k));
+        low = _mm256_min_epi32(low, v);
+        high = _mm256_max_epi32(high, v);
+        _mm256_storeu_pd(x + k, _mm256_cvtepi32_pd(_mm256_castsi256_si128(v)));
+        _mm256_storeu_pd(x + k + 4, _mm256_cvtepi32_pd(_mm256_extracti128_si256(v, 1)));
+    }
+    alignas(32) int32_t l[8], h[8];
+    _mm256_store_si256(reinterpret_cast<__m256i*>(l), low);
+    _mm256_store_si256(reinterpret_cast<__m256i*>(h), high);
+    int32_t lo = INT32_MAX, hi = INT32_MIN;
+    for (int32_t i = 0; i < 8; ++i) {
+        lo = l[i] < lo ? l[i] : lo;
+        hi = h[i] > hi ? h[i] : hi;
+    }
+    for (; k < m; ++k) {
+        lo = p[k] < lo ? p[k] : lo;
+        hi = p[k] > hi ? p[k] : hi;
+        x[k] = p[k];
+    }
+    return lo >= kPairLow && hi <= kPairHigh;
+}
+
+__attribute__((target("avx2"))) void KernelAvx2(const int32_t* in, int32_t start, const double* c, int32_t half,
+                                                 int32_t block, int32_t* out)
+{
+    double x[kChunk + kFIRMaxTaps];
+    for (int32_t first = 0; first < block; first += kChunk) {
+        const int32_t count = block - first < kChunk ? block - first : kChunk;
+        // Output n reads in[start - 2 half + n .. start + n].
+        if (ConvertInRange(in + start - 2 * half + first, count + 2 * half, x))
+            FilterDoubles(x, c, half, count, out + first);
+        else
+            KernelAvx2Pairs(in, start + first, c, half, count, out + first);
+    }
 }
 
 __attribute__((target("avx512f"))) inline __m256i Load8(const int32_t* q)

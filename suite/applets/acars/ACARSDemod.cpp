@@ -7,6 +7,11 @@ namespace {
 // The second filter adds pairs of its inputs as 32-bit integers: products are kept inside +-2^30.
 constexpr int64_t kProductLimit = (int64_t(1) << 30) - 1;
 
+int32_t product(int32_t a, int32_t b)
+{
+    return int32_t(std::clamp<int64_t>(int64_t(a) * b, -kProductLimit, kProductLimit));
+}
+
 } // namespace
 
 TACARSDemod::TACARSDemod() : lp1_(std::make_unique<TFIRRec>()), lp2_(std::make_unique<TFIRRec>()) { design(kBlock); }
@@ -24,19 +29,24 @@ void TACARSDemod::ProcessBuffer(const int16_t* x, int32_t count)
     count = std::min(count, kFIRMaxBlock);
     if (count != lp1_->Block)
         design(count);
+    // First difference, the first sample against the last of the block before.
     int32_t* d = lp1_->Input + kFIRBlockStart;
-    for (int32_t n = 0; n < count; ++n) {
-        d[n] = int32_t(x[n]) - previous_;
-        previous_ = x[n];
-    }
+    d[0] = int32_t(x[0]) - previous_;
+    for (int32_t n = 1; n < count; ++n)
+        d[n] = int32_t(x[n]) - int32_t(x[n - 1]);
+    previous_ = x[count - 1];
     FIRFilter(*lp1_);
+    // Delay and multiply: the first 18 products reach back into the block before (tail_), the rest
+    // stay inside this one; separate loops, with no test per sample, that the compiler vectorises.
     const int32_t* y = lp1_->Output;
     int32_t* z = lp2_->Input + kFIRBlockStart;
-    for (int32_t n = 0; n < count; ++n) {
-        const int32_t before = n >= kDelay ? y[n - kDelay] : tail_[n];
-        z[n] = int32_t(std::clamp<int64_t>(int64_t(y[n]) * before, -kProductLimit, kProductLimit));
-    }
-    // The last 18 outputs, for the products at the start of the next block.
+    const int32_t head = std::min(count, kDelay);
+    for (int32_t n = 0; n < head; ++n)
+        z[n] = product(y[n], tail_[n]);
+    for (int32_t n = kDelay; n < count; ++n)
+        z[n] = product(y[n], y[n - kDelay]);
+    // The last 18 outputs, for the products at the start of the next block (with a block shorter
+    // than that, the older ones come from the tail before).
     int32_t keep[kDelay];
     for (int32_t i = 0; i < kDelay; ++i) {
         const int32_t n = count - kDelay + i;

@@ -19,6 +19,8 @@ public:
     void ProcessBuffer(const int16_t* x, int32_t count);
 
     TACARSFramer Framer;
+    // The discriminator's output for the last block (what the framer was given).
+    const int32_t* Discriminator() const { return lp2_->Output; }
 
 private:
     void design(int32_t block);

@@ -37,6 +37,8 @@ TEST(FIRKernels, VectorKernelsGiveThePlainLoopsResultsToTheBit)
         int32_t range;      // samples uniform in [-range, range]
         double coefScale;   // coefficients uniform in [-scale, scale]
         bool halves;        // coefficients k + 0.5 and samples that make ties
+        std::vector<int32_t> only = {};  // samples drawn from these values instead
+        int32_t spike = 0;               // one sample of this value in the middle of the block
     };
     const std::vector<Case> cases = {
         {"16-bit samples", 32768, 0.1, false},
@@ -44,16 +46,25 @@ TEST(FIRKernels, VectorKernelsGiveThePlainLoopsResultsToTheBit)
         {"full range: pairs wrap", INT32_MAX, 0.01, false},
         {"sums beyond the 32-bit range saturate", 1 << 30, 40.0, false},
         {"ties round to even", 1000, 0.0, true},
+        // The vector kernels sum pairs of samples within [-2^30, 2^30 - 1] as doubles: at those
+        // limits, and one step beyond them, where pairs may wrap.
+        {"samples at the limits of exact pairs", 0, 0.05, false, {-(1 << 30), (1 << 30) - 1}},
+        {"samples one beyond the limits", 0, 0.05, false, {-(1 << 30) - 1, 1 << 30, -(1 << 30), (1 << 30) - 1}},
+        {"one wrapping pair in 16-bit samples", 32768, 0.1, false, {}, INT32_MAX},
     };
     std::mt19937_64 random(12345);
     for (const Case& c : cases) {
         for (int32_t taps : {1, 3, 31, 101, 401}) {
-            for (int32_t block : {1, 7, 16, 31, 32, 33, 100, 4096}) {
+            for (int32_t block : {1, 7, 16, 31, 32, 33, 100, 1023, 1025, 2500, 4096}) {
                 const int32_t half = taps / 2;
                 std::vector<int32_t> in(kFIRBlockStart + kFIRMaxBlock);
                 std::uniform_int_distribution<int64_t> sample(-int64_t(c.range), c.range);
                 for (auto& v : in)
-                    v = c.halves ? int32_t(sample(random) % 5) : static_cast<int32_t>(sample(random));
+                    v = c.halves ? int32_t(sample(random) % 5)
+                        : c.only.empty() ? static_cast<int32_t>(sample(random))
+                                         : c.only[random() % c.only.size()];
+                if (c.spike)
+                    in[kFIRBlockStart + block / 2] = c.spike;
                 std::vector<double> coef(kFIRMaxTaps);
                 std::uniform_real_distribution<double> k(-c.coefScale, c.coefScale);
                 for (auto& v : coef)

@@ -7,6 +7,8 @@
 #include <climits>
 #include <cmath>
 #include <gtest/gtest.h>
+#include <memory>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -253,6 +255,85 @@ TEST(ACARSFramer, TheClockLocksFromEveryPhaseAndSamplesDataBitsMidBit)
         }
         EXPECT_EQ(got, std::vector<std::string>{expected(m)}) << "edges at " << offset8 << "/8";
         EXPECT_LE(worst8, 4 * 8) << "edges at " << offset8 << "/8";
+    }
+}
+
+// The signal path up to the framer written out sample by sample, as the reference for the decoder's
+// block form: the discriminator output of every block must be the same to the bit.
+struct ReferenceDemod {
+    TFIRRec lp1, lp2;
+    int32_t previous = 0;
+    int32_t tail[TACARSDemod::kDelay] = {};
+    int32_t block = 0;
+
+    const int32_t* process(const int16_t* x, int32_t count)
+    {
+        constexpr int32_t kDelay = TACARSDemod::kDelay;
+        if (count != block) {
+            DesignLowPassFIR(lp1, count, 31, 0.16326530612244897);
+            DesignLowPassFIR(lp2, count, 31, 0.09070294784580499);
+            block = count;
+        }
+        for (int32_t n = 0; n < count; ++n) {
+            lp1.Input[kFIRBlockStart + n] = int32_t(x[n]) - previous;
+            previous = x[n];
+        }
+        FIRFilter(lp1);
+        const int32_t* y = lp1.Output;
+        for (int32_t n = 0; n < count; ++n) {
+            const int32_t before = n >= kDelay ? y[n - kDelay] : tail[n];
+            lp2.Input[kFIRBlockStart + n] =
+                int32_t(std::clamp<int64_t>(int64_t(y[n]) * before, -((int64_t(1) << 30) - 1), (int64_t(1) << 30) - 1));
+        }
+        int32_t keep[kDelay];
+        for (int32_t i = 0; i < kDelay; ++i) {
+            const int32_t n = count - kDelay + i;
+            keep[i] = n >= 0 ? y[n] : tail[kDelay + n];
+        }
+        std::copy(keep, keep + kDelay, tail);
+        FIRFilter(lp2);
+        return lp2.Output;
+    }
+};
+
+TEST(ACARSDemod, DiscriminatorEqualsTheSampleBySampleReference)
+{
+    // Generated messages with band noise, full-scale random samples (the products reach the clamp)
+    // and silence, in blocks of the capture size, of random sizes (down to one sample, below the
+    // delay) and of a size changed between blocks.
+    std::mt19937 rng(3);
+    Message m;
+    m.address = ".N12345";
+    m.label = "H1";
+    m.text = "M01AXX1234 THE QUICK BROWN FOX";
+    const auto bits = siggen::acars::frameBits(m, 64);
+    const std::vector<int16_t> signal = bench::withNoise(siggen::acars::modulate(bits, 44100, 0.5), 44100, 24, true, 5);
+    std::vector<int16_t> random(30000);
+    for (auto& v : random)
+        v = static_cast<int16_t>(rng() % 65536 - 32768);
+    std::vector<int16_t> mixed = signal;
+    mixed.insert(mixed.end(), random.begin(), random.end());
+    mixed.insert(mixed.end(), 5000, 0);
+    mixed.insert(mixed.end(), signal.begin(), signal.end());
+    for (const int sizes : {0, 1, 2}) {
+        SCOPED_TRACE(testing::Message() << "block sizes " << sizes);
+        auto demod = std::make_unique<TACARSDemod>();
+        auto ref = std::make_unique<ReferenceDemod>();
+        int messages = 0;
+        demod->Framer.OnMessage = [&](int) { ++messages; };
+        for (size_t at = 0; at < mixed.size();) {
+            int32_t n = TACARSDemod::kBlock;
+            if (sizes == 1)
+                n = 1 + static_cast<int32_t>(rng() % 40);
+            else if (sizes == 2)
+                n = 1 + static_cast<int32_t>(rng() % 6000);
+            n = std::min<int32_t>(n, static_cast<int32_t>(mixed.size() - at));
+            demod->ProcessBuffer(mixed.data() + at, n);
+            const int32_t* want = ref->process(mixed.data() + at, n);
+            ASSERT_TRUE(std::equal(want, want + n, demod->Discriminator())) << "block at " << at << " of " << n;
+            at += size_t(n);
+        }
+        EXPECT_EQ(messages, 2);
     }
 }
 

@@ -39,6 +39,13 @@ public:
     {
         if (workMs.load())
             std::this_thread::sleep_for(std::chrono::milliseconds(workMs.load()));
+        if (emit.load()) {
+            out_.StatusUpdate("Receiving", false);
+            out_.TonesFound(block[0], block[0] + 200);
+            out_.StatusUpdate(nullptr, true);
+            out_.FramePrinted({{std::to_string(block[0]), 0, 0}});
+        }
+        // Counted once the block's output is handed over, so a count says that output is there too.
         {
             std::lock_guard g(seen_.m);
             seen_.first.push_back(block[0]);
@@ -46,12 +53,6 @@ public:
             for (size_t i = 1; i < TPacketDecodeThread::kBlockSamples; ++i)
                 if (static_cast<int16_t>(block[i - 1] + 1) != block[i])
                     seen_.whole = false;
-        }
-        if (emit.load()) {
-            out_.StatusUpdate("Receiving", false);
-            out_.TonesFound(block[0], block[0] + 200);
-            out_.StatusUpdate(nullptr, true);
-            out_.FramePrinted({{std::to_string(block[0]), 0, 0}});
         }
     }
     bool Receiving() const override

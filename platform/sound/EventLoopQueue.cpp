@@ -1,0 +1,147 @@
+#include "EventLoopQueue.h"
+
+#include <QCoreApplication>
+#include <QMetaObject>
+#include <QPointer>
+#include <QSocketNotifier>
+#include <QThread>
+#include <cstdint>
+#include <deque>
+#include <mutex>
+#include <sys/eventfd.h>
+#include <unistd.h>
+
+namespace platform::sound {
+
+namespace {
+
+class Queue {
+public:
+    bool post(std::function<void()> work)
+    {
+        QCoreApplication* app = QCoreApplication::instance();
+        if (!app)
+            return false;
+        if (QThread::currentThread() == app->thread())
+            watch();
+        bool watched;
+        {
+            std::lock_guard lock(mutex_);
+            work_.push_back(std::move(work));
+            watched = watched_;
+            if (watched)
+                signalLocked();
+        }
+        if (!watched) {
+            // Nothing on the application's thread has opened a device yet: have it start watching.
+            QMetaObject::invokeMethod(app, [this] { watch(); }, Qt::QueuedConnection);
+        }
+        return true;
+    }
+
+    // On the application's thread.
+    void watch()
+    {
+        QCoreApplication* app = QCoreApplication::instance();
+        if (!app || notifier_)
+            return;
+        std::lock_guard lock(mutex_);
+        if (fd_ < 0)
+            fd_ = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
+        if (fd_ < 0)
+            return;
+        auto* n = new QSocketNotifier(fd_, QSocketNotifier::Read, app);
+        QObject::connect(n, &QSocketNotifier::activated, n, [this] { run(); });
+        QObject::connect(n, &QObject::destroyed, [this] {
+            std::lock_guard lock(mutex_);
+            watched_ = false;
+        });
+        notifier_ = n;
+        watched_ = true;
+        // Work posted before the watch began.
+        if (!work_.empty())
+            signalLocked();
+    }
+
+    // A library unloaded before the application ends takes its watcher with it: the watcher's
+    // handler is code of this library.
+    void unwatch()
+    {
+        if (QSocketNotifier* n = notifier_.data())
+            delete n;
+    }
+
+private:
+
+    void signalLocked()
+    {
+        if (woken_)
+            return;
+        woken_ = true;
+        const uint64_t one = 1;
+        [[maybe_unused]] const ssize_t n = ::write(fd_, &one, sizeof one);
+    }
+
+    // Runs what was queued when the loop woke; work posted meanwhile waits for the next wake, so a
+    // device that keeps delivering cannot hold the loop from its other events.
+    void run()
+    {
+        std::deque<std::function<void()>> batch;
+        {
+            std::lock_guard lock(mutex_);
+            uint64_t count;
+            [[maybe_unused]] const ssize_t n = ::read(fd_, &count, sizeof count);
+            woken_ = false;
+            batch.swap(work_);
+        }
+        // Work that throws leaves the rest of its batch queued, ahead of newer work, and the loop woken.
+        struct Requeue {
+            Queue* q;
+            std::deque<std::function<void()>>& rest;
+            ~Requeue()
+            {
+                if (rest.empty())
+                    return;
+                std::lock_guard lock(q->mutex_);
+                q->work_.insert(q->work_.begin(), std::make_move_iterator(rest.begin()),
+                                std::make_move_iterator(rest.end()));
+                q->signalLocked();
+            }
+        } requeue{this, batch};
+        while (!batch.empty()) {
+            std::function<void()> w = std::move(batch.front());
+            batch.pop_front();
+            w();
+        }
+    }
+
+    std::mutex mutex_;
+    std::deque<std::function<void()>> work_;
+    int fd_ = -1;         // made once, kept to the end of the process
+    bool woken_ = false;  // the descriptor is signalled and the loop has not yet run the queue
+    bool watched_ = false;
+    QPointer<QSocketNotifier> notifier_;  // the application's thread only
+};
+
+Queue& queue()
+{
+    static Queue* q = new Queue;  // lives to the end of the process: device threads may still post
+    return *q;
+}
+
+struct Unload {
+    ~Unload() { queue().unwatch(); }
+} unload;
+
+}  // namespace
+
+bool PostToEventLoop(std::function<void()> work) { return queue().post(std::move(work)); }
+
+void WatchEventLoopQueue()
+{
+    QCoreApplication* app = QCoreApplication::instance();
+    if (app && QThread::currentThread() == app->thread())
+        queue().watch();
+}
+
+}  // namespace platform::sound

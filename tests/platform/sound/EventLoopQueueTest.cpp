@@ -1,0 +1,114 @@
+// Work handed from other threads to the event-loop thread: all of it arrives, on that thread, in the
+// order each thread posted it, with what the posting thread wrote before posting visible there.
+#include "EventLoopQueue.h"
+
+#include "EventPump.h"
+
+#include <QCoreApplication>
+#include <QThread>
+#include <QTimer>
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <memory>
+#include <thread>
+#include <vector>
+
+using platform::sound::PostToEventLoop;
+using platform::sound::WatchEventLoopQueue;
+
+namespace {
+
+struct Payload {
+    int thread = -1;
+    int seq = -1;
+    std::vector<int> data;  // written by the posting thread, read on the event loop
+};
+
+TEST(EventLoopQueue, WorkFromManyThreadsArrivesOnTheLoopInEachThreadsOrder)
+{
+    WatchEventLoopQueue();
+    constexpr int kThreads = 4;
+    constexpr int kEach = 2000;
+    std::vector<int> next(kThreads, 0);
+    int arrived = 0;
+    int wrongThread = 0, outOfOrder = 0, badData = 0;
+    QThread* loop = QCoreApplication::instance()->thread();
+
+    std::vector<std::thread> posters;
+    for (int t = 0; t < kThreads; ++t)
+        posters.emplace_back([&, t] {
+            for (int i = 0; i < kEach; ++i) {
+                auto p = std::make_shared<Payload>();
+                p->thread = t;
+                p->seq = i;
+                p->data.assign(8, t * kEach + i);
+                PostToEventLoop([&, p] {
+                    if (QThread::currentThread() != loop)
+                        ++wrongThread;
+                    if (p->seq != next[p->thread])
+                        ++outOfOrder;
+                    next[p->thread] = p->seq + 1;
+                    for (int v : p->data)
+                        if (v != p->thread * kEach + p->seq)
+                            ++badData;
+                    ++arrived;
+                });
+            }
+        });
+    EXPECT_TRUE(testsupport::pumpUntil([&] { return arrived == kThreads * kEach; }, 20000)) << arrived;
+    for (auto& th : posters)
+        th.join();
+    EXPECT_TRUE(testsupport::pumpUntil([&] { return arrived == kThreads * kEach; }, 5000));
+    EXPECT_EQ(arrived, kThreads * kEach);
+    EXPECT_EQ(wrongThread, 0);
+    EXPECT_EQ(outOfOrder, 0);
+    EXPECT_EQ(badData, 0);
+}
+
+TEST(EventLoopQueue, WorkPostedOnTheLoopRunsLaterNotAtOnce)
+{
+    bool ran = false;
+    ASSERT_TRUE(PostToEventLoop([&] { ran = true; }));
+    EXPECT_FALSE(ran) << "posted work waits for the event loop";
+    EXPECT_TRUE(testsupport::pumpUntil([&] { return ran; }));
+}
+
+TEST(EventLoopQueue, LaterWorkStillRunsAfterWorkThatPostsMore)
+{
+    std::vector<int> order;
+    PostToEventLoop([&] {
+        order.push_back(1);
+        PostToEventLoop([&] { order.push_back(3); });
+    });
+    PostToEventLoop([&] { order.push_back(2); });
+    EXPECT_TRUE(testsupport::pumpUntil([&] { return order.size() == 3; }));
+    EXPECT_EQ(order, (std::vector<int>{1, 2, 3}));
+}
+
+}  // namespace
+
+namespace {
+
+// A device that delivers again as soon as its buffer is handled must not keep the loop from its other
+// events: the loop runs what was queued when it woke, and newer work waits for the next wake.
+TEST(EventLoopQueue, WorkThatKeepsPostingLeavesTheLoopFreeForOtherEvents)
+{
+    WatchEventLoopQueue();
+    int rounds = 0;
+    bool stop = false;
+    std::function<void()> again = [&] {
+        ++rounds;
+        if (!stop)
+            PostToEventLoop(again);
+    };
+    PostToEventLoop(again);
+    bool timerRan = false;
+    QTimer::singleShot(0, [&] { timerRan = true; });
+    EXPECT_TRUE(testsupport::pumpUntil([&] { return timerRan; }, 5000)) << "the loop ran only the posted work";
+    stop = true;
+    EXPECT_TRUE(testsupport::pumpUntil([&] { return rounds > 0; }));
+    QCoreApplication::processEvents();
+}
+
+}  // namespace
