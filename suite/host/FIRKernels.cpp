@@ -133,33 +133,34 @@ __attribute__((target("avx2"))) inline __m256d PairD4(const double* u, const dou
     return _mm256_add_pd(_mm256_loadu_pd(u), _mm256_loadu_pd(d));
 }
 
+// Sums of `Vectors` vectors of four outputs side by side from the converted samples, centre of the
+// first output at p: as many independent sums as registers allow, so that the loads and the loop
+// are shared by more outputs.
+template <int Vectors>
+__attribute__((target("avx2"))) inline void SumsD(const double* p, const double* c, int32_t half, int32_t* out)
+{
+    __m256d a[Vectors];
+    const __m256d centre = _mm256_set1_pd(c[half]);
+    for (int v = 0; v < Vectors; ++v)
+        a[v] = _mm256_mul_pd(_mm256_loadu_pd(p + 4 * v), centre);
+    for (int32_t i = 1; i <= half; ++i) {
+        const __m256d k = _mm256_set1_pd(c[half - i]);
+        for (int v = 0; v < Vectors; ++v)
+            a[v] = _mm256_add_pd(a[v], _mm256_mul_pd(PairD4(p + 4 * v + i, p + 4 * v - i), k));
+    }
+    for (int v = 0; v < Vectors; ++v)
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 4 * v), Round4(a[v]));
+}
+
 // count outputs from the converted samples x, centre of output n at x[half + n].
 __attribute__((target("avx2"))) void FilterDoubles(const double* x, const double* c, int32_t half, int32_t count,
                                                     int32_t* out)
 {
-    constexpr int32_t kStep = 16;  // four vectors of four outputs, four independent sums
     int32_t n = 0;
-    for (; n + kStep <= count; n += kStep) {
-        const double* p = x + half + n;
-        const __m256d centre = _mm256_set1_pd(c[half]);
-        __m256d a0 = _mm256_mul_pd(_mm256_loadu_pd(p), centre);
-        __m256d a1 = _mm256_mul_pd(_mm256_loadu_pd(p + 4), centre);
-        __m256d a2 = _mm256_mul_pd(_mm256_loadu_pd(p + 8), centre);
-        __m256d a3 = _mm256_mul_pd(_mm256_loadu_pd(p + 12), centre);
-        for (int32_t i = 1; i <= half; ++i) {
-            const __m256d k = _mm256_set1_pd(c[half - i]);
-            const double* u = p + i;
-            const double* d = p - i;
-            a0 = _mm256_add_pd(a0, _mm256_mul_pd(PairD4(u, d), k));
-            a1 = _mm256_add_pd(a1, _mm256_mul_pd(PairD4(u + 4, d + 4), k));
-            a2 = _mm256_add_pd(a2, _mm256_mul_pd(PairD4(u + 8, d + 8), k));
-            a3 = _mm256_add_pd(a3, _mm256_mul_pd(PairD4(u + 12, d + 12), k));
-        }
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + n), Round4(a0));
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + n + 4), Round4(a1));
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + n + 8), Round4(a2));
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + n + 12), Round4(a3));
-    }
+    for (; n + 32 <= count; n += 32)
+        SumsD<8>(x + half + n, c, half, out + n);
+    for (; n + 4 <= count; n += 4)
+        SumsD<1>(x + half + n, c, half, out + n);
     for (; n < count; ++n) {
         const double* p = x + half + n;
         double acc = p[0] * c[half];

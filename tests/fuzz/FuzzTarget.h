@@ -3,6 +3,7 @@
 // generators and writers make, which the build writes into the target's seed corpus.
 #include <cstddef>
 #include <cstdint>
+#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -24,6 +25,60 @@ inline void Check(bool ok, const char* what)
 {
     if (!ok)
         Fail(what);
+}
+
+// Text as a window or a log shows it: no control characters (a NUL included), so nothing is cut
+// short or split where it is shown.
+inline bool WholeText(const std::string& text)
+{
+    for (unsigned char c : text)
+        if (c < 0x20 || c == 0x7F)
+            return false;
+    return true;
+}
+
+// One line of a log: whole text ended by CR LF, so a line cut short by its buffer is caught.
+inline bool WholeLine(const std::string& line)
+{
+    return line.size() > 2 && line.compare(line.size() - 2, 2, "\r\n") == 0 &&
+           WholeText(line.substr(0, line.size() - 2));
+}
+
+// The fields of a comma-separated log line (without its CR LF).
+inline std::vector<std::string> Fields(const std::string& line, char separator)
+{
+    std::vector<std::string> fields(1);
+    for (char c : line) {
+        if (c == separator)
+            fields.emplace_back();
+        else
+            fields.back().push_back(c);
+    }
+    return fields;
+}
+
+// The colours of a call grid's rows: yellow or white selected, lime or green not, for a call that
+// is listened to or not.
+inline bool GridColour(uint32_t colour, bool selected)
+{
+    return selected ? (colour == 0x00FFFF || colour == 0xFFFFFF) : (colour == 0x00FF00 || colour == 0x008000);
+}
+
+// A decoder window's local time, frames at rate into the run: the clock starts ten seconds before
+// midnight, so that calls are met on both sides of it.
+template <typename Time>
+Time NearMidnight(uint64_t frames, uint32_t rate)
+{
+    const uint64_t s = (86390 + frames / rate) % 86400;
+    return {2026, 12, 31, uint8_t(s / 3600), uint8_t(s / 60 % 60), uint8_t(s % 60)};
+}
+
+// An input of option bytes followed by the rest.
+inline Bytes Prefixed(std::initializer_list<uint8_t> options, const Bytes& rest)
+{
+    Bytes out(options);
+    out.insert(out.end(), rest.begin(), rest.end());
+    return out;
 }
 
 // Interleaved samples at full scale 1.0 as 16-bit little-endian PCM.

@@ -1,75 +1,70 @@
 // SmartNet outbound words off the air: the input's bits through the frame sync, deinterleaving,
-// correction and check into the word interpreter, with a window that takes everything.
+// correction and check into the word interpreter, in a window that counts its buffers and runs its
+// timer as the decoder window does (SmartNetHarness.h), so that systems are confirmed and calls
+// fill the on-air list, the log and the heard radios.
 #include "FuzzTarget.h"
+#include "SmartNetHarness.h"
 
-#include "SmartNetDecoder.h"
-#include "SmartNetReceiver.h"
 #include "Smartnet.h"
 
 namespace fuzz {
 
 namespace {
 
-struct Window : TSmartNetDecoderClient {
-    TSmartNetSystemRecord record;
-    TSmartNetDecoder decoder{*this, record};
-    uint32_t secondary = 1000000;
-    size_t texts = 0;
-
-    void TuneHost(int32_t, bool) override {}
-    bool SecondaryInUse() override { return true; }
-    uint32_t SecondaryFrequency() override { return secondary; }
-    void SecondaryFollow(uint32_t frequency) override { secondary = frequency; }
-    void SecondaryPark() override { secondary = 1000000; }
-    uint16_t SecondarySignalStrength() override { return 100; }
-    bool AutoTuneChecked() override { return true; }
-    TSmartNetLocalTime LocalTime() override { return {2026, 12, 10, 14, 30, 5}; }
-    TSmartNetDateNames DateNames() override
-    {
-        return {{"Jan", "Feb", "Mar", "Apr", "May", "Jun", "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"},
-                {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"}};
-    }
-    void SelectSystem(uint16_t identity) override
-    {
-        if (identity == record.SystemIdentity)
-            return;
-        record = TSmartNetSystemRecord{};
-        record.SystemIdentity = identity;
-    }
-    void SaveSystem() override {}
-    void WriteLogEntry(const TSmartNetLocalTime&, uint16_t, const TSmartNetOnAirEntry&) override {}
-    void SetText(TSmartNetLabel, const std::string& text) override { texts += text.size(); }
-    void EnableSystemControls(bool) override {}
-    void RetToCtrlChanged(bool) override {}
-    void SetGridRows(int) override {}
-    void RepaintGrid() override {}
-};
+// The two option bytes (SmartNetHarness.h), then the bits.
+Bytes Packed(uint8_t options, uint8_t levels, const siggen::Bits& bits)
+{
+    return Prefixed({options, levels}, PackBits(bits));
+}
 
 }  // namespace
 
 std::vector<Seed> Seeds()
 {
     using namespace siggen::smartnet;
+    // A window just tuned: the system is confirmed after 16 buffers (3 s), then the calls come.
     ChannelScript s;
     s.system = 0x1234;
     s.controlChannel = 752;
-    s.seconds = 0.3;
-    s.events.push_back({0.05, {grant(0x2001, 0x120)}});
-    s.events.push_back({0.1, {grant(0x2002, 0x121, false)}});
+    s.seconds = 4.0;
+    s.events.push_back({3.2, {grant(0x2001, 0x120)}});
+    s.events.push_back({3.4, {grant(0x2002, 0x121, false)}});
+    s.events.push_back({3.6, {grant(0x2001, 0x122)}});
+    s.events.push_back({3.8, {grant(0x2003, 0x120 + 380)}});
+    // A settled window on a system that sends calls at once; with a secondary receiver, and with the
+    // signal fading so that the hunt starts.
+    ChannelScript busy = s;
+    busy.seconds = 1.0;
+    busy.events = {{0.1, {grant(0x2001, 0x120)}}, {0.3, {grant(0x2004, 0x130)}}, {0.5, {grant(0x2001, 0x120)}}};
+    // The system's date and time (26 Dec 10, 14:30) and its site, as the control channel sends them.
+    const Word date{uint16_t((126 << 9) | (12 << 5) | 10), 0, 0x308};
+    const Word time{uint16_t((14 << 8) | 30), 0, 0x322};
+    busy.events.push_back({0.6, {date, time, idle(), Word{0, 0, 0x363}, idle(), idle()}});
     ChannelScript other = s;
     other.system = 0xBEEF;
     other.controlChannel = -1;
+    other.seconds = 0.5;
     other.events = {{0.0, {controlChannelWord(17), idle()}}};
-    return {{"control", PackBits(controlChannelBits(s))}, {"no-triple", PackBits(controlChannelBits(other))}};
+    const uint8_t settled = 20 << 3;
+    return {{"tuned", Packed(0x02, 0xFF, controlChannelBits(s))},
+            {"settled", Packed(settled | 0x02, 0xFF, controlChannelBits(busy))},
+            {"secondary", Packed(settled | 0x03, 0xFF, controlChannelBits(busy))},
+            {"fading", Packed(settled | 0x06, 0x0F, controlChannelBits(busy))},
+            {"no-triple", Packed(settled, 0xFF, controlChannelBits(other))}};
 }
 
-// The input: bits as they come off the air.
+// The input: the option bytes, then bits as they come off the air at 3600 bit/s.
 void Run(const uint8_t* data, size_t size)
 {
-    Window window;
-    TSmartNetReceiver receiver(window.decoder);
-    receiver.Reset();
-    ForEachBit(data, size, [&](uint8_t bit) { receiver.PushBits(1, bit); });
+    SmartNetWindow window(data, size);
+    uint32_t quarters = 0;  // a bit lasts 12.25 frames
+    ForEachBit(data, size, [&](uint8_t bit) {
+        window.receiver.PushBits(1, bit);
+        quarters += 49;
+        window.Advance(quarters / 4);
+        quarters %= 4;
+    });
+    window.Finish();
 }
 
 }  // namespace fuzz

@@ -1,5 +1,9 @@
 #include "ACARSFramer.h"
 
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
 namespace {
 
 constexpr int64_t kBit8 = 147;  // 18.375 samples a bit, in eighths
@@ -7,6 +11,35 @@ constexpr int32_t kPhaseTable[18] = {15, 15, 16, 16, 16, 17, 17, 17, 18, 18, 19,
 
 // Floor of a / 8 for either sign.
 int64_t floor8(int64_t a) { return a >= 0 ? a / 8 : -((-a + 7) / 8); }
+
+// The first crossing among the samples from..limit - 1 (limit when there is none): a sample whose
+// predecessor was zero or had the other sign. The predecessor of q[from] is previous.
+int32_t nextCrossing(const int32_t* q, int32_t from, int32_t limit, int32_t previous)
+{
+    int32_t n = from;
+    if (n < limit) {
+        if (previous == 0 || int64_t(previous) * q[n] < 0)
+            return n;
+        ++n;
+    }
+#ifdef __SSE2__
+    // Four samples at a time, each against the one before it.
+    const __m128i zero = _mm_setzero_si128();
+    for (; n + 4 <= limit; n += 4) {
+        const __m128i p = _mm_loadu_si128(reinterpret_cast<const __m128i*>(q + n - 1));
+        const __m128i c = _mm_loadu_si128(reinterpret_cast<const __m128i*>(q + n));
+        const __m128i down = _mm_and_si128(_mm_cmpgt_epi32(p, zero), _mm_cmplt_epi32(c, zero));
+        const __m128i up = _mm_and_si128(_mm_cmplt_epi32(p, zero), _mm_cmpgt_epi32(c, zero));
+        const __m128i any = _mm_or_si128(_mm_or_si128(down, up), _mm_cmpeq_epi32(p, zero));
+        if (const int bits = _mm_movemask_ps(_mm_castsi128_ps(any)))
+            return n + __builtin_ctz(unsigned(bits));
+    }
+#endif
+    for (; n < limit; ++n)
+        if (q[n - 1] == 0 || int64_t(q[n - 1]) * q[n] < 0)
+            return n;
+    return limit;
+}
 
 } // namespace
 
@@ -22,8 +55,20 @@ void TACARSFramer::Process(const int32_t* q, int32_t count)
 {
     if (!q || count <= 0)
         return;
-    for (int32_t n = 0; n < count; ++n) {
-        const int32_t p = previous_ > 0 ? 1 : previous_ < 0 ? -1 : 0;
+    // Only two kinds of sample do anything: a crossing (the sign changed from the sample before, or
+    // that one was zero) and the first sample at or after the next sampling instant. The walk goes
+    // from one such sample to the next, looking for crossings four samples at a time.
+    int32_t previous = previous_;
+    int32_t n = 0;
+    while (n < count) {
+        // The first sample due: the first n with n * 8 >= next8_.
+        const int64_t dueAt = next8_ <= 0 ? 0 : (next8_ + 7) / 8;
+        const int32_t limit = dueAt < count ? int32_t(dueAt) : count;
+        n = nextCrossing(q, n, limit, previous);
+        previous = n > 0 ? q[n - 1] : previous;
+        if (n >= count)
+            break;
+        const int32_t p = previous > 0 ? 1 : previous < 0 ? -1 : 0;
         const int32_t qn = q[n];
         const bool crossing = (p > 0 && qn < 0) || (p < 0 && qn > 0) || p == 0;
         // A crossing that comes when the sample is already due is measured from that sampling
@@ -39,8 +84,10 @@ void TACARSFramer::Process(const int32_t* q, int32_t count)
         } else if (due) {
             sample(qn);
         }
-        previous_ = qn;
+        previous = qn;
+        ++n;
     }
+    previous_ = previous;
     last8_ -= int64_t(count) * 8;
     next8_ -= int64_t(count) * 8;
 }

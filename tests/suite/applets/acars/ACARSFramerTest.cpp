@@ -4,6 +4,7 @@
 #include <BandNoise.h>
 #include <Acars.h>
 #include <algorithm>
+#include <array>
 #include <climits>
 #include <cmath>
 #include <gtest/gtest.h>
@@ -334,6 +335,131 @@ TEST(ACARSDemod, DiscriminatorEqualsTheSampleBySampleReference)
             at += size_t(n);
         }
         EXPECT_EQ(messages, 2);
+    }
+}
+
+// The bit clock and character assembly written out sample by sample, as the reference for the
+// framer, which walks from one crossing or sampling instant to the next.
+struct ReferenceFramer {
+    std::array<TACARSFramer::TChar, TACARSFramer::kMaxLength> text{};
+    bool parityFilter = false;
+    std::vector<std::string> events;
+    int32_t previous = 0;
+    int64_t last8 = 0, next8 = 0;
+    uint32_t sync = 0;
+    bool receiving = false;
+    uint8_t dataBit = 0, byte = 0;
+    int bitCount = 0, ones = 0, length = 0, parityErrors = 0;
+
+    static int64_t floor8(int64_t a) { return a >= 0 ? a / 8 : -((-a + 7) / 8); }
+
+    void sample(int32_t qn)
+    {
+        sync = (sync << 1) | (qn > 0 ? 1u : 0u);
+        if ((sync & 0xFFFFFF) == TACARSFramer::kSync) {
+            dataBit = 0, bitCount = 0, ones = 0, length = 0, parityErrors = 0;
+            receiving = true;
+            events.push_back("receiving");
+        } else if (receiving) {
+            if (qn < 0)
+                dataBit ^= 0x80;
+            byte = uint8_t((byte >> 1) | dataBit);
+            ++bitCount;
+            if (dataBit)
+                ++ones;
+            if (bitCount == 8) {
+                auto& c = text[size_t(length)];
+                c.Value = byte & 0x7F;
+                c.Parity = ones % 2 ? 1 : 0;
+                if (!c.Parity)
+                    ++parityErrors;
+                if (length == TACARSFramer::kMaxLength - 1 || c.Value == 0x03 || c.Value == 0x17) {
+                    if (parityErrors == 0 || !parityFilter) {
+                        std::string s;
+                        for (int i = 0; i <= length; ++i)
+                            s += std::to_string(text[size_t(i)].Value) + "/" + std::to_string(text[size_t(i)].Parity) + " ";
+                        events.push_back("message " + s);
+                    }
+                    receiving = false;
+                    events.push_back("standing by");
+                }
+                bitCount = 0, ones = 0;
+                ++length;
+            }
+        }
+        last8 = next8;
+        next8 += 147;
+    }
+
+    void process(const int32_t* q, int32_t count)
+    {
+        for (int32_t n = 0; n < count; ++n) {
+            const int32_t p = previous > 0 ? 1 : previous < 0 ? -1 : 0;
+            const int32_t qn = q[n];
+            const bool crossing = (p > 0 && qn < 0) || (p < 0 && qn > 0) || p == 0;
+            const bool due = int64_t(n) * 8 >= next8;
+            if (crossing) {
+                if (due)
+                    sample(qn);
+                const int64_t d = floor8(int64_t(n) * 8 - last8);
+                if (d >= 0 && d <= 17)
+                    next8 = last8 + TACARSFramer::PhaseStep8(int32_t(d));
+            } else if (due) {
+                sample(qn);
+            }
+            previous = qn;
+        }
+        last8 -= int64_t(count) * 8;
+        next8 -= int64_t(count) * 8;
+    }
+};
+
+TEST(ACARSFramer, EqualsTheSampleBySampleReference)
+{
+    // Discriminator output of messages at every few start phases, and random values with long runs
+    // of one sign, zeros among them, in blocks of random sizes from one sample to the largest.
+    std::mt19937 rng(9);
+    std::vector<int32_t> q;
+    for (int i = 0; i < 6; ++i) {
+        Message m;
+        m.text = "M0" + std::to_string(i) + "AXX1234REFERENCE";
+        const auto bits = siggen::acars::frameBits(m, 64);
+        const auto one = discriminatorOutput(bits, 8 * 100 + 23 * i, size_t(100 + 19 * (bits.size() + 4)));
+        q.insert(q.end(), one.begin(), one.end());
+        for (int k = 0; k < 3000; ++k) {
+            const int32_t run = 1 + int32_t(rng() % 30);
+            const int32_t sign = rng() % 7 == 0 ? 0 : rng() % 2 ? 1 : -1;
+            for (int32_t r = 0; r < run; ++r)
+                q.push_back(sign * int32_t(rng() % 1000));
+        }
+    }
+    for (const bool filter : {false, true}) {
+        TACARSFramer f;
+        ReferenceFramer ref;
+        f.ParityFilter = ref.parityFilter = filter;
+        std::vector<std::string> events;
+        f.OnStatus = [&](bool receiving) { events.push_back(receiving ? "receiving" : "standing by"); };
+        f.OnMessage = [&](int len) {
+            std::string s;
+            for (int i = 0; i < len; ++i)
+                s += std::to_string(f.Text[size_t(i)].Value) + "/" + std::to_string(f.Text[size_t(i)].Parity) + " ";
+            events.push_back("message " + s);
+        };
+        for (size_t at = 0; at < q.size();) {
+            const uint32_t r = rng() % 4;
+            int32_t n = r == 0 ? 1 + int32_t(rng() % 20) : r == 1 ? kFIRMaxBlock : 1 + int32_t(rng() % 5000);
+            n = std::min<int32_t>(n, int32_t(q.size() - at));
+            f.Process(q.data() + at, n);
+            ref.process(q.data() + at, n);
+            at += size_t(n);
+            ASSERT_EQ(f.LastInstant8(), ref.last8) << "after " << at;
+            ASSERT_EQ(f.NextInstant8(), ref.next8) << "after " << at;
+            ASSERT_EQ(f.Receiving(), ref.receiving) << "after " << at;
+            ASSERT_EQ(f.Length(), ref.length) << "after " << at;
+            ASSERT_EQ(f.ParityErrors(), ref.parityErrors) << "after " << at;
+        }
+        EXPECT_EQ(events, ref.events);
+        EXPECT_GE(std::count_if(events.begin(), events.end(), [](const std::string& e) { return e.rfind("message", 0) == 0; }), 6);
     }
 }
 
