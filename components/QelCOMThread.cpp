@@ -82,17 +82,16 @@ void TQelCOMThread::SetPortDTR(uint32_t v)
 
 uint32_t TQelCOMThread::PortRTS() const
 {
+    // The line itself: applying the settings raises it too, whatever the setter last did.
     std::lock_guard lk(mutex_);
-    return rts_;
+    return port_ && port_->GetRTS() ? 1 : 0;
 }
 
 void TQelCOMThread::SetPortRTS(uint32_t v)
 {
     std::lock_guard lk(mutex_);
-    if (!port_)
-        return;
-    rts_ = v == 1 ? 1 : 0;
-    port_->SetRTS(v == 1);
+    if (port_)
+        port_->SetRTS(v == 1);
 }
 
 uint8_t TQelCOMThread::IdleCode() const
@@ -158,6 +157,8 @@ void TQelCOMThread::QueueBytes(const uint8_t* buffer, int32_t n)
     }
     if (!inFlight_)
         sendNextCharLocked();
+    else if (port_)
+        port_->Wake();  // a worker waiting for an idle byte to leave sends these at once
     wake_.notify_all();
 }
 
@@ -189,6 +190,14 @@ int TQelCOMThread::sendNextCharLocked()
     return 0;
 }
 
+bool TQelCOMThread::queueDrainedLocked() const
+{
+    for (const Block& b : queue_)
+        if (b.read < b.fill)
+            return false;
+    return true;
+}
+
 void TQelCOMThread::openLocked()
 {
     reopen_ = false;
@@ -204,7 +213,6 @@ void TQelCOMThread::openLocked()
     settings_ = port_->GetSettings();
     settings_.RtsControl = platform::kLineEnable;
     port_->SetSettings(settings_);
-    rts_ = 1;
     apply_ = false;
     // Bytes queued while no port was open go out now.
     sendNextCharLocked();
@@ -227,10 +235,16 @@ void TQelCOMThread::Execute()
             apply_ = false;
         }
         if (inFlight_) {
+            // An idle byte goes only once the line is empty, so that the port never holds more than
+            // one of them ahead of data queued meanwhile; queued data goes as fast as the port takes it.
+            const bool idleNext = idle_ && queueDrainedLocked();
             // Only this thread replaces the port, so it stays valid while the lock is let go.
             TSerialPort* port = port_.get();
             lk.unlock();
-            port->WaitEvent();
+            if (idleNext)
+                port->WaitSent();
+            else
+                port->WaitEvent();
             lk.lock();
             if (terminate_ || reopen_)
                 continue;

@@ -29,7 +29,7 @@ public:
     // 0 disable, 1 enable, 2 handshake; stored AND 3.
     uint32_t PortDTR() const;
     void SetPortDTR(uint32_t v);
-    // 1 raises RTS, anything else clears it. Reads the state the line was last put in.
+    // 1 raises RTS, anything else clears it. Reads the line's state (0 with no port open).
     uint32_t PortRTS() const;
     void SetPortRTS(uint32_t v);
     uint8_t IdleCode() const;
@@ -61,6 +61,7 @@ private:
     void Execute();
     void openLocked();
     int sendNextCharLocked();
+    bool queueDrainedLocked() const;
     // Wakes the worker from its wait and from a wait on the port.
     void wakeLocked();
 
@@ -77,7 +78,6 @@ private:
     bool inFlight_ = false;
     uint8_t idleCode_ = 0;
     bool idle_ = false;
-    uint32_t rts_ = 0;
     std::function<void(TQelCOMThread*, uint8_t*)> onOutBufSent_;
     std::thread thread_;  // last: started once every field above is set up
 };

@@ -2,13 +2,39 @@
 #include <QCoreApplication>
 #include <QMouseEvent>
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <limits>
+#include <string_view>
 
 using platform::TColor;
 using platform::TRect;
 
 namespace {
+
+// The label of a time e in tenths of a nanosecond, in the largest unit below it.
+QString timeLabel(double e)
+{
+    double v;
+    const char* unit;
+    if (e < 1e4) {
+        v = e / 10;
+        unit = "ns";
+    } else if (e < 1e7) {
+        v = e / 1e4;
+        unit = "us";
+    } else if (e < 1e10) {
+        v = e / 1e7;
+        unit = "ms";
+    } else {
+        v = e / 1e10;
+        unit = "s";
+    }
+    QString s = QString::number(v, 'g', 10);
+    if (s == QStringLiteral("-0"))
+        s = QStringLiteral("0");
+    return s + QLatin1String(unit);
+}
 
 // A real to an int, truncated toward zero and kept inside the int range (NaN becomes 0).
 int32_t truncToInt(double v)
@@ -497,15 +523,7 @@ void TQelScopeDisplay::layout()
         }
     }
     if (showHorzInfo_) {
-        QString a, b;
-        if (mode_ == sdmScope) {
-            const double t0 = double(samplesBefore_) / samplesPerSec_;
-            a = TimeToStr(t0);
-            b = TimeToStr(t0 + double(uint64_t(uint32_t(vertGridNum_)) * timePerDivision_) * 1e-9);
-        } else {
-            a = FreqToStr(freqLeft_);
-            b = FreqToStr(freqRight_);
-        }
+        const auto [a, b] = HorzInfoTexts();
         c.TextOut(plot_.Left, plot_.Bottom, a);
         c.TextOut(plot_.Right - c.TextWidth(b), plot_.Bottom, b);
     }
@@ -833,29 +851,79 @@ QString TQelScopeDisplay::FreqToStr(uint32_t f) const
     return QString::number(f * 1e-9, 'f', 3) + QStringLiteral("GHz");
 }
 
+std::pair<QString, QString> TQelScopeDisplay::HorzInfoTexts() const
+{
+    if (mode_ != sdmScope)
+        return {FreqToStr(freqLeft_), FreqToStr(freqRight_)};
+    // t0 = SamplesBefore / SamplesPerSec; the right edge lies VertGridNum divisions of
+    // TimePerDivision nanoseconds further, as one fraction over SamplesPerSec x 10^9.
+    using u128 = unsigned __int128;
+    const u128 rate = std::max<uint32_t>(samplesPerSec_, 1);
+    const u128 span = u128(uint32_t(vertGridNum_)) * timePerDivision_;  // ns
+    return {TimeToStr(u128(samplesBefore_), rate),
+            TimeToStr(u128(samplesBefore_) * 1000000000u + span * rate, rate * 1000000000u)};
+}
+
+QString TQelScopeDisplay::TimeToStr(unsigned __int128 num, unsigned __int128 den) const
+{
+    using u128 = unsigned __int128;
+    const u128 tpd = timePerDivision_;
+    if (den == 0)
+        den = 1;
+    // e = ceil(t x 10^10 / TimePerDivision) x TimePerDivision tenths of a nanosecond, with
+    // t x 10^10 split into whole and fraction so that nothing overflows.
+    const u128 whole = num / den, rest = num % den;
+    const u128 tenths = whole * 10000000000ull + rest * 10000000000ull / den;
+    const bool fraction = rest * 10000000000ull % den != 0;
+    const u128 steps = tenths / tpd + ((tenths % tpd != 0 || fraction) ? 1 : 0);
+    // e is a whole number, so the label's quotient is the nearest double to the exact decimal, which
+    // the general format prints back exactly.
+    return timeLabel(double(steps * tpd));
+}
+
 QString TQelScopeDisplay::TimeToStr(double t) const
 {
-    const double tpd = timePerDivision_;
-    const double e = std::ceil(t * 1e10 / tpd) * tpd;
-    double v;
-    const char* unit;
-    if (e < 1e4) {
-        v = e * 0.1;
-        unit = "ns";
-    } else if (e < 1e7) {
-        v = e * 1e-4;
-        unit = "us";
-    } else if (e < 1e10) {
-        v = e * 1e-7;
-        unit = "ms";
-    } else {
-        v = e * 1e-10;
-        unit = "s";
+    // The time as the decimal it is written as (its shortest form), so 0.016 is sixteen
+    // thousandths exactly and not the binary number nearest to it.
+    char buf[64];
+    if (t == 0)
+        t = 0;  // no sign on a zero
+    const auto r = std::isfinite(t) && t >= 0 ? std::to_chars(buf, buf + sizeof buf, t, std::chars_format::scientific)
+                                              : std::to_chars_result{buf, std::errc::invalid_argument};
+    if (r.ec == std::errc()) {
+        const std::string_view text(buf, size_t(r.ptr - buf));
+        const size_t epos = text.find('e');
+        uint64_t digits = 0;
+        int places = 0;  // digits after the point
+        bool point = false;
+        for (char ch : text.substr(0, epos)) {
+            if (ch == '.') {
+                point = true;
+                continue;
+            }
+            digits = digits * 10 + uint64_t(ch - '0');
+            places += point ? 1 : 0;
+        }
+        int exp = 0;
+        std::from_chars(text.data() + epos + 1 + (text[epos + 1] == '+'), text.data() + text.size(), exp);
+        const int scale = exp - places;  // t = digits x 10^scale
+        using u128 = unsigned __int128;
+        auto pow10 = [](int n) {
+            u128 p = 1;
+            while (n-- > 0)
+                p *= 10;
+            return p;
+        };
+        if (scale >= 0 && scale <= 11)
+            return TimeToStr(u128(digits) * pow10(scale), 1);
+        if (scale < 0 && scale >= -27)
+            return TimeToStr(u128(digits), pow10(-scale));
+        if (scale < -27)  // far below a tenth of a nanosecond: one step, or none for 0
+            return TimeToStr(u128(digits != 0), u128(10000000000ull) * 1000000000u * 1000000000u);
     }
-    QString s = QString::number(v, 'g', 10);
-    if (s == QStringLiteral("-0"))
-        s = QStringLiteral("0");
-    return s + QLatin1String(unit);
+    // Negative, huge or not a number: in real arithmetic.
+    const double tpd = timePerDivision_;
+    return timeLabel(std::ceil(t * 1e10 / tpd) * tpd);
 }
 
 void TQelScopeDisplay::mouseMoveEvent(QMouseEvent* e)

@@ -7,6 +7,7 @@
 #include "QelFramedWindow.h"
 #include <QString>
 #include <memory>
+#include <utility>
 #include <vector>
 
 enum TQelScopeDisplayMode : uint8_t { sdmScope, sdmAnalyser, sdmWaterfall };
@@ -44,6 +45,12 @@ public:
     platform::TColor ComputeWaterfallColor(double level) const;
     QString FreqToStr(uint32_t f) const;
     QString TimeToStr(double t) const;
+    // The same for the time num / den seconds, exactly: the labels' times are fractions, and a
+    // rounding error on the way would round a label up by a whole division.
+    QString TimeToStr(unsigned __int128 num, unsigned __int128 den) const;
+    // The two texts under the plot: the times of its left and right edges in sdmScope, else the
+    // frequencies.
+    std::pair<QString, QString> HorzInfoTexts() const;
 
     // ---- Properties
     bool Bar() const { return bar_; }

@@ -35,7 +35,8 @@ TQelValueEdit::TQelValueEdit(QWidget* parent) : TQelFramedWindow(parent)
     setFocusPolicy(Qt::TabFocus);
     setAttribute(Qt::WA_InputMethodEnabled, false);
     resize(100, 30);
-    // Only a later font change fits the height to the font.
+    // Only a later font change fits the height to the font; until then the 30 pixels are fixed.
+    setFixedHeight(30);
     unitWidth_ = textWidth(QStringLiteral(" MHz"));
     textTop_ = (height() - textHeightOfM()) / 2 - FrameWidth();
     SetValue(0);
@@ -177,8 +178,17 @@ void TQelValueEdit::SetAutoSize(bool on)
     if (on == autoSize_)
         return;
     autoSize_ = on;
-    if (autoSize_)
+    UpdateHeight();
+}
+
+void TQelValueEdit::UpdateHeight()
+{
+    if (autoSize_) {
         AdjustHeight();
+    } else {
+        setMinimumHeight(0);
+        setMaximumHeight(QWIDGETSIZE_MAX);
+    }
 }
 
 void TQelValueEdit::SetHideSelection(bool on)
@@ -227,7 +237,10 @@ void TQelValueEdit::AdjustHeight()
 {
     // A negative font height is the character height in pixels.
     const int h = 2 * FrameWidth() - font_.Height + 4;
-    if (h != height())
+    // While it follows the font the height is fixed: neither a layout nor the user can change it.
+    if (autoSize_)
+        setFixedHeight(h);
+    else if (h != height())
         resize(width(), h);
     Repaint();
 }

@@ -78,6 +78,8 @@ public:
     int GetCursorPos();
     int NearestChar(int x);
     void AdjustHeight();
+    // With AutoSize the height is fitted to the font and fixed; without it, free to change again.
+    void UpdateHeight();
     int TextTop() const { return textTop_; }
     int UnitWidth() const { return unitWidth_; }
 

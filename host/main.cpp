@@ -258,8 +258,12 @@ int main(int argc, char** argv)
     const QString inputFile = qEnvironmentVariable("WAVE_IN_FILE");
     if (!inputFile.isEmpty() && !parser.isSet("band")) {
         std::string why;
-        if (!platform::sound::Recording::open(inputFile.toStdString(), 11025, 2, choice, &why))
+        const auto recording = platform::sound::Recording::open(inputFile.toStdString(), 11025, 2, choice, &why);
+        if (!recording)
             return Refuse("no sound input: " + why);
+        // Nothing to decode: the run would end at once as if it had done its job, or wait for ever.
+        if (recording->fileFrames() == 0)
+            return Refuse("no sound input: Recording \"" + inputFile.toStdString() + "\" holds no samples.");
     }
 
     HostScript script;

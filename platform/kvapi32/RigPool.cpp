@@ -23,6 +23,7 @@ public:
     bool open() override
     {
         close();
+        lost_ = false;
         rig_ = rig_init(rig_model_t(spec_.model));
         if (!rig_)
             return false;
@@ -49,11 +50,11 @@ public:
         rig_cleanup(rig_);
         rig_ = nullptr;
     }
-    bool setFrequency(uint32_t hz) override { return rig_set_freq(rig_, RIG_VFO_CURR, freq_t(hz)) == RIG_OK; }
+    bool setFrequency(uint32_t hz) override { return live() && ok(rig_set_freq(rig_, RIG_VFO_CURR, freq_t(hz))); }
     std::optional<uint32_t> frequency() override
     {
         freq_t f = 0;
-        if (rig_get_freq(rig_, RIG_VFO_CURR, &f) != RIG_OK || f < 0 || f > 4294967295.0)
+        if (!live() || !ok(rig_get_freq(rig_, RIG_VFO_CURR, &f)) || f < 0 || f > 4294967295.0)
             return std::nullopt;
         return uint32_t(f);
     }
@@ -63,36 +64,49 @@ public:
                                         RIG_MODE_USB, RIG_MODE_LSB, RIG_MODE_CW};
         if (mode < 0 || mode >= int32_t(std::size(modes)))
             return false;
-        return rig_set_mode(rig_, RIG_VFO_CURR, modes[mode], RIG_PASSBAND_NORMAL) == RIG_OK;
+        return live() && ok(rig_set_mode(rig_, RIG_VFO_CURR, modes[mode], RIG_PASSBAND_NORMAL));
     }
-    bool setPower(bool on) override { return rig_set_powerstat(rig_, on ? RIG_POWER_ON : RIG_POWER_OFF) == RIG_OK; }
-    bool setMute(bool on) override { return rig_set_func(rig_, RIG_VFO_CURR, RIG_FUNC_MUTE, on ? 1 : 0) == RIG_OK; }
+    bool setPower(bool on) override { return live() && ok(rig_set_powerstat(rig_, on ? RIG_POWER_ON : RIG_POWER_OFF)); }
+    bool setMute(bool on) override { return live() && ok(rig_set_func(rig_, RIG_VFO_CURR, RIG_FUNC_MUTE, on ? 1 : 0)); }
     bool setVolume(int32_t volume) override
     {
         value_t v;
         v.f = float(std::clamp(volume, 0, KVAPI32_MAX_VOLUME)) / float(KVAPI32_MAX_VOLUME);
-        return rig_set_level(rig_, RIG_VFO_CURR, RIG_LEVEL_AF, v) == RIG_OK;
+        return live() && ok(rig_set_level(rig_, RIG_VFO_CURR, RIG_LEVEL_AF, v));
     }
     bool setAtten(bool on) override
     {
+        if (!live())
+            return false;
         // "On" is the rig's first attenuator step; a rig without one cannot be switched on.
         value_t v;
         v.i = on ? rig_->state.attenuator[0] : 0;
         if (on && v.i == 0)
             return false;
-        return rig_set_level(rig_, RIG_VFO_CURR, RIG_LEVEL_ATT, v) == RIG_OK;
+        return ok(rig_set_level(rig_, RIG_VFO_CURR, RIG_LEVEL_ATT, v));
     }
     std::optional<int32_t> strength() override
     {
         int db = 0;
-        if (rig_get_strength(rig_, RIG_VFO_CURR, &db) != RIG_OK)
+        if (!live() || !ok(rig_get_strength(rig_, RIG_VFO_CURR, &db)))
             return std::nullopt;
         return StrengthFromDb(db);
     }
 
 private:
+    // A rig whose connection failed (its daemon or its port gone) answers nothing more until it is
+    // opened again: some of Hamlib's calls would report success on it, from what they last knew.
+    bool live() const { return rig_ && !lost_; }
+    bool ok(int rc)
+    {
+        if (rc == -RIG_EIO)
+            lost_ = true;
+        return rc == RIG_OK;
+    }
+
     RigSpec spec_;
     RIG* rig_ = nullptr;
+    bool lost_ = false;
 };
 
 class FakeRadio final : public Radio {

@@ -37,6 +37,11 @@ public:
             log_->Rts = on;
         });
     }
+    bool GetRTS() override
+    {
+        std::lock_guard lk(log_->Mutex);
+        return log_->Rts;
+    }
     bool TransmitChar(uint8_t b) override
     {
         bool sent = false;
@@ -50,17 +55,20 @@ public:
         });
         return sent;
     }
-    void WaitEvent() override
+    void WaitEvent() override { wait(log_->Waits); }
+    // The fake's line is empty as soon as it has room: the bytes it took are sent.
+    void WaitSent() override { wait(log_->SentWaits); }
+    void Wake() override { record([&] { woken_ = true; }); }
+
+private:
+    void wait(int& count)
     {
         std::unique_lock lk(log_->Mutex);
         log_->Changed.wait(lk, [&] { return woken_ || log_->Room != 0; });
         woken_ = false;
-        ++log_->Waits;
+        ++count;
         log_->Changed.notify_all();
     }
-    void Wake() override { record([&] { woken_ = true; }); }
-
-private:
     template <typename F>
     void record(F f)
     {

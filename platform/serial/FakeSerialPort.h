@@ -19,6 +19,7 @@ struct TFakeSerialLog {
     std::vector<bool> RtsCalls;           // every SetRTS
     int Purges = 0;
     int Waits = 0;                        // WaitEvent calls that returned
+    int SentWaits = 0;                    // WaitSent calls that returned
     bool Dtr = false, Rts = false;        // the lines as the settings and SetRTS left them
     // Bytes the port still takes before it is full; negative: no limit.
     long Room = -1;

@@ -28,10 +28,15 @@ public:
     // Drops whatever waits to be sent or has been received.
     virtual void Purge() = 0;
     virtual void SetRTS(bool on) = 0;
+    // The state the RTS line is in now, whatever put it there (SetRTS or the settings).
+    virtual bool GetRTS() = 0;
     // Sends one byte; false when the port has no room for it now (try again after WaitEvent).
     virtual bool TransmitChar(uint8_t b) = 0;
     // Blocks until the port can take more output, a character arrives (it is discarded) or Wake is called.
     virtual void WaitEvent() = 0;
+    // Blocks until everything sent has left the port (its transmit queue has run empty), a character
+    // arrives or Wake is called.
+    virtual void WaitSent() = 0;
     // Ends a WaitEvent in progress or the next one; callable from any thread.
     virtual void Wake() = 0;
 };

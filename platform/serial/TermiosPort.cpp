@@ -1,5 +1,8 @@
 #include "TermiosPort.h"
+#include <algorithm>
+#include <atomic>
 #include <cerrno>
+#include <chrono>
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/eventfd.h>
@@ -27,7 +30,13 @@ constexpr SpeedEntry kSpeeds[] = {
 
 class TermiosPort : public TSerialPort {
 public:
-    TermiosPort(int fd, int wake) : fd_(fd), wake_(wake) {}
+    TermiosPort(int fd, int wake) : fd_(fd), wake_(wake)
+    {
+        termios t{};
+        if (::tcgetattr(fd_, &t) == 0)
+            byteNs_ = ByteTimeNs(t);
+        rts_ = lines().Rts;
+    }
     ~TermiosPort() override
     {
         ::close(fd_);
@@ -47,6 +56,7 @@ public:
         if (::tcgetattr(fd_, &t) == 0) {
             SettingsToTermios(s, t);
             ::tcsetattr(fd_, TCSANOW, &t);
+            byteNs_ = ByteTimeNs(t);
         }
         const TModemLines want = SettingsToLines(s, lines());
         setLine(TIOCM_DTR, want.Dtr);
@@ -54,15 +64,32 @@ public:
             setLine(TIOCM_RTS, want.Rts);
     }
 
-    void Purge() override { ::tcflush(fd_, TCIOFLUSH); }
+    void Purge() override
+    {
+        ::tcflush(fd_, TCIOFLUSH);
+        lineFreeNs_ = nowNs();
+    }
     void SetRTS(bool on) override { setLine(TIOCM_RTS, on); }
+
+    bool GetRTS() override
+    {
+        // A port without modem lines (a pseudo-terminal) answers with the state it was last put in.
+        int bits = 0;
+        if (::ioctl(fd_, TIOCMGET, &bits) == 0)
+            return (bits & TIOCM_RTS) != 0;
+        return rts_;
+    }
 
     bool TransmitChar(uint8_t b) override
     {
         for (;;) {
             const ssize_t n = ::write(fd_, &b, 1);
-            if (n == 1)
+            if (n == 1) {
+                // The byte is on the line for one character time after whatever went before it.
+                const int64_t now = nowNs();
+                lineFreeNs_ = std::max<int64_t>(lineFreeNs_, now) + byteNs_;
                 return true;
+            }
             if (n < 0 && errno == EINTR)
                 continue;
             // No room now (or the port failed, which stays silent): the caller waits and tries again.
@@ -75,16 +102,43 @@ public:
         pollfd p[2] = {{fd_, POLLOUT | POLLIN, 0}, {wake_, POLLIN, 0}};
         if (::poll(p, 2, -1) <= 0)
             return;
-        if (p[1].revents & POLLIN) {
-            uint64_t v;
-            [[maybe_unused]] ssize_t r = ::read(wake_, &v, sizeof v);
-        }
+        if (p[1].revents & POLLIN)
+            drainWake();
         // Nothing reads what the port receives: drop it so that it does not wake every wait.
         if (p[0].revents & POLLIN)
             ::tcflush(fd_, TCIFLUSH);
         // A port that hung up or failed would wake every poll at once: give the processor a rest.
         if (p[0].revents & (POLLHUP | POLLERR | POLLNVAL))
             ::poll(p + 1, 1, 50);
+    }
+
+    void WaitSent() override
+    {
+        // Empty means the driver's queue has run dry (its output count) and the last byte written has
+        // had its character time on the line; a pseudo-terminal has no count, so the time alone counts.
+        for (;;) {
+            int queued = 0;
+            if (::ioctl(fd_, TIOCOUTQ, &queued) != 0)
+                queued = 0;
+            const int64_t left = std::max<int64_t>(lineFreeNs_ - nowNs(), int64_t(queued) * byteNs_);
+            if (left <= 0)
+                return;
+            const int64_t waitNs = std::clamp<int64_t>(left, 100000, 100000000);
+            const timespec ts{time_t(waitNs / 1000000000), long(waitNs % 1000000000)};
+            pollfd p[2] = {{fd_, POLLIN, 0}, {wake_, POLLIN, 0}};
+            if (::ppoll(p, 2, &ts, nullptr) < 0 && errno != EINTR)
+                return;
+            if (p[1].revents & POLLIN) {
+                drainWake();
+                return;
+            }
+            if (p[0].revents & POLLIN)
+                ::tcflush(fd_, TCIFLUSH);
+            if (p[0].revents & (POLLHUP | POLLERR | POLLNVAL)) {
+                ::poll(p + 1, 1, 50);
+                return;
+            }
+        }
     }
 
     void Wake() override
@@ -94,17 +148,36 @@ public:
     }
 
 private:
+    static int64_t nowNs()
+    {
+        return std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now().time_since_epoch())
+            .count();
+    }
+    void drainWake()
+    {
+        uint64_t v;
+        [[maybe_unused]] ssize_t r = ::read(wake_, &v, sizeof v);
+    }
     TModemLines lines()
     {
         int bits = 0;
         if (::ioctl(fd_, TIOCMGET, &bits) != 0)
-            return {};
+            return TModemLines{false, rts_};
         return TModemLines{(bits & TIOCM_DTR) != 0, (bits & TIOCM_RTS) != 0};
     }
-    void setLine(int bit, bool on) { ::ioctl(fd_, on ? TIOCMBIS : TIOCMBIC, &bit); }
+    void setLine(int bit, bool on)
+    {
+        ::ioctl(fd_, on ? TIOCMBIS : TIOCMBIC, &bit);
+        if (bit == TIOCM_RTS)
+            rts_ = on;
+    }
 
     int fd_;
     int wake_;
+    // The owner's thread and the worker both send and wait, so what they share is atomic.
+    std::atomic<int64_t> byteNs_{10 * 1000000000LL / 9600};  // until the port tells its own
+    std::atomic<int64_t> lineFreeNs_{0};  // steady-clock time at which the bytes written have left
+    std::atomic<bool> rts_{false};
 };
 
 }  // namespace
@@ -123,6 +196,25 @@ uint32_t TermiosRate(speed_t speed)
         if (e.speed == speed)
             return e.rate;
     return 0;
+}
+
+int64_t ByteTimeNs(const termios& t)
+{
+    uint32_t rate = TermiosRate(::cfgetospeed(&t));
+    if (rate == 0)
+        rate = 9600;
+    int bits = 1 + 1;  // start and stop
+    switch (t.c_cflag & CSIZE) {
+    case CS5: bits += 5; break;
+    case CS6: bits += 6; break;
+    case CS7: bits += 7; break;
+    default: bits += 8; break;
+    }
+    if (t.c_cflag & PARENB)
+        bits += 1;
+    if (t.c_cflag & CSTOPB)
+        bits += 1;
+    return int64_t(bits) * 1000000000 / rate;
 }
 
 void SettingsToTermios(const TSerialSettings& s, termios& t)

@@ -10,6 +10,9 @@ namespace platform {
 speed_t TermiosSpeed(uint32_t rate);
 // The rate of a termios speed constant, 0 for one not in the table.
 uint32_t TermiosRate(speed_t speed);
+// How long one character takes on the line at the settings' speed and framing, in nanoseconds (a
+// speed not in the table counts as 9600 bit/s).
+int64_t ByteTimeNs(const termios& t);
 
 struct TModemLines {
     bool Dtr = false;

@@ -32,15 +32,20 @@ private:
     bool waitStarted(WaveStream& s, bool* running)
     {
         for (;;) {
+            bool stopped = false;
             {
                 std::unique_lock lock(s.mutex);
                 if (s.quitting())
                     return false;
                 if (s.started() && (capture_ || !s.queueEmpty()))
                     return true;
+                stopped = !s.started();
                 s.wake.wait_for(lock, std::chrono::milliseconds(20));
             }
-            if (*running) {
+            // Stopped or paused: what the device holds is dropped. Playback that has merely run out of
+            // buffers plays to the end of what it was given (the device then runs dry, and recovers
+            // at the next write).
+            if (*running && stopped) {
                 snd_pcm_drop(pcm_);
                 *running = false;
             }
@@ -77,13 +82,24 @@ private:
     {
         const uint32_t align = s.format.blockAlign;
         bool running = false;
+        uint64_t starts = 0;
         while (waitStarted(s, &running)) {
             WaveHeader* h;
             uint32_t offset;
+            uint64_t startCount;
             {
                 std::lock_guard lock(s.mutex);
                 h = s.front();
                 offset = s.frontOffset();
+                startCount = s.startCount();
+            }
+            // A reset (or a pause) since the last round: what the device still holds is not heard.
+            if (startCount != starts) {
+                starts = startCount;
+                if (running) {
+                    snd_pcm_drop(pcm_);
+                    running = false;
+                }
             }
             if (!h)
                 continue;
@@ -93,7 +109,11 @@ private:
             if (frames == 0) {
                 played = left;  // a tail shorter than a frame cannot be played
             } else {
-                running = true;
+                // A device that was dropped must be prepared again before it takes frames.
+                if (!running) {
+                    snd_pcm_prepare(pcm_);
+                    running = true;
+                }
                 snd_pcm_wait(pcm_, 50);
                 frames = snd_pcm_writei(pcm_, h->data + offset, static_cast<snd_pcm_uframes_t>(frames));
                 if (frames == -EAGAIN)
@@ -148,9 +168,26 @@ std::vector<CardDevice> cardDevices(bool capture)
         }
         snd_ctl_close(ctl);
     }
-    if (!list.empty())
+    // The default device stands first; without a card it is there when the configuration gives one of
+    // its own (a sound server, or a device of the user's), which then opens or says why it cannot.
+    if (!list.empty() || configuredDefault("pcm"))
         list.insert(list.begin(), {"default", capture ? "Default sound input" : "Default sound output"});
     return list;
+}
+
+bool configuredDefault(const char* kind)
+{
+    quietOnce();
+    snd_config_t* top = nullptr;
+    if (snd_config_update_ref(&top) < 0 || !top)
+        return false;
+    // The stock configuration's default names the first card, and does not resolve without one.
+    snd_config_t* def = nullptr;
+    const bool found = snd_config_search_definition(top, kind, "default", &def) >= 0;
+    if (def)
+        snd_config_delete(def);
+    snd_config_unref(top);
+    return found;
 }
 
 std::unique_ptr<Backend> openCard(const std::string& name, bool capture, const WaveFormat& f, uint32_t* code,

@@ -1,5 +1,7 @@
 #include "AlsaMixer.h"
 
+#include "Alsa.h"
+
 #include <alsa/asoundlib.h>
 #include <algorithm>
 #include <atomic>
@@ -277,29 +279,48 @@ private:
 
 }  // namespace
 
+namespace {
+
+struct MixerEntry {
+    std::string attach;  // the control device the simple mixer attaches to
+    std::string name;
+};
+
+// One mixer per card; with no card, the default control device of a configuration that gives one.
+std::vector<MixerEntry> mixerEntries()
+{
+    std::vector<MixerEntry> list;
+    for (int card : cards())
+        list.push_back({"hw:" + std::to_string(card), cardName(card)});
+    if (list.empty() && configuredDefault("ctl"))
+        list.push_back({"default", "Default mixer"});
+    return list;
+}
+
+}  // namespace
+
 std::vector<std::string> cardMixerNames()
 {
     std::vector<std::string> names;
-    for (int card : cards())
-        names.push_back(cardName(card));
+    for (const MixerEntry& e : mixerEntries())
+        names.push_back(e.name);
     return names;
 }
 
 std::shared_ptr<MixerDevice> openCardMixer(uint32_t index)
 {
-    const auto list = cards();
+    const auto list = mixerEntries();
     if (index >= list.size())
         return nullptr;
     snd_mixer_t* mixer = nullptr;
-    const std::string hw = "hw:" + std::to_string(list[index]);
     if (snd_mixer_open(&mixer, 0) < 0)
         return nullptr;
-    if (snd_mixer_attach(mixer, hw.c_str()) < 0 || snd_mixer_selem_register(mixer, nullptr, nullptr) < 0 ||
-        snd_mixer_load(mixer) < 0) {
+    if (snd_mixer_attach(mixer, list[index].attach.c_str()) < 0 ||
+        snd_mixer_selem_register(mixer, nullptr, nullptr) < 0 || snd_mixer_load(mixer) < 0) {
         snd_mixer_close(mixer);
         return nullptr;
     }
-    return std::make_shared<CardMixer>(mixer, cardName(list[index]));
+    return std::make_shared<CardMixer>(mixer, list[index].name);
 }
 
 }  // namespace platform::sound

@@ -84,6 +84,7 @@ std::unique_ptr<Recording> Recording::open(const std::filesystem::path& file, ui
     std::unique_ptr<Recording> r(new Recording);
     r->file_ = sf;
     r->fileRate_ = uint32_t(si.samplerate);
+    r->fileFrames_ = si.frames > 0 ? uint64_t(si.frames) : 0;
     r->rate_ = rate;
     r->fileChannels_ = si.channels;
     r->channels_ = channels;

@@ -33,6 +33,8 @@ public:
     // Up to frames frames of interleaved samples in -1..1; fewer only at the end of the recording.
     size_t read(float* dst, size_t frames);
     uint32_t fileRate() const { return fileRate_; }
+    // The frames the file holds, as its reader counts them.
+    uint64_t fileFrames() const { return fileFrames_; }
     int fileChannels() const { return fileChannels_; }
 
 private:
@@ -42,6 +44,7 @@ private:
     sf_private_tag* file_ = nullptr;
     soxr* resampler_ = nullptr;
     uint32_t fileRate_ = 0;
+    uint64_t fileFrames_ = 0;
     uint32_t rate_ = 1;  // the opened rate
     int fileChannels_ = 0;
     uint16_t channels_ = 1;

@@ -19,6 +19,8 @@ FileSource::FileSource(const std::filesystem::path& file, uint64_t offset, uint3
 size_t FileSource::read(uint8_t* dst, size_t n)
 {
     size_t got = 0;
+    if (remaining_ == 0)  // a file with no samples at all ends at its first read
+        reachedEnd();
     if (remaining_ > 0) {
         const size_t want = static_cast<size_t>(std::min<uint64_t>(n, remaining_));
         in_.read(reinterpret_cast<char*>(dst), static_cast<std::streamsize>(want));
@@ -164,7 +166,6 @@ void PacedInput::runTimed(WaveStream& s)
     using clock = std::chrono::steady_clock;
     const double bytesPerSecond = double(s.format.avgBytesPerSec) * pacing_.factor;
     const uint32_t align = s.format.blockAlign;
-    const uint64_t maxBacklog = std::max<uint64_t>(uint64_t(bytesPerSecond * 0.05) / align * align, align);
     // The recording plays on from the first start, like a card's clock: while the capture is
     // stopped (held, paused) what it plays meanwhile goes by unheard, so a hold leaves its gap.
     bool running = false;
@@ -202,13 +203,9 @@ void PacedInput::runTimed(WaveStream& s)
             produced = due;
             continue;
         }
-        // Like a card's own ring: a device held up for longer than it can hold loses the oldest
-        // samples, rather than handing them late to a buffer queued after their time.
-        if (due - produced > maxBacklog) {
-            const uint64_t skip = due - produced - maxBacklog;
-            produced += skip;
-            discard(skip);
-        }
+        // The time is the clock's, not this thread's: a round that comes late (a busy machine held
+        // the thread up) delivers everything due since the last one, as a card's transfer fills the
+        // queued buffers whatever the program's threads do. Only what finds no buffer is lost.
         // At most a second's worth at once; the next round catches up.
         const uint64_t n = std::min<uint64_t>(due - produced, uint64_t(bytesPerSecond) / align * align + align);
         chunk.resize(static_cast<size_t>(n));

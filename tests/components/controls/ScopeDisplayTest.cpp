@@ -235,11 +235,62 @@ TEST(ScopeDisplay, LabelTexts)
         EXPECT_EQ(d.FreqToStr(c.f).toStdString(), c.s);
     const struct { uint32_t tpd; double t; const char* s; } times[] = {
         {1000000, 0, "0ns"}, {1000000, 0.016, "16ms"}, {1000000, 0.01551, "15.6ms"}, {100, 0.0000005, "500ns"},
-        {1000, 0.5, "500ms"}, {1, 1.0 / 1024, "976.5625us"}, {1000000000, 3, "3s"}, {1, 1e-10, "0.1ns"}, {1, 0.25, "250ms"}};
+        {1000, 0.5, "500ms"}, {1, 1.0 / 1024, "976.5625us"}, {1000000000, 3, "3s"}, {1, 1e-10, "0.1ns"}, {1, 0.25, "250ms"},
+        {10000, 0.00016, "160us"}, {1000, 0.000016, "16us"}, {7, 1e-40, "0.7ns"}, {1000000, -0.0, "0ns"}};
     for (auto c : times) {
         d.SetTimePerDivision(c.tpd);
         EXPECT_EQ(d.TimeToStr(c.t).toStdString(), c.s) << c.t;
     }
+}
+
+// The labels under a scope trace at every time per division of a 1-2-5 sequence: the right edge
+// is 16 divisions on, the left the samples before the trigger; neither may be rounded up a division
+// by the arithmetic on the way.
+TEST(ScopeDisplay, TimeLabelsAreExactAtEveryTimePerDivision)
+{
+    TQelScopeDisplay d;
+    const struct { uint32_t tpd; const char* right; const char* rightAfter10ms; } cases[] = {
+        {1, "16ns", "10.000016ms"},        {2, "32ns", "10.000032ms"},        {5, "80ns", "10.00008ms"},
+        {10, "160ns", "10.00016ms"},       {20, "320ns", "10.00032ms"},       {50, "800ns", "10.0008ms"},
+        {100, "1.6us", "10.0016ms"},       {200, "3.2us", "10.0032ms"},       {500, "8us", "10.008ms"},
+        {1000, "16us", "10.016ms"},        {2000, "32us", "10.032ms"},        {5000, "80us", "10.08ms"},
+        {10000, "160us", "10.16ms"},       {20000, "320us", "10.32ms"},       {50000, "800us", "10.8ms"},
+        {100000, "1.6ms", "11.6ms"},       {200000, "3.2ms", "13.2ms"},       {500000, "8ms", "18ms"},
+        {1000000, "16ms", "26ms"},         {2000000, "32ms", "42ms"},         {5000000, "80ms", "90ms"},
+        {10000000, "160ms", "170ms"},      {20000000, "320ms", "340ms"},      {50000000, "800ms", "850ms"},
+        {100000000, "1.6s", "1.7s"},       {200000000, "3.2s", "3.4s"},       {500000000, "8s", "8.5s"},
+        {1000000000, "16s", "17s"},        {2000000000, "32s", "34s"},        {4000000000u, "64s", "68s"},
+    };
+    // 441 samples at 44100 Hz are 10 ms, rounded up to a tenth of a division.
+    const struct { uint32_t tpd; const char* left; } lefts[] = {
+        {1, "10ms"},          {7, "10.0000005ms"}, {3000, "10.0002ms"},
+        {100000000, "10ms"}, {300000000, "30ms"}, {4000000000u, "400ms"}};
+    d.SetSamplesPerSec(44100);
+    for (const auto& c : cases) {
+        d.SetTimePerDivision(c.tpd);
+        d.SetSamplesBefore(0);
+        EXPECT_EQ(d.HorzInfoTexts().first.toStdString(), "0ns") << c.tpd;
+        EXPECT_EQ(d.HorzInfoTexts().second.toStdString(), c.right) << c.tpd;
+        d.SetSamplesBefore(441);
+        if (c.tpd <= 10000000)
+            EXPECT_EQ(d.HorzInfoTexts().second.toStdString(), c.rightAfter10ms) << c.tpd;
+    }
+    for (const auto& c : lefts) {
+        d.SetTimePerDivision(c.tpd);
+        EXPECT_EQ(d.HorzInfoTexts().first.toStdString(), c.left) << c.tpd;
+    }
+    // Other rates and grids: 11025 Hz, 10 divisions of 1 ms.
+    d.SetSamplesPerSec(11025);
+    d.SetSamplesBefore(0);
+    d.SetVertGridNum(10);
+    d.SetTimePerDivision(1000000);
+    EXPECT_EQ(d.HorzInfoTexts().second.toStdString(), "10ms");
+    d.SetSamplesBefore(11025);  // one second
+    EXPECT_EQ(d.HorzInfoTexts().first.toStdString(), "1s");
+    EXPECT_EQ(d.HorzInfoTexts().second.toStdString(), "1.01s");
+    // The analyser labels its frequencies.
+    d.SetMode(sdmAnalyser);
+    EXPECT_EQ(d.HorzInfoTexts().first.toStdString(), "0Hz");
 }
 
 TEST(ScopeDisplay, LevelRowsOfTheSpectrum)

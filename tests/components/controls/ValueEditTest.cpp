@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <QVBoxLayout>
 #include <QelValueEdit.h>
 #include <gtest/gtest.h>
 #include <platform/ui/Locale.h>
@@ -422,6 +423,40 @@ TEST(ValueEdit, TheFocusedControlShowsItsCaretAtTheCursor)
         inverted += px(img, x1, y) == (px(plain, x1, y) ^ 0xFFFFFFu);
 
     EXPECT_EQ(inverted, e->height() - 2 * top);
+}
+
+// With AutoSize the height is the font's and nothing else may change it: not a resize, not a layout
+// that has room to spare; without it the height is free again.
+TEST(ValueEdit, AutoSizeLocksTheHeight)
+{
+    QWidget form;
+    form.resize(200, 300);
+    auto* lay = new QVBoxLayout(&form);
+    auto* e = new TQelValueEdit(&form);
+    lay->addWidget(e);
+    form.show();
+    QApplication::processEvents();
+    EXPECT_EQ(e->height(), 30) << "a new edit keeps its height in a tall layout";
+    platform::TFont f;
+    f.Height = -16;
+    e->SetFont(f);
+    QApplication::processEvents();
+    const int fitted = 2 * e->FrameWidth() + 16 + 4;
+    EXPECT_EQ(e->height(), fitted);
+    e->resize(100, 60);
+    EXPECT_EQ(e->height(), fitted);
+    form.resize(200, 400);
+    QApplication::processEvents();
+    EXPECT_EQ(e->height(), fitted);
+
+    e->SetAutoSize(false);
+    lay->removeWidget(e);
+    e->resize(100, 60);
+    EXPECT_EQ(e->height(), 60);
+    e->SetAutoSize(true);
+    EXPECT_EQ(e->height(), fitted);
+    EXPECT_EQ(e->minimumHeight(), fitted);
+    EXPECT_EQ(e->maximumHeight(), fitted);
 }
 
 TEST(ValueEdit, AutoSizeFollowsTheFont)

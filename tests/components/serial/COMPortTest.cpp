@@ -1,6 +1,7 @@
 // The serial-port component against a fake port (settings, lines, queue, idle byte, teardown) and
 // against a pseudo-terminal (bytes arrive whole and in order; an idle worker uses no processor time).
 #include <QelCOMPort.h>
+#include <algorithm>
 #include <platform/serial/FakeSerialPort.h>
 #include <gtest/gtest.h>
 #include <chrono>
@@ -136,6 +137,23 @@ TEST(COMPort, RtsFollowsItsSetterAndReadsBack)
         EXPECT_EQ(f.log->RtsCalls.back(), c.line);
         EXPECT_EQ(f.log->Rts, c.line);
     }
+}
+
+TEST(COMPort, RtsReadsTheLineAfterSettingsRaiseIt)
+{
+    Fixture f;
+    f.log->Refused = {"/dev/ttyBAD"};
+    f.open();
+    f.port->SetRTS(0);
+    EXPECT_EQ(f.port->RTS(), 0u);
+    // Applying a new rate writes the settings, whose RTS control raises the line again.
+    const size_t before = f.written();
+    f.port->SetRate(1200);
+    ASSERT_TRUE(f.log->WaitFor([&] { return f.log->Written.size() > before; }));
+    EXPECT_EQ(f.port->RTS(), 1u);
+    f.port->SetCOMPortName("/dev/ttyBAD");  // refused: no port, no line
+    ASSERT_TRUE(f.log->WaitFor([&] { return f.log->Closed == 1 && f.log->Opened.size() == 2; }));
+    EXPECT_EQ(f.port->RTS(), 0u);
 }
 
 TEST(COMPort, TwoBuffersFillOneBlockAndPartOfTheNextThenGoOutInOrder)
@@ -311,6 +329,51 @@ TEST(COMPortOnPty, TwoBuffersArriveWholeAndInOrder)
     std::this_thread::sleep_for(300ms);
     EXPECT_LT(cpuMs() - before, 150.0);  // a spinning worker would burn all 300 ms
     EXPECT_TRUE(pty.read(1, 50ms).empty());
+}
+
+// A line slower than its reader: an idle byte goes only once the one before it has left, so data
+// queued meanwhile is not held up behind a terminal full of idle bytes.
+TEST(COMPortOnPty, QueuedDataOvertakesIdleBytesWithinOneByte)
+{
+    PtyPair pty;
+    ASSERT_FALSE(pty.name().empty());
+    TQelCOMPort port;
+    port.SetIdleCode(0x55);
+    port.SetSendIdleCode(true);
+    port.SetCOMPortName(pty.name());
+    for (int i = 0; i < 500 && !port.Thread().PortOpen(); ++i)
+        std::this_thread::sleep_for(2ms);
+    ASSERT_TRUE(port.Thread().PortOpen());
+    port.SetRate(300);  // 33 ms a byte
+    // The reader takes at most 16 bytes every 5 ms: far slower than a worker that fills the terminal,
+    // faster than the line.
+    auto readSlowly = [&](auto until, std::chrono::milliseconds timeout) {
+        std::vector<uint8_t> got;
+        const auto end = std::chrono::steady_clock::now() + timeout;
+        while (!until(got) && std::chrono::steady_clock::now() < end) {
+            const auto chunk = pty.read(16, 5ms);
+            got.insert(got.end(), chunk.begin(), chunk.end());
+        }
+        return got;
+    };
+    const auto idle = readSlowly([](const std::vector<uint8_t>&) { return false; }, 400ms);
+    ASSERT_FALSE(idle.empty()) << "idle bytes go out";
+    for (uint8_t b : idle)
+        ASSERT_EQ(b, 0x55);
+    const uint8_t msg[] = {'D', 'A', 'T', 'A'};
+    const auto sent = std::chrono::steady_clock::now();
+    port.SendBuffer(msg, 4);
+    const auto got = readSlowly(
+        [&](const std::vector<uint8_t>& g) { return std::search(g.begin(), g.end(), msg, msg + 4) != g.end(); }, 3000ms);
+    const auto at = std::search(got.begin(), got.end(), msg, msg + 4);
+    ASSERT_NE(at, got.end()) << "the data did not arrive within 3 s: " << got.size() << " idle bytes came first";
+    const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - sent).count();
+    // One idle byte may be on the line when the data is queued; a few more may wait for a reader
+    // held up by a busy machine (each is 33 ms of the reader's delay, so 16 is half a second of it).
+    // A worker that sends idle bytes as fast as the terminal takes them puts thousands ahead.
+    EXPECT_LE(at - got.begin(), 16) << "idle bytes ahead of the data (" << ms << " ms)";
+    for (auto it = got.begin(); it != at; ++it)
+        ASSERT_EQ(*it, 0x55);
 }
 
 TEST(COMPortOnPty, IdleBytesWaitForRoomWithoutSpinning)

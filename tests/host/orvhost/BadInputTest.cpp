@@ -18,6 +18,7 @@ struct Bad {
     std::vector<std::string> env;   // extra environment, "@" as above
     bool fails;                     // a non-zero status
     const char* says;               // part of what standard error says
+    bool alone = false;             // and all it says, on one line
 };
 
 std::string Expand(std::string s, const std::string& dir)
@@ -31,10 +32,30 @@ TEST(OrvhostBadInput, EveryMistakeEndsQuicklyWithAClearLine)
 {
     TempDir dir;
     const std::string d = dir.path().string();
+    // The folder is the runs' XDG_RUNTIME_DIR, which must be private for Qt to say nothing of it.
+    std::filesystem::permissions(dir.path(), std::filesystem::perms::owner_all, std::filesystem::perm_options::replace);
     ASSERT_EQ(runProgram({binPath("siggen").string(), "mpt1327", "--channels", "2", "--seconds", "3", "--out",
                           (dir / "cc.wav").string()}),
               0);
     writeFile(dir / "empty.wav", "");
+    // Whole WAV headers with no samples after them.
+    auto noSamples = [](uint32_t rate, uint16_t channels) {
+        std::string b = "RIFF";
+        auto put = [&b](uint32_t v, int bytes) {
+            for (int i = 0; i < bytes; ++i)
+                b += char(v >> (8 * i));
+        };
+        put(36, 4);
+        b += "WAVEfmt ";
+        put(16, 4), put(1, 2), put(channels, 2), put(rate, 4), put(rate * channels * 2, 4), put(channels * 2, 2),
+            put(16, 2);
+        b += "data";
+        put(0, 4);
+        return b;
+    };
+    writeFile(dir / "none-stereo.wav", noSamples(44100, 2));
+    writeFile(dir / "none-stereo-11025.wav", noSamples(11025, 2));
+    writeFile(dir / "none-mono.wav", noSamples(11025, 1));
     writeFile(dir / "words.txt", "no recording here\n");
     writeFile(dir / "bad-script", "1 Squelch loud\n");
     writeFile(dir / "bad-band", "450000000 absent.wav\n");
@@ -44,6 +65,7 @@ TEST(OrvhostBadInput, EveryMistakeEndsQuicklyWithAClearLine)
     std::filesystem::create_directories(dir / "damaged");
     writeFile(dir / "damaged" / "MPT1327.MEM", std::string(3000, '\x5A'));
     const std::string marlet = libPath("libmarlet.so").string();
+    const std::string sarvik = libPath("libsarvik.so").string();
     const std::vector<Bad> cases = {
         {"missing recording", {"--headless", "--plugin", marlet, "--input", "@/absent.wav"}, {}, true,
          "orvhost: no sound input: Recording \"@/absent.wav\" cannot be opened."},
@@ -51,6 +73,20 @@ TEST(OrvhostBadInput, EveryMistakeEndsQuicklyWithAClearLine)
          "orvhost: no sound input: Recording \"@/empty.wav\" is empty."},
         {"not a recording", {"--headless", "--plugin", marlet, "--input", "@/words.txt"}, {}, true,
          "orvhost: no sound input: Recording \"@/words.txt\" is not a recording that can be read"},
+        {"recording with no samples, stereo, to Sarvik", {"--headless", "--plugin", sarvik, "--input", "@/none-stereo.wav"},
+         {}, true, "orvhost: no sound input: Recording \"@/none-stereo.wav\" holds no samples.", true},
+        {"recording with no samples, mono, to Sarvik", {"--headless", "--plugin", sarvik, "--input", "@/none-mono.wav"},
+         {}, true, "orvhost: no sound input: Recording \"@/none-mono.wav\" holds no samples.", true},
+        {"recording with no samples, stereo, to Marlet",
+         {"--headless", "--plugin", marlet, "--input", "@/none-stereo-11025.wav"}, {}, true,
+         "orvhost: no sound input: Recording \"@/none-stereo-11025.wav\" holds no samples.", true},
+        {"recording with no samples, mono, to Marlet", {"--headless", "--plugin", marlet},
+         {"WAVE_IN_FILE=@/none-mono.wav"}, true, "orvhost: no sound input: Recording \"@/none-mono.wav\" holds no samples.", true},
+        {"recording with no samples, mono, to an applet", {"--headless", "--start", "DTMF Decoder", "--input", "@/none-mono.wav"},
+         {}, true, "orvhost: no sound input: Recording \"@/none-mono.wav\" holds no samples.", true},
+        {"recording with no samples, stereo, to an applet",
+         {"--headless", "--start", "Signal Classifier", "--input", "@/none-stereo.wav"}, {}, true,
+         "orvhost: no sound input: Recording \"@/none-stereo.wav\" holds no samples.", true},
         {"missing recording by the environment", {"--headless", "--plugin", marlet}, {"WAVE_IN_FILE=@/absent.wav"},
          true, "orvhost: no sound input: Recording \"@/absent.wav\" cannot be opened."},
         {"not a plug-in", {"--headless", "--plugin", "@/cc.wav"}, {}, true, "orvhost: cannot load the plug-in: "},
@@ -110,6 +146,8 @@ TEST(OrvhostBadInput, EveryMistakeEndsQuicklyWithAClearLine)
         EXPECT_GE(rc, 0) << "ended by itself, not killed";
         EXPECT_EQ(rc != 0, c.fails) << err;
         EXPECT_THAT(err, ::testing::HasSubstr(Expand(c.says, d)));
+        if (c.alone)
+            EXPECT_EQ(err, Expand(c.says, d) + "\n");
         // A question asked over and over (a "try again?" loop) is given up after a few times.
         std::map<std::string, int> said;
         std::istringstream lines(err);

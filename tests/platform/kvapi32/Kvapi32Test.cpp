@@ -6,9 +6,19 @@
 
 #include <gtest/gtest.h>
 
+#include <arpa/inet.h>
+#include <csignal>
 #include <dlfcn.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
+#include <optional>
+#include <thread>
 #include <regex>
 #include <set>
 #include <sstream>
@@ -311,6 +321,151 @@ TEST(CallTrace, LineShape)
               R"({"t":2.000,"dir":"plugin->kvapi32","call":"SetFrequency","receiver":2,"args":[450137500],"result":1})");
     EXPECT_EQ(CallTraceLine(0.25, "host->kvapi32", "GetFrequency", 1, {}, 3000000000),
               R"({"t":0.250,"dir":"host->kvapi32","call":"GetFrequency","receiver":1,"args":[],"result":3000000000})");
+}
+
+// Hamlib's own network daemon with its simulated rig on a free local port, as users share a receiver
+// between programs; the daemon ends with the object.
+class RigDaemon {
+public:
+    static constexpr const char* kProgram = "/usr/bin/rigctld";
+
+    RigDaemon()
+    {
+        port_ = FreePort();
+        if (port_ == 0 || ::access(kProgram, X_OK) != 0)
+            return;
+        const std::string port = std::to_string(port_);
+        pid_ = ::fork();
+        if (pid_ == 0) {
+            ::execl(kProgram, kProgram, "-m", "1", "-T", "127.0.0.1", "-t", port.c_str(), static_cast<char*>(nullptr));
+            ::_exit(127);
+        }
+        // Listening within a few seconds, however busy the machine.
+        for (int i = 0; i < 1000 && !Ask("f").has_value(); ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    ~RigDaemon() { Stop(); }
+
+    bool Running() { return pid_ > 0 && Ask("f").has_value(); }
+    std::string Address() const { return "127.0.0.1:" + std::to_string(port_); }
+    void Stop()
+    {
+        if (pid_ <= 0)
+            return;
+        ::kill(pid_, SIGKILL);
+        ::waitpid(pid_, nullptr, 0);
+        pid_ = -1;
+    }
+    // One command of the daemon's own protocol on a connection of its own: the first line of the answer.
+    std::optional<std::string> Ask(const std::string& command) const
+    {
+        const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_in a{};
+        a.sin_family = AF_INET;
+        a.sin_port = htons(port_);
+        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        std::optional<std::string> answer;
+        const std::string line = command + "\n";
+        if (::connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0 &&
+            ::send(fd, line.data(), line.size(), MSG_NOSIGNAL) == ssize_t(line.size())) {
+            std::string got;
+            pollfd p{fd, POLLIN, 0};
+            char c;
+            while (::poll(&p, 1, 5000) == 1 && ::read(fd, &c, 1) == 1 && c != '\n')
+                got += c;
+            answer = got;
+        }
+        ::close(fd);
+        return answer;
+    }
+
+private:
+    static uint16_t FreePort()
+    {
+        const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_in a{};
+        a.sin_family = AF_INET;
+        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t len = sizeof a;
+        uint16_t port = 0;
+        if (::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0 &&
+            ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len) == 0)
+            port = ntohs(a.sin_port);
+        ::close(fd);
+        return port;
+    }
+
+    uint16_t port_ = 0;
+    pid_t pid_ = -1;
+};
+
+// Hamlib's network rig, the model that talks to the daemon.
+constexpr int kNetworkRigModel = 2;
+
+// Runs a call and tells how long it took.
+template <class F>
+double Seconds(F f)
+{
+    const auto start = std::chrono::steady_clock::now();
+    f();
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+TEST_F(Kvapi32, DrivesAReceiverThroughHamlibsNetworkDaemon)
+{
+    RigDaemon daemon;
+    ASSERT_TRUE(daemon.Running()) << RigDaemon::kProgram << " did not start (scripts/deps installs it)";
+    ScopedEnv rigs("KVAPI32_RIGS", std::to_string(kNetworkRigModel) + ":" + daemon.Address());
+    ASSERT_EQ(Open(0), 1);
+    EXPECT_EQ(Call2("SetFrequency", 1, 145500000), 1);
+    EXPECT_EQ(uint32_t(Call1("GetFrequency", 1)), 145500000u);
+    EXPECT_EQ(daemon.Ask("f"), "145500000") << "the daemon's rig is tuned";
+    const struct { int32_t mode; const char* rig; } modes[] = {
+        {KVAPI32_MODE_NFM, "FM"}, {KVAPI32_MODE_USB, "USB"}, {KVAPI32_MODE_AM, "AM"}, {KVAPI32_MODE_WFM, "WFM"}};
+    for (const auto& m : modes) {
+        EXPECT_EQ(Call2("SetMode", 1, m.mode), 1) << m.rig;
+        EXPECT_EQ(Call1("GetMode", 1), m.mode) << m.rig;
+        EXPECT_EQ(daemon.Ask("m"), m.rig);
+    }
+    // A frequency another program sets on the daemon is what the library reads (Hamlib may answer
+    // from what it last knew for a moment).
+    EXPECT_EQ(daemon.Ask("F 433920000"), "RPRT 0");
+    uint32_t read = 0;
+    for (int i = 0; i < 300 && (read = uint32_t(Call1("GetFrequency", 1))) != 433920000u; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    EXPECT_EQ(read, 433920000u);
+    const int32_t s = Call1("GetSignalStrength", 1);
+    EXPECT_GT(s, 0);
+    EXPECT_LT(s, KVAPI32_STRENGTH_S9);
+    EXPECT_EQ(Close(1), 1);
+}
+
+TEST_F(Kvapi32, AMissingDaemonOrOneThatGoesAwayGivesTheLibrarysErrorAtOnce)
+{
+    {
+        RigDaemon absent;  // a free port with nothing behind it
+        absent.Stop();
+        ScopedEnv rigs("KVAPI32_RIGS", std::to_string(kNetworkRigModel) + ":" + absent.Address());
+        int32_t opened = -1;
+        EXPECT_LT(Seconds([&] { opened = Open(0); }), 5.0);
+        EXPECT_EQ(opened, 0) << "no receiver without its daemon";
+        EXPECT_EQ(Call1("GetFrequency", 1), 0);
+    }
+    RigDaemon daemon;
+    ASSERT_TRUE(daemon.Running()) << RigDaemon::kProgram << " did not start (scripts/deps installs it)";
+    ScopedEnv rigs("KVAPI32_RIGS", std::to_string(kNetworkRigModel) + ":" + daemon.Address());
+    ASSERT_EQ(Open(0), 1);
+    ASSERT_EQ(Call2("SetFrequency", 1, 145500000), 1);
+    daemon.Stop();
+    const struct { const char* call; int32_t arg; bool set; } calls[] = {
+        {"SetFrequency", 145600000, true}, {"GetFrequency", 0, false}, {"GetSignalStrength", 0, false},
+        {"SetMode", KVAPI32_MODE_USB, true}, {"SetFrequency", 145700000, true}};
+    for (const auto& c : calls) {
+        int32_t got = -1;
+        EXPECT_LT(Seconds([&] { got = c.set ? Call2(c.call, 1, c.arg) : Call1(c.call, 1); }), 5.0) << c.call;
+        EXPECT_EQ(got, 0) << c.call << " after the daemon went away";
+    }
+    EXPECT_LT(Seconds([&] { Close(1); }), 5.0);
 }
 
 }  // namespace
