@@ -73,6 +73,33 @@ Time NearMidnight(uint64_t frames, uint32_t rate)
     return {2026, 12, 31, uint8_t(s / 3600), uint8_t(s / 60 % 60), uint8_t(s % 60)};
 }
 
+// The user's one action on a decoder window's call grid, from a byte of the input: bits 0 to 5 the
+// timer tick or buffer it comes at, bits 6 and 7 what it is: nothing, a double click on the first
+// call, the grid's "Clear", a double click on the last call.
+struct GridAction {
+    enum Kind { None, FirstCall, Clear, LastCall };
+    uint64_t at = 0;
+    Kind kind = None;
+
+    GridAction() = default;
+    explicit GridAction(uint8_t byte) : at(byte & 0x3F), kind(Kind(byte >> 6)) {}
+    static uint8_t Byte(Kind kind, uint8_t at) { return uint8_t(kind << 6 | (at & 0x3F)); }
+
+    // At tick or buffer n.
+    template <typename Decoder, typename Calls>
+    void Take(uint64_t n, Decoder& decoder, const Calls& calls) const
+    {
+        if (n != at)
+            return;
+        if (kind == FirstCall)
+            decoder.DoubleClick(1);
+        else if (kind == LastCall)
+            decoder.DoubleClick(int(calls.size()));
+        else if (kind == Clear)
+            decoder.ClearCalls();
+    }
+};
+
 // An input of option bytes followed by the rest.
 inline Bytes Prefixed(std::initializer_list<uint8_t> options, const Bytes& rest)
 {

@@ -12,7 +12,7 @@ namespace fuzz {
 
 namespace {
 
-// The options byte (Mpt1327Harness.h), then the capture: the control channel on the left, the
+// The two option bytes (Mpt1327Harness.h), then the capture: the control channel on the left, the
 // traffic channel (silence when none is given) on the right.
 Bytes Captured(uint8_t options, const std::vector<double>& left, const std::vector<double>& right = {})
 {
@@ -21,7 +21,7 @@ Bytes Captured(uint8_t options, const std::vector<double>& left, const std::vect
         both.push_back(left[i]);
         both.push_back(i < right.size() ? right[i] : 0.0);
     }
-    return Prefixed({options}, Pcm16(both));
+    return Prefixed({options, 0}, Pcm16(both));
 }
 
 }  // namespace

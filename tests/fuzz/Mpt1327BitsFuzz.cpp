@@ -11,10 +11,10 @@ namespace fuzz {
 
 namespace {
 
-// The options byte (Mpt1327Harness.h), then the bits, first bit in the top bit.
-Bytes Packed(uint8_t options, const siggen::Bits& bits)
+// The two option bytes (Mpt1327Harness.h), then the bits, first bit in the top bit.
+Bytes Packed(uint8_t options, const siggen::Bits& bits, uint8_t user = 0)
 {
-    return Prefixed({options}, PackBits(bits));
+    return Prefixed({options, user}, PackBits(bits));
 }
 
 }  // namespace
@@ -35,6 +35,8 @@ std::vector<Seed> Seeds()
     s.events.push_back({3.6, {clearDown(33, 17)}});
     s.events.push_back({3.7, {message(3, 44, 0, 2, 1, 0x10)}});
     s.events.push_back({3.8, {goToChannel(2, 8191, 5, 700)}});
+    // Other radios granted a channel in use: their call takes the channel's row.
+    s.events.push_back({3.9, {goToChannel(3, 10, 20, 700)}});
     // A settled window that follows a call on its secondary receiver, and one that tunes the host.
     ChannelScript busy = s;
     busy.seconds = 1.0;
@@ -49,6 +51,8 @@ std::vector<Seed> Seeds()
     return {{"tuned", Packed(0x02, controlChannelBits(s))},
             {"secondary", Packed(settled | 0x03, controlChannelBits(busy))},
             {"host-follows", Packed(settled | 0x02, controlChannelBits(busy))},
+            {"followed", Packed(settled, controlChannelBits(busy), GridAction::Byte(GridAction::FirstCall, 3))},
+            {"cleared", Packed(settled | 0x01, controlChannelBits(busy), GridAction::Byte(GridAction::Clear, 4))},
             {"other-system", Packed(settled, controlChannelBits(other))},
             {"traffic", Packed(settled | 0x04, controlChannelBits(traffic))}};
 }

@@ -6,9 +6,10 @@
 // Everything the interpreter prints, shows or logs is checked as it comes: the message lines, the
 // grid with its hints and colours, and the call-log lines, read back against the grid.
 //
-// An input starts with an options byte: bit 0 a secondary receiver in use, bit 1 automatic tuning,
-// bit 2 the traffic input (for the targets that feed one input only), bits 3 to 7 the buffers the
-// settled window had already heard on this channel.
+// An input starts with two bytes: the options (bit 0 a secondary receiver in use, bit 1 automatic
+// tuning, bit 2 the traffic input for the targets that feed one input only, bits 3 to 7 the buffers
+// the settled window had already heard on this channel) and the user's action on the grid at a
+// buffer (GridAction).
 #include "FuzzTarget.h"
 
 #include "MPT1327Decoder.h"
@@ -35,19 +36,21 @@ struct Mpt1327Window : TMPT1327DecoderClient {
     std::map<uint16_t, TMPT1327SystemRecord> stored;  // the database
 
     bool secondaryInUse = false, autoTune = false, trafficInput = false;
+    GridAction user;
     int32_t secondary = kMPT1327ParkFrequency;
     int gridRows = 2;
     uint64_t frames = 0;  // since the start, at kRate
     size_t lines = 0;
 
-    // Takes the options byte off the input.
+    // Takes the two option bytes off the input.
     Mpt1327Window(const uint8_t*& data, size_t& size)
     {
         uint8_t options = 0;
-        if (size >= 1) {
+        if (size >= 2) {
             options = data[0];
-            ++data;
-            --size;
+            user = GridAction(data[1]);
+            data += 2;
+            size -= 2;
         }
         secondaryInUse = options & 1;
         autoTune = options & 2;
@@ -63,8 +66,9 @@ struct Mpt1327Window : TMPT1327DecoderClient {
     {
         const uint64_t before = frames / kBufferFrames;
         frames += n;
-        if (frames / kBufferFrames != before) {
-            BuffersSinceTune += int32_t(frames / kBufferFrames - before);
+        for (uint64_t buffer = before + 1; buffer <= frames / kBufferFrames; ++buffer) {
+            ++BuffersSinceTune;
+            user.Take(buffer - 1, decoder, decoder.Calls());
             CheckShown();
         }
     }

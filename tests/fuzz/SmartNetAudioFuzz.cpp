@@ -24,7 +24,7 @@ Bytes Captured(uint8_t options, uint8_t levels, uint8_t detector, const std::vec
         both.push_back(left ? x : 0.0);
         both.push_back(left ? 0.0 : x);
     }
-    return Prefixed({options, levels, detector}, Pcm16(both));
+    return Prefixed({options, levels, 0, detector}, Pcm16(both));
 }
 
 }  // namespace

@@ -6,10 +6,10 @@
 // that gives back what was stored. Everything the decoder shows or logs is checked as it comes:
 // the grid, its hints and colours, the window's texts and the call-log lines.
 //
-// An input starts with two bytes: the options (bit 0 a secondary receiver in use, bit 1 automatic
+// An input starts with three bytes: the options (bit 0 a secondary receiver in use, bit 1 automatic
 // tuning, bit 2 automatic following, bits 3 to 7 the buffers the settled window had already heard
-// on this channel) and the host's signal level at each of eight timer ticks in turn (bit set: S9,
-// clear: a faded S9 - 40 dB).
+// on this channel), the host's signal level at each of eight timer ticks in turn (bit set: S9,
+// clear: a faded S9 - 40 dB), and the user's action on the grid at a timer tick (GridAction).
 #include "FuzzTarget.h"
 
 #include "SmartNetDecoder.h"
@@ -40,6 +40,7 @@ struct SmartNetWindow : TSmartNetDecoderClient {
 
     bool secondaryInUse = false, autoTune = false, autoFollow = false;
     uint8_t levels = 0xFF;
+    GridAction user;
     uint32_t secondary = 1000000;
     int gridRows = 2;
     uint64_t frames = 0;  // since the start, at kRate
@@ -47,15 +48,16 @@ struct SmartNetWindow : TSmartNetDecoderClient {
     size_t logged = 0;
     uint64_t nextBuffer_ = kBufferFrames, nextTick_ = kTickFrames;
 
-    // Takes the two option bytes off the input.
+    // Takes the three option bytes off the input.
     SmartNetWindow(const uint8_t*& data, size_t& size)
     {
         uint8_t options = 0;
-        if (size >= 2) {
+        if (size >= 3) {
             options = data[0];
             levels = data[1];
-            data += 2;
-            size -= 2;
+            user = GridAction(data[2]);
+            data += 3;
+            size -= 3;
         }
         secondaryInUse = options & 1;
         autoTune = options & 2;
@@ -88,6 +90,7 @@ struct SmartNetWindow : TSmartNetDecoderClient {
 
     void Tick()
     {
+        user.Take(ticks, decoder, decoder.OnAir());
         const int32_t level = (levels >> (ticks++ % 8)) & 1 ? kStrong : kFaded;
         decoder.SignalLevelNotified(level, autoFollow);
         decoder.TimerTick();

@@ -11,10 +11,10 @@ namespace fuzz {
 
 namespace {
 
-// The two option bytes (SmartNetHarness.h), then the bits.
-Bytes Packed(uint8_t options, uint8_t levels, const siggen::Bits& bits)
+// The three option bytes (SmartNetHarness.h), then the bits.
+Bytes Packed(uint8_t options, uint8_t levels, const siggen::Bits& bits, uint8_t user = 0)
 {
-    return Prefixed({options, levels}, PackBits(bits));
+    return Prefixed({options, levels, user}, PackBits(bits));
 }
 
 }  // namespace
@@ -50,6 +50,8 @@ std::vector<Seed> Seeds()
             {"settled", Packed(settled | 0x02, 0xFF, controlChannelBits(busy))},
             {"secondary", Packed(settled | 0x03, 0xFF, controlChannelBits(busy))},
             {"fading", Packed(settled | 0x06, 0x0F, controlChannelBits(busy))},
+            {"followed", Packed(settled, 0xFF, controlChannelBits(busy), GridAction::Byte(GridAction::LastCall, 15))},
+            {"cleared", Packed(settled | 0x03, 0xFF, controlChannelBits(busy), GridAction::Byte(GridAction::Clear, 10))},
             {"no-triple", Packed(settled, 0xFF, controlChannelBits(other))}};
 }
 
