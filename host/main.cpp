@@ -8,6 +8,7 @@
 #include "HostWindow.h"
 #include "PluginHost.h"
 #include "PrimaryReceiver.h"
+#include "platform/sound/PlayedMark.h"
 #include "platform/sound/Recording.h"
 #include "platform/sound/WaveIn.h"
 #include "platform/version/VersionInfo.h"
@@ -25,6 +26,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <functional>
+#include <unistd.h>
 
 void SetBandInput(Band* band);  // InputHook.cpp
 
@@ -51,6 +53,14 @@ like a sound card's capture it has one listener at a time, the first to open it.
 SignalStrength, Squelch, ScanState, Mute, Frequency, Mode, Volume, Attenuator, Power,
 station-off <hz>, station-on <hz>, disconnect. Levels are 0..65535 (S9 = 32768, 512 a dB).
 
+A recording or the band plays at real time, as a sound card would. --pace 4 plays it at four times
+real time, keeping time like a card: a decoder slower than that loses sound, as it would on a card.
+--pace fast plays it as fast as the decoder takes it and loses nothing, but for the Packet Radio
+Decoder, which hands the sound to a decoding thread that keeps only a few seconds of it waiting:
+above real time it may lose frames. --seconds and --script count seconds of the clock, whatever
+the pace, and so do the times in the logs.
+On a terminal, standard error shows how much of the recording has played.
+
 Environment:
   WAVE_IN_FILE       a recording as the sound input (what --input sets)
   WAVE_IN_CHANNEL    left or right: the channel of a stereo recording for a mono input
@@ -60,6 +70,69 @@ Environment:
   KVAPI32_FAKE       a scripted receiver pool for tests (--band writes its own)
   ORV_PLUGIN_PATH    the folder where the plug-ins keep their system database
   XDG_CONFIG_HOME    settings go to $XDG_CONFIG_HOME/Korvanta Communications/)";
+
+// Every option orvhost takes; those with a value name take a value.
+struct OptionSpec {
+    const char* name;
+    const char* help;
+    const char* value = nullptr;
+    const char* byDefault = nullptr;
+};
+const OptionSpec kOptions[] = {
+    {"plugin", "Load this orv plug-in (a path, or a name such as \"marlet\") and start it.", "path"},
+    {"input", "Take the sound input from this recording (any common kind, any rate); not with --band.", "file"},
+    {"input-channel", "The channel of a stereo recording a mono input takes: left or right.", "side"},
+    {"band", "Simulate a band of stations (see above).", "file"},
+    {"frequency", "Start frequency of the receiver in Hz.", "hz"},
+    {"headless", "Run without a window: boxes go to standard error, what is decoded to standard output; end with the recording or the band, or after --seconds."},
+    {"seconds", "End after this many seconds (of the clock, whatever the pace).", "n"},
+    {"pace", "Play the recording or the band at this many times real time, or \"fast\" (as fast as the decoder takes it); real time when not given (see above).", "factor"},
+    {"script", "Schedule of changes (see above).", "file"},
+    {"trace", "Write a JSON-lines trace of everything that passes through the host.", "file"},
+    {"receiver", "Receiver number (DDE topic \"Korvanta #<n>\").", "n", "1"},
+    {"quenda", "The quenda program to run.", "path"},
+    {"get-applets", "List quenda's applets at start (headless: one a line on standard output)."},
+    {"start", "Start the applet of this name.", "name"},
+    {"scan-state", "Initial ScanState.", "v"},
+    {"signal-strength", "Initial SignalStrength.", "v"},
+    {"squelch", "Initial Squelch.", "v"},
+    {"mute", "Initial Mute.", "v"},
+    {"scan-dwell", "Scan: stop on a channel after this many ms of scanning.", "ms"},
+    {"scan-timeout", "Scan: resume by itself when no applet resumes it within this many ms.", "ms"},
+};
+
+// The option of that spelling ("--name" or "-name"), or null.
+const OptionSpec* FindOption(const std::string& arg)
+{
+    const size_t dashes = arg.rfind("--", 0) == 0 ? 2 : arg.rfind('-', 0) == 0 ? 1 : 0;
+    if (dashes == 0)
+        return nullptr;
+    for (const OptionSpec& o : kOptions)
+        if (arg.compare(dashes, std::string::npos, o.name) == 0)
+            return &o;
+    return nullptr;
+}
+
+// The refusal of the first option that needs a value and has none (the last argument, an empty
+// "--name=", or followed by another of the options); empty when every one has its value.
+std::string MissingValue(int argc, char** argv)
+{
+    for (int i = 1; i < argc; ++i) {
+        const std::string a = argv[i];
+        if (a.rfind("--", 0) == 0 && a.find('=') == a.size() - 1) {
+            if (const OptionSpec* o = FindOption(a.substr(0, a.size() - 1)); o && o->value)
+                return a.substr(0, a.size() - 1) + " needs a value (" + o->value + ")";
+            continue;
+        }
+        const OptionSpec* o = FindOption(a);
+        if (!o || !o->value)
+            continue;
+        if (i + 1 >= argc || FindOption(argv[i + 1]))
+            return "--" + std::string(o->name) + " needs a value (" + o->value + ")";
+        ++i;  // its value, whatever it looks like
+    }
+    return {};
+}
 
 // Quenda beside this program, unless named.
 QString DefaultQuenda() { return QFileInfo(QCoreApplication::applicationFilePath()).absolutePath() + "/quenda"; }
@@ -97,6 +170,86 @@ QString FreshEndOfInputMark()
     QFile::remove(path);
     return path;
 }
+
+// What a pace faster than real time costs the applet of that name; empty when nothing. The packet
+// decoder works on a thread of its own behind a bounded queue: sound it has not taken in time is
+// dropped, so frames are lost when its thread is slower than the pace. The other applets and the
+// plug-ins decode each buffer before they take the next: at fast they lose nothing, and at a factor
+// only what a card would lose to a decoder slower than that.
+std::string PaceWarning(const std::string& applet, const std::string& pace)
+{
+    const bool faster = pace == "fast" || QString::fromStdString(pace).toDouble() > 1;
+    if (!faster || QString::fromStdString(applet).simplified().compare("Packet Radio Decoder", Qt::CaseInsensitive) != 0)
+        return {};
+    return "at --pace " + pace +
+           " the Packet Radio Decoder may lose frames: its decoding thread keeps only a few seconds of sound "
+           "waiting and drops what it cannot keep up with (real time loses none)";
+}
+
+// "1:05", or "1:02:05" from an hour on.
+std::string Clock(double seconds)
+{
+    const long s = long(seconds);
+    char text[32];
+    if (s >= 3600)
+        std::snprintf(text, sizeof text, "%ld:%02ld:%02ld", s / 3600, s / 60 % 60, s % 60);
+    else
+        std::snprintf(text, sizeof text, "%ld:%02ld", s / 60, s % 60);
+    return text;
+}
+
+// On a terminal, one line of standard error that updates tells how much of the recording (or the
+// band) has played: the sound input, in this program or in the applet's, marks it in a file.
+class PlayedLine {
+public:
+    PlayedLine(bool playing, double length) : length_(length)
+    {
+        if (!playing || !::isatty(STDERR_FILENO))
+            return;
+        file_ = (QDir::tempPath() + "/orvhost-played-" + QString::number(QCoreApplication::applicationPid()))
+                    .toStdString();
+        std::remove(file_.c_str());
+        qputenv("WAVE_IN_PLAYED_FILE", QByteArray::fromStdString(file_));
+        QObject::connect(&timer_, &QTimer::timeout, [this] { show(); });
+        timer_.start(250);
+    }
+    ~PlayedLine() { finish(); }
+    PlayedLine(const PlayedLine&) = delete;
+    PlayedLine& operator=(const PlayedLine&) = delete;
+
+    // The last count, and the line ended.
+    void finish()
+    {
+        if (file_.empty())
+            return;
+        timer_.stop();
+        show();
+        if (shown_)
+            std::fputs("\n", stderr);
+        std::remove(file_.c_str());
+        file_.clear();
+    }
+
+private:
+    void show()
+    {
+        double seconds = platform::sound::readPlayedMark(file_);
+        if (seconds < 0)
+            return;
+        if (length_ > 0)
+            seconds = std::min(seconds, length_);
+        const std::string of = length_ > 0 ? " of " + Clock(length_) : "";
+        // Back at the line's start afterwards, so what a decoder prints meanwhile writes over it.
+        std::fprintf(stderr, "orvhost: played %s%s\x1b[K\r", Clock(seconds).c_str(), of.c_str());
+        std::fflush(stderr);
+        shown_ = true;
+    }
+
+    double length_;
+    std::string file_;
+    QTimer timer_;
+    bool shown_ = false;
+};
 
 // How long an applet is given after its recording ends, for the buffers it still holds.
 constexpr int kAppletTailMs = 1500;
@@ -159,6 +312,9 @@ void WhenInputEnds(QObject* parent, const QString& mark, const Band* band, const
 
 int main(int argc, char** argv)
 {
+    // Before Qt takes any of them: an option without its value would otherwise be taken for nothing.
+    if (const std::string missing = MissingValue(argc, argv); !missing.empty())
+        return Refuse(missing);
     bool headless = false;
     bool help = false;
     for (int i = 1; i < argc; ++i) {
@@ -204,27 +360,15 @@ int main(int argc, char** argv)
     parser.setApplicationDescription(kDescription);
     parser.addHelpOption();
     parser.addVersionOption();
-    parser.addOptions({
-        {"plugin", "Load this orv plug-in (a path, or a name such as \"marlet\") and start it.", "path"},
-        {"input", "Take the sound input from this recording (any common kind, any rate); not with --band.", "file"},
-        {"input-channel", "The channel of a stereo recording a mono input takes: left or right.", "side"},
-        {"band", "Simulate a band of stations (see above).", "file"},
-        {"frequency", "Start frequency of the receiver in Hz.", "hz"},
-        {"headless", "Run without a window: boxes go to standard error, what is decoded to standard output; end with the recording or the band, or after --seconds."},
-        {"seconds", "End after this many seconds.", "n"},
-        {"script", "Schedule of changes (see above).", "file"},
-        {"trace", "Write a JSON-lines trace of everything that passes through the host.", "file"},
-        {"receiver", "Receiver number (DDE topic \"Korvanta #<n>\").", "n", "1"},
-        {"quenda", "The quenda program to run.", "path"},
-        {"get-applets", "List quenda's applets at start."},
-        {"start", "Start the applet of this name.", "name"},
-        {"scan-state", "Initial ScanState.", "v"},
-        {"signal-strength", "Initial SignalStrength.", "v"},
-        {"squelch", "Initial Squelch.", "v"},
-        {"mute", "Initial Mute.", "v"},
-        {"scan-dwell", "Scan: stop on a channel after this many ms of scanning.", "ms"},
-        {"scan-timeout", "Scan: resume by itself when no applet resumes it within this many ms.", "ms"},
-    });
+    for (const OptionSpec& o : kOptions) {
+        QCommandLineOption option(o.name, o.help);
+        if (o.value) {
+            option.setValueName(o.value);
+            if (o.byDefault)
+                option.setDefaultValue(o.byDefault);
+        }
+        parser.addOption(option);
+    }
     if (!parser.parse(QCoreApplication::arguments()))
         return Refuse(parser.errorText().toStdString() + " (see --help)");
     if (parser.isSet("help"))
@@ -245,6 +389,18 @@ int main(int argc, char** argv)
 
     const double seconds = parser.isSet("seconds") ? parser.value("seconds").toDouble() : -1;
 
+    // The pace of the recording or the band, for this program and the applets it starts.
+    if (parser.isSet("pace")) {
+        const QString pace = parser.value("pace");
+        bool ok = false;
+        const double factor = pace.toDouble(&ok);
+        if (pace != "fast" && !(ok && factor > 0 && factor < 1e6))
+            return Refuse("--pace takes a factor of real time above 0, or fast");
+        qputenv("WAVE_IN_PACE", pace.toUtf8());
+        if (const std::string warning = PaceWarning(start, pace.toStdString()); !warning.empty())
+            std::fprintf(stderr, "orvhost: %s\n", warning.c_str());
+    }
+
     // The sound input: a recording is checked now, so a bad one is named before anything starts.
     if (parser.isSet("input-channel")) {
         const QString side = parser.value("input-channel");
@@ -256,6 +412,7 @@ int main(int argc, char** argv)
         qputenv("WAVE_IN_FILE", QFileInfo(parser.value("input")).absoluteFilePath().toUtf8());
     const platform::sound::ChannelChoice choice = platform::sound::channelChoiceFromEnv();
     const QString inputFile = qEnvironmentVariable("WAVE_IN_FILE");
+    double inputSeconds = 0;
     if (!inputFile.isEmpty() && !parser.isSet("band")) {
         std::string why;
         const auto recording = platform::sound::Recording::open(inputFile.toStdString(), 11025, 2, choice, &why);
@@ -264,6 +421,7 @@ int main(int argc, char** argv)
         // Nothing to decode: the run would end at once as if it had done its job, or wait for ever.
         if (recording->fileFrames() == 0)
             return Refuse("no sound input: Recording \"" + inputFile.toStdString() + "\" holds no samples.");
+        inputSeconds = recording->seconds();
     }
 
     HostScript script;
@@ -419,6 +577,17 @@ int main(int argc, char** argv)
             QCoreApplication::exit(1);
         });
     if (list) {
+        // Headless, the list is the run's result: one name a line.
+        if (headless)
+            QObject::connect(&core, &HostCore::listed, &app, [&core, &quenda, &exitCode] {
+                for (const HostApplet& a : core.applets())
+                    std::printf("%s\n", a.name.c_str());
+                std::fflush(stdout);
+                if (core.applets().empty()) {
+                    std::fprintf(stderr, "orvhost: %s listed no applets\n", quenda.toStdString().c_str());
+                    exitCode = 1;
+                }
+            });
         QObject::connect(&core, &HostCore::listed, &app, startApplet);
         core.runGetApplets(quenda.toStdString());
     } else {
@@ -452,7 +621,9 @@ int main(int argc, char** argv)
         appletEof = FreshEndOfInputMark();
         WhenInputEnds(&app, appletEof, band.get(), [&app, &endRun] { QTimer::singleShot(kAppletTailMs, &app, endRun); });
     }
+    PlayedLine played(!inputFile.isEmpty() || band, inputSeconds);
     const int rc = app.exec();
+    played.finish();
     if (!appletEof.isEmpty())
         QFile::remove(appletEof);
     if (plugin)

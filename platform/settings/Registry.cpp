@@ -1,8 +1,10 @@
 #include "platform/settings/Registry.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <charconv>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
@@ -179,6 +181,26 @@ std::map<std::string, std::pair<std::string, Registry::Value>> loadFile(const fs
     return values;
 }
 
+// Settings that cannot be written would be lost without a word: the first time in a run, standard
+// error says so, naming the folder; the program goes on without them.
+void tellNotSaved(const fs::path& folder, const std::string& why)
+{
+    static std::atomic<bool> told{false};
+    if (told.exchange(true))
+        return;
+    std::fprintf(stderr, "%s: settings are not saved: %s %s (%s)\n", program_invocation_short_name,
+                 fs::is_directory(folder) ? "cannot write in the folder" : "cannot create the folder",
+                 folder.c_str(), why.c_str());
+}
+
+// The system's reason at the end of a write error's text.
+std::string reasonOf(const RegistryError& e)
+{
+    const std::string text = e.what();
+    const size_t colon = text.rfind(": ");
+    return colon == std::string::npos ? text : text.substr(colon + 2);
+}
+
 void writeAtomically(const fs::path& file, const std::string& content)
 {
     std::string tmpl = (file.parent_path() / ("." + file.filename().string() + ".XXXXXX")).string();
@@ -352,12 +374,15 @@ bool Registry::OpenKey(const std::string& path, bool canCreate)
                 folder /= name;
         }
         fs::create_directories(folder, ec);
-        if (ec)
+        if (ec) {
+            tellNotSaved(folder, ec.message());
             return false;
+        }
         file = folder / (actual.back() + ".ini");
         try {
             writeAtomically(*file, "; " + std::string("settings key ") + actual.back() + "\n");
-        } catch (const RegistryError&) {
+        } catch (const RegistryError& e) {
+            tellNotSaved(folder, reasonOf(e));
             return false;
         }
     }
@@ -405,7 +430,12 @@ void Registry::flush()
         out << escape(entry.first) << '=' << formatValue(entry.second) << '\n';
     std::error_code ec;
     fs::create_directories(file_.parent_path(), ec);
-    writeAtomically(file_, out.str());
+    try {
+        writeAtomically(file_, out.str());
+    } catch (const RegistryError& e) {
+        tellNotSaved(file_.parent_path(), ec ? ec.message() : reasonOf(e));
+        throw;
+    }
     values_ = std::move(merged);
     changes_.clear();
 }

@@ -35,6 +35,8 @@ public:
     uint32_t fileRate() const { return fileRate_; }
     // The frames the file holds, as its reader counts them.
     uint64_t fileFrames() const { return fileFrames_; }
+    // The recording's length; 0 when the file does not tell it (a stream reports the largest count).
+    double seconds() const { return fileFrames_ > 0 && fileFrames_ < (uint64_t(1) << 50) ? double(fileFrames_) / fileRate_ : 0; }
     int fileChannels() const { return fileChannels_; }
 
 private:

@@ -1,5 +1,7 @@
 #include "Sources.h"
 
+#include "PlayedMark.h"
+
 #include <algorithm>
 #include <chrono>
 #include <cstdlib>
@@ -143,6 +145,8 @@ void PacedInput::run(WaveStream& stream)
 
 void PacedInput::runFast(WaveStream& s)
 {
+    PlayedMark mark;
+    uint64_t played = 0;
     bool ended = false;
     std::unique_lock lock(s.mutex);
     for (;;) {
@@ -158,6 +162,8 @@ void PacedInput::runFast(WaveStream& s)
             ended = true;
         if (got > 0)
             s.advanceLocked(got);
+        played += got;
+        mark.played(played, s.format.avgBytesPerSec);
     }
 }
 
@@ -168,6 +174,7 @@ void PacedInput::runTimed(WaveStream& s)
     const uint32_t align = s.format.blockAlign;
     // The recording plays on from the first start, like a card's clock: while the capture is
     // stopped (held, paused) what it plays meanwhile goes by unheard, so a hold leaves its gap.
+    PlayedMark mark;
     bool running = false;
     clock::time_point base;
     uint64_t produced = 0;  // bytes since the first start
@@ -211,6 +218,7 @@ void PacedInput::runTimed(WaveStream& s)
         chunk.resize(static_cast<size_t>(n));
         const size_t got = source_->read(chunk.data(), chunk.size());
         produced += n;
+        mark.played(produced, s.format.avgBytesPerSec);
         s.capture(chunk.data(), got);  // what finds no queued buffer is lost, as on a card
     }
 }

@@ -11,6 +11,7 @@
 #include "platform/ui/Codepage.h"
 #include "platform/ui/Help.h"
 #include "platform/ui/Locale.h"
+#include "platform/ui/ScreenPlace.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -395,6 +396,9 @@ void TOrvDecoderForm::readSettings()
     };
     integer("Left", [&](int32_t v) { move(v, y()); });
     integer("Top", [&](int32_t v) { move(x(), v); });
+    // A position stored on another desktop, or by a run without a display, is brought onto the screens.
+    if (reg.ValueExists("Left") || reg.ValueExists("Top"))
+        platform::KeepOnScreen(this);
     integer("Channel Size", [&](int32_t v) { SetChannelSize(v); });
     boolean("Auto Tune To", AutoTune);
     ReadExtraSettings(reg);
@@ -750,8 +754,11 @@ void TOrvDecoderForm::RunCloseSequence()
     try {
         platform::Registry reg;
         if (reg.OpenKey(registryKey(), true)) {
-            reg.WriteInteger("Left", x());
-            reg.WriteInteger("Top", y());
+            // A run without a display has no screen of the user's: it keeps the position stored.
+            if (!platform::runningHeadless()) {
+                reg.WriteInteger("Left", x());
+                reg.WriteInteger("Top", y());
+            }
             reg.WriteInteger("Channel Size", ChannelSize);
             reg.WriteBool("Auto Tune To", AutoTune->Checked());
             WriteExtraSettings(reg);

@@ -5,6 +5,7 @@
 #include "ProgramMain.h"
 #include "WaveInOpen.h"
 #include "platform/ui/Application.h"
+#include "platform/ui/ScreenPlace.h"
 
 #include <QAction>
 #include <QActionGroup>
@@ -223,7 +224,10 @@ void TAppletForm::FormCreate()
     if (traits_.Centred)
         CentreOnScreen(this);
 
+    positionRestored_ = false;
     CreateSteps();
+    if (positionRestored_)
+        platform::KeepOnScreen(this);
 
     if (!traits_.DdeOnlyWithSoundInput || waveInOpen_) {
         dde_ = AppletServices().MakeDdeClient ? AppletServices().MakeDdeClient() : nullptr;
@@ -256,6 +260,20 @@ void TAppletForm::WithSettingsKey(bool create, const std::function<void(TAppletS
 void TAppletForm::ReadSettings()
 {
     WithSettingsKey(false, [this](TAppletSettings& s) { LoadSettings(s); });
+}
+
+void TAppletForm::RestorePosition(int left, int top)
+{
+    move(left, top);
+    positionRestored_ = true;
+}
+
+void TAppletForm::StorePosition(TAppletSettings& s, const std::string& leftName, const std::string& topName) const
+{
+    if (platform::runningHeadless())
+        return;
+    s.SetInteger(leftName, x());
+    s.SetInteger(topName, y());
 }
 
 bool TAppletForm::OpenSoundInput()

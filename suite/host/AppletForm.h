@@ -180,6 +180,12 @@ protected:
     virtual void SetupApplet() {}
     // Opens the key without creating it and, only when it opened, hands it to LoadSettings.
     void ReadSettings();
+    // A window position read from the settings: applied now and, once the creation is done, moved
+    // onto the screens if part of the window would be off them.
+    void RestorePosition(int left, int top);
+    // Writes the window's position under these names, unless the run is headless: a run without a
+    // display has no screen of the user's to place its window on, and keeps what was stored.
+    void StorePosition(TAppletSettings& s, const std::string& leftName, const std::string& topName) const;
     virtual void LoadSettings(const TAppletSettings&) {}
     virtual void SaveSettings(TAppletSettings&) {}
     // Opens the capture through OpenWaveIn and starts it; false leaves the input closed.
@@ -266,5 +272,6 @@ private:
     QMenu* helpMenu_ = nullptr;
     QWidget* client_ = nullptr;
     bool shown_ = false;
+    bool positionRestored_ = false;
     std::string lastReport_;
 };

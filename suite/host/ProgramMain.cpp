@@ -12,6 +12,8 @@ const char* const kAppletLockName = "Korvanta Quenda Applet";
 const char* const kAlreadyRunningText =
     "A Korvanta Quenda applet is already running, please close it down first before trying to run another applet";
 const char* const kNoSoundCardText = "You must have a sound card installed to use the Korvanta Quenda";
+const char* const kUsageLine =
+    "usage: quenda <receiver number, not 0> GetApplets | quenda <receiver number, not 0> <applet name>";
 
 int32_t StrToInt(const std::string& s)
 {
@@ -68,11 +70,20 @@ private:
 
 int ProgramMain(const std::vector<std::string>& args, const TProgramServices& s)
 {
-    if (args.size() < 3)
+    auto writeError = [&](const std::string& line) {
+        if (s.WriteError)
+            s.WriteError(line);
+    };
+    // The host always gives both; someone who runs the program by hand is told what it takes.
+    if (args.size() < 3) {
+        writeError(kUsageLine);
         return 0;
+    }
     const int32_t receiver = StrToInt(args[1]);
-    if (receiver == 0)
+    if (receiver == 0) {
+        writeError(kUsageLine);
         return 0;
+    }
 
     s.InitApplication(kApplicationTitle, s.ProgramDir + "QUENDA.HLP");
 
@@ -107,5 +118,10 @@ int ProgramMain(const std::vector<std::string>& args, const TProgramServices& s)
             return 0;
         }
     }
+    // No box for a name that matches nothing; the one who started the run still learns why.
+    std::string names;
+    for (int i = 0; i < AppletCount(); ++i)
+        names += (i ? ", \"" : "\"") + AppletName(i) + "\"";
+    writeError("no applet is named \"" + name + "\"; the applets are " + names);
     return kAppletNotStarted;
 }

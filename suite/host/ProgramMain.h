@@ -24,6 +24,7 @@ struct TProgramServices {
     std::function<int()> WaveInDeviceCount;
     std::function<int(const std::string& text, const std::string& caption, unsigned flags)> MessageBox;
     std::function<void()> RunEventLoop;            // until the applet's window closes
+    std::function<void(const std::string& line)> WriteError;  // one line to standard error
     std::string ProgramDir;                        // with a trailing '/'
 };
 
@@ -31,6 +32,8 @@ extern const char* const kApplicationTitle;        // "Korvanta Quenda"
 extern const char* const kAppletLockName;          // "Korvanta Quenda Applet"
 extern const char* const kAlreadyRunningText;
 extern const char* const kNoSoundCardText;
+// What a run by hand with too few arguments or receiver 0 is told.
+extern const char* const kUsageLine;
 
 // Decimal, an optional sign; anything else (or out of range) raises EConvertError.
 int32_t StrToInt(const std::string& s);

@@ -10,6 +10,7 @@
 #include "platform/instance/NamedLock.h"
 #include "platform/ui/Application.h"
 
+#include <cstdio>
 #include <filesystem>
 #include <memory>
 #include <optional>
@@ -48,6 +49,7 @@ int QuendaRun(int argc, char** argv, const std::function<void(TProgramServices&)
         return suitebox::Show(nullptr, text, caption, flags);
     };
     s.RunEventLoop = [&] { app->exec(); };
+    s.WriteError = [](const std::string& line) { std::fprintf(stderr, "quenda: %s\n", line.c_str()); };
     if (adjust)
         adjust(s);
 

@@ -411,7 +411,7 @@ void TTextDecoderForm::LoadSettings(const TAppletSettings& s)
 {
     const TTextWindowConfig& c = config_;
     if (s.Exists(c.LeftValue) || s.Exists(c.TopValue))
-        move(s.Integer(c.LeftValue, x()), s.Integer(c.TopValue, y()));
+        RestorePosition(s.Integer(c.LeftValue, x()), s.Integer(c.TopValue, y()));
     if (s.Exists(c.WidthValue) || s.Exists(c.HeightValue))
         resize(std::max(1, s.Integer(c.WidthValue, width())), std::max(1, s.Integer(c.HeightValue, height())));
     logOption_ = s.Bool(c.LogValue, false);
@@ -425,8 +425,7 @@ void TTextDecoderForm::LoadSettings(const TAppletSettings& s)
 void TTextDecoderForm::SaveSettings(TAppletSettings& s)
 {
     const TTextWindowConfig& c = config_;
-    s.SetInteger(c.LeftValue, x());
-    s.SetInteger(c.TopValue, y());
+    StorePosition(s, c.LeftValue, c.TopValue);
     s.SetInteger(c.WidthValue, width());
     s.SetInteger(c.HeightValue, height());
     s.SetBool(c.LogValue, logToFile_->isChecked());

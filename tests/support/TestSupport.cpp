@@ -89,6 +89,18 @@ void writeBytes(const fs::path& file, const std::vector<unsigned char>& bytes)
     out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
 }
 
+void execProgram(const std::vector<std::string>& argv, const std::vector<std::string>& env)
+{
+    for (const std::string& e : env)
+        ::putenv(const_cast<char*>(e.c_str()));
+    std::vector<char*> args;
+    for (const std::string& a : argv)
+        args.push_back(const_cast<char*>(a.c_str()));
+    args.push_back(nullptr);
+    ::execv(args[0], args.data());
+    ::_exit(127);
+}
+
 int runProgram(const std::vector<std::string>& argv, const std::vector<std::string>& env, std::string* out,
                int timeoutSeconds)
 {
@@ -100,14 +112,7 @@ int runProgram(const std::vector<std::string>& argv, const std::vector<std::stri
         throw std::runtime_error("fork failed");
     if (pid == 0) {
         ::dup2(pipefd[1], STDOUT_FILENO);
-        for (const std::string& e : env)
-            ::putenv(const_cast<char*>(e.c_str()));
-        std::vector<char*> args;
-        for (const std::string& a : argv)
-            args.push_back(const_cast<char*>(a.c_str()));
-        args.push_back(nullptr);
-        ::execv(args[0], args.data());
-        ::_exit(127);
+        execProgram(argv, env);
     }
     ::close(pipefd[1]);
     std::string captured;

@@ -44,6 +44,10 @@ std::vector<unsigned char> readBytes(const std::filesystem::path& file);
 void writeFile(const std::filesystem::path& file, const std::string& text);
 void writeBytes(const std::filesystem::path& file, const std::vector<unsigned char>& bytes);
 
+// In a child process just forked: adds the environment entries ("NAME=value") and becomes the
+// program; ends the child with status 127 when it cannot.
+[[noreturn]] void execProgram(const std::vector<std::string>& argv, const std::vector<std::string>& env);
+
 // Runs a program with extra environment entries ("NAME=value"), waits, and returns its exit
 // status (-signal when it was killed). Its standard output goes to *out when given.
 int runProgram(const std::vector<std::string>& argv, const std::vector<std::string>& env = {},

@@ -170,9 +170,9 @@ void TCTCSSForm::ToneLabelClick(int tag)
 void TCTCSSForm::LoadSettings(const TAppletSettings& s)
 {
     if (s.Exists("LeftPosition"))
-        move(s.Integer("LeftPosition", x()), y());
+        RestorePosition(s.Integer("LeftPosition", x()), y());
     if (s.Exists("TopPosition"))
-        move(x(), s.Integer("TopPosition", y()));
+        RestorePosition(x(), s.Integer("TopPosition", y()));
     ToneLabelClick(ClampTargetTone(s.Integer("TargetTone", 0)));
     CheckBox1->setChecked(s.Bool("Log", false));
     CheckBox2->setChecked(s.Bool("Scan", false));
@@ -180,8 +180,7 @@ void TCTCSSForm::LoadSettings(const TAppletSettings& s)
 
 void TCTCSSForm::SaveSettings(TAppletSettings& s)
 {
-    s.SetInteger("LeftPosition", x());
-    s.SetInteger("TopPosition", y());
+    StorePosition(s, "LeftPosition", "TopPosition");
     s.SetInteger("TargetTone", target_);
     s.SetBool("Log", CheckBox1->isChecked());
     s.SetBool("Scan", CheckBox2->isChecked());

@@ -241,7 +241,7 @@ void TRecorder2Form::CreateSteps()
 
 void TRecorder2Form::LoadSettings(const TAppletSettings& s)
 {
-    move(s.Integer("Left", x()), s.Integer("Top", y()));
+    RestorePosition(s.Integer("Left", x()), s.Integer("Top", y()));
     settings_.BitsPerSample = CheckedBits(s.Integer("Bits Per Sample", settings_.BitsPerSample));
     settings_.SamplingRate = CheckedRate(s.Integer("Sampling Rate", settings_.SamplingRate));
     settings_.MaximumFileSize = s.Integer("Maximum File Size", settings_.MaximumFileSize);
@@ -250,8 +250,7 @@ void TRecorder2Form::LoadSettings(const TAppletSettings& s)
 
 void TRecorder2Form::SaveSettings(TAppletSettings& s)
 {
-    s.SetInteger("Left", x());
-    s.SetInteger("Top", y());
+    StorePosition(s, "Left", "Top");
     s.SetInteger("Bits Per Sample", settings_.BitsPerSample);
     s.SetInteger("Sampling Rate", settings_.SamplingRate);
     s.SetInteger("Maximum File Size", settings_.MaximumFileSize);

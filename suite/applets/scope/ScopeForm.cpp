@@ -435,8 +435,10 @@ void TScopeForm::LoadSettings(const TAppletSettings& s)
     }
     const int w = s.Integer("Width", 631), h = s.Integer("Height", 480);
     const int top = s.Integer("Top", y()), left = s.Integer("Left", x());
-    if (w >= 200 && h >= 200 && w <= 10000 && h <= 10000)
-        setGeometry(left, top, w, h);
+    if (w >= 200 && h >= 200 && w <= 10000 && h <= 10000) {
+        resize(w, h);
+        RestorePosition(left, top);
+    }
     const bool analyser = s.Bool("Analyser Display", false);
     const int divider = std::clamp(s.Integer("Divider Position", 116), 116, 1000);
     Splitter->setSizes({std::max(height() - divider, 60), divider});
@@ -474,8 +476,7 @@ void TScopeForm::SaveSettings(TAppletSettings& s)
         s.SetDouble("Scope Cursor " + std::to_string(k + 1), sValues_[size_t(k)]);
     for (int k = 0; k < aCount_; ++k)
         s.SetDouble("Analyser Cursor " + std::to_string(k + 1), aValues_[size_t(k)]);
-    s.SetInteger("Left", x());
-    s.SetInteger("Top", y());
+    StorePosition(s, "Left", "Top");
     s.SetInteger("Width", width());
     s.SetInteger("Height", height());
     s.SetInteger("Divider Position", ControlPanel->height());

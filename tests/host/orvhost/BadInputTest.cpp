@@ -100,12 +100,32 @@ TEST(OrvhostBadInput, EveryMistakeEndsQuicklyWithAClearLine)
          {"WAVE_IN_SCRIPT=@/busy-format"}, true,
          "Warning: The sound card is currently being used, try again?\n"
          "orvhost: the applet \"Signal Classifier\" did not start (see its message above)\n"},
-        {"applet that quenda does not have", {"--headless", "--start", "Signal Classifer"}, {}, true,
+        {"applet that quenda does not have", {"--headless", "--start", "Signal Classifer"}, {"WAVE_IN_FILE=@/cc.wav"},
+         true,
+         "quenda: no applet is named \"Signal Classifer\"; the applets are \"Audio Scope and Spectrum Analyser\", "
+         "\"Packet Radio Decoder\", \"DTMF Decoder\", \"CTCSS Decoder\", \"Signal Classifier\", \"ACARS Decoder\", "
+         "\"Squelch Controlled Sound Recorder\"\n"
          "orvhost: the applet \"Signal Classifer\" did not start (see its message above)\n"},
+        {"pace that is not one", {"--headless", "--pace", "quick"}, {}, true,
+         "orvhost: --pace takes a factor of real time above 0, or fast"},
+        {"pace of no time", {"--headless", "--pace", "0"}, {}, true,
+         "orvhost: --pace takes a factor of real time above 0, or fast"},
+        {"pace the packet decoder cannot be sure to keep",
+         {"--headless", "--pace", "fast", "--start", "packet radio decoder", "--seconds", "1"},
+         {"WAVE_IN_FILE=@/cc.wav"}, false,
+         "orvhost: at --pace fast the Packet Radio Decoder may lose frames"},
         {"plug-in folder that cannot be used", {"--headless", "--plugin", marlet, "--input", "@/cc.wav"},
          {"ORV_PLUGIN_PATH=@/words.txt"}, false, "Fatal Error!: The database file can't be created!"},
         {"damaged database", {"--headless", "--plugin", marlet, "--input", "@/cc.wav"},
          {"ORV_PLUGIN_PATH=@/damaged"}, false, "Fatal Error!: The database file @/damaged/MPT1327.MEM is damaged!"},
+        {"plug-in settings folder that cannot be made", {"--headless", "--plugin", marlet, "--input", "@/cc.wav"},
+         {"XDG_CONFIG_HOME=@/words.txt"}, false,
+         "orvhost: settings are not saved: cannot create the folder @/words.txt/Korvanta Communications/Tollan/MPT1327 "
+         "(Not a directory)\n"},
+        {"applet settings folder that cannot be made", {"--headless", "--start", "DTMF Decoder", "--seconds", "2"},
+         {"XDG_CONFIG_HOME=@/words.txt", "WAVE_IN_FILE=@/cc.wav"}, false,
+         "quenda: settings are not saved: cannot create the folder @/words.txt/Korvanta Communications/Quenda "
+         "(Not a directory)\n"},
         {"unknown option", {"--headless", "--volume", "3"}, {}, true, "orvhost: Unknown option 'volume'."},
         {"stray argument", {"--headless", "recording.wav"}, {}, true, "orvhost: unexpected argument \"recording.wav\""},
         {"bad frequency", {"--headless", "--frequency", "ten"}, {}, true, "orvhost: --frequency takes a frequency in Hz"},
@@ -151,9 +171,83 @@ TEST(OrvhostBadInput, EveryMistakeEndsQuicklyWithAClearLine)
         // A question asked over and over (a "try again?" loop) is given up after a few times.
         std::map<std::string, int> said;
         std::istringstream lines(err);
-        for (std::string line; std::getline(lines, line);)
+        int notSaved = 0;
+        for (std::string line; std::getline(lines, line);) {
             EXPECT_LE(++said[line], 4) << line;
+            notSaved += line.find("settings are not saved") != std::string::npos;
+        }
+        EXPECT_LE(notSaved, 1) << "said once in a run";
     }
+}
+
+// The environment of the runs below: nothing of the machine's own, and settings in dir.
+std::vector<std::string> QuietEnv(const std::string& d)
+{
+    return {"XDG_RUNTIME_DIR=" + d, "XDG_CONFIG_HOME=" + d + "/config", "ORV_PLUGIN_PATH=" + d,
+            "QT_QPA_PLATFORM=offscreen", "MSGBOX_LOG=", "WAVE_IN_FILE="};
+}
+
+// Runs orvhost with args; its standard error into *err, its standard output into *out.
+int RunOrvhost(const TempDir& dir, const std::vector<std::string>& args, std::string* out, std::string* err,
+               std::vector<std::string> env = {})
+{
+    std::vector<std::string> argv = {"/bin/sh", "-c", "exec \"$0\" \"$@\" 2>" + (dir / "err").string(),
+                                     binPath("orvhost").string()};
+    argv.insert(argv.end(), args.begin(), args.end());
+    std::vector<std::string> all = QuietEnv(dir.path().string());
+    all.insert(all.end(), env.begin(), env.end());
+    const int rc = runProgram(argv, all, out, 60);
+    *err = readFile(dir / "err");
+    return rc;
+}
+
+TEST(OrvhostBadInput, AnOptionWithoutItsValueRunsNothingAndSaysSoInOneLine)
+{
+    TempDir dir;
+    struct Missing {
+        std::vector<std::string> args;
+        std::string says;
+    };
+    std::vector<Missing> cases;
+    // Each option that takes a value, given last.
+    for (const auto& [option, value] :
+         std::vector<std::pair<std::string, std::string>>{{"plugin", "path"}, {"input", "file"}, {"input-channel", "side"},
+                                                          {"band", "file"}, {"frequency", "hz"}, {"seconds", "n"},
+                                                          {"pace", "factor"}, {"script", "file"}, {"trace", "file"},
+                                                          {"receiver", "n"}, {"quenda", "path"}, {"start", "name"},
+                                                          {"scan-state", "v"}, {"signal-strength", "v"}, {"squelch", "v"},
+                                                          {"mute", "v"}, {"scan-dwell", "ms"}, {"scan-timeout", "ms"}}) {
+        cases.push_back({{"--headless", "--" + option}, "orvhost: --" + option + " needs a value (" + value + ")\n"});
+    }
+    // Followed by another option, or with nothing after its "=".
+    cases.push_back({{"--input", "--headless", "--plugin", "marlet"}, "orvhost: --input needs a value (file)\n"});
+    cases.push_back({{"--headless", "--start="}, "orvhost: --start needs a value (name)\n"});
+    cases.push_back({{"--headless", "--plugin=", "--input", "x.wav"}, "orvhost: --plugin needs a value (path)\n"});
+    for (const Missing& c : cases) {
+        SCOPED_TRACE(::testing::PrintToString(c.args));
+        std::string out, err;
+        EXPECT_EQ(RunOrvhost(dir, c.args, &out, &err), 2);
+        EXPECT_EQ(err, c.says);
+        EXPECT_EQ(out, "");
+    }
+    // A value that begins with a dash is still a value.
+    std::string out, err;
+    EXPECT_EQ(RunOrvhost(dir, {"--headless", "--signal-strength", "-5", "--seconds", "0"}, &out, &err), 0) << err;
+}
+
+TEST(OrvhostGetApplets, HeadlessPrintsTheAppletsQuendaListedOneALine)
+{
+    TempDir dir;
+    std::string out, err;
+    ASSERT_EQ(RunOrvhost(dir, {"--get-applets", "--headless"}, &out, &err), 0) << err;
+    EXPECT_EQ(out, "Audio Scope and Spectrum Analyser\nPacket Radio Decoder\nDTMF Decoder\nCTCSS Decoder\n"
+                   "Signal Classifier\nACARS Decoder\nSquelch Controlled Sound Recorder\n");
+    // A program that lists nothing is a failure, and says so.
+    writeFile(dir / "lister", "#!/bin/sh\nexit 0\n");
+    std::filesystem::permissions(dir / "lister", std::filesystem::perms::owner_all);
+    EXPECT_EQ(RunOrvhost(dir, {"--get-applets", "--headless", "--quenda", (dir / "lister").string()}, &out, &err), 1);
+    EXPECT_EQ(out, "");
+    EXPECT_THAT(err, ::testing::HasSubstr("lister listed no applets\n"));
 }
 
 TEST(OrvhostHelp, ListsTheOptionsTheFormatsAndTheEnvironmentThatMatter)
@@ -162,7 +256,7 @@ TEST(OrvhostHelp, ListsTheOptionsTheFormatsAndTheEnvironmentThatMatter)
     ASSERT_EQ(runProgram({binPath("orvhost").string(), "--help"}, {"QT_QPA_PLATFORM=", "DISPLAY="}, &out, 30), 0)
         << "help needs no display";
     for (const char* said : {"--plugin <path>", "--input <file>", "--input-channel <side>", "--band <file>",
-                             "--script <file>", "--headless", "--frequency <hz>", "--trace <file>", "WAVE_IN_FILE",
+                             "--script <file>", "--headless", "--frequency <hz>", "--pace <factor>", "--trace <file>", "WAVE_IN_FILE",
                              "WAVE_IN_PACE", "KVAPI32_RIGS", "ORV_PLUGIN_PATH", "XDG_CONFIG_HOME", "station-off <hz>",
                              "<frequency Hz> <recording> [<level>]", "orvhost --plugin build/lib/libmarlet.so --input"})
         EXPECT_NE(out.find(said), std::string::npos) << said;

@@ -57,7 +57,7 @@ TEST(ACARSUnderHost, DecodesARecordingIntoItsLogAndStoresItsSettings)
 
     platform::Registry r;
     ASSERT_TRUE(r.OpenKey(key, false));
-    for (const char* name : {"Left", "Top", "Width", "Height", "Log", "Log File Name", "Paused", "Toolbar",
+    for (const char* name : {"Width", "Height", "Log", "Log File Name", "Paused", "Toolbar",
                              "Parity Filter", "Syntax Check", "Labels Details", "Message Number Details",
                              "Registration Details", "Flight ID Details"})
         EXPECT_TRUE(r.ValueExists(name)) << name;
@@ -65,6 +65,9 @@ TEST(ACARSUnderHost, DecodesARecordingIntoItsLogAndStoresItsSettings)
     EXPECT_FALSE(r.ReadBool("Parity Filter"));
     EXPECT_EQ(r.ReadString("Log File Name"), logFile);
     EXPECT_FALSE(r.ValueExists("LeftPosition"));
+    // A run without a display stores no position the window did not have.
+    EXPECT_FALSE(r.ValueExists("Left"));
+    EXPECT_FALSE(r.ValueExists("Top"));
 }
 
 } // namespace

@@ -241,4 +241,21 @@ TEST_F(RegistryTest, FallsBackToHomeConfigFolder)
     EXPECT_TRUE(fs::exists(home.path() / ".config" / "Korvanta Communications" / "Quenda" / "DTMF.ini"));
 }
 
+// Settings that cannot be written are not lost without a word: standard error names the folder,
+// once in a run however many keys fail, and the keys are refused.
+TEST_F(RegistryTest, FolderThatCannotBeMadeIsToldOnceOnStandardError)
+{
+    testsupport::writeFile(dir.path() / "plain-file", "not a folder");
+    testsupport::ScopedEnv blocked("XDG_CONFIG_HOME", (dir.path() / "plain-file").string());
+    EXPECT_EXIT(
+        {
+            Registry reg;
+            const bool opened = reg.OpenKey(kDtmf, true) || reg.OpenKey(kReceiver, true) || reg.OpenKey(kDtmf, true);
+            std::exit(opened ? 1 : 0);
+        },
+        ::testing::ExitedWithCode(0),
+        "^[^\n]*: settings are not saved: cannot create the folder [^\n]*/plain-file/Korvanta Communications/Quenda "
+        "\\(Not a directory\\)\n$");
+}
+
 }  // namespace

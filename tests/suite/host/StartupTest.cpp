@@ -60,6 +60,7 @@ protected:
             return suitebox::IdOk;
         };
         s.RunEventLoop = [] { g_log.push_back("loop"); };
+        s.WriteError = [](const std::string& line) { g_log.push_back("stderr " + line); };
     }
     void TearDown() override { ClearAppletsForTest(); }
 
@@ -107,10 +108,11 @@ TEST_F(Startup, SuiteAppletsTakeTheirPlaceWhateverOrderTheyRegisterIn)
 
 TEST_F(Startup, EndsAtOnceWithoutTwoArgumentsOrWithReceiverZero)
 {
+    // Nothing is made or shown; the one line on standard error says what the program takes.
     const std::vector<std::vector<std::string>> cases = {{}, {"3"}, {"0", "GetApplets"}, {"-0", "dtmf", "decoder"}};
     for (const auto& args : cases) {
         g_log.clear();
-        EXPECT_TRUE(Run(args).empty()) << ::testing::PrintToString(args);
+        EXPECT_THAT(Run(args), ElementsAre(std::string("stderr ") + kUsageLine)) << ::testing::PrintToString(args);
     }
 }
 
@@ -153,6 +155,7 @@ TEST_F(Startup, NoSoundDeviceLetsTheLockGoBeforeTheSoundCardBox)
 
 TEST_F(Startup, NameIsJoinedAndMatchedCaseInsensitively)
 {
+    const char* const kNoSuchDTMF = "stderr no applet is named \"DTMF\"; the applets are \"Test Scope\", \"DTMF Decoder\"";
     struct Case {
         std::vector<std::string> args;
         bool createResult;
@@ -164,8 +167,11 @@ TEST_F(Startup, NameIsJoinedAndMatchedCaseInsensitively)
         {{"3", "DTMF DECODER"}, true, {"create second 3", "loop", "lock-"}},
         // did not start: no event loop, and the host is told by the status
         {{"3", "test", "scope"}, false, {"create first 3", "lock-"}, kAppletNotStarted},
-        {{"3", "DTMF"}, true, {"lock-"}, kAppletNotStarted},                 // matches nothing, shows nothing
-        {{"3", "dtmf", "", "decoder"}, true, {"lock-"}, kAppletNotStarted},  // joined with single blanks only
+        // matches nothing: no box, but standard error names what there is
+        {{"3", "DTMF"}, true, {kNoSuchDTMF, "lock-"}, kAppletNotStarted},
+        {{"3", "dtmf", "", "decoder"}, true,  // joined with single blanks only
+         {"stderr no applet is named \"dtmf  decoder\"; the applets are \"Test Scope\", \"DTMF Decoder\"", "lock-"},
+         kAppletNotStarted},
     };
     for (const Case& c : cases) {
         g_log.clear();
