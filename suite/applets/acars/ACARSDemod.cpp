@@ -12,6 +12,15 @@ int32_t product(int32_t a, int32_t b)
     return int32_t(std::clamp<int64_t>(int64_t(a) * b, -kProductLimit, kProductLimit));
 }
 
+// z[n] = the clamped product of y[n] and w[n]: in 256-bit vectors where the processor has them (the
+// 64-bit products and comparisons the clamp needs come with them).
+__attribute__((target_clones("avx2", "default"))) void products(const int32_t* y, const int32_t* w, int32_t* z,
+                                                                int32_t count)
+{
+    for (int32_t n = 0; n < count; ++n)
+        z[n] = product(y[n], w[n]);
+}
+
 } // namespace
 
 TACARSDemod::TACARSDemod() : lp1_(std::make_unique<TFIRRec>()), lp2_(std::make_unique<TFIRRec>()) { design(kBlock); }
@@ -43,8 +52,8 @@ void TACARSDemod::ProcessBuffer(const int16_t* x, int32_t count)
     const int32_t head = std::min(count, kDelay);
     for (int32_t n = 0; n < head; ++n)
         z[n] = product(y[n], tail_[n]);
-    for (int32_t n = kDelay; n < count; ++n)
-        z[n] = product(y[n], y[n - kDelay]);
+    if (count > kDelay)
+        products(y + kDelay, y, z + kDelay, count - kDelay);
     // The last 18 outputs, for the products at the start of the next block (with a block shorter
     // than that, the older ones come from the tail before).
     int32_t keep[kDelay];
