@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <dlfcn.h>
@@ -167,6 +168,33 @@ void PacedInput::runFast(WaveStream& s)
     }
 }
 
+namespace {
+
+// Sound the program had no buffer for is gone, as on a card; the user is told, once a stretch of
+// loss and at most every few seconds, so that a recording decoded with holes does not pass for whole.
+class LostSound {
+public:
+    void add(size_t bytes, uint32_t bytesPerSecond)
+    {
+        total_ += bytes;
+        const auto now = std::chrono::steady_clock::now();
+        if (told_ && now - last_ < std::chrono::seconds(5))
+            return;
+        told_ = true;
+        last_ = now;
+        std::fprintf(stderr, "Sound input: %.2f s of the recording lost so far: the program held every buffer.\n",
+                     bytesPerSecond ? double(total_) / bytesPerSecond : 0.0);
+        std::fflush(stderr);
+    }
+
+private:
+    uint64_t total_ = 0;
+    bool told_ = false;
+    std::chrono::steady_clock::time_point last_;
+};
+
+}  // namespace
+
 void PacedInput::runTimed(WaveStream& s)
 {
     using clock = std::chrono::steady_clock;
@@ -175,6 +203,7 @@ void PacedInput::runTimed(WaveStream& s)
     // The recording plays on from the first start, like a card's clock: while the capture is
     // stopped (held, paused) what it plays meanwhile goes by unheard, so a hold leaves its gap.
     PlayedMark mark;
+    LostSound lost;
     bool running = false;
     clock::time_point base;
     uint64_t produced = 0;  // bytes since the first start
@@ -219,7 +248,10 @@ void PacedInput::runTimed(WaveStream& s)
         const size_t got = source_->read(chunk.data(), chunk.size());
         produced += n;
         mark.played(produced, s.format.avgBytesPerSec);
-        s.capture(chunk.data(), got);  // what finds no queued buffer is lost, as on a card
+        size_t noBuffer = 0;
+        s.capture(chunk.data(), got, &noBuffer);  // what finds no queued buffer is lost, as on a card
+        if (noBuffer > 0)
+            lost.add(noBuffer, s.format.avgBytesPerSec);
     }
 }
 

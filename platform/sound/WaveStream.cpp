@@ -181,9 +181,11 @@ bool WaveStream::hasQueued()
     return !queue_.empty();
 }
 
-size_t WaveStream::capture(const uint8_t* data, size_t count)
+size_t WaveStream::capture(const uint8_t* data, size_t count, size_t* noBuffer)
 {
     std::lock_guard lock(mutex);
+    if (noBuffer)
+        *noBuffer = 0;
     if (!started_ || quit_)
         return 0;
     size_t kept = 0;
@@ -196,6 +198,8 @@ size_t WaveStream::capture(const uint8_t* data, size_t count)
         kept += n;
         advanceLocked(n);
     }
+    if (noBuffer)
+        *noBuffer = count;
     return kept;
 }
 

@@ -64,8 +64,9 @@ public:
     WaveHeader* front() const { return queue_.empty() ? nullptr : queue_.front(); }
     uint32_t frontOffset() const { return offset_; }
     // Input: copies bytes into the queued buffers; bytes with nowhere to go (no buffer, or the
-    // device stopped) are lost. Returns the bytes kept.
-    size_t capture(const uint8_t* data, size_t count);
+    // device stopped) are lost. Returns the bytes kept; noBuffer, when given, gets the bytes lost
+    // while the device ran for want of a queued buffer.
+    size_t capture(const uint8_t* data, size_t count, size_t* noBuffer = nullptr);
     // Input and output: n more bytes of the front buffer were filled or played.
     void advanceLocked(size_t n);
 

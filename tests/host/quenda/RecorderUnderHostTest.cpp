@@ -107,15 +107,25 @@ TEST(RecorderUnderHost, RecordsTheOpenStretchesToTheLastBufferAfterStop)
         "--quenda", testsupport::binPath("quenda").string(), "--start", "Squelch Controlled Sound Recorder",
         "--input", (dir / "in.wav").string(), "--script", (dir / "squelch.txt").string(), "--seconds", "14",
         "--trace", trace.string()};
-    ASSERT_EQ(testsupport::runProgram(argv,
-                                      {"XDG_RUNTIME_DIR=" + dir.path().string(),
-                                       "XDG_CONFIG_HOME=" + (dir / "config").string(), "QT_QPA_PLATFORM=offscreen",
-                                       "MSGBOX_LOG=" + boxes.string(), "WAVE_IN_PACE=",
-                                       "UI_CLICK_SCRIPT=" + (dir / "clicks.txt").string(),
-                                       "DIALOG_ANSWER=save=" + recording.string()},
-                                      &out, 90),
-              0)
-        << testsupport::readFile(err);
+    // A machine so busy that the applet held every capture buffer loses sound there, as a card would,
+    // and the sound input says so: such a run tells nothing of the recorder, and is made again.
+    for (int attempt = 0;; ++attempt) {
+        for (const auto& f : {recording, trace, boxes})
+            std::filesystem::remove(f);
+        out.clear();
+        ASSERT_EQ(testsupport::runProgram(argv,
+                                          {"XDG_RUNTIME_DIR=" + dir.path().string(),
+                                           "XDG_CONFIG_HOME=" + (dir / ("config" + std::to_string(attempt))).string(),
+                                           "QT_QPA_PLATFORM=offscreen", "MSGBOX_LOG=" + boxes.string(),
+                                           "WAVE_IN_PACE=", "UI_CLICK_SCRIPT=" + (dir / "clicks.txt").string(),
+                                           "DIALOG_ANSWER=save=" + recording.string()},
+                                          &out, 90),
+                  0)
+            << testsupport::readFile(err);
+        if (testsupport::readFile(err).find("Sound input: ") == std::string::npos)
+            break;
+        ASSERT_LT(attempt, 2) << "sound was lost in every run: " << testsupport::readFile(err);
+    }
     // Headless, each state the window shows is written where the run was started.
     const std::string r = "Squelch Controlled Recorder: ";
     EXPECT_EQ(out, r + "Stopped\n" + r + "Recording\n" + r + "Squelched\n" + r + "Recording\n" + r + "Squelched\n" +

@@ -1,6 +1,8 @@
 // The WAV-file input device: exact delivery, format and header checks, pacing, end of file.
 #include "WaveTestKit.h"
 
+#include <gmock/gmock.h>
+
 #include "TestSupport.h"
 #include "WavFile.h"
 #include "WaveIn.h"
@@ -191,13 +193,18 @@ TEST_F(WaveFileDevice, RealTimePacingLosesWhatArrivesWithNoBufferQueued)
     Capture cap(1, 200);
     cap.requeue = false;
     ASSERT_EQ(cap.open(f), kWaveNoError);
+    ::testing::internal::CaptureStderr();
     ASSERT_EQ(waveInStart(cap.handle), kWaveNoError);
     pumpFor(100);  // about 55000 frames go by with nowhere to go
     EXPECT_EQ(cap.position(), 0u);
     cap.queueAll();
     ASSERT_TRUE(pumpUntil([&] { return cap.lengths.size() == 1; }));
+    const std::string told = ::testing::internal::GetCapturedStderr();
     const uint16_t first = sampleAt(cap.bytes, 0);
     EXPECT_GT(first, 20000u) << "the samples that found no buffer are lost";
+    // ... and the user is told, once for the stretch of loss.
+    EXPECT_THAT(told, ::testing::MatchesRegex("Sound input: [0-9.]+ s of the recording lost so far: the program "
+                                              "held every buffer\\.\n"));
     for (size_t i = 1; i < 100; ++i)
         ASSERT_EQ(sampleAt(cap.bytes, i), static_cast<uint16_t>(first + i)) << "a buffer holds consecutive samples";
 }
@@ -211,8 +218,10 @@ TEST_F(WaveFileDevice, RealTimePacingKeepsToTheRate)
     ASSERT_EQ(cap.open(f), kWaveNoError);
     cap.queueAll();
     const auto t0 = std::chrono::steady_clock::now();
+    ::testing::internal::CaptureStderr();
     ASSERT_EQ(waveInStart(cap.handle), kWaveNoError);
     ASSERT_TRUE(pumpUntil([&] { return cap.bytes.size() >= 12 * 4410; }));  // 2.4 s of sound, 120 ms at 20x
+    EXPECT_EQ(::testing::internal::GetCapturedStderr(), "") << "nothing was lost, so nothing is said";
     const double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count();
     EXPECT_GE(ms, 110.0) << "the file must not run faster than 20 times real time";
     for (size_t i = 0; i < cap.bytes.size() / 2; ++i)
