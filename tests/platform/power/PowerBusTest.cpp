@@ -71,6 +71,10 @@ protected:
         signal << sleeping;
         ASSERT_TRUE(from.send(signal));
     }
+    // A round trip on the program's own system bus connection: its subscription (the match rule and the
+    // lookup of the login manager's owner, which the library sends without waiting) has reached the
+    // daemon before anything is sent to it.
+    static void settle() { QDBusConnection::systemBus().interface()->isServiceRegistered(kLoginService); }
     // Runs the event loop until done() holds; a bound of seconds only guards against a hang.
     template <typename Done>
     static bool runUntil(Done done)
@@ -102,6 +106,7 @@ TEST_F(PowerBusTest, LoginManagerSleepAndWakeArrive)
     platform::PowerEvents events;
     ASSERT_TRUE(events.Listening());
     PowerRecorder recorder(events);
+    settle();
     QDBusConnection login = QDBusConnection(QStringLiteral("login"));
     sendSleep(login, true);
     ASSERT_TRUE(runUntil([&] { return recorder.seen.size() == 1; }));
@@ -115,6 +120,7 @@ TEST_F(PowerBusTest, SleepFromAnotherSenderIsIgnored)
     platform::PowerEvents events;
     ASSERT_TRUE(events.Listening());
     PowerRecorder recorder(events);
+    settle();
     QDBusConnection stranger = client("stranger");
     sendSleep(stranger, true);
     // A round trip to the daemon: the stranger's signal has been routed before the reply.
@@ -134,6 +140,7 @@ TEST_F(PowerBusTest, SharedFrameInstanceBroadcastsTheCodes)
     std::vector<int> codes;
     auto connection =
         QObject::connect(&shared, &TOrvPowerEvents::PowerBroadcast, [&](int event) { codes.push_back(event); });
+    settle();
     QDBusConnection login = QDBusConnection(QStringLiteral("login"));
     sendSleep(login, true);
     sendSleep(login, false);
