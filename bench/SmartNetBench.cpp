@@ -74,6 +74,7 @@ std::vector<int16_t> Stereo(siggen::Samples x, double snrDb, Noise noise, uint64
 
 struct Tally : TSmartNetWordSink {
     const std::set<Key>* sent = nullptr;
+    TSmartNetWordSink* next = nullptr;  // the interpretation, when calls are counted too
     int right = 0, wrong = 0;
     void GoodWord(const TSmartNetOsw& w) override
     {
@@ -81,8 +82,14 @@ struct Tally : TSmartNetWordSink {
             ++right;
         else
             ++wrong;
+        if (next)
+            next->GoodWord(w);
     }
-    void BadFrame() override {}
+    void BadFrame() override
+    {
+        if (next)
+            next->BadFrame();
+    }
     void AccuracyText(const std::string&) override {}
 };
 
@@ -112,7 +119,14 @@ struct NullClient : TSmartNetDecoderClient {
     TSmartNetDateNames DateNames() override { return {}; }
     void SelectSystem(uint16_t identity) override { record->SystemIdentity = identity; }
     void SaveSystem() override {}
-    void WriteLogEntry(const TSmartNetLocalTime&, uint16_t, const TSmartNetOnAirEntry&) override {}
+    // Every call that joins the on-air list is logged once: one that no grant sent is a false call.
+    void WriteLogEntry(const TSmartNetLocalTime&, uint16_t, const TSmartNetOnAirEntry& e) override
+    {
+        if (grants && !grants->count({e.Identity, e.Channel}))
+            ++falseCalls;
+    }
+    const std::set<std::pair<int32_t, int32_t>>* grants = nullptr;
+    int falseCalls = 0;
     void SetText(TSmartNetLabel, const std::string&) override {}
     void EnableSystemControls(bool) override {}
     void RetToCtrlChanged(bool) override {}
@@ -190,11 +204,17 @@ void printSensitivity()
     constexpr int kSeeds = 3;
     std::printf("SmartNet words decoded at 44100 Hz (4 s control channel, %d words, %d noise seeds);\n", sentCount,
                 kSeeds);
-    std::printf("false = words that passed the check but were never sent\n");
-    std::printf("%7s | %-24s | %-24s | %-24s | %-24s\n", "", "white, upright", "white, inverted",
+    std::printf("false = words that passed the check but were never sent; calls = calls listed that no grant\n"
+                "sent, with the system %04X current\n", s.system);
+    std::printf("%7s | %-30s | %-30s | %-30s | %-30s\n", "", "white, upright", "white, inverted",
                 "300-3300 Hz, upright", "300-3300 Hz, inverted");
-    std::printf("%7s | %7s %7s %8s | %7s %7s %8s | %7s %7s %8s | %7s %7s %8s\n", "SNR dB", "words", "%", "false",
-                "words", "%", "false", "words", "%", "false", "words", "%", "false");
+    std::printf("%7s | %7s %7s %8s %5s | %7s %7s %8s %5s | %7s %7s %8s %5s | %7s %7s %8s %5s\n", "SNR dB", "words",
+                "%", "false", "calls", "words", "%", "false", "calls", "words", "%", "false", "calls", "words", "%",
+                "false", "calls");
+    std::set<std::pair<int32_t, int32_t>> grants;
+    for (const sn::Event& e : s.events)
+        for (const sn::Word& w : e.words)
+            grants.insert({w.address, w.command});
     const siggen::Samples upright = sn::render(bits, kRate, 0.5, false);
     const siggen::Samples inverted = sn::render(bits, kRate, 0.5, true);
     for (int snr = 30; snr >= 0; snr -= 3) {
@@ -203,9 +223,23 @@ void printSensitivity()
             for (const siggen::Samples* x : {&upright, &inverted}) {
                 Tally t;
                 t.sent = &sent;
-                for (uint64_t seed = 1; seed <= kSeeds; ++seed)
+                int falseCalls = 0;
+                for (uint64_t seed = 1; seed <= kSeeds; ++seed) {
+                    TSmartNetSystemRecord record;
+                    record.SystemIdentity = s.system;
+                    NullClient client;
+                    client.record = &record;
+                    client.grants = &grants;
+                    TSmartNetDecoder decoder(client, record);
+                    decoder.BuffersSinceTune = 100;
+                    decoder.TunedFrequency = 851000000;
+                    t.next = &decoder;
                     Decode(Stereo(*x, snr, noise, seed), t);
-                std::printf(" %7d %7.1f %8d |", t.right, 100.0 * t.right / (kSeeds * sentCount), t.wrong);
+                    falseCalls += client.falseCalls;
+                }
+                t.next = nullptr;
+                std::printf(" %7d %7.1f %8d %5d |", t.right, 100.0 * t.right / (kSeeds * sentCount), t.wrong,
+                            falseCalls);
             }
         std::printf("\n");
     }

@@ -1,20 +1,26 @@
 # korvanta_version_table(<target> PRODUCT_NAME <s> FILE_DESCRIPTION <s> INTERNAL_NAME <s>
 #                        ORIGINAL_FILENAME <s> [COMPANY_NAME <s>] [LEGAL_COPYRIGHT <s>]
-#                        [LEGAL_TRADEMARKS <s>] [COMMENTS <s>] [VERSION <a.b.c.d>] [FILE_FLAGS <n>])
+#                        [LEGAL_TRADEMARKS <s>] [COMMENTS <s>] [VERSION <a.b.c.d>] [PRODUCT_VERSION <s>]
+#                        [FILE_FLAGS <n>])
 # Generates the deliverable's version table (platform/version/VersionInfo.h) into <target>.
-# The version defaults to the project's VERSION, missing parts being 0.
+# The version defaults to the project's VERSION, missing parts being 0; the ProductVersion string to
+# the version's four numbers.
 set(KORVANTA_VERSION_TABLE_TEMPLATE ${CMAKE_CURRENT_LIST_DIR}/VersionTable.cpp.in)
 
 function(_korvanta_c_string out value)
   string(REPLACE "\\" "\\\\" value "${value}")
   string(REPLACE "\"" "\\\"" value "${value}")
   string(REPLACE "\n" "\\n" value "${value}")
+  # The table's strings are in code page 1252: the registered sign, the one character beyond ASCII
+  # the deliverables' texts use, is its byte 0xAE (the string is closed after it, so that no letter
+  # that follows is taken into the escape).
+  string(REPLACE "®" "\\xAE\" \"" value "${value}")
   set(${out} "\"${value}\"" PARENT_SCOPE)
 endfunction()
 
 function(korvanta_version_table target)
   cmake_parse_arguments(V ""
-    "PRODUCT_NAME;FILE_DESCRIPTION;INTERNAL_NAME;ORIGINAL_FILENAME;COMPANY_NAME;LEGAL_COPYRIGHT;LEGAL_TRADEMARKS;COMMENTS;VERSION;FILE_FLAGS"
+    "PRODUCT_NAME;FILE_DESCRIPTION;INTERNAL_NAME;ORIGINAL_FILENAME;COMPANY_NAME;LEGAL_COPYRIGHT;LEGAL_TRADEMARKS;COMMENTS;VERSION;PRODUCT_VERSION;FILE_FLAGS"
     "" ${ARGN})
   foreach(required PRODUCT_NAME FILE_DESCRIPTION INTERNAL_NAME ORIGINAL_FILENAME)
     if(NOT DEFINED V_${required})
@@ -72,12 +78,14 @@ function(korvanta_version_table target)
   foreach(pair
       "CompanyName;COMPANY_NAME" "FileDescription;FILE_DESCRIPTION" "FileVersion;@VERSION"
       "InternalName;INTERNAL_NAME" "LegalCopyright;LEGAL_COPYRIGHT" "LegalTrademarks;LEGAL_TRADEMARKS"
-      "OriginalFilename;ORIGINAL_FILENAME" "ProductName;PRODUCT_NAME" "ProductVersion;@VERSION"
+      "OriginalFilename;ORIGINAL_FILENAME" "ProductName;PRODUCT_NAME" "ProductVersion;@PRODUCT_VERSION"
       "Comments;COMMENTS")
     list(GET pair 0 name)
     list(GET pair 1 key)
-    if(key STREQUAL "@VERSION")
+    if(key STREQUAL "@VERSION" OR (key STREQUAL "@PRODUCT_VERSION" AND NOT DEFINED V_PRODUCT_VERSION))
       set(value "${VERSION_TEXT}")
+    elseif(key STREQUAL "@PRODUCT_VERSION")
+      set(value "${V_PRODUCT_VERSION}")
     elseif(DEFINED V_${key})
       set(value "${V_${key}}")
     else()

@@ -3,6 +3,8 @@
 #include <QCoreApplication>
 #include <QEvent>
 
+#include "platform/ui/Codepage.h"
+
 #include <dlfcn.h>
 
 #include <cstdio>
@@ -26,6 +28,9 @@ PluginHost::PluginHost(TraceWriter& trace, ReceiverState& state, int32_t maxVolu
     current = this;
     connect(&state_, &ReceiverState::changed, this, &PluginHost::onChanged);
     connect(&level_, &QTimer::timeout, this, [this] { notify(ORV_SIGNAL_LEVEL, state_.get("SignalStrength")); });
+    levelNow_.setSingleShot(true);
+    levelNow_.setInterval(0);
+    connect(&levelNow_, &QTimer::timeout, this, [this] { notify(ORV_SIGNAL_LEVEL, state_.get("SignalStrength")); });
 }
 
 PluginHost::~PluginHost()
@@ -56,14 +61,16 @@ bool PluginHost::load(const std::string& path, std::string* error)
     }
     char name[64] = {};
     const int32_t version = init_(ORV_INTERFACE_VERSION, 0, name, sizeof name - 1);
+    // The name comes in the plug-in's code page ("SmartNet" and 0xAE for the registered sign).
+    const std::string shown = platform::FromCp1252(name).toStdString();
     trace_.write({TraceWriter::text("dir", "host->plugin"), TraceWriter::text("call", "orvPluginInit"),
-                  TraceWriter::number("result", version), TraceWriter::text("name", name)});
+                  TraceWriter::number("result", version), TraceWriter::text("name", shown)});
     if (version < ORV_INTERFACE_VERSION) {
         refused_ = true;
         *error = path + " cannot run here (it found no sound input, or wants another host version)";
         return false;
     }
-    name_ = name;
+    name_ = shown;
     return true;
 }
 
@@ -102,8 +109,10 @@ void PluginHost::onChanged(const QString& name, int value)
     // Every frequency change is told, the plug-in's own too (Callback does that before the command
     // returns); the others only when the user or a script made them.
     if (name == QLatin1String("Frequency")) {
-        if (!fromPlugin_)
+        if (!fromPlugin_) {
             notify(ORV_FREQUENCY, value);
+            levelAfterRetune();
+        }
     } else if (fromPlugin_) {
         return;
     } else if (name == QLatin1String("Volume")) {
@@ -136,11 +145,24 @@ int32_t PluginHost::Callback(OrvInstance instance, int32_t code, int32_t param, 
                                               TraceWriter::number("param", param), TraceWriter::number("result", result),
                                               TraceWriter::number("instance", instance)};
     if (pointer && length > 0)
-        fields.push_back(TraceWriter::text("text", std::string(pointer, strnlen(pointer, size_t(length)))));
+        fields.push_back(TraceWriter::text(
+            "text", platform::FromCp1252(std::string(pointer, strnlen(pointer, size_t(length)))).toStdString()));
     current->trace_.write(fields);
-    if (code == ORV_FREQUENCY)
+    if (code == ORV_FREQUENCY) {
         current->notify(ORV_FREQUENCY, param);  // every tune is notified, before the command returns
+        current->levelAfterRetune();
+    }
     return result;
+}
+
+void PluginHost::levelAfterRetune()
+{
+    // A receiver's meter moves as soon as it is tuned: the new channel's level is told as soon as
+    // the command is done, and the regular reports go on from there.
+    if (!attached_)
+        return;
+    levelNow_.start();
+    level_.start(kLevelIntervalMs);
 }
 
 int32_t PluginHost::answer(int32_t code, int32_t param)

@@ -2,7 +2,8 @@
 // orvhost's side of the orv plug-in interface: loads a decoder plug-in, starts its window for the
 // primary receiver, answers its commands from the receiver's state and tells it of every change the
 // user or a script makes (frequency, volume, attenuator, power) and of the signal level, which a
-// receiver reports every kLevelIntervalMs.
+// receiver reports at once after every retune and every kLevelIntervalMs. The plug-in's display
+// name is kept as text (UTF-8), turned from the code page it comes in.
 #include "ReceiverState.h"
 #include "TraceWriter.h"
 #include "plugin/frame/OrvPlugin.h"
@@ -40,6 +41,7 @@ private:
     int32_t answer(int32_t code, int32_t param);
     int32_t notify(int32_t code, int32_t value);
     void onChanged(const QString& name, int value);
+    void levelAfterRetune();
 
     TraceWriter& trace_;
     ReceiverState& state_;
@@ -55,4 +57,5 @@ private:
     bool refused_ = false;
     bool fromPlugin_ = false;  // a change the plug-in's own command made: not told back
     QTimer level_;
+    QTimer levelNow_;  // the level right after a retune
 };

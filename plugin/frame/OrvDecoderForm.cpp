@@ -825,7 +825,8 @@ void TOrvDecoderForm::SecondaryLabelClick()
         action->setData(item.Receiver);
         connect(action, &QAction::triggered, this, [this, action] { None1Click(action); });
     }
-    SecondaryPopup->popup(mapToGlobal(SecondaryLabel->geometry().bottomLeft()));
+    // At the label's top-left corner on the screen.
+    SecondaryPopup->popup(SecondaryLabel->mapToGlobal(QPoint(0, 0)));
 }
 
 void TOrvDecoderForm::None1Click(QAction* item)

@@ -62,7 +62,22 @@ TOrvHandleTable& OrvHandles()
     return table;
 }
 
-void OrvReleaseSingleInstance() { platform::DeleteAtom(kOrvSingleInstanceAtom); }
+namespace {
+
+// This library's hold on the machine-wide flag.
+platform::NamedLock& SingleInstance()
+{
+    static platform::NamedLock lock(kOrvSingleInstanceAtom);
+    return lock;
+}
+
+// Looks for the flag and takes it in one step, so that of two windows starting at the same moment
+// exactly one gets it; a window of this library already holding it counts as taken too.
+bool TakeSingleInstance() { return !SingleInstance().Held() && SingleInstance().Add(); }
+
+}  // namespace
+
+void OrvReleaseSingleInstance() { SingleInstance().Delete(); }
 
 int32_t OrvFrameInit(const TOrvPluginInfo& plugin, int32_t hostVersion, char* name, uint32_t nameLength)
 {
@@ -82,13 +97,11 @@ int32_t OrvFrameStart(const TOrvPluginInfo& plugin, OrvHostWindow hostWindow, co
     // Refused before anything is taken: a host that has not initialised us, or hands us nothing.
     if (!windowList || !info || !callback || !flags || !plugin.CreateWindow)
         return ORV_START_FAILED;
-    if (platform::FindAtom(kOrvSingleInstanceAtom)) {
+    if (!TakeSingleInstance()) {
         platform::MessageBox::Show(kOrvAlreadyRunningText, kOrvAlreadyRunningCaption,
                                    platform::MB_OK | platform::MB_ICONERROR | platform::MB_TASKMODAL);
         return ORV_START_FAILED;
     }
-    if (!platform::AddAtom(kOrvSingleInstanceAtom))
-        return ORV_START_FAILED;
     const OrvInstance handle = OrvHandles().Allocate();
     TOrvDecoderForm* form = nullptr;
     try {

@@ -1,5 +1,6 @@
 #include "SystemDatabase.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -101,6 +102,33 @@ bool FileSize(int fd, uint64_t& size)
     return true;
 }
 
+bool WriteAllAt(int fd, uint64_t offset, const uint8_t* buf, size_t n)
+{
+    while (n > 0) {
+        ssize_t put = ::pwrite(fd, buf, n, static_cast<off_t>(offset));
+        if (put < 0 && errno == EINTR)
+            continue;
+        if (put <= 0)
+            return false;
+        buf += put;
+        offset += static_cast<uint64_t>(put);
+        n -= static_cast<size_t>(put);
+    }
+    return true;
+}
+
+// A string that fills its field without a terminator is cut by one character, so it ends inside.
+void TerminateTexts(std::vector<uint8_t>& bytes, size_t base, size_t limit, const TDatabaseText& t)
+{
+    for (uint32_t i = 0; i < t.Count && t.Size > 0; ++i) {
+        size_t at = base + t.Offset + static_cast<size_t>(i) * t.Size;
+        if (at + t.Size > limit)
+            return;
+        if (!HasTerminator(bytes.data() + at, t.Size))
+            bytes[at + t.Size - 1] = 0;
+    }
+}
+
 bool TextsTerminated(const std::vector<uint8_t>& bytes, size_t base, size_t limit, const TDatabaseText& t)
 {
     for (uint32_t i = 0; i < t.Count; ++i) {
@@ -153,6 +181,7 @@ struct TSystemDatabase::Span {
     uint64_t Size = 0;
     uint16_t Identity = 0;
     std::array<uint64_t, 5> ListBytes{};
+    bool Unterminated = false;  // a string of the record or a list fills its field without terminator
 };
 
 void TSystemDatabase::SetStepHook(std::function<void(TReplaceStep)> hook) { StepHook() = std::move(hook); }
@@ -177,9 +206,60 @@ TDatabaseStatus TSystemDatabase::Damaged()
     return TDatabaseStatus::dsDamaged;
 }
 
-// Walks the entries from start to the end of the file and checks each against the layout: every count
-// non-negative, every list inside the file, every string terminated, and the last entry ending exactly
-// at the end of the file. visit sees each entry with its record and may stop the walk by returning false.
+std::filesystem::path TSystemDatabase::DamagedCopy() const
+{
+    std::filesystem::path copy = file_;
+    copy += ".damaged";
+    return copy;
+}
+
+// Copies the file as it is to "<name>.damaged", unless a copy is there already (an earlier one is
+// never written over).
+TSystemDatabase::KeepResult TSystemDatabase::KeepOriginal(const Source& in) const
+{
+    const std::filesystem::path copy = DamagedCopy();
+    int fd = ::open(copy.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd < 0)
+        return errno == EEXIST ? KeepResult::krEarlier : KeepResult::krFailed;
+    bool ok = in.CopyRange(0, in.Size, [fd](const uint8_t* buf, size_t n) { return WriteAll(fd, buf, n); });
+    ok = ok && ::fsync(fd) == 0;
+    ok = (::close(fd) == 0) && ok;
+    if (!ok) {
+        ::unlink(copy.c_str());
+        return KeepResult::krFailed;
+    }
+    return KeepResult::krKept;
+}
+
+// A file with entries that cannot be read whole: its complete entries are used, and the file as it
+// was is kept beside it before anything writes it over. The user is told once.
+void TSystemDatabase::NoteDamage(const Source& in, QWidget* owner)
+{
+    if (damageNoted_) {
+        if (!originalKept_)
+            originalKept_ = KeepOriginal(in) != KeepResult::krFailed;
+        return;
+    }
+    damageNoted_ = true;
+    const KeepResult kept = KeepOriginal(in);
+    originalKept_ = kept != KeepResult::krFailed;
+    const std::string copy = DamagedCopy().string();
+    std::string text = "The database file " + file_.string() +
+                       " is damaged: its complete entries are used, and what cannot be read is left out when the "
+                       "file is next written. ";
+    if (kept == KeepResult::krKept)
+        text += "The file as it was is kept as " + copy + ".";
+    else if (kept == KeepResult::krEarlier)
+        text += "An earlier copy, " + copy + ", is kept as it is.";
+    else
+        text += "It cannot be kept as " + copy + ", so it is not written over.";
+    Box(text, "Warning", platform::MB_OK | platform::MB_ICONWARNING, owner);
+}
+
+// Walks the entries from start and checks each against the layout: every count non-negative and
+// every list inside the file. visit sees each complete entry with its record and may stop the walk
+// by returning false. An entry cut short or with a count that cannot be ends the walk (wrDamaged,
+// after the complete entries before it); a string without its terminator only marks its entry.
 TSystemDatabase::WalkResult TSystemDatabase::Walk(
     const Source& in, uint64_t start, bool old,
     const std::function<bool(const Span&, const std::vector<uint8_t>&)>& visit) const
@@ -194,12 +274,12 @@ TSystemDatabase::WalkResult TSystemDatabase::Walk(
             return WalkResult::wrDamaged;
         if (!in.Read(pos, record.data(), recordSize))
             return WalkResult::wrIoError;
-        for (const TDatabaseText& t : layout_.RecordTexts)
-            if (!TextsTerminated(record, 0, recordSize, t))
-                return WalkResult::wrDamaged;
         Span span;
         span.Offset = pos;
         span.Identity = GetU16(record.data() + layout_.IdentityOffset);
+        for (const TDatabaseText& t : layout_.RecordTexts)
+            if (!TextsTerminated(record, 0, recordSize, t))
+                span.Unterminated = true;
         uint64_t at = pos + recordSize;
         for (size_t i = 0; i < layout_.Lists.size(); ++i) {
             const TDatabaseList& l = layout_.Lists[i];
@@ -216,7 +296,7 @@ TSystemDatabase::WalkResult TSystemDatabase::Walk(
                 const uint32_t entry = old ? l.OldEntrySize : l.EntrySize;
                 for (size_t e = 0; e < static_cast<size_t>(count); ++e)
                     if (!TextsTerminated(list, e * entry, (e + 1) * entry, l.Text))
-                        return WalkResult::wrDamaged;
+                        span.Unterminated = true;
             }
             span.ListBytes[i] = bytes;
             at += bytes;
@@ -227,6 +307,45 @@ TSystemDatabase::WalkResult TSystemDatabase::Walk(
         pos = at;
     }
     return WalkResult::wrOk;
+}
+
+// Every complete entry from the first; damaged tells whether anything could not be read whole.
+TSystemDatabase::WalkResult TSystemDatabase::WalkAll(const Source& in, uint64_t start, bool old,
+                                                     std::vector<Span>& spans, bool& damaged) const
+{
+    spans.clear();
+    const WalkResult walk = Walk(in, start, old, [&spans](const Span& s, const std::vector<uint8_t>&) {
+        spans.push_back(s);
+        return true;
+    });
+    damaged = walk == WalkResult::wrDamaged ||
+              std::any_of(spans.begin(), spans.end(), [](const Span& s) { return s.Unterminated; });
+    return walk == WalkResult::wrIoError ? walk : WalkResult::wrOk;
+}
+
+// An entry's record and lists as they are used: every string ending inside its field.
+bool TSystemDatabase::ReadSpan(const Source& in, const Span& s, bool old, TStoredEntry& entry) const
+{
+    const uint32_t recordSize = old ? layout_.OldRecordSize : layout_.RecordSize;
+    entry.Record.resize(recordSize);
+    if (!in.Read(s.Offset, entry.Record.data(), recordSize))
+        return false;
+    for (const TDatabaseText& t : layout_.RecordTexts)
+        TerminateTexts(entry.Record, 0, recordSize, t);
+    uint64_t at = s.Offset + recordSize;
+    for (size_t i = 0; i < entry.Lists.size(); ++i) {
+        std::vector<uint8_t>& list = entry.Lists[i];
+        list.resize(static_cast<size_t>(s.ListBytes[i]));
+        if (!in.Read(at, list.data(), list.size()))
+            return false;
+        const TDatabaseList& l = layout_.Lists[i];
+        const uint32_t size = old ? l.OldEntrySize : l.EntrySize;
+        if (l.Text.Count > 0 && size > 0)
+            for (size_t e = 0; e + size <= list.size(); e += size)
+                TerminateTexts(list, e, e + size, l.Text);
+        at += s.ListBytes[i];
+    }
+    return true;
 }
 
 TSystemDatabase::HeaderResult TSystemDatabase::HeaderMatches(const Source& in) const
@@ -241,16 +360,18 @@ TSystemDatabase::HeaderResult TSystemDatabase::HeaderMatches(const Source& in) c
     return std::memcmp(head.data(), layout_.Header.data(), n) == 0 ? HeaderResult::hrMatches : HeaderResult::hrOther;
 }
 
-// Writes the new file beside the database, flushes it and renames it over the database.
-bool TSystemDatabase::Replace(const std::function<bool(int fd)>& write) const
+// Writes the new file beside the database, flushes it and renames it over the database. Where no
+// file can be made beside it (a folder the user may not write in), the database itself is written
+// over instead, whole, when it is there (original: what it holds now).
+bool TSystemDatabase::Replace(const std::function<bool(const TPut&)>& produce, const Source* original) const
 {
     const std::filesystem::path dir = file_.parent_path();
     const std::filesystem::path temp = dir / layout_.TempName;
     int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
     if (fd < 0)
-        return false;
+        return WriteInPlace(produce, original);
     Step(TReplaceStep::rsTempOpened);
-    bool ok = write(fd);
+    bool ok = produce(PutToFile(fd));
     if (ok)
         Step(TReplaceStep::rsTempWritten);
     ok = ok && ::fsync(fd) == 0;
@@ -272,12 +393,38 @@ bool TSystemDatabase::Replace(const std::function<bool(int fd)>& write) const
     return true;
 }
 
+// The whole new file is made in memory first, then written from the start and cut to its length;
+// if that fails, what the file held is written back.
+bool TSystemDatabase::WriteInPlace(const std::function<bool(const TPut&)>& produce, const Source* original) const
+{
+    if (!original)
+        return false;
+    std::vector<uint8_t> image, before;
+    if (!produce(PutToImage(image)) || !original->CopyRange(0, original->Size, PutToImage(before)))
+        return false;
+    TFd out(::open(file_.c_str(), O_WRONLY | O_CLOEXEC));
+    if (out.fd < 0)
+        return false;
+    bool ok = WriteAllAt(out.fd, 0, image.data(), image.size()) &&
+              ::ftruncate(out.fd, static_cast<off_t>(image.size())) == 0 && ::fsync(out.fd) == 0;
+    if (!ok) {
+        if (WriteAllAt(out.fd, 0, before.data(), before.size()))
+            ::ftruncate(out.fd, static_cast<off_t>(before.size()));
+        ::fsync(out.fd);
+    }
+    const int fd = out.fd;
+    out.fd = -1;
+    return (::close(fd) == 0) && ok;
+}
+
 bool TSystemDatabase::WriteHeaderOnly() const
 {
-    return Replace([this](int fd) {
-        std::string head = layout_.Header + layout_.Version;
-        return WritePart(fd, reinterpret_cast<const uint8_t*>(head.data()), head.size());
-    });
+    return Replace(
+        [this](const TPut& put) {
+            std::string head = layout_.Header + layout_.Version;
+            return put(reinterpret_cast<const uint8_t*>(head.data()), head.size());
+        },
+        nullptr);
 }
 
 TDatabaseStatus TSystemDatabase::Open()
@@ -300,48 +447,59 @@ TDatabaseStatus TSystemDatabase::Open()
     const Source src{in.fd, nullptr, size};
     std::vector<Span> spans;
     WalkResult walk = WalkResult::wrOk;
-    const TDatabaseStatus status = Check(src, spans, walk);
+    bool damaged = false;
+    const TDatabaseStatus status = Check(src, spans, walk, damaged);
+    if (walk == WalkResult::wrIoError) {
+        Box("The database file can't be opened!", "Fatal Error!", platform::MB_OK, owner_);
+        return TDatabaseStatus::dsCantOpen;
+    }
     if (status == TDatabaseStatus::dsOk)
         return TDatabaseStatus::dsOk;
+    if (status == TDatabaseStatus::dsRecovered) {
+        NoteDamage(src, owner_);
+        return TDatabaseStatus::dsRecovered;
+    }
     if (status == TDatabaseStatus::dsConverted) {
-        if (!Replace([&](int out) { return Convert(src, spans, PutToFile(out)); })) {
+        if (damaged)
+            NoteDamage(src, owner_);
+        if ((damaged && !originalKept_) ||
+            !Replace([&](const TPut& put) { return Convert(src, spans, put); }, &src)) {
             inUse_ = false;
             Box("Can't create the new database file!", "Fatal Error!", platform::MB_OK, owner_);
             return TDatabaseStatus::dsCantConvert;
         }
         return TDatabaseStatus::dsConverted;
     }
-    if (walk == WalkResult::wrIoError) {
-        Box("The database file can't be opened!", "Fatal Error!", platform::MB_OK, owner_);
-        return TDatabaseStatus::dsCantOpen;
-    }
     return Damaged();
 }
 
-// Checks the file as Open does: dsOk when it has the current layout, dsConverted when it walks cleanly
-// as old headerless entries (their spans given for the conversion), dsDamaged otherwise (walk tells
-// whether that was a read error).
-TDatabaseStatus TSystemDatabase::Check(const Source& in, std::vector<Span>& spans, WalkResult& walk) const
+// Checks the file as Open does: dsOk when it has the current layout, dsRecovered when it has the
+// header but not every entry can be read whole, dsConverted when it is an old headerless file (its
+// complete entries given for the conversion), dsDamaged when it is neither (walk tells whether a
+// read failed). damaged tells whether anything cannot be read whole.
+TDatabaseStatus TSystemDatabase::Check(const Source& in, std::vector<Span>& spans, WalkResult& walk,
+                                       bool& damaged) const
 {
-    const auto keepGoing = [](const Span&, const std::vector<uint8_t>&) { return true; };
+    damaged = false;
     const HeaderResult header = HeaderMatches(in);
     if (header == HeaderResult::hrIoError) {
         walk = WalkResult::wrIoError;
-    } else if (header == HeaderResult::hrMatches) {
-        // The version byte is not examined.
-        walk = Walk(in, layout_.Header.size() + 1, false, keepGoing);
-        if (walk == WalkResult::wrOk)
-            return TDatabaseStatus::dsOk;
-    } else {
-        // Only a file that walks cleanly as old entries is converted; anything else is left alone.
-        walk = Walk(in, 0, true, [&spans](const Span& s, const std::vector<uint8_t>&) {
-            spans.push_back(s);
-            return true;
-        });
-        if (walk == WalkResult::wrOk)
-            return TDatabaseStatus::dsConverted;
+        return TDatabaseStatus::dsDamaged;
     }
-    return TDatabaseStatus::dsDamaged;
+    if (header == HeaderResult::hrMatches) {
+        // The version byte is not examined.
+        walk = WalkAll(in, layout_.Header.size() + 1, false, spans, damaged);
+        spans.clear();
+        if (walk != WalkResult::wrOk)
+            return TDatabaseStatus::dsDamaged;
+        return damaged ? TDatabaseStatus::dsRecovered : TDatabaseStatus::dsOk;
+    }
+    // Without the header, a file is taken for an old one when it reads as old entries; one that
+    // damaged from its first entry on is no database, and it is left alone.
+    walk = WalkAll(in, 0, true, spans, damaged);
+    if (walk != WalkResult::wrOk || (damaged && spans.empty()))
+        return TDatabaseStatus::dsDamaged;
+    return TDatabaseStatus::dsConverted;
 }
 
 // Writes old entries in the current format: each record widened and stamped with the time, each
@@ -352,70 +510,63 @@ bool TSystemDatabase::Convert(const Source& in, const std::vector<Span>& spans, 
     std::string head = layout_.Header + layout_.Version;
     if (!put(reinterpret_cast<const uint8_t*>(head.data()), head.size()))
         return false;
-    std::vector<uint8_t> record, list, wide;
+    TStoredEntry old;
+    std::vector<uint8_t> wide;
     for (const Span& s : spans) {
-        record.assign(layout_.RecordSize, 0);
-        if (!in.Read(s.Offset, record.data(), layout_.OldRecordSize))
+        if (!ReadSpan(in, s, true, old))
             return false;
+        old.Record.resize(layout_.RecordSize, 0);
         const uint16_t t[8] = {now.Year, now.Month, now.DayOfWeek, now.Day,
                                now.Hour, now.Minute, now.Second, now.Milliseconds};
         for (int i = 0; i < 8; ++i)
-            PutU16(record.data() + layout_.TimeOffset + 2 * i, t[i]);
-        if (!put(record.data(), record.size()))
+            PutU16(old.Record.data() + layout_.TimeOffset + 2 * i, t[i]);
+        if (!put(old.Record.data(), old.Record.size()))
             return false;
-        uint64_t at = s.Offset + layout_.OldRecordSize;
         for (size_t i = 0; i < layout_.Lists.size(); ++i) {
             const TDatabaseList& l = layout_.Lists[i];
-            const uint64_t bytes = s.ListBytes[i];
+            const std::vector<uint8_t>& list = old.Lists[i];
+            if (list.empty())
+                continue;
             if (l.EntrySize == l.OldEntrySize) {
-                if (!in.CopyRange(at, at + bytes, put))
+                if (!put(list.data(), list.size()))
                     return false;
-            } else if (bytes > 0) {
-                list.resize(static_cast<size_t>(bytes));
-                if (!in.Read(at, list.data(), list.size()))
-                    return false;
-                const size_t count = list.size() / l.OldEntrySize;
-                wide.assign(count * l.EntrySize, 0);
-                for (size_t e = 0; e < count; ++e)
-                    std::memcpy(wide.data() + e * l.EntrySize, list.data() + e * l.OldEntrySize,
-                                std::min(l.OldEntrySize, l.EntrySize));
-                if (!put(wide.data(), wide.size()))
-                    return false;
+                continue;
             }
-            at += bytes;
+            const size_t count = list.size() / l.OldEntrySize;
+            wide.assign(count * l.EntrySize, 0);
+            for (size_t e = 0; e < count; ++e)
+                std::memcpy(wide.data() + e * l.EntrySize, list.data() + e * l.OldEntrySize,
+                            std::min(l.OldEntrySize, l.EntrySize));
+            if (!put(wide.data(), wide.size()))
+                return false;
         }
     }
     return true;
 }
 
-// Finds the first entry with the identity and reads its record and lists.
+// Finds the first complete entry with the identity and reads its record and lists; damaged tells
+// whether the walk up to it met anything that cannot be read whole.
 TSystemDatabase::WalkResult TSystemDatabase::Find(const Source& in, uint16_t identity, TStoredEntry& entry,
-                                                  bool& found) const
+                                                  bool& found, bool& damaged) const
 {
     found = false;
+    damaged = false;
     bool readFailed = false;
     const WalkResult walk = Walk(in, layout_.Header.size() + 1, false,
-                                 [&](const Span& s, const std::vector<uint8_t>& record) {
+                                 [&](const Span& s, const std::vector<uint8_t>&) {
+                                     damaged = damaged || s.Unterminated;
                                      if (s.Identity != identity)
                                          return true;
-                                     entry.Record = record;
-                                     uint64_t at = s.Offset + layout_.RecordSize;
-                                     for (size_t i = 0; i < entry.Lists.size(); ++i) {
-                                         entry.Lists[i].resize(static_cast<size_t>(s.ListBytes[i]));
-                                         if (!in.Read(at, entry.Lists[i].data(), entry.Lists[i].size()))
-                                             readFailed = true;
-                                         at += s.ListBytes[i];
-                                     }
+                                     readFailed = !ReadSpan(in, s, false, entry);
                                      found = !readFailed;
                                      return false;
                                  });
-    if (walk == WalkResult::wrOk && readFailed) {
+    if (walk == WalkResult::wrIoError || readFailed) {
         found = false;
         return WalkResult::wrIoError;
     }
-    if (walk != WalkResult::wrOk)
-        found = false;
-    return walk;
+    damaged = damaged || walk == WalkResult::wrDamaged;
+    return WalkResult::wrOk;
 }
 
 TDatabaseStatus TSystemDatabase::Load(uint16_t identity, TStoredEntry& entry, bool& found)
@@ -440,11 +591,11 @@ TDatabaseStatus TSystemDatabase::Load(uint16_t identity, TStoredEntry& entry, bo
     const Source src{in.fd, nullptr, size};
     if (const HeaderResult header = HeaderMatches(src); header != HeaderResult::hrMatches)
         return header == HeaderResult::hrIoError ? cantAccess(TDatabaseStatus::dsCantOpen) : Damaged();
-    const WalkResult walk = Find(src, identity, entry, found);
-    if (walk == WalkResult::wrDamaged)
-        return Damaged();
-    if (walk == WalkResult::wrIoError)
+    bool damaged = false;
+    if (Find(src, identity, entry, found, damaged) == WalkResult::wrIoError)
         return cantAccess(TDatabaseStatus::dsCantOpen);
+    if (damaged)
+        NoteDamage(src, nullptr);
     return TDatabaseStatus::dsOk;
 }
 
@@ -462,28 +613,36 @@ TStoredEntry TSystemDatabase::Normalized(const TStoredEntry& given) const
     return entry;
 }
 
-// Writes the file with the entry's stored copies (matches, in file order) taken out and the entry put at
-// its end; the header is kept as it stands, version byte and all, and a header without one gets ours.
-bool TSystemDatabase::WriteSaved(const Source& in, const TStoredEntry& entry, const std::vector<Span>& matches,
+// Writes the file's complete entries (spans, in file order) without the stored copies of the entry's
+// system, then the entry at its end; the header is kept as it stands, version byte and all, and a
+// header without one gets ours. What the walk could not read whole is left out.
+bool TSystemDatabase::WriteSaved(const Source& in, const TStoredEntry& entry, const std::vector<Span>& spans,
                                  const TPut& put) const
 {
     const uint64_t start = layout_.Header.size() + 1;
-    const uint64_t size = in.Size;
-    if (size < start) {
+    if (in.Size < start) {
         const std::string head = layout_.Header + layout_.Version;
         if (!put(reinterpret_cast<const uint8_t*>(head.data()), head.size()))
             return false;
     } else if (!in.CopyRange(0, start, put)) {
         return false;
     }
-    uint64_t at = start;
-    for (const Span& match : matches) {
-        if (!in.CopyRange(at, match.Offset, put))
+    const uint16_t identity = GetU16(entry.Record.data() + layout_.IdentityOffset);
+    TStoredEntry kept;
+    for (const Span& s : spans) {
+        if (s.Identity == identity)
+            continue;
+        if (!s.Unterminated) {
+            if (!in.CopyRange(s.Offset, s.Offset + s.Size, put))
+                return false;
+            continue;
+        }
+        if (!ReadSpan(in, s, false, kept) || !put(kept.Record.data(), kept.Record.size()))
             return false;
-        at = match.Offset + match.Size;
+        for (const auto& list : kept.Lists)
+            if (!list.empty() && !put(list.data(), list.size()))
+                return false;
     }
-    if (size > at && !in.CopyRange(at, size, put))
-        return false;
     if (!put(entry.Record.data(), entry.Record.size()))
         return false;
     for (const auto& list : entry.Lists)
@@ -492,25 +651,11 @@ bool TSystemDatabase::WriteSaved(const Source& in, const TStoredEntry& entry, co
     return true;
 }
 
-// Every stored copy of a system: a file written elsewhere may hold more than one, and a copy left
-// behind would be loaded in place of the one saved.
-TSystemDatabase::WalkResult TSystemDatabase::FindSpans(const Source& in, uint16_t identity,
-                                                       std::vector<Span>& matches) const
-{
-    matches.clear();
-    return Walk(in, layout_.Header.size() + 1, false, [&](const Span& s, const std::vector<uint8_t>&) {
-        if (s.Identity == identity)
-            matches.push_back(s);
-        return true;
-    });
-}
-
 TDatabaseStatus TSystemDatabase::Save(const TStoredEntry& given)
 {
     if (!inUse_)
         return TDatabaseStatus::dsNotUsed;
     const TStoredEntry entry = Normalized(given);
-    const uint16_t identity = GetU16(entry.Record.data() + layout_.IdentityOffset);
     const auto cantAccess = [this] {
         Box("Cannot access the special database file!", "Fatal Error", platform::MB_OK | platform::MB_ICONERROR,
             nullptr);
@@ -523,7 +668,8 @@ TDatabaseStatus TSystemDatabase::Save(const TStoredEntry& given)
             return cantAccess();
         // The file went away while we ran: start it again, with its header.
         const std::vector<uint8_t> none;
-        bool ok = Replace([&](int out) { return WriteSaved(Source::OfImage(none), entry, {}, PutToFile(out)); });
+        const bool ok = Replace(
+            [&](const TPut& put) { return WriteSaved(Source::OfImage(none), entry, {}, put); }, nullptr);
         return ok ? TDatabaseStatus::dsOk : cantAccess();
     }
     uint64_t size = 0;
@@ -532,13 +678,18 @@ TDatabaseStatus TSystemDatabase::Save(const TStoredEntry& given)
     const Source src{in.fd, nullptr, size};
     if (const HeaderResult header = HeaderMatches(src); header != HeaderResult::hrMatches)
         return header == HeaderResult::hrIoError ? cantAccess() : Damaged();
-    std::vector<Span> matches;
-    const WalkResult walk = FindSpans(src, identity, matches);
-    if (walk == WalkResult::wrDamaged)
-        return Damaged();
-    if (walk == WalkResult::wrIoError)
+    // Every stored copy of the system goes: a file written elsewhere may hold more than one, and a
+    // copy left behind would be loaded in place of the one saved.
+    std::vector<Span> spans;
+    bool damaged = false;
+    if (WalkAll(src, layout_.Header.size() + 1, false, spans, damaged) == WalkResult::wrIoError)
         return cantAccess();
-    bool ok = Replace([&](int out) { return WriteSaved(src, entry, matches, PutToFile(out)); });
+    if (damaged) {
+        NoteDamage(src, nullptr);
+        if (!originalKept_)
+            return cantAccess();
+    }
+    const bool ok = Replace([&](const TPut& put) { return WriteSaved(src, entry, spans, put); }, &src);
     return ok ? TDatabaseStatus::dsOk : cantAccess();
 }
 
@@ -547,15 +698,13 @@ TDatabaseStatus TSystemDatabase::ReadIdentities(const Source& in, std::vector<ui
     identities.clear();
     if (const HeaderResult header = HeaderMatches(in); header != HeaderResult::hrMatches)
         return header == HeaderResult::hrIoError ? TDatabaseStatus::dsCantOpen : TDatabaseStatus::dsDamaged;
-    const WalkResult walk = Walk(in, layout_.Header.size() + 1, false,
-                                 [&](const Span& s, const std::vector<uint8_t>&) {
-                                     identities.push_back(s.Identity);
-                                     return true;
-                                 });
-    if (walk != WalkResult::wrOk)
-        identities.clear();
-    return walk == WalkResult::wrOk ? TDatabaseStatus::dsOk
-                                    : walk == WalkResult::wrDamaged ? TDatabaseStatus::dsDamaged : TDatabaseStatus::dsCantOpen;
+    std::vector<Span> spans;
+    bool damaged = false;
+    if (WalkAll(in, layout_.Header.size() + 1, false, spans, damaged) == WalkResult::wrIoError)
+        return TDatabaseStatus::dsCantOpen;
+    for (const Span& s : spans)
+        identities.push_back(s.Identity);
+    return TDatabaseStatus::dsOk;
 }
 
 TDatabaseStatus TSystemDatabase::ReadEntry(const Source& in, uint16_t identity, TStoredEntry& entry, bool& found) const
@@ -563,9 +712,9 @@ TDatabaseStatus TSystemDatabase::ReadEntry(const Source& in, uint16_t identity, 
     found = false;
     if (const HeaderResult header = HeaderMatches(in); header != HeaderResult::hrMatches)
         return header == HeaderResult::hrIoError ? TDatabaseStatus::dsCantOpen : TDatabaseStatus::dsDamaged;
-    const WalkResult walk = Find(in, identity, entry, found);
-    return walk == WalkResult::wrOk ? TDatabaseStatus::dsOk
-                                    : walk == WalkResult::wrDamaged ? TDatabaseStatus::dsDamaged : TDatabaseStatus::dsCantOpen;
+    bool damaged = false;
+    return Find(in, identity, entry, found, damaged) == WalkResult::wrOk ? TDatabaseStatus::dsOk
+                                                                        : TDatabaseStatus::dsCantOpen;
 }
 
 TDatabaseStatus TSystemDatabase::ReadIdentities(std::vector<uint16_t>& identities) const
@@ -596,8 +745,12 @@ TDatabaseStatus TSystemDatabase::CheckImage(const std::vector<uint8_t>& image, s
     const Source src = Source::OfImage(image);
     std::vector<Span> spans;
     WalkResult walk = WalkResult::wrOk;
-    const TDatabaseStatus status = Check(src, spans, walk);
+    bool damaged = false;
+    TDatabaseStatus status = Check(src, spans, walk, damaged);
     current.clear();
+    // A file with damaged entries is left as it is until it is next written.
+    if (status == TDatabaseStatus::dsRecovered)
+        status = TDatabaseStatus::dsOk;
     if (status == TDatabaseStatus::dsOk)
         current = image;
     else if (status == TDatabaseStatus::dsConverted && !Convert(src, spans, PutToImage(current)))
@@ -623,11 +776,12 @@ TDatabaseStatus TSystemDatabase::SaveImage(std::vector<uint8_t>& image, const TS
     const Source src = Source::OfImage(image);
     if (HeaderMatches(src) != HeaderResult::hrMatches)
         return TDatabaseStatus::dsDamaged;
-    std::vector<Span> matches;
-    if (FindSpans(src, GetU16(entry.Record.data() + layout_.IdentityOffset), matches) != WalkResult::wrOk)
+    std::vector<Span> spans;
+    bool damaged = false;
+    if (WalkAll(src, layout_.Header.size() + 1, false, spans, damaged) != WalkResult::wrOk)
         return TDatabaseStatus::dsDamaged;
     std::vector<uint8_t> out;
-    WriteSaved(src, entry, matches, PutToImage(out));
+    WriteSaved(src, entry, spans, PutToImage(out));
     image.swap(out);
     return TDatabaseStatus::dsOk;
 }

@@ -5,10 +5,17 @@
 // raw bytes, and the plug-in encodes its record field by field.
 //
 // The file is only ever replaced whole: a new file is written beside it, flushed to disk and renamed over
-// it, so a crash at any moment leaves either the old file or the new one. A file that does not have the
-// layout (a count that is negative or reaches past the end, a string without its terminator, an entry
-// cut short) is refused and left as it is; the database is then not used for the rest of the run. A file
-// that is missing and cannot be created, or cannot be read, is tried again at the next load or save.
+// it, so a crash at any moment leaves either the old file or the new one. Where no new file can be made
+// beside it (a folder the user may not write in), the file itself is written over, whole, from a copy
+// made in memory. A file that is missing and cannot be created, or cannot be read, is tried again at the
+// next load or save.
+//
+// An entry that cannot be read whole (cut short, or a count that is negative or reaches past the end)
+// ends what is read of the file: the complete entries before it are used, and the next write leaves the
+// rest out. A string without its terminator is cut to fit its field. Before such a file is first
+// written over, it is kept once beside itself as "<name>.damaged" (an earlier copy there is never
+// written over), and the user is told once. A file that has neither the header nor one complete old
+// entry is no database: it is refused and left as it is, and the database is not used for the run.
 #include <array>
 #include <cstdint>
 #include <filesystem>
@@ -64,6 +71,7 @@ enum class TDatabaseStatus {
     dsCantConvert,  // the new file of a conversion could not be written; the old one is unchanged
     dsCantAccess,   // a save could not read the file or write the new one; the file is unchanged
     dsDamaged,      // the file does not have the layout; it is unchanged and no longer used
+    dsRecovered,    // the file has entries that cannot be read whole; the complete ones are used
 };
 
 // The steps of replacing the file, for tests that stop a process between them.
@@ -81,7 +89,8 @@ public:
     void SetTimeSource(std::function<TSystemTime()> localNow) { localNow_ = std::move(localNow); }
 
     // At start-up: creates a missing file with its header, checks an existing one, converts an old
-    // headerless file. Shows a box on failure; a damaged or unconverted file is not used afterwards.
+    // headerless file. Shows a box on failure; a file that is no database, or an old one that could
+    // not be converted, is not used afterwards.
     TDatabaseStatus Open();
     // False once the file was found damaged or could not be converted.
     bool InUse() const { return inUse_; }
@@ -102,8 +111,9 @@ public:
 
     // The same on an image of the file held in memory, touching no file, showing no box and leaving
     // InUse as it is (for checking a file's bytes quickly, as the fuzz tests do). CheckImage gives what
-    // Open would make of the file: dsOk (current is the image), dsConverted (current is the converted
-    // file) or dsDamaged (current is empty); the time stamp of a conversion comes from the time source.
+    // Open would make of the file: dsOk (current is the image, also for a file with damaged entries,
+    // which Open leaves as it is), dsConverted (current is the converted file) or dsDamaged (current is
+    // empty); the time stamp of a conversion comes from the time source.
     // SaveImage replaces the image by what Save would write, or gives dsDamaged and leaves it.
     TDatabaseStatus CheckImage(const std::vector<uint8_t>& image, std::vector<uint8_t>& current) const;
     TDatabaseStatus ReadIdentities(const std::vector<uint8_t>& image, std::vector<uint16_t>& identities) const;
@@ -122,21 +132,27 @@ private:
     struct Source;
     using Put = std::function<bool(const uint8_t*, size_t)>;
     enum class WalkResult { wrOk, wrDamaged, wrIoError };
+    enum class KeepResult { krKept, krEarlier, krFailed };
     WalkResult Walk(const Source& in, uint64_t start, bool old,
                     const std::function<bool(const Span&, const std::vector<uint8_t>&)>& visit) const;
+    WalkResult WalkAll(const Source& in, uint64_t start, bool old, std::vector<Span>& spans, bool& damaged) const;
+    bool ReadSpan(const Source& in, const Span& s, bool old, TStoredEntry& entry) const;
     enum class HeaderResult { hrMatches, hrOther, hrIoError };
     HeaderResult HeaderMatches(const Source& in) const;
-    TDatabaseStatus Check(const Source& in, std::vector<Span>& spans, WalkResult& walk) const;
-    WalkResult Find(const Source& in, uint16_t identity, TStoredEntry& entry, bool& found) const;
-    WalkResult FindSpans(const Source& in, uint16_t identity, std::vector<Span>& matches) const;
+    TDatabaseStatus Check(const Source& in, std::vector<Span>& spans, WalkResult& walk, bool& damaged) const;
+    WalkResult Find(const Source& in, uint16_t identity, TStoredEntry& entry, bool& found, bool& damaged) const;
     TDatabaseStatus ReadIdentities(const Source& in, std::vector<uint16_t>& identities) const;
     TDatabaseStatus ReadEntry(const Source& in, uint16_t identity, TStoredEntry& entry, bool& found) const;
     TStoredEntry Normalized(const TStoredEntry& given) const;
-    bool WriteSaved(const Source& in, const TStoredEntry& entry, const std::vector<Span>& matches,
+    bool WriteSaved(const Source& in, const TStoredEntry& entry, const std::vector<Span>& spans,
                     const Put& put) const;
-    bool Replace(const std::function<bool(int fd)>& write) const;
+    bool Replace(const std::function<bool(const Put&)>& produce, const Source* original) const;
+    bool WriteInPlace(const std::function<bool(const Put&)>& produce, const Source* original) const;
     bool WriteHeaderOnly() const;
     bool Convert(const Source& in, const std::vector<Span>& spans, const Put& put) const;
+    std::filesystem::path DamagedCopy() const;
+    KeepResult KeepOriginal(const Source& in) const;
+    void NoteDamage(const Source& in, QWidget* owner);
     void Box(const std::string& text, const std::string& caption, unsigned flags, QWidget* owner);
     TDatabaseStatus Damaged();
 
@@ -145,5 +161,7 @@ private:
     QWidget* owner_ = nullptr;
     std::function<TSystemTime()> localNow_;
     bool inUse_ = true;
+    bool damageNoted_ = false;   // the user has been told the file has damaged entries
+    bool originalKept_ = false;  // and the file as it was is kept as "<name>.damaged"
     std::string lastMessage_;
 };

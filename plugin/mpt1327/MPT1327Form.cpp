@@ -27,113 +27,14 @@
 #include <string>
 
 TMPT1327OnAirGrid::TMPT1327OnAirGrid(TMPT1327Decoder& decoder, QWidget* parent)
-    : QWidget(parent), decoder_(decoder), menu_(new QMenu(this)), scroll_(new QScrollBar(Qt::Vertical, this))
+    : TOrvOnAirGrid({{kColumnWidth, kColumnWidth, kColumnWidth, kColumnWidth}, false, true}, parent)
 {
-    setMouseTracking(true);
-    menu_->addAction("&Clear", this, [this] { decoder_.ClearCalls(); });
-    connect(scroll_, &QScrollBar::valueChanged, this, [this](int top) {
-        topRow_ = top;
-        update();
-    });
-    syncScrollBar();
+    CellText = [&decoder](int column, int row) { return decoder.CellText(column, row); };
+    CellColour = [&decoder](int row, bool selected) { return decoder.CellColour(row, selected); };
+    Hint = [&decoder](int x, int y, int topRow) { return decoder.HintAt(x, y, kColumnWidth, kRowHeight, topRow); };
+    OnDoubleClick = [&decoder](int row) { decoder.DoubleClick(row); };
+    OnClear = [&decoder] { decoder.ClearCalls(); };
 }
-
-void TMPT1327OnAirGrid::syncScrollBar()
-{
-    const QSignalBlocker quiet(scroll_);
-    // The last call row may come up to the bottom line, not further.
-    const int calls = rows_ - 1;
-    const int lastTop = std::max(1, calls - VisibleCallRows() + 1);
-    topRow_ = std::clamp(topRow_, 1, lastTop);
-    scroll_->setRange(1, lastTop);
-    scroll_->setPageStep(VisibleCallRows());
-    scroll_->setValue(topRow_);
-}
-
-void TMPT1327OnAirGrid::resizeEvent(QResizeEvent*)
-{
-    scroll_->setGeometry(width() - kScrollBarWidth, kRowHeight + 1, kScrollBarWidth, height() - kRowHeight - 1);
-    syncScrollBar();
-}
-
-void TMPT1327OnAirGrid::SetRowCount(int rows)
-{
-    rows_ = std::max(rows, 2);
-    selected_ = std::clamp(selected_, 1, rows_ - 1);
-    syncScrollBar();
-    update();
-}
-
-int TMPT1327OnAirGrid::RowAt(int y) const
-{
-    const int line = y / (kRowHeight + 1);
-    if (y < 0 || line == 0)
-        return -1;
-    const int row = topRow_ + line - 1;
-    return row < rows_ ? row : -1;
-}
-
-void TMPT1327OnAirGrid::paintEvent(QPaintEvent*)
-{
-    QPainter p(this);
-    p.fillRect(rect(), Qt::black);
-    const int visible = height() / (kRowHeight + 1) + 1;
-    for (int line = 0; line < visible; ++line) {
-        const int row = line == 0 ? 0 : topRow_ + line - 1;
-        if (row >= rows_)
-            break;
-        for (int column = 0; column < 4; ++column) {
-            const QRect cell(column * (kColumnWidth + 1), line * (kRowHeight + 1), kColumnWidth, kRowHeight);
-            if (row == 0) {
-                p.fillRect(cell, QColor(0xC0, 0xC0, 0xC0));
-                p.setPen(Qt::black);
-            } else {
-                p.setPen(platform::ToQColor(decoder_.CellColour(row, row == selected_)));
-            }
-            // Centred: left = (cell left + cell right - text width) / 2, the same for the height.
-            const QString text = QString::fromStdString(decoder_.CellText(column, row));
-            const QFontMetrics fm = p.fontMetrics();
-            const int left = (cell.left() + cell.right() + 1 - fm.horizontalAdvance(text)) / 2;
-            const int top = (cell.top() + cell.bottom() + 1 - fm.height()) / 2;
-            p.drawText(QPoint(left, top + fm.ascent()), text);
-        }
-    }
-}
-
-void TMPT1327OnAirGrid::mousePressEvent(QMouseEvent* e)
-{
-    const int row = RowAt(e->pos().y());
-    if (row >= 1) {
-        selected_ = row;
-        update();
-    }
-    QWidget::mousePressEvent(e);
-}
-
-void TMPT1327OnAirGrid::mouseDoubleClickEvent(QMouseEvent* e)
-{
-    mousePressEvent(e);
-    decoder_.DoubleClick(selected_);
-}
-
-void TMPT1327OnAirGrid::wheelEvent(QWheelEvent* e) { scroll_->setValue(topRow_ - e->angleDelta().y() / 120); }
-
-bool TMPT1327OnAirGrid::event(QEvent* e)
-{
-    if (e->type() == QEvent::ToolTip) {
-        const auto* help = static_cast<QHelpEvent*>(e);
-        const std::string hint =
-            decoder_.HintAt(help->pos().x(), help->pos().y(), kColumnWidth, kRowHeight, topRow_);
-        if (hint.empty())
-            QToolTip::hideText();
-        else
-            QToolTip::showText(help->globalPos(), platform::FromCp1252(hint), this);
-        return true;
-    }
-    return QWidget::event(e);
-}
-
-void TMPT1327OnAirGrid::contextMenuEvent(QContextMenuEvent* e) { menu_->popup(e->globalPos()); }
 
 TOrvFormConfig TMPT1327Form::MakeConfig()
 {

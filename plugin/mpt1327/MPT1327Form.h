@@ -11,6 +11,7 @@
 #include "MPT1327RecordAccess.h"
 #include "OrvBrowseForms.h"
 #include "OrvDecoderForm.h"
+#include "OrvOnAirGrid.h"
 #include "QelAFSKDemod.h"
 #include "SecondaryReceiver.h"
 #include "TrafficScan.h"
@@ -25,47 +26,16 @@ class QScrollBar;
 class TQelRichEdit;
 class TMPT1327Form;
 
-// The "On air:" call list: four columns of 61 pixels, rows of 17, the caption row fixed.
-class TMPT1327OnAirGrid : public QWidget {
+// The "On air:" call list: four columns of 61 pixels, rows of 17, the caption row fixed, and a
+// scroll bar beside them.
+class TMPT1327OnAirGrid : public TOrvOnAirGrid {
     Q_OBJECT
 public:
     static constexpr int kColumnWidth = 61;
-    static constexpr int kRowHeight = 17;
-    static constexpr int kScrollBarWidth = 16;
     // The four columns with their grid lines, and the scroll bar beside them.
     static constexpr int kGridWidth = 4 * (kColumnWidth + 1) + kScrollBarWidth;
 
     TMPT1327OnAirGrid(TMPT1327Decoder& decoder, QWidget* parent);
-    void SetRowCount(int rows);
-    int RowCount() const { return rows_; }
-    int SelectedRow() const { return selected_; }
-    int TopRow() const { return topRow_; }
-    // The row under a point of the grid, -1 outside the call rows.
-    int RowAt(int y) const;
-    QMenu* OnAirMenu() const { return menu_; }
-    QScrollBar* ScrollBar() const { return scroll_; }
-    // Call rows that fit under the caption row.
-    int VisibleCallRows() const { return std::max(1, height() / (kRowHeight + 1) - 1); }
-
-protected:
-    void paintEvent(QPaintEvent*) override;
-    void mousePressEvent(QMouseEvent* e) override;
-    void mouseDoubleClickEvent(QMouseEvent* e) override;
-    void wheelEvent(QWheelEvent* e) override;
-    bool event(QEvent* e) override;
-    void contextMenuEvent(QContextMenuEvent* e) override;
-    void resizeEvent(QResizeEvent* e) override;
-
-private:
-    // The scroll bar's range follows the rows; its value is the first call row shown.
-    void syncScrollBar();
-
-    TMPT1327Decoder& decoder_;
-    QMenu* menu_;
-    QScrollBar* scroll_;
-    int rows_ = 2;
-    int selected_ = 1;
-    int topRow_ = 1;  // first call row shown under the caption row
 };
 
 class TMPT1327Form : public TOrvDecoderForm,

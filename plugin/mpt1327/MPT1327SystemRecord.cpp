@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "FieldBytes.h"
+#include "HeardRadioList.h"
 
 using namespace fieldbytes;
 
@@ -14,7 +15,9 @@ constexpr size_t oBase = 0, oControlFreq = 4, oOccupancy = 8, oScanTicks = 4104,
                  oReserved2 = 4276, oIdentity = 4424, oChannelSize = 4426, oDescription = 4428,
                  oPrefixMap = 4684, oAliases = 4700, oControlMap = 37468, oTrafficMap = 37596,
                  oFirstSeen = 37724;
-constexpr size_t TextSize = 256, AliasSize = 253;
+constexpr size_t TextSize = 256;
+// Ident, prefix, then the alias.
+constexpr THeardRadioLayout kHeardRadio{MPT1327HeardRadioSize, 3};
 
 }  // namespace
 
@@ -28,7 +31,7 @@ const TDatabaseLayout& MPT1327Layout()
         l.OldRecordSize = oFirstSeen;
         l.IdentityOffset = oIdentity;
         l.TimeOffset = oFirstSeen;
-        l.Lists = {{{oCount1, MPT1327HeardRadioSize, MPT1327HeardRadioSize, {3, AliasSize, 1}},
+        l.Lists = {{{oCount1, MPT1327HeardRadioSize, MPT1327HeardRadioSize, kHeardRadio.AliasText()},
                     {oCount2, 4, 2, {}},
                     {oCount3, 256, 256, {}},
                     {oCount4, 4, 2, {}},
@@ -67,13 +70,10 @@ TStoredEntry EncodeMPT1327System(const TMPT1327SystemRecord& r)
     std::memcpy(p + oTrafficMap, r.TrafficChannelMap.data(), r.TrafficChannelMap.size());
     PutTime(p + oFirstSeen, r.FirstSeen);
 
-    e.Lists[0].assign(r.HeardRadios.size() * MPT1327HeardRadioSize, 0);
-    for (size_t i = 0; i < r.HeardRadios.size(); ++i) {
-        uint8_t* h = e.Lists[0].data() + i * MPT1327HeardRadioSize;
-        PutU16(h, r.HeardRadios[i].Ident);
-        h[2] = r.HeardRadios[i].Prefix;
-        PutText(h + 3, AliasSize, r.HeardRadios[i].Alias);
-    }
+    e.Lists[0] = EncodeHeardRadios(r.HeardRadios, kHeardRadio, [](uint8_t* h, const TMPT1327HeardRadio& radio) {
+        PutU16(h, radio.Ident);
+        h[2] = radio.Prefix;
+    });
     e.Lists[1] = r.List2;
     e.Lists[2] = r.List3;
     e.Lists[3] = r.List4;
@@ -104,14 +104,11 @@ TMPT1327SystemRecord DecodeMPT1327System(const TStoredEntry& e)
     std::memcpy(r.TrafficChannelMap.data(), p + oTrafficMap, r.TrafficChannelMap.size());
     r.FirstSeen = GetTime(p + oFirstSeen);
 
-    const std::vector<uint8_t>& heard = e.Lists[0];
-    for (size_t at = 0; at + MPT1327HeardRadioSize <= heard.size(); at += MPT1327HeardRadioSize) {
-        TMPT1327HeardRadio h;
-        h.Ident = GetU16(heard.data() + at);
-        h.Prefix = heard[at + 2];
-        h.Alias = GetText(heard.data() + at + 3, AliasSize);
-        r.HeardRadios.push_back(h);
-    }
+    r.HeardRadios = DecodeHeardRadios<TMPT1327HeardRadio>(e.Lists[0], kHeardRadio,
+                                                          [](const uint8_t* h, TMPT1327HeardRadio& radio) {
+                                                              radio.Ident = GetU16(h);
+                                                              radio.Prefix = h[2];
+                                                          });
     r.List2 = e.Lists[1];
     r.List3 = e.Lists[2];
     r.List4 = e.Lists[3];

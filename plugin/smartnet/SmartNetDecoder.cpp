@@ -118,11 +118,20 @@ void TSmartNetDecoder::decide()
         } else {
             WordsInSequence = 2;
         }
-    } else if (IsGrant(w2.Command) && w2.Address != 0 && w2.Address != record_.SystemIdentity) {
+    } else if (IsGrant(w2.Command) && w2.Address != 0 && w2.Address != record_.SystemIdentity &&
+               !IsControlChannelAnnouncement(w2)) {
         AddCall(w2.Address, w2.Command, w2.Group);
     } else {
         WordsInSequence = 2;
     }
+}
+
+bool TSmartNetDecoder::IsControlChannelAnnouncement(const TSmartNetOsw& word) const
+{
+    // The third word of the system triple looks like a grant of the control channel to 0x1Fxx;
+    // when the triple's first word was lost it comes here alone. No call is ever granted the
+    // control channel itself.
+    return (word.Address & 0xFF00) == 0x1F00 || (ControlChannel != -1 && word.Command == uint16_t(ControlChannel));
 }
 
 void TSmartNetDecoder::ReportSystemId(uint16_t identity)
@@ -240,7 +249,7 @@ void TSmartNetDecoder::AddCall(int32_t identity, int32_t channel, uint8_t group)
         if (client_.SecondaryInUse())
             client_.SecondaryFollow(uint32_t(frequency));
         else
-            client_.TuneHost(frequency, true);
+            tuneHost(frequency);
         SetRetToCtrl(true);
     }
     client_.RepaintGrid();
@@ -293,9 +302,16 @@ void TSmartNetDecoder::RetToCtrlClick()
     if (client_.SecondaryInUse())
         client_.SecondaryPark();
     else if (ControlChannel != -1)
-        client_.TuneHost(FrequencyOfChannel(ControlChannel), true);
+        tuneHost(FrequencyOfChannel(ControlChannel));
     SetRetToCtrl(false);
     client_.RepaintGrid();
+}
+
+void TSmartNetDecoder::tuneHost(int32_t frequency)
+{
+    // A level the host reports from now on is the new channel's.
+    levelSinceTune_ = false;
+    client_.TuneHost(frequency, true);
 }
 
 bool TSmartNetDecoder::FrequencyNotified(int32_t value)
@@ -401,7 +417,7 @@ void TSmartNetDecoder::DoubleClick(int row)
     if (client_.SecondaryInUse())
         client_.SecondaryFollow(uint32_t(frequency));
     else
-        client_.TuneHost(frequency, true);
+        tuneHost(frequency);
     client_.RepaintGrid();
 }
 
@@ -428,6 +444,7 @@ bool TSmartNetDecoder::SignalLevelNotified(int32_t level, bool autoFollow)
         }
     }
     HostSignalLevel = level;
+    levelSinceTune_ = true;
     return fire;
 }
 
@@ -445,7 +462,10 @@ void TSmartNetDecoder::huntingStep()
     const int32_t accepted = receiver_ ? receiver_->AcceptedFrames : 0;
     const bool quiet = frames < 12 || frames / 3 > accepted ||
                        (PendingSystemId != kSmartNetNoSystem && PendingSystemId != record_.SystemIdentity);
-    if (!((BuffersSinceTune > 64 && quiet) || ReferenceLevel / 2 > HostSignalLevel))
+    // A level reported before the last step was measured on the channel left behind: it says
+    // nothing of this one, so only a level reported since then may move the hunt on.
+    const bool low = levelSinceTune_ && ReferenceLevel / 2 > HostSignalLevel;
+    if (!((BuffersSinceTune > 64 && quiet) || low))
         return;
     // The next channel the system has been seen to use; after 19 passes every channel in turn.
     // Channels are taken modulo the map, so a host far outside the system's band still steps.
@@ -458,7 +478,7 @@ void TSmartNetDecoder::huntingStep()
         }
     }
     const int32_t frequency = FrequencyOfChannel(n);
-    client_.TuneHost(frequency, true);
+    tuneHost(frequency);
     if (frequency == record_.ControlChannelFrequency)
         ++HuntCount;
     if (receiver_)

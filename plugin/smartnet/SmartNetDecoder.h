@@ -133,8 +133,13 @@ public:
     int32_t LowSignalTicks = 0;
     char DecimalSeparator = '.';
 
+    // Whether ORV_SIGNAL_LEVEL has been notified since the decoder last tuned the host.
+    bool LevelSinceTune() const { return levelSinceTune_; }
+
 private:
     void decide();
+    bool IsControlChannelAnnouncement(const TSmartNetOsw& word) const;
+    void tuneHost(int32_t frequency);
     void huntingStep();
     void returnTest();
     void age();
@@ -143,5 +148,6 @@ private:
     TSmartNetSystemRecord& record_;
     std::vector<TSmartNetOnAirEntry> onAir_;
     bool retToCtrl_ = false;
+    bool levelSinceTune_ = false;
     TSmartNetReceiver* receiver_ = nullptr;
 };

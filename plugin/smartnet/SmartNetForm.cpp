@@ -38,115 +38,33 @@ QFont GridFont()
 
 }  // namespace
 
+namespace {
+
+// Time and channel columns just wide enough for their widest text; the identity takes the rest of
+// three default columns.
+TOrvOnAirColumns SmartNetColumns()
+{
+    const QFontMetrics fm(GridFont());
+    const int time = fm.horizontalAdvance("00:00:00") + 2, channel = fm.horizontalAdvance("Chan") + 2;
+    return {{3 * TSmartNetOnAirGrid::kDefaultColumnWidth - channel - time, channel, time}, true, false, true};
+}
+
+}  // namespace
+
 TSmartNetOnAirGrid::TSmartNetOnAirGrid(TSmartNetDecoder& decoder, QWidget* parent)
-    : QWidget(parent), decoder_(decoder), menu_(new QMenu(this))
+    : TOrvOnAirGrid(SmartNetColumns(), parent)
 {
     setObjectName("Disp");
-    setMouseTracking(true);
     setFont(GridFont());
-    menu_->addAction("&Clear", this, [this] {
-        if (OnClear)
-            OnClear();
-    });
-    // Time and channel columns just wide enough for their widest text; the identity takes the rest
-    // of three default columns.
-    const QFontMetrics fm(font());
-    widths_[2] = fm.horizontalAdvance("00:00:00") + 2;
-    widths_[1] = fm.horizontalAdvance("Chan") + 2;
-    widths_[0] = 3 * kDefaultColumnWidth - widths_[1] - widths_[2];
+    CellText = [&decoder](int column, int row) { return decoder.CellText(column, row); };
+    CellColour = [&decoder](int row, bool selected) { return decoder.CellColour(row, selected); };
+    // Rows scrolled out of sight count as the hint's row arithmetic has them.
+    Hint = [this, &decoder](int x, int y, int topRow) {
+        return decoder.HintAt(x, y + (topRow - 1) * (kRowHeight + 1) * (y >= kRowHeight + 1), ColumnWidth(0),
+                              kRowHeight);
+    };
+    OnDoubleClick = [&decoder](int row) { decoder.DoubleClick(row); };
 }
-
-void TSmartNetOnAirGrid::SetRowCount(int rows)
-{
-    rows_ = std::max(rows, 2);
-    selected_ = std::clamp(selected_, 1, rows_ - 1);
-    topRow_ = std::clamp(topRow_, 1, rows_ - 1);
-    update();
-}
-
-void TSmartNetOnAirGrid::SetSelectedRow(int row)
-{
-    selected_ = std::clamp(row, 1, rows_ - 1);
-    update();
-}
-
-int TSmartNetOnAirGrid::RowAt(int y) const
-{
-    const int line = y / (kRowHeight + 1);
-    if (y < 0 || line == 0)
-        return -1;
-    const int row = topRow_ + line - 1;
-    return row < rows_ ? row : -1;
-}
-
-void TSmartNetOnAirGrid::paintEvent(QPaintEvent*)
-{
-    QPainter p(this);
-    p.fillRect(rect(), Qt::black);
-    p.setFont(font());
-    const int visible = height() / (kRowHeight + 1) + 1;
-    for (int line = 0; line < visible; ++line) {
-        const int row = line == 0 ? 0 : topRow_ + line - 1;
-        if (row >= rows_)
-            break;
-        int x = 0;
-        for (int column = 0; column < 3; ++column) {
-            const QRect cell(x, line * (kRowHeight + 1), widths_[column], kRowHeight);
-            x += widths_[column] + 1;
-            if (row == 0) {
-                p.fillRect(cell, QColor(0xC0, 0xC0, 0xC0));
-                p.setPen(Qt::black);
-            } else {
-                p.setPen(platform::ToQColor(decoder_.CellColour(row, row == selected_)));
-            }
-            const QString text = platform::FromCp1252(decoder_.CellText(column, row));
-            if (row != 0 && column == 0)
-                p.drawText(cell.adjusted(2, 0, 0, 0), Qt::AlignVCenter | Qt::AlignLeft, text);
-            else
-                p.drawText(cell, Qt::AlignCenter, text);
-        }
-    }
-}
-
-void TSmartNetOnAirGrid::mousePressEvent(QMouseEvent* e)
-{
-    const int row = RowAt(e->pos().y());
-    if (row >= 1) {
-        selected_ = row;
-        update();
-    }
-    QWidget::mousePressEvent(e);
-}
-
-void TSmartNetOnAirGrid::mouseDoubleClickEvent(QMouseEvent* e)
-{
-    mousePressEvent(e);
-    decoder_.DoubleClick(selected_);
-}
-
-void TSmartNetOnAirGrid::wheelEvent(QWheelEvent* e)
-{
-    topRow_ = std::clamp(topRow_ - e->angleDelta().y() / 120, 1, rows_ - 1);
-    update();
-}
-
-bool TSmartNetOnAirGrid::event(QEvent* e)
-{
-    if (e->type() == QEvent::ToolTip) {
-        const auto* help = static_cast<QHelpEvent*>(e);
-        // Rows scrolled out of sight count as the hint's row arithmetic has them.
-        const int y = help->pos().y() + (topRow_ - 1) * (kRowHeight + 1) * (help->pos().y() >= kRowHeight + 1);
-        const std::string hint = decoder_.HintAt(help->pos().x(), y, widths_[0], kRowHeight);
-        if (hint.empty())
-            QToolTip::hideText();
-        else
-            QToolTip::showText(help->globalPos(), platform::FromCp1252(hint), this);
-        return true;
-    }
-    return QWidget::event(e);
-}
-
-void TSmartNetOnAirGrid::contextMenuEvent(QContextMenuEvent* e) { menu_->popup(e->globalPos()); }
 
 TOrvFormConfig TSmartNetForm::MakeConfig()
 {
@@ -227,9 +145,7 @@ void TSmartNetForm::layOut()
 
     // Left: the on-air grid; under it the system's identity, its control channel, the frame
     // counts and the secondary receiver.
-    int gridWidth = 1;
-    for (int c = 0; c < 3; ++c)
-        gridWidth += Disp->ColumnWidth(c) + 1;
+    const int gridWidth = 1 + Disp->GridWidth();
     Disp->setGeometry(8, 20, gridWidth, 11 * (TSmartNetOnAirGrid::kRowHeight + 1) - 1);
     PlaceText(SysIDLabel, {8, 236, 40, 20}, gridWidth);
     PlaceText(SysDescr, {51, 236, gridWidth - 43, 20});

@@ -3,6 +3,7 @@
 // transition detector, the outbound-word receiver and interpreter, the current system's record
 // and the secondary receiver. The window only passes events on to them and shows what they report.
 #include "OrvDecoderForm.h"
+#include "OrvOnAirGrid.h"
 #include "QelFSKDecoder.h"
 #include "QelResampler.h"
 #include "SecondaryReceiver.h"
@@ -21,39 +22,13 @@ class TSmartNetDBBrowseForm;
 class TSmartNetEditorForm;
 
 // The on-air grid: three columns ("ID", "Ch.", "Time") in 13-pixel Arial, rows of 17 pixels with
-// one-pixel lines, the caption row fixed.
-class TSmartNetOnAirGrid : public QWidget {
+// one-pixel lines, the caption row fixed; the identity column left-aligned.
+class TSmartNetOnAirGrid : public TOrvOnAirGrid {
     Q_OBJECT
 public:
-    static constexpr int kRowHeight = 17;
     static constexpr int kDefaultColumnWidth = 64;
 
     TSmartNetOnAirGrid(TSmartNetDecoder& decoder, QWidget* parent);
-    void SetRowCount(int rows);
-    int RowCount() const { return rows_; }
-    int SelectedRow() const { return selected_; }
-    void SetSelectedRow(int row);
-    int ColumnWidth(int column) const { return widths_[column]; }
-    // The row under a point of the grid, -1 outside the entry rows.
-    int RowAt(int y) const;
-    QMenu* OnAirMenu() const { return menu_; }
-    std::function<void()> OnClear;
-
-protected:
-    void paintEvent(QPaintEvent*) override;
-    void mousePressEvent(QMouseEvent* e) override;
-    void mouseDoubleClickEvent(QMouseEvent* e) override;
-    void wheelEvent(QWheelEvent* e) override;
-    bool event(QEvent* e) override;
-    void contextMenuEvent(QContextMenuEvent* e) override;
-
-private:
-    TSmartNetDecoder& decoder_;
-    QMenu* menu_;
-    int widths_[3] = {kDefaultColumnWidth, kDefaultColumnWidth, kDefaultColumnWidth};
-    int rows_ = 2;
-    int selected_ = 1;
-    int topRow_ = 1;
 };
 
 class TSmartNetForm : public TOrvDecoderForm, public TSmartNetDecoderClient {

@@ -1,6 +1,7 @@
 #include "SmartNetSystemRecord.h"
 
 #include "FieldBytes.h"
+#include "HeardRadioList.h"
 
 #include <cstring>
 
@@ -13,7 +14,9 @@ constexpr size_t oBase = 0, oControlFreq = 4, oOccupancy = 8, oTicks = 4104, oCo
                  oCountC = 4116, oReserved1 = 4120, oCountD = 4252, oCountE = 4256, oReserved2 = 4260,
                  oIdentity = 4392, oChannelSize = 4394, oDescription = 4396, oControlMap = 4652,
                  oTrafficMap = 4780, oType = 4908, oReserved3 = 4909, oCreated = 4910, oReserved4 = 4926;
-constexpr size_t kTextSize = 256, kAliasSize = 254;
+constexpr size_t kTextSize = 256;
+// Identity, then the alias.
+constexpr THeardRadioLayout kHeardRadio{kSmartNetHeardRadioSize, 2};
 
 }  // namespace
 
@@ -27,7 +30,7 @@ const TDatabaseLayout& SmartNetLayout()
         l.OldRecordSize = 4912;
         l.IdentityOffset = oIdentity;
         l.TimeOffset = oCreated;
-        l.Lists = {{{oCountA, kSmartNetHeardRadioSize, kSmartNetHeardRadioSize, {2, kAliasSize, 1}},
+        l.Lists = {{{oCountA, kSmartNetHeardRadioSize, kSmartNetHeardRadioSize, kHeardRadio.AliasText()},
                     {oCountB, 2, 2, {}},
                     {oCountC, 256, 256, {}},
                     {oCountD, 2, 2, {}},
@@ -66,12 +69,8 @@ TStoredEntry EncodeSmartNetSystem(const TSmartNetSystemRecord& r)
     PutTime(p + oCreated, r.Created);
     std::memcpy(p + oReserved4, r.Reserved4.data(), r.Reserved4.size());
 
-    e.Lists[0].assign(r.HeardRadios.size() * kSmartNetHeardRadioSize, 0);
-    for (size_t i = 0; i < r.HeardRadios.size(); ++i) {
-        uint8_t* h = e.Lists[0].data() + i * kSmartNetHeardRadioSize;
-        PutU16(h, r.HeardRadios[i].Identity);
-        PutText(h + 2, kAliasSize, r.HeardRadios[i].Alias);
-    }
+    e.Lists[0] = EncodeHeardRadios(r.HeardRadios, kHeardRadio,
+                                   [](uint8_t* h, const TSmartNetHeardRadio& radio) { PutU16(h, radio.Identity); });
     e.Lists[1] = r.ListB;
     e.Lists[2] = r.ListC;
     e.Lists[3] = r.ListD;
@@ -102,9 +101,8 @@ TSmartNetSystemRecord DecodeSmartNetSystem(const TStoredEntry& e)
     r.Created = GetTime(p + oCreated);
     std::memcpy(r.Reserved4.data(), p + oReserved4, r.Reserved4.size());
 
-    const std::vector<uint8_t>& heard = e.Lists[0];
-    for (size_t at = 0; at + kSmartNetHeardRadioSize <= heard.size(); at += kSmartNetHeardRadioSize)
-        r.HeardRadios.push_back({GetU16(heard.data() + at), GetText(heard.data() + at + 2, kAliasSize)});
+    r.HeardRadios = DecodeHeardRadios<TSmartNetHeardRadio>(
+        e.Lists[0], kHeardRadio, [](const uint8_t* h, TSmartNetHeardRadio& radio) { radio.Identity = GetU16(h); });
     r.ListB = e.Lists[1];
     r.ListC = e.Lists[2];
     r.ListD = e.Lists[3];

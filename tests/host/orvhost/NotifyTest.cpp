@@ -86,6 +86,32 @@ TEST(OrvhostNotify, EveryScriptedChangeReachesThePluginAndTheApplets)
     EXPECT_EQ(GetMute(rig.primary->number()), 1);
 }
 
+// A receiver's meter moves as soon as it is tuned: the level follows a retune at once, whoever
+// made it, not only at the next of the regular reports (every 200 ms, restarted by the retune).
+TEST(OrvhostNotify, TheLevelIsToldAtOnceAfterEveryRetune)
+{
+    Rig rig;
+    ASSERT_TRUE(rig.primary->open());
+    std::string error;
+    ASSERT_TRUE(rig.plugin->load(libPath("liborvhost_recording_plugin.so").string(), &error)) << error;
+    ASSERT_TRUE(rig.plugin->start());
+    // The plug-in's own tune at its start.
+    const auto levelAfter = [&](const std::string& tune) {
+        const std::vector<std::string> log = rig.pluginLog();
+        const auto at = std::find(log.begin(), log.end(), tune);
+        return at != log.end() && std::find_if(at, log.end(), [](const std::string& l) {
+                                      return l.rfind("notify 0x0B00 ", 0) == 0;
+                                  }) != log.end();
+    };
+    pumpUntil([] { return false; }, 40);
+    EXPECT_TRUE(levelAfter("notify 0x0800 453000000"));
+    // A script's retune.
+    std::remove((rig.dir / "plugin.log").c_str());
+    rig.core->play(*HostScript::parse("0 SignalStrength 21000\n0 Frequency 451000000\n", &error));
+    EXPECT_TRUE(pumpUntil([&] { return levelAfter("notify 0x0800 451000000"); }, 40));
+    EXPECT_THAT(rig.pluginLog(), ::testing::Contains("notify 0x0B00 21000"));
+}
+
 TEST(OrvhostNotify, TheHostsReceiverComesFromTheLibraryAndAPluginGetsTheNextOne)
 {
     Rig rig;

@@ -124,20 +124,6 @@ TEST_F(SmartNetDb, OldFileOfTwoRecordsIsConverted)
         old.insert(old.end(), e.begin(), e.begin() + 4912);
         old.insert(old.end(), e.begin() + 4928, e.end());
     }
-    // A trailing fragment would be stored data lost in the conversion: such a file is refused as it is.
-    Bytes fragment = old;
-    fragment.insert(fragment.end(), 100, 0x77);
-    writeBytes(file, fragment);
-    {
-        TSmartNetSystemRecord r;
-        TSmartNetDatabase d(file, r);
-        EXPECT_EQ(d.OpenDatabase(), TDatabaseStatus::dsDamaged);
-        EXPECT_EQ(readBytes(file), fragment);
-    }
-    writeBytes(file, old);
-
-    ASSERT_EQ(db.OpenDatabase(), TDatabaseStatus::dsConverted);
-    EXPECT_FALSE(std::filesystem::exists(dir / "SmartNet_Temp.MEM"));
     a.Created = kLocal, a.Reserved4 = {0, 0};
     b.Created = kLocal, b.Reserved4 = {0, 0};
     Bytes expected = HeaderBytes();
@@ -145,6 +131,27 @@ TEST_F(SmartNetDb, OldFileOfTwoRecordsIsConverted)
         const Bytes e = Entry(r);
         expected.insert(expected.end(), e.begin(), e.end());
     }
+    // A trailing fragment shorter than a record is dropped, and the file as it was is kept beside it.
+    Bytes fragment = old;
+    fragment.insert(fragment.end(), 100, 0x77);
+    writeBytes(file, fragment);
+    {
+        TSmartNetSystemRecord r;
+        TSmartNetDatabase d(file, r);
+        d.SetTimeSource([] { return kLocal; }, [] { return kUtc; });
+        platform::MessageBoxRecorder recorder;
+        EXPECT_EQ(d.OpenDatabase(), TDatabaseStatus::dsConverted);
+        EXPECT_EQ(readBytes(file), expected);
+        EXPECT_EQ(readBytes(dir / "SmartNet.MEM.damaged"), fragment);
+        ASSERT_EQ(recorder.boxes().size(), 1u);
+        EXPECT_EQ(recorder.boxes()[0].caption, "Warning");
+    }
+    std::filesystem::remove(dir / "SmartNet.MEM.damaged");
+    writeBytes(file, old);
+
+    ASSERT_EQ(db.OpenDatabase(), TDatabaseStatus::dsConverted);
+    EXPECT_FALSE(std::filesystem::exists(dir / "SmartNet_Temp.MEM"));
+    EXPECT_FALSE(std::filesystem::exists(dir / "SmartNet.MEM.damaged"));
     EXPECT_EQ(readBytes(file), expected);
     const TSmartNetSelection s = Select(0x0123);
     EXPECT_TRUE(s.Found);
@@ -208,35 +215,51 @@ TEST_F(SmartNetDb, SaveSoonAfterASwitchKeepsTheStoredFrequencies)
     EXPECT_EQ(record.BaseFrequency, 832200000);
 }
 
-TEST_F(SmartNetDb, DamagedFileIsRefusedAndLeftAsItIs)
+// One damaged entry does not switch the database off: the systems before it are read, the file as it
+// was is kept, and what is heard in the run is saved with them.
+TEST_F(SmartNetDb, DamagedEntryLeavesTheCompleteOnesInUse)
 {
     struct Case {
         const char* name;
-        size_t offset;  // in the first record; 0 cuts the file
+        size_t offset;  // in the second record; 0 cuts the file
         int32_t count;
     } cases[] = {{"truncated", 0, 0}, {"negative count", 4108, -1}, {"huge count", 4116, 0x7FFFFFFF},
                  {"huge list E", 4256, 0x00FFFFFF}};
     for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
         Bytes content = HeaderBytes();
         for (uint16_t id : {1, 2}) {
             const Bytes e = Entry(Sample(id));
             content.insert(content.end(), e.begin(), e.end());
         }
+        const size_t second = 28 + Entry(Sample(1)).size();
         if (c.offset == 0)
             content.resize(content.size() - 100);
         else
-            PutI32(content.data() + 28 + c.offset, c.count);
+            PutI32(content.data() + second + c.offset, c.count);
         writeBytes(file, content);
+        std::filesystem::remove(dir / "SmartNet.MEM.damaged");
         TSmartNetSystemRecord r;
         TSmartNetDatabase d(file, r);
         platform::MessageBoxRecorder recorder;
-        EXPECT_EQ(d.OpenDatabase(), TDatabaseStatus::dsDamaged) << c.name;
-        ASSERT_EQ(recorder.boxes().size(), 1u) << c.name;
-        EXPECT_EQ(recorder.boxes()[0].caption, "Fatal Error!") << c.name;
-        EXPECT_FALSE(d.SelectSystem(1, 851250000, 25000, -1).Found) << c.name;
-        d.SelectSystem(2, 851250000, 25000, -1);
-        EXPECT_EQ(d.SaveSystem(-1, 25000), TDatabaseStatus::dsNotUsed) << c.name;
-        EXPECT_EQ(readBytes(file), content) << c.name;
+        EXPECT_EQ(d.OpenDatabase(), TDatabaseStatus::dsRecovered);
+        ASSERT_EQ(recorder.boxes().size(), 1u);
+        EXPECT_EQ(recorder.boxes()[0].caption, "Warning");
+        EXPECT_EQ(readBytes(dir / "SmartNet.MEM.damaged"), content);
+        EXPECT_TRUE(d.SelectSystem(1, 851250000, 25000, -1).Found);
+        EXPECT_FALSE(d.SelectSystem(2, 851250000, 25000, -1).Found);
+        r.Description = "heard in this run";
+        EXPECT_EQ(d.SaveSystem(-1, 25000), TDatabaseStatus::dsOk);
+        EXPECT_EQ(recorder.boxes().size(), 1u);
+        // The first system stored (saved back when the second was selected), then the new second.
+        const Bytes now = readBytes(file);
+        ASSERT_EQ(now.size(), 28u + Entry(Sample(1)).size() + 4928);
+        EXPECT_EQ(GetU16(now.data() + 28 + 4392), 1);
+        TSmartNetSystemRecord again;
+        TSmartNetDatabase next(file, again);
+        EXPECT_EQ(next.OpenDatabase(), TDatabaseStatus::dsOk);
+        EXPECT_TRUE(next.SelectSystem(2, 851250000, 25000, -1).Found);
+        EXPECT_EQ(again.Description, "heard in this run");
     }
 }
 

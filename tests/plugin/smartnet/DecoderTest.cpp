@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -40,7 +41,13 @@ struct Client : TSmartNetDecoderClient {
     TSmartNetDateNames names = English();
     int rows = 2;
 
-    void TuneHost(int32_t f, bool self) override { events.push_back("tune " + std::to_string(f) + (self ? " self" : "")); }
+    std::function<void()> onTune;  // the host's answer inside the tune command
+    void TuneHost(int32_t f, bool self) override
+    {
+        events.push_back("tune " + std::to_string(f) + (self ? " self" : ""));
+        if (onTune)
+            onTune();
+    }
     bool SecondaryInUse() override { return secondary; }
     uint32_t SecondaryFrequency() override { return secondaryFrequency; }
     void SecondaryFollow(uint32_t f) override
@@ -152,6 +159,8 @@ TEST(SmartNetDecision, TableOfWordTriples)
         {"12 grant", W(0x123, 0x4567, 0), kIdle, kIdle, 3, "log 2748 17767 291", -1, 0xFFFF},
         {"12 grant to address 0", W(0x123, 0x0000), kIdle, kIdle, 2, "", -1, 0xFFFF},
         {"12 grant to the system", W(0x123, 0x0ABC), kIdle, kIdle, 2, "", -1, 0xFFFF},
+        {"12 a triple's third word alone", W(0x2F0, 0x1F00), kIdle, kIdle, 2, "", -1, 0xFFFF},
+        {"12 third word on another channel", W(0x064, 0x1F42), kIdle, kIdle, 2, "", -1, 0xFFFF},
         {"13 anything else", kIdle, kIdle, kIdle, 2, "", -1, 0xFFFF},
     };
     for (const Case& c : cases) {
@@ -303,6 +312,38 @@ TEST(SmartNetOnAir, GrantEntersHeardRadiosTrafficMapAndLog)
     EXPECT_EQ(e.Group, 0);
     // Control channel not known: listed and logged, not followed.
     EXPECT_EQ(f.client.Count("tune"), 0);
+}
+
+// A system triple whose first word was lost: its second word gives the control channel, and its
+// third, a grant-like word of the control channel to 0x1F00, must not become a call that auto tune
+// follows onto the channel being decoded. A real grant after it still is one.
+TEST(SmartNetOnAir, ATriplesThirdWordIsNoCallWhenItsFirstIsLost)
+{
+    for (bool controlKnown : {false, true}) {
+        SCOPED_TRACE(controlKnown ? "control channel known" : "control channel not yet known");
+        Fixture f;
+        f.client.autoTune = true;
+        if (controlKnown)
+            f.Words({W(0x308, 0x0ABC), W(0x30B, 0x2800 | 752), W(752, 0x1F00), kIdle, kIdle});
+        f.decoder.BadFrame();  // the next triple's 0x308 is lost
+        f.client.events.clear();
+        f.Words({W(0x30B, 0x2800 | 752), W(752, 0x1F00), kIdle, kIdle, kIdle});
+        EXPECT_TRUE(f.decoder.OnAir().empty());
+        EXPECT_TRUE(f.record.HeardRadios.empty());
+        EXPECT_FALSE(SmartNetMapBit(f.record.TrafficChannelMap, 752));
+        EXPECT_EQ(f.client.Count("log"), 0);
+        EXPECT_EQ(f.client.Count("tune"), 0);
+        EXPECT_EQ(f.decoder.ControlChannel, 752);
+        f.Words({W(0x123, 0x4567), kIdle, kIdle});
+        ASSERT_EQ(f.decoder.OnAir().size(), 1u);
+        EXPECT_EQ(f.decoder.OnAir()[0].Channel, 0x123);
+    }
+    // Nor is any grant of the control channel itself, whoever it names.
+    Fixture f;
+    f.KnowControlChannel();
+    f.Words({W(10, 0x4567), kIdle, kIdle});
+    EXPECT_TRUE(f.decoder.OnAir().empty());
+    EXPECT_EQ(f.client.Count("log"), 0);
 }
 
 TEST(SmartNetOnAir, GrantsWithoutASystemOrWhileHuntingLeaveNoTrace)
@@ -538,10 +579,12 @@ TEST(SmartNetHunting, StepsOverTheSeenChannelsThenOverEveryChannel)
     h.record.ControlChannelFrequency = kBaseFrequency + 5 * 25000;
     ASSERT_TRUE(h.decoder.SignalLevelNotified(10, true));
     h.client.events.clear();
-    // Each tick the level is still low: a step at once, always to channel 5, counting a pass.
+    // Each tick the level reported from the new channel is still low: a step at once, always to
+    // channel 5, counting a pass.
     for (int pass = 1; pass <= 19; ++pass) {
         h.decoder.TimerTick();
         h.Follow();
+        h.decoder.SignalLevelNotified(10, true);
         EXPECT_EQ(h.decoder.HuntCount, 1 + pass);
         h.client.events.clear();
     }
@@ -551,10 +594,48 @@ TEST(SmartNetHunting, StepsOverTheSeenChannelsThenOverEveryChannel)
         h.decoder.TimerTick();
         next.push_back(h.Tunes().at(0));
         h.Follow();
+        h.decoder.SignalLevelNotified(10, true);
         h.client.events.clear();
     }
     EXPECT_EQ(next, (std::vector<int32_t>{kBaseFrequency + 6 * 25000, kBaseFrequency + 7 * 25000,
                                           kBaseFrequency + 8 * 25000}));
+}
+
+// Two stations, the first gone: the host's level reports come at their own rhythm, slower than the
+// ticks. A low level measured before a step says nothing of the channel stepped to, so the hunt
+// waits there for a level of its own and stays once that is good.
+TEST(SmartNetHunting, OnlyALevelReportedAfterTheStepMovesTheHuntOn)
+{
+    Hunt h;
+    SmartNetSetMapBit(h.record.TrafficChannelMap, 300);
+    ASSERT_TRUE(h.decoder.SignalLevelNotified(10, true));
+    h.client.events.clear();
+    h.decoder.TimerTick();
+    EXPECT_EQ(h.Tunes(), std::vector<int32_t>{kBaseFrequency + 300 * 25000});
+    h.Follow();
+    EXPECT_FALSE(h.decoder.LevelSinceTune());
+    h.client.events.clear();
+    for (int tick = 0; tick < 3; ++tick)
+        h.decoder.TimerTick();  // the old channel's low level still stands: no step
+    EXPECT_TRUE(h.Tunes().empty());
+    h.decoder.SignalLevelNotified(100, true);  // the new channel's level: good, the hunt stays
+    h.decoder.TimerTick();
+    EXPECT_TRUE(h.Tunes().empty());
+    h.decoder.SignalLevelNotified(10, true);  // and once it falls there, the next step
+    h.decoder.TimerTick();
+    EXPECT_EQ(h.Tunes(), std::vector<int32_t>{kBaseFrequency + 10 * 25000});
+
+    // A level the host reports inside the tune command, as a receiver's meter moves with the tune,
+    // is one from after the tune.
+    Hunt g;
+    SmartNetSetMapBit(g.record.TrafficChannelMap, 300);
+    ASSERT_TRUE(g.decoder.SignalLevelNotified(10, true));
+    g.client.onTune = [&g] { g.decoder.SignalLevelNotified(10, true); };
+    g.decoder.TimerTick();
+    EXPECT_TRUE(g.decoder.LevelSinceTune());
+    g.client.onTune = nullptr;
+    g.decoder.TimerTick();
+    EXPECT_EQ(g.Tunes().size(), 2u);
 }
 
 TEST(SmartNetHunting, LaterStepsWaitOnAChannelUnlessTheLevelIsLow)

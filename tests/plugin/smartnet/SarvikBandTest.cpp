@@ -68,7 +68,7 @@ protected:
              "ORV_PLUGIN_PATH=" + dir.path().string(), "MSGBOX_LOG=" + (dir / "boxes").string(),
              "QT_QPA_PLATFORM=offscreen", "ASAN_OPTIONS=log_path=" + (dir / "asan").string(),
              "UBSAN_OPTIONS=print_stacktrace=1:log_path=" + (dir / "ubsan").string()},
-            nullptr, 120);
+            &out, 120);
         EXPECT_EQ(rc, 0);
         if (rc != 0)
             for (const auto& entry : std::filesystem::directory_iterator(dir.path()))
@@ -79,6 +79,7 @@ protected:
 
     TempDir dir;
     std::filesystem::path config = dir / "config";
+    std::string out;  // what the run wrote: a line per call listed
 };
 
 // The station on control channel 752 goes off the air at 10 s; the system was seen on traffic
@@ -118,6 +119,53 @@ TEST_F(SarvikBand, HuntFindsTheControlChannelAgainOnAnotherSeenChannel)
         ++first;
     for (size_t i = first + hunt.size(); i + 1 < tunes.size(); ++i)
         EXPECT_EQ(tunes[i].hz, Channel(700)) << "after the hunt, " << i;
+}
+
+// The control channel's station (752) leaves the air at 10 s; the system's other control channel
+// (700) is on the air. The host reports levels at its own rhythm: a step must wait for the level of
+// the channel it went to, not take the dead channel's level for it. First a band of the two stations
+// (the system was seen on 700 and 752 alone), then of three (seen on 100 too, where a weak station
+// is): within 2 s of the first step the hunt stays on 700, and once it has heard the system there,
+// the calls granted there are listed.
+TEST_F(SarvikBand, HuntSettlesOnTheLiveControlChannelAndListsItsCalls)
+{
+    Settings(false, true);
+    ASSERT_EQ(runProgram({binPath("siggen").string(), "tone", "--freq", "1000", "--seconds", "17", "--rate", "44100",
+                          "--out", (dir / "weak.wav").string()}),
+              0);
+    ControlChannel("cc700.wav", 700, {"--grant", "14.0,0x303,200", "--grant", "14.5,0x404,300"});
+    for (const bool three : {false, true}) {
+        SCOPED_TRACE(three ? "three stations" : "two stations");
+        std::filesystem::remove(dir / "SmartNet.MEM");
+        std::vector<std::string> grants = {"--grant", "8.0,0x202,700"};
+        if (three)
+            grants.insert(grants.begin(), {"--grant", "7.5,0x101,100"});
+        ControlChannel("cc752.wav", 752, grants);
+        std::string band = std::to_string(Channel(752)) + " cc752.wav\n" + std::to_string(Channel(700)) + " cc700.wav\n";
+        if (three)
+            band += std::to_string(Channel(100)) + " weak.wav 20000\n";  // below half the control channel's
+        const auto tunes = Run(band, "10 station-off " + std::to_string(Channel(752)) + "\n", Channel(752));
+        std::vector<Tune> hunt;
+        for (const Tune& t : tunes)
+            if (t.t >= 9.0 && t.hz != Channel(752))
+                hunt.push_back(t);
+        ASSERT_FALSE(hunt.empty());
+        // The last tune away from the dead channel goes to 700, within 2 s of the first step; from then
+        // on the host stays there (the close gives the host its frequency back).
+        size_t settled = 0;
+        for (size_t i = 0; i < tunes.size(); ++i)
+            if (tunes[i].hz != Channel(700) && i + 1 < tunes.size())
+                settled = i + 1;
+        ASSERT_LT(settled, tunes.size());
+        EXPECT_EQ(tunes[settled].hz, Channel(700));
+        EXPECT_LT(tunes[settled].t - hunt.front().t, 2.0);
+        EXPECT_LE(hunt.size(), three ? 4u : 2u) << "steps of the hunt";
+        EXPECT_EQ(tunes.back().hz, Channel(752));
+        for (size_t i = settled; i + 1 < tunes.size(); ++i)
+            EXPECT_EQ(tunes[i].hz, Channel(700)) << "after the hunt, " << i;
+        EXPECT_NE(out.find(" System=1234 Radio 0303-grp on channel  200"), std::string::npos) << out;
+        EXPECT_NE(out.find(" System=1234 Radio 0404-grp on channel  300"), std::string::npos) << out;
+    }
 }
 
 // Auto tune follows the call on 100 (a station there keeps the level up); at 11 s the user tunes

@@ -13,6 +13,22 @@ namespace {
 
 using namespace testsupport;
 
+bool IsUtf8(const std::string& text)
+{
+    for (size_t i = 0; i < text.size();) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        const size_t n = c < 0x80 ? 1 : (c & 0xE0) == 0xC0 && c >= 0xC2 ? 2 : (c & 0xF0) == 0xE0 ? 3
+                                                                           : (c & 0xF8) == 0xF0 && c <= 0xF4 ? 4 : 0;
+        if (n == 0 || i + n > text.size())
+            return false;
+        for (size_t k = 1; k < n; ++k)
+            if ((static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80)
+                return false;
+        i += n;
+    }
+    return true;
+}
+
 TEST(OrvhostSarvik, AutoTuneFollowsOneCallUntilItsEntryLeaves)
 {
     TempDir dir;
@@ -44,6 +60,16 @@ TEST(OrvhostSarvik, AutoTuneFollowsOneCallUntilItsEntryLeaves)
     EXPECT_EQ(rc, 0);
     if (rc != 0)
         addSanitizerReports(dir.path());
+    // The host takes the plug-in's name in its code page and writes it as text: every line of the
+    // trace is UTF-8, and the registered sign is one character of it.
+    bool named = false;
+    std::istringstream traced(readFile(trace));
+    for (std::string line; std::getline(traced, line);) {
+        EXPECT_TRUE(IsUtf8(line)) << line;
+        if (line.find("\"call\":\"orvPluginInit\"") != std::string::npos)
+            named = line.find("\"name\":\"Motorola SmartNet\xC2\xAE\"") != std::string::npos;
+    }
+    EXPECT_TRUE(named);
     const PluginTunes t = pluginTunes(readFile(trace));
     ASSERT_GT(t.startFrequency, 0);
     const int64_t base = t.startFrequency - 752 * 25000;

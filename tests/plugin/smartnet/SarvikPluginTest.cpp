@@ -2,6 +2,7 @@
 #include "LoadedPlugin.h"
 #include "RecordingHost.h"
 #include "tests/support/TestSupport.h"
+#include "platform/version/VersionInfo.h"
 
 #include <QCoreApplication>
 #include <QEvent>
@@ -33,6 +34,57 @@ TEST(SarvikExports, OnlyTheFourEntryPointsAreExported)
 {
     EXPECT_EQ(ExportedNames("libsarvik.so"),
               (std::set<std::string>{"orvPluginDone", "orvPluginInit", "orvPluginNotify", "orvPluginStart"}));
+}
+
+// What nm lists of the library's own symbol table (locals included), one "address type name" a line.
+std::string SymbolTable(bool demangled)
+{
+    std::string out;
+    std::vector<std::string> args = {"/usr/bin/nm", testsupport::libPath("libsarvik.so").string()};
+    if (demangled)
+        args.insert(args.begin() + 1, "-C");
+    EXPECT_EQ(testsupport::runProgram(args, {}, &out), 0);
+    return out;
+}
+
+// The four-level FSK decoder is part of the library, though nothing calls it.
+TEST(SarvikExports, TheFourLevelDecoderIsLinkedIn)
+{
+    const std::string symbols = SymbolTable(true);
+    for (const char* member : {"TQelFSK4Decoder::ProcessBuffer("})
+        EXPECT_NE(symbols.find(member), std::string::npos) << member;
+}
+
+// The library's version table, read in the loaded library as the about box of its own module would.
+TEST(SarvikPlugin, VersionTable)
+{
+    ASSERT_NE(Sarvik().init, nullptr);
+    Dl_info module{};
+    ASSERT_NE(dladdr(reinterpret_cast<void*>(Sarvik().init), &module), 0);
+    uintptr_t offset = 0;
+    std::istringstream lines(SymbolTable(false));
+    for (std::string line; std::getline(lines, line);)
+        if (line.size() > 27 && line.substr(line.size() - 27) == " korvantaModuleVersionTable")
+            offset = std::stoull(line.substr(0, line.find(' ')), nullptr, 16);
+    ASSERT_NE(offset, 0u);
+    const platform::VersionTable table(
+        *reinterpret_cast<const platform::VersionTableData*>(static_cast<const char*>(module.dli_fbase) + offset));
+    struct Case {
+        const char* name;
+        std::string value;
+    } cases[] = {{"FileVersion", "1.16.0.0"},
+                 {"ProductVersion", "1.16"},
+                 {"FileDescription", "Motorola SmartNet\xAE decoder for sound card"},
+                 {"ProductName", "SmartNet"},
+                 {"InternalName", "Sarvik"},
+                 {"OriginalFilename", "Sarvik.orv"},
+                 {"CompanyName", "Korvanta Communications"}};
+    for (const Case& c : cases)
+        EXPECT_EQ(table.String(c.name), c.value) << c.name;
+    EXPECT_EQ(table.Fixed().fileVersionMS, 0x00010010u);
+    EXPECT_EQ(table.Fixed().fileVersionLS, 0u);
+    EXPECT_EQ(table.Fixed().fileType, platform::kTypeDll);
+    EXPECT_EQ(table.Translation(), 0x04E40409u);
 }
 
 TEST(SarvikPlugin, InitCopiesTheEighteenByteNameBounded)

@@ -10,6 +10,7 @@
 #include "SmartNetWindowFixture.h"
 #include "StartThroughFrame.h"
 #include "platform/settings/Registry.h"
+#include "platform/ui/Help.h"
 #include "tests/support/TestSupport.h"
 
 #include <QCoreApplication>
@@ -148,6 +149,37 @@ TEST_F(SmartNetWindow, AutoTuneFollowsOneCallAtATime)
     EXPECT_EQ(form->InputTest.State, 10);
 }
 
+// Before the grants, system triples whose first word (0x308) was lost: their third word, which
+// reads as a grant of the control channel to 0x1F00, is no call. Auto tune does not "follow" the
+// control channel it is on and then miss the real grants: it follows the same calls as without
+// them, and the control channel enters neither the list, the heard radios nor the map. (While a
+// call is followed the recording still plays the control channel, which the host would not hear
+// there; so the triples come while the host is on the control channel.)
+TEST_F(SmartNetWindow, TriplesMissingTheirFirstWordAmongTheGrantsAreNoCalls)
+{
+    Settings(true);
+    auto options = kGrants;
+    for (const char* t : {"9.2", "9.4", "9.6", "9.8"}) {
+        const std::string at = t;
+        options.insert(options.end(), {"--word", at + ",0x2AF0,1,0x30B", "--word", at + ",0x1F00,1,752"});
+    }
+    options.insert(options.end(), {"--channels", "2", "--channel", "right"});
+    TSmartNetForm* form = Run(Signal("lost-first-words.wav", options));
+    ASSERT_NE(form, nullptr);
+    EXPECT_EQ(form->Decoder().SystemIdentity(), 0x1234);
+    EXPECT_EQ(form->Decoder().ControlChannel, kControl);
+    EXPECT_EQ(HostTunes(), (std::vector<int32_t>{Channel(100), Channel(kControl), Channel(150), Channel(kControl),
+                                                 Channel(530)}));
+    std::vector<int32_t> listed;
+    for (const TSmartNetOnAirEntry& e : form->Decoder().OnAir())
+        listed.push_back(e.Identity);
+    EXPECT_EQ(listed, (std::vector<int32_t>{0x303, 0x404}));
+    for (const TSmartNetHeardRadio& r : form->Record().HeardRadios)
+        EXPECT_NE(r.Identity, 0x1F00);
+    EXPECT_EQ(form->Record().HeardRadios.size(), 4u);
+    EXPECT_FALSE(SmartNetMapBit(form->Record().TrafficChannelMap, kControl));
+}
+
 TEST_F(SmartNetWindow, LogsTheCallsAndStoresTheSystemForTheNextStart)
 {
     Settings(false);
@@ -220,10 +252,20 @@ TEST_F(SmartNetWindow, FallingSignalLevelStartsAHuntOverTheSeenChannels)
     OrvFrameNotify(kHost, ORV_SIGNAL_LEVEL, 40);
     EXPECT_EQ(form->Decoder().HuntCount, 1);
     EXPECT_TRUE(form->Decoder().OnAir().empty());
-    for (int tick = 0; tick < 4; ++tick)
+    // The host reports the level of each channel it is tuned to, low every time.
+    for (int tick = 0; tick < 4; ++tick) {
         form->StartupTimerTimer();
+        OrvFrameNotify(kHost, ORV_SIGNAL_LEVEL, 40);
+    }
     // Seen: control channel 752, traffic channels 100, 150, 200 and 530; the host sat on 752.
     EXPECT_EQ(HostTunes(), (std::vector<int32_t>{Channel(100), Channel(150), Channel(200), Channel(530)}));
+    // A tick before the next channel's level has come takes no step on the old one's.
+    form->StartupTimerTimer();
+    form->StartupTimerTimer();
+    EXPECT_EQ(HostTunes().size(), 5u);
+    host.calls.clear();
+    form->StartupTimerTimer();
+    EXPECT_TRUE(HostTunes().empty());
     // The level comes back: the hunt waits on the channel.
     OrvFrameNotify(kHost, ORV_SIGNAL_LEVEL, 100);
     host.calls.clear();
@@ -310,6 +352,25 @@ TEST_F(SmartNetQuietWindow, HuntingStepRestartsTheWindowsBufferCount)
 
     form->Decoder().TimerTick();
     EXPECT_EQ(tunes, 1);
+}
+
+}  // namespace
+
+namespace {
+
+// The help page beside the plug-in holds the topic of the Help button, the contexts of the window's
+// '?' and F1 requests and the title the window's help check looks for.
+TEST(SmartNetHelpPage, HoldsEveryTopicTheWindowAsksFor)
+{
+    const TOrvFormConfig config = TSmartNetForm::MakeConfig();
+    const std::string file = (testsupport::buildDir() / "lib" / config.HelpFile).string();
+    ASSERT_FALSE(platform::HelpPage(file).empty()) << file;
+    const std::string page = testsupport::readFile(platform::HelpPage(file));
+    for (const std::string& anchor :
+         {"name=\"" + config.HelpTopic + "\"", "name=\"context-" + std::to_string(config.HelpContext) + "\"",
+          "name=\"context-" + std::to_string(config.VolumeHelpContext) + "\"",
+          std::string("<title>Korvanta Trunking Decoder - Motorola SmartNet&#174;</title>")})
+        EXPECT_NE(page.find(anchor), std::string::npos) << anchor;
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -275,7 +276,8 @@ TEST_F(SystemDatabase, AFileThatWentAwayIsStartedAgainWithItsHeader)
     EXPECT_EQ(readBytes(file), File({a}));
 }
 
-// Files that are not database files, in either format: each is refused and left byte for byte.
+// Files that are not database files: neither the header nor one complete old entry. Each is refused
+// and left byte for byte.
 struct DamagedCase {
     const char* name;
     std::function<Bytes()> make;
@@ -302,6 +304,7 @@ TEST_P(DamagedFile, IsRefusedAndLeftUnchanged)
     EXPECT_EQ(db.Save(Entry(1, "one", 1, 0)), TDatabaseStatus::dsNotUsed);
     EXPECT_EQ(readBytes(file), content);
     EXPECT_FALSE(std::filesystem::exists(dir / "Tiny_Temp.MEM"));
+    EXPECT_FALSE(std::filesystem::exists(dir / "Tiny.MEM.damaged"));
 }
 
 namespace {
@@ -323,24 +326,142 @@ Bytes OldEntries()
 INSTANTIATE_TEST_SUITE_P(
     Cases, DamagedFile,
     ::testing::Values(
-        DamagedCase{"CutInsideAList", [] { Bytes b = Good(); b.resize(b.size() - 3); return b; }},
-        DamagedCase{"CutInsideARecord", [] { Bytes b = Good(); b.resize(9 + 48 + 80 + 20); return b; }},
-        DamagedCase{"TrailingBytes", [] { Bytes b = Good(); b.push_back(0); return b; }},
-        DamagedCase{"NegativeCount", [] { return WithCount(9, 2, -1); }},
-        DamagedCase{"NegativeCountLastEntry", [] { return WithCount(9 + 48 + 2 * 32, 4, -100); }},
-        DamagedCase{"HugeCount", [] { return WithCount(9, 0, 0x7FFFFFFF); }},
-        DamagedCase{"CountOneTooMany", [] { return WithCount(9 + 48 + 2 * 32, 1, 2); }},
-        DamagedCase{"NameWithoutTerminator",
-                    [] { Bytes b = Good(); std::fill(b.begin() + 9 + 2, b.begin() + 9 + 10, 'x'); return b; }},
-        DamagedCase{"ListNameWithoutTerminator",
-                    [] { Bytes b = Good(); std::fill(b.begin() + 9 + 48 + 2, b.begin() + 9 + 48 + 8, 'x'); return b; }},
         DamagedCase{"HeaderDamaged", [] { Bytes b = Good(); b[0] = 't'; return b; }},
         DamagedCase{"OldRecordCut", [] { Bytes b = OldEntries(); b.resize(20); return b; }},
-        DamagedCase{"OldWithTrailingFragment", [] { Bytes b = OldEntries(); b.resize(40); return b; }},
         DamagedCase{"OldNegativeCount", [] { Bytes b = OldEntries(); PutI32(b.data() + 16, -2); return b; }},
         DamagedCase{"OldListPastTheEnd", [] { Bytes b = OldEntries(); PutI32(b.data() + 28, 1); return b; }},
         DamagedCase{"ShortText", [] { return Bytes{'h', 'e', 'l', 'l', 'o'}; }}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// Database files with an entry that cannot be read whole: the complete entries are read, the file is
+// kept once as it was beside itself, the user is told once, and the first save writes the complete
+// entries and the saved one without the rest.
+struct RecoveredCase {
+    const char* name;
+    std::function<Bytes()> make;
+    std::vector<TStoredEntry> kept;  // the complete entries, as they read back
+};
+
+class RecoveredFile : public Fixture, public ::testing::WithParamInterface<RecoveredCase> {};
+
+TEST_P(RecoveredFile, KeepsEveryCompleteEntryAndTheOriginalOnce)
+{
+    const Bytes content = GetParam().make();
+    const std::vector<TStoredEntry>& kept = GetParam().kept;
+    writeBytes(file, content);
+    EXPECT_EQ(db.Open(), TDatabaseStatus::dsRecovered);
+    EXPECT_TRUE(db.InUse());
+    ASSERT_EQ(boxes.boxes().size(), 1u);
+    EXPECT_EQ(boxes.boxes()[0].caption, "Warning");
+    EXPECT_NE(boxes.boxes()[0].text.find(file.string() + " is damaged"), std::string::npos);
+    EXPECT_NE(boxes.boxes()[0].text.find("kept as " + (dir / "Tiny.MEM.damaged").string()), std::string::npos);
+    EXPECT_EQ(readBytes(dir / "Tiny.MEM.damaged"), content);
+    EXPECT_EQ(readBytes(file), content);  // not written until a save
+
+    // The browser and a load see the complete entries.
+    std::vector<uint16_t> ids;
+    EXPECT_EQ(db.ReadIdentities(ids), TDatabaseStatus::dsOk);
+    std::vector<uint16_t> expectedIds;
+    for (const TStoredEntry& e : kept)
+        expectedIds.push_back(GetU16(e.Record.data()));
+    EXPECT_EQ(ids, expectedIds);
+    for (const TStoredEntry& e : kept) {
+        TStoredEntry got;
+        bool found = false;
+        ASSERT_EQ(db.Load(GetU16(e.Record.data()), got, found), TDatabaseStatus::dsOk);
+        ASSERT_TRUE(found);
+        EXPECT_EQ(Flat(got), Flat(e));
+    }
+
+    // The first save leaves the rest out; the copy stays as it was, and nothing more is said.
+    const TStoredEntry nine = Entry(9, "nine", 1, 90);
+    ASSERT_EQ(db.Save(nine), TDatabaseStatus::dsOk);
+    std::vector<TStoredEntry> after = kept;
+    after.push_back(nine);
+    EXPECT_EQ(readBytes(file), File(after));
+    EXPECT_EQ(readBytes(dir / "Tiny.MEM.damaged"), content);
+    EXPECT_EQ(boxes.boxes().size(), 1u);
+    TSystemDatabase next(TinyLayout(), file);
+    EXPECT_EQ(next.Open(), TDatabaseStatus::dsOk);
+}
+
+namespace {
+// The second entry's name, cut to its field.
+TStoredEntry TwoNamedAcross()
+{
+    TStoredEntry e = Entry(2, "two", 1, 20);
+    std::fill(e.Record.begin() + 2, e.Record.begin() + 9, 'x');
+    return e;
+}
+TStoredEntry TwoWithListNameCut()
+{
+    TStoredEntry e = Entry(2, "two", 1, 20);
+    std::fill(e.Lists[0].begin() + 2, e.Lists[0].begin() + 7, 'x');
+    e.Lists[0][7] = 0;
+    return e;
+}
+const size_t kSecond = 9 + 48 + 2 * 32;  // where the second entry of Good() starts
+}  // namespace
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, RecoveredFile,
+    ::testing::Values(
+        RecoveredCase{"LastEntryCutInsideAList", [] { Bytes b = Good(); b.resize(b.size() - 3); return b; },
+                      {Entry(1, "one", 2, 10)}},
+        RecoveredCase{"LastEntryCutInsideARecord", [] { Bytes b = Good(); b.resize(kSecond + 20); return b; },
+                      {Entry(1, "one", 2, 10)}},
+        RecoveredCase{"TrailingBytes", [] { Bytes b = Good(); b.push_back(0); return b; },
+                      {Entry(1, "one", 2, 10), Entry(2, "two", 1, 20)}},
+        RecoveredCase{"NegativeCountInTheFirst", [] { return WithCount(9, 2, -1); }, {}},
+        RecoveredCase{"NegativeCountInTheLast", [] { return WithCount(kSecond, 4, -100); }, {Entry(1, "one", 2, 10)}},
+        RecoveredCase{"HugeCount", [] { return WithCount(9, 0, 0x7FFFFFFF); }, {}},
+        RecoveredCase{"CountOneTooMany", [] { return WithCount(kSecond, 1, 2); }, {Entry(1, "one", 2, 10)}},
+        RecoveredCase{"NameWithoutTerminator",
+                      [] { Bytes b = Good(); std::fill(b.begin() + kSecond + 2, b.begin() + kSecond + 10, 'x'); return b; },
+                      {Entry(1, "one", 2, 10), TwoNamedAcross()}},
+        RecoveredCase{"ListNameWithoutTerminator",
+                      [] { Bytes b = Good(); std::fill(b.begin() + kSecond + 48 + 2, b.begin() + kSecond + 48 + 8, 'x'); return b; },
+                      {Entry(1, "one", 2, 10), TwoWithListNameCut()}}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// An earlier copy is never written over; and the box is shown once however often the file is read.
+TEST_F(SystemDatabase, AnEarlierDamagedCopyIsLeftAsItIs)
+{
+    const Bytes earlier = {'e', 'a', 'r', 'l', 'i', 'e', 'r'};
+    writeBytes(dir / "Tiny.MEM.damaged", earlier);
+    Bytes content = Good();
+    content.resize(content.size() - 3);
+    writeBytes(file, content);
+    EXPECT_EQ(db.Open(), TDatabaseStatus::dsRecovered);
+    ASSERT_EQ(boxes.boxes().size(), 1u);
+    EXPECT_NE(boxes.boxes()[0].text.find("An earlier copy, " + (dir / "Tiny.MEM.damaged").string()), std::string::npos);
+    TStoredEntry got;
+    bool found = false;
+    EXPECT_EQ(db.Load(2, got, found), TDatabaseStatus::dsOk);
+    EXPECT_FALSE(found);
+    ASSERT_EQ(db.Save(Entry(9, "nine", 0, 0)), TDatabaseStatus::dsOk);
+    EXPECT_EQ(readBytes(file), File({Entry(1, "one", 2, 10), Entry(9, "nine", 0, 0)}));
+    EXPECT_EQ(readBytes(dir / "Tiny.MEM.damaged"), earlier);
+    EXPECT_EQ(boxes.boxes().size(), 1u);
+}
+
+// An old headerless file with a trailing fragment: its complete entries are converted, the file as it
+// was is kept first.
+TEST_F(SystemDatabase, OldFileWithATrailingFragmentIsConvertedWithoutIt)
+{
+    Bytes old = OldEntries();
+    old.resize(40, 0x77);
+    writeBytes(file, old);
+    EXPECT_EQ(db.Open(), TDatabaseStatus::dsConverted);
+    EXPECT_TRUE(db.InUse());
+    ASSERT_EQ(boxes.boxes().size(), 1u);
+    EXPECT_EQ(boxes.boxes()[0].caption, "Warning");
+    EXPECT_EQ(readBytes(dir / "Tiny.MEM.damaged"), old);
+    const Bytes converted = readBytes(file);
+    ASSERT_EQ(converted.size(), 9u + 48);
+    EXPECT_EQ(GetU16(converted.data() + 9), 3);
+    EXPECT_EQ(GetU16(converted.data() + 9 + 32), 2026);  // the conversion's time
+}
 
 TEST_F(SystemDatabase, HeaderWithoutItsVersionByteIsAcceptedAndSaveAddsIt)
 {
@@ -409,43 +530,80 @@ TEST_F(SystemDatabase, FileThatCannotBeReadIsReportedNotCalledDamaged)
         EXPECT_EQ(b.text.find("damaged"), std::string::npos);
 }
 
-TEST_F(SystemDatabase, SaveRefusesAFileDamagedWhileRunning)
+// Damaged after the start: the save finds it, keeps it and writes the complete entries.
+TEST_F(SystemDatabase, SaveKeepsAFileDamagedWhileRunning)
 {
     ASSERT_EQ(db.Open(), TDatabaseStatus::dsCreated);
-    Bytes bad = WithCount(9, 3, 1000);
+    Bytes bad = WithCount(kSecond, 3, 1000);
     writeBytes(file, bad);
-    EXPECT_EQ(db.Save(Entry(9, "nine", 0, 0)), TDatabaseStatus::dsDamaged);
-    EXPECT_EQ(readBytes(file), bad);
-    EXPECT_FALSE(db.InUse());
+    EXPECT_EQ(db.Save(Entry(9, "nine", 0, 0)), TDatabaseStatus::dsOk);
+    EXPECT_EQ(readBytes(file), File({Entry(1, "one", 2, 10), Entry(9, "nine", 0, 0)}));
+    EXPECT_EQ(readBytes(dir / "Tiny.MEM.damaged"), bad);
+    EXPECT_TRUE(db.InUse());
+    ASSERT_EQ(boxes.boxes().size(), 1u);
+    EXPECT_EQ(boxes.boxes()[0].caption, "Warning");
 }
 
-TEST_F(SystemDatabase, SaveThatCannotWriteLeavesTheFile)
+// A writable file in a folder where no new file can be made (here the temporary file's name is taken
+// by a folder): the save writes the file itself, whole.
+TEST_F(SystemDatabase, SaveWhereNoTemporaryFileCanBeMadeWritesTheFileInPlace)
 {
     writeBytes(file, Good());
     ASSERT_EQ(db.Open(), TDatabaseStatus::dsOk);
-    // The new file cannot be made where the temporary file should go.
     std::filesystem::create_directory(dir / "Tiny_Temp.MEM");
     std::filesystem::create_directory(dir / "Tiny_Temp.MEM" / "x");
-    EXPECT_EQ(db.Save(Entry(1, "one", 0, 0)), TDatabaseStatus::dsCantAccess);
-    ASSERT_EQ(boxes.boxes().size(), 1u);
-    EXPECT_EQ(boxes.boxes()[0].text, "Cannot access the special database file!");
-    EXPECT_EQ(boxes.boxes()[0].caption, "Fatal Error");
-    EXPECT_EQ(boxes.boxes()[0].flags & platform::MB_ICONMASK, platform::MB_ICONERROR);
+    const TStoredEntry one = Entry(1, "one+", 3, 40);
+    EXPECT_EQ(db.Save(one), TDatabaseStatus::dsOk);
+    EXPECT_TRUE(boxes.boxes().empty());
+    EXPECT_EQ(readBytes(file), File({Entry(2, "two", 1, 20), one}));
+    // Shorter than before: the file is cut to its new length.
+    const TStoredEntry two = Entry(2, "two", 0, 0);
+    EXPECT_EQ(db.Save(two), TDatabaseStatus::dsOk);
+    EXPECT_EQ(readBytes(file), File({one, two}));
+    EXPECT_TRUE(std::filesystem::is_directory(dir / "Tiny_Temp.MEM" / "x"));
+}
+
+// The same when the file cannot grow (the process may write no more than its present length, as on a
+// full disk): the save fails, says so, and the file holds what it held.
+TEST_F(SystemDatabase, SaveInPlaceThatCannotWriteLeavesTheFile)
+{
+    writeBytes(file, Good());
+    std::filesystem::create_directory(dir / "Tiny_Temp.MEM");
+    std::filesystem::create_directory(dir / "Tiny_Temp.MEM" / "x");
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        ::signal(SIGXFSZ, SIG_IGN);
+        const rlimit limit{Good().size(), Good().size()};
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+        platform::MessageBoxRecorder said;
+        TSystemDatabase child(TinyLayout(), file);
+        child.Open();
+        const bool refused = child.Save(Entry(7, "seven", 3, 70)) == TDatabaseStatus::dsCantAccess;
+        const bool told = said.boxes().size() == 1 && said.boxes()[0].text == "Cannot access the special database file!" &&
+                          said.boxes()[0].caption == "Fatal Error" &&
+                          (said.boxes()[0].flags & platform::MB_ICONMASK) == platform::MB_ICONERROR;
+        ::_exit(refused && told ? 0 : 1);
+    }
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
     EXPECT_EQ(readBytes(file), Good());
 }
 
-TEST_F(SystemDatabase, ConversionThatCannotWriteLeavesTheOldFile)
+TEST_F(SystemDatabase, ConversionWhereNoTemporaryFileCanBeMadeIsWrittenInPlace)
 {
     const Bytes old = OldEntries();
     writeBytes(file, old);
     std::filesystem::create_directory(dir / "Tiny_Temp.MEM");
     std::filesystem::create_directory(dir / "Tiny_Temp.MEM" / "x");
-    EXPECT_EQ(db.Open(), TDatabaseStatus::dsCantConvert);
-    ASSERT_EQ(boxes.boxes().size(), 1u);
-    EXPECT_EQ(boxes.boxes()[0].text, "Can't create the new database file!");
-    EXPECT_EQ(boxes.boxes()[0].caption, "Fatal Error!");
-    EXPECT_EQ(readBytes(file), old);
-    EXPECT_FALSE(db.InUse());
+    EXPECT_EQ(db.Open(), TDatabaseStatus::dsConverted);
+    EXPECT_TRUE(boxes.boxes().empty());
+    EXPECT_TRUE(db.InUse());
+    const Bytes now = readBytes(file);
+    ASSERT_EQ(now.size(), 9u + 48);
+    EXPECT_EQ(Bytes(now.begin(), now.begin() + 9), kHeader);
+    EXPECT_EQ(GetU16(now.data() + 9), 3);
 }
 
 // A child process replaces the file and is killed at the k-th step of the replacement, for every k
@@ -557,7 +715,9 @@ TEST(SystemDatabaseImage, AgreesWithTheFile)
 
         Bytes current;
         const TDatabaseStatus checked = db.CheckImage(content, current);
-        ASSERT_EQ(db.Open(), checked);
+        // A file with damaged entries is left as it is by both; Open says what it found.
+        const TDatabaseStatus opened = db.Open();
+        ASSERT_EQ(opened == TDatabaseStatus::dsRecovered ? TDatabaseStatus::dsOk : opened, checked);
         EXPECT_TRUE(db.InUse() == (checked != TDatabaseStatus::dsDamaged));
         if (checked == TDatabaseStatus::dsDamaged) {
             EXPECT_TRUE(current.empty());

@@ -354,38 +354,49 @@ TEST_F(MPT1327Db, DeletedFileIsRecreatedWithItsHeader)
 namespace {
 struct Corruption {
     const char* name;
-    size_t offset;  // in the first entry's record; 0 = cut the file instead
+    size_t offset;  // in the second entry's record; 0 = cut the file instead
     int32_t count;
 };
 }  // namespace
 
 class MPT1327DamagedFile : public MPT1327Db, public ::testing::WithParamInterface<Corruption> {};
 
-TEST_P(MPT1327DamagedFile, IsRefusedAndTheWindowGoesOnWithoutIt)
+// The second entry cannot be read whole: the first is still found, the file as it was is kept once
+// beside it, and the run's systems are saved with the complete entry.
+TEST_P(MPT1327DamagedFile, KeepsTheCompleteEntriesAndSavesTheRun)
 {
     Bytes content = HeaderBytes();
     for (uint16_t id : {1, 2}) {
         Bytes e = Entry(Sample(id));
         content.insert(content.end(), e.begin(), e.end());
     }
+    const size_t second = 18 + Entry(Sample(1)).size();
     if (GetParam().offset == 0)
         content.resize(content.size() - 100);
     else
-        PutI32(content.data() + 18 + GetParam().offset, GetParam().count);
+        PutI32(content.data() + second + GetParam().offset, GetParam().count);
     writeBytes(file, content);
 
-    EXPECT_EQ(db.OpenDatabase(), TDatabaseStatus::dsDamaged);
+    EXPECT_EQ(db.OpenDatabase(), TDatabaseStatus::dsRecovered);
     ASSERT_EQ(boxes.boxes().size(), 1u);
-    EXPECT_EQ(boxes.boxes()[0].caption, "Fatal Error!");
-    EXPECT_NE(boxes.boxes()[0].text.find("MPT1327.MEM"), std::string::npos);
-    // Fresh records, nothing saved.
+    EXPECT_EQ(boxes.boxes()[0].caption, "Warning");
+    EXPECT_NE(boxes.boxes()[0].text.find("MPT1327.MEM is damaged"), std::string::npos);
+    EXPECT_EQ(readBytes(dir / "MPT1327.MEM.damaged"), content);
     ch.ChannelSize = 12500;
-    EXPECT_FALSE(db.SelectSystem(1, ch).Found);
-    EXPECT_EQ(db.Record().BaseFrequency, -1);
-    db.SelectSystem(2, ch);
-    EXPECT_EQ(db.SaveSystem(ch), TDatabaseStatus::dsNotUsed);
-    EXPECT_EQ(readBytes(file), content);
+    EXPECT_TRUE(db.SelectSystem(1, ch).Found);
+    EXPECT_EQ(db.Record().Description, "Harbour net 1");
+    EXPECT_FALSE(db.SelectSystem(2, ch).Found);
+    db.Record().Description = "heard in this run";
+    EXPECT_EQ(db.SaveSystem(ch), TDatabaseStatus::dsOk);
     EXPECT_EQ(boxes.boxes().size(), 1u);
+    EXPECT_EQ(readBytes(dir / "MPT1327.MEM.damaged"), content);
+
+    TMPT1327Database next(file);
+    EXPECT_EQ(next.OpenDatabase(), TDatabaseStatus::dsOk);
+    TMPT1327Channels c;
+    EXPECT_TRUE(next.SelectSystem(1, c).Found);
+    EXPECT_TRUE(next.SelectSystem(2, c).Found);
+    EXPECT_EQ(next.Record().Description, "heard in this run");
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, MPT1327DamagedFile,

@@ -185,6 +185,9 @@ TEST_F(MPT1327Window, GrantIsFollowedOnTheSecondaryReceiverChosenFromTheMenu)
         form = dynamic_cast<TMPT1327Form*>(OrvWindows().empty() ? nullptr : OrvWindows().front());
         ASSERT_NE(form, nullptr);
         form->SecondaryLabelClick();
+        // The menu opens with its top-left corner on the label's.
+        EXPECT_TRUE(form->SecondaryPopup->isVisible());
+        EXPECT_EQ(form->SecondaryPopup->pos(), form->SecondaryLabel->mapToGlobal(QPoint(0, 0)));
         const QList<QAction*> items = form->SecondaryPopup->actions();
         ASSERT_EQ(items.size(), 3);
         EXPECT_EQ(items[2]->text(), "Korvanta #2");
