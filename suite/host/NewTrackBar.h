@@ -1,7 +1,8 @@
 #pragma once
 // A horizontal track bar whose thumb has a set length and whose tick marks can be asked for their
 // pixel positions, so that a scale can be painted under them. Setting the position from code fires
-// no change; the user's moves (dragging fires at every step) fire OnChange.
+// no change; the user's moves (dragging fires at every step) fire OnChange. With EnableSelection the
+// bar shows the range from SelStart to SelEnd on its channel.
 #include <QSlider>
 
 #include <functional>
@@ -11,10 +12,19 @@ class TNewTrackBar : public QSlider {
 public:
     explicit TNewTrackBar(QWidget* parent = nullptr);
 
+    // The thumb's length across the bar, in pixels.
     int ThumbSize() const { return thumbSize_; }
     void SetThumbSize(int value);
     bool EnableSelection() const { return enableSelection_; }
-    void SetEnableSelection(bool value) { enableSelection_ = value; }
+    void SetEnableSelection(bool value);
+    int SelStart() const { return selStart_; }
+    int SelEnd() const { return selEnd_; }
+    void SetSelStart(int value);
+    void SetSelEnd(int value);
+    // Where the thumb is drawn and grabbed.
+    QRect ThumbRect() const;
+    // The x pixel of a position on the bar: where the thumb's middle stands for it.
+    int PixelOf(int value) const;
 
     int Position() const { return value(); }
     void SetPosition(int value);
@@ -34,7 +44,10 @@ protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
+
     int thumbSize_ = 20;
     bool enableSelection_ = false;
+    int selStart_ = 0;
+    int selEnd_ = 0;
     bool settingPosition_ = false;
 };

@@ -3,6 +3,7 @@
 #include "AboutUnit.h"
 #include "MyFontDialog.h"
 #include "NewRichEdit.h"
+#include "PlainText.h"
 
 #include "platform/ui/Application.h"
 #include "platform/ui/Codepage.h"
@@ -20,7 +21,6 @@
 #include <QPainterPath>
 #include <QPrinter>
 #include <QStatusBar>
-#include <QStringDecoder>
 #include <QToolBar>
 #include <QVBoxLayout>
 
@@ -116,33 +116,6 @@ QIcon toolIcon(Tool tool)
 bool hasSuffix(const std::string& name, const char* suffix)
 {
     return QFileInfo(QString::fromStdString(name)).suffix().compare(QLatin1String(suffix), Qt::CaseInsensitive) == 0;
-}
-
-// A plain-text file: UTF-8 when it is valid UTF-8, else the system's Windows-1252.
-QString decodePlain(const std::string& bytes)
-{
-    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    QString text = utf8.decode(QByteArrayView(bytes.data(), static_cast<qsizetype>(bytes.size())));
-    if (utf8.hasError())
-        text = FromCp1252(bytes);
-    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-    text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
-    return text;
-}
-
-// Plain text as the system writes it: CR LF line ends, Windows-1252 when every character has a byte
-// there, else UTF-8 (so that nothing is lost).
-std::string encodePlain(const QString& text)
-{
-    QString t = text;
-    t.replace(QChar(0x2028), QLatin1Char('\n'));
-    t.replace(QChar(0x2029), QLatin1Char('\n'));
-    t.replace(QLatin1Char('\n'), QStringLiteral("\r\n"));
-    bool cp1252 = true;
-    for (QChar c : t)
-        if (c.unicode() >= 0x80 && UnicodeToCp1252(c.unicode()) < 0)
-            cp1252 = false;
-    return cp1252 ? ToCp1252(t) : t.toStdString();
 }
 
 void writeWhole(const std::string& name, const std::string& bytes)
@@ -571,7 +544,7 @@ void TTextDecoderForm::Open1Click()
         pane_->SetRuns(ReadRtf(bytes));
     } else {
         pane_->clear();
-        pane_->SetRuns({RtfRun{decodePlain(bytes), FromQColor(pane_->palette().color(QPalette::Text)), 0, {}, 0}});
+        pane_->SetRuns({RtfRun{DecodePlainText(bytes), FromQColor(pane_->palette().color(QPalette::Text)), 0, {}, 0}});
     }
 }
 
@@ -587,7 +560,7 @@ void TTextDecoderForm::Save1Click()
     // Plain text when the user chose its filter or named a .txt file; rich text otherwise.
     const bool plain = d.FilterIndex == 2 || hasSuffix(d.FileName, "txt");
     try {
-        writeWhole(d.FileName, plain ? encodePlain(pane_->Text()) : WriteRtf(pane_->Runs()));
+        writeWhole(d.FileName, plain ? EncodePlainText(RtfPlainText(pane_->Runs())) : WriteRtf(pane_->Runs()));
     } catch (const std::exception& e) {
         ReportEscapedError(e.what());
     }

@@ -2,6 +2,8 @@
 // message-number prefixes (originating unit) and airline codes, in the order the printer searches them.
 #include "ACARSTables.h"
 
+#include <algorithm>
+
 namespace acars {
 
 const std::vector<TACARSRow> kRegistrationPrefixes = {
@@ -359,11 +361,23 @@ const std::vector<TACARSRow> kAirlines = {
 
 namespace acars {
 
-const char* RegistrationCountry(const uint8_t* chars, int count)
+namespace {
+
+// A row such as "XA-C" names the prefixes XA to XC: its first letter, then a range of second letters
+// (given either way round). The table writes Ireland's EI as "E1", so a 1 at a range's end is an I.
+bool isRange(const char* key) { return key[0] && key[1] && key[2] == '-' && key[3] && (!key[4] || key[4] == ' '); }
+
+uint8_t rangeEnd(char c) { return c == '1' ? uint8_t('I') : uint8_t(c); }
+
+}  // namespace
+
+const char* RegistrationCountry(const std::vector<TACARSRow>& rows, const uint8_t* chars, int count)
 {
     const char* best = nullptr;
     int bestLength = 0;
-    for (const TACARSRow& r : kRegistrationPrefixes) {
+    for (const TACARSRow& r : rows) {
+        if (isRange(r.Key))
+            continue;
         int n = 0;
         while (r.Key[n] && r.Key[n] != ' ' && n < 5)
             ++n;
@@ -377,7 +391,22 @@ const char* RegistrationCountry(const uint8_t* chars, int count)
             bestLength = n;
         }
     }
-    return best;
+    // A registration that an exact prefix names keeps it; the ranges answer only for the rest.
+    if (best || count < 2)
+        return best;
+    for (const TACARSRow& r : rows) {
+        if (!isRange(r.Key) || uint8_t(r.Key[0]) != chars[0])
+            continue;
+        const uint8_t a = rangeEnd(r.Key[1]), b = rangeEnd(r.Key[3]);
+        if (chars[1] >= std::min(a, b) && chars[1] <= std::max(a, b))
+            return r.Description;
+    }
+    return nullptr;
+}
+
+const char* RegistrationCountry(const uint8_t* chars, int count)
+{
+    return RegistrationCountry(kRegistrationPrefixes, chars, count);
 }
 
 namespace {

@@ -189,12 +189,13 @@ void TClassifierForm::WaveInData(const int16_t* samples, size_t count)
     const bool resumes = ClassifierResumes(r, ticks, testMode_);
     if (resumes)
         ResumeScan();
+    // The levels as the meters show them (they clamp what they are given).
     HeadlessReport(QStringLiteral("silence %1%2, noise %3%4, data %5%6%7")
-                       .arg(r.SilenceLevel)
+                       .arg(LM1->SLevel())
                        .arg(r.Silent ? " (silent)" : "")
-                       .arg(r.NoiseLevel)
+                       .arg(LM2->SLevel())
                        .arg(r.Noise ? " (noise)" : "")
-                       .arg(r.DataLevel)
+                       .arg(LM3->SLevel())
                        .arg(r.Data ? " (data)" : "")
                        .arg(resumes ? ", scan resumed" : ""),
                    false);

@@ -489,6 +489,7 @@ void TRecorder2Form::ClosePlayer()
     player_.close();
     playRate_ = 0;
     MenuAction("Properties1Click")->setEnabled(false);
+    SetState(state_);  // nothing to seek in until another file is open
 }
 
 void TRecorder2Form::Open1Click()
@@ -504,7 +505,6 @@ bool TRecorder2Form::OpenPlayback(const std::string& file)
     std::string error;
     if (!player_.open(file, &error)) {
         ClosePlayer();
-        SetState(state_);
         suitebox::Show(this, "Could not open the file for playback", kApplicationTitle,
                        suitebox::Ok | suitebox::IconStop);
         return false;

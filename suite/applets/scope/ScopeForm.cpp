@@ -7,6 +7,7 @@
 #include "PaintPanel.h"
 #include "RegApplet.h"
 #include "ScopeDispPropsUnit.h"
+#include "ScopeWaveFile.h"
 #include "WaveFileHeader.h"
 #include "platform/ui/Dialogs.h"
 #include "platform/ui/MessageBox.h"
@@ -651,8 +652,15 @@ void TScopeForm::ShotResetClick()
 void TScopeForm::TriggerClick()
 {
     ShotReset->setEnabled(false);
-    if (StoreEnable->isChecked() && !grabbing_)
+    if (StoreEnable->isChecked() && !grabbing_) {
         DiscardGrab();
+        // Without the data the screen goes back to the time base: its samples per screen, and the
+        // capture at its rate and buffer length in place of the grab's or the file's.
+        const TTimebaseEntry& t = TimebaseEntry(ScopeTimeBase->currentIndex());
+        if (trace_.SamplesPerScreen != t.Samples || format_.SamplesPerSec != uint32_t(t.Rate) ||
+            n_ != t.BufferLength)
+            ScopeTimeBaseChange();
+    }
     hold_ = false;
     LevelLabel->setEnabled(true);
     StoreEnable->setEnabled(true);
@@ -798,7 +806,7 @@ QImage TScopeForm::RenderDisplay()
     const int32_t S = trace_.SamplesPerScreen;
     if (S < W) {
         if (S >= 2) {
-            const std::vector<int32_t>& heights = trace_.Heights();
+            const std::vector<int32_t>& heights = trace_.ShownHeights();
             QPoint last;
             for (int32_t k = 0; k < S && size_t(k) < heights.size(); ++k) {
                 const QPoint p(x0 + MulDiv(W, k, S - 1), y0 + heights[size_t(k)]);
@@ -1254,39 +1262,25 @@ bool TScopeForm::LoadWaveFile(const std::string& path)
                                    this);
         return false;
     }
-    uint8_t bytes[TWaveFileHeader::Size];
-    f.read(reinterpret_cast<char*>(bytes), sizeof bytes);
-    if (f.gcount() != std::streamsize(sizeof bytes)) {
+    TScopeWave w = ReadScopeWave(f, ScopeTimeBase->currentIndex());
+    if (w.Result == swShortHeader) {
         platform::MessageBox::Show(kReadError, "Error", platform::MB_OK | platform::MB_ICONERROR, this);
         return false;
     }
-    const TWaveFileHeader h = TWaveFileHeader::FromBytes(bytes);
-    if (!h.IsMonoPcm16() || !LoadableRate(ScopeTimeBase->currentIndex(), h.SamplesPerSec)) {
+    if (w.Result == swWrongFormat) {
         platform::MessageBox::Show(kWrongFormat, "Warning", platform::MB_OK | platform::MB_ICONWARNING, this);
         return false;
     }
-    f.seekg(0, std::ios::end);
-    const int64_t size = int64_t(f.tellg());
-    f.seekg(TWaveFileHeader::Size, std::ios::beg);
-    // Only what the file holds is read, never what its header claims beyond that.
-    const int64_t held = std::max<int64_t>(size - int64_t(TWaveFileHeader::Size), 0);
-    const int64_t want = std::min<int64_t>(int64_t(h.DataSize), held) / 2;
     hold_ = true;
     // The file's rate with the one format the scope captures in.
-    format_ = TPcmFormat{1, h.SamplesPerSec, 16};
-    grab_.clear();
+    format_ = TPcmFormat{1, w.Header.SamplesPerSec, 16};
+    grab_ = std::move(w.Samples);
     grab_.shrink_to_fit();
-    std::vector<uint8_t> raw(size_t(want) * 2);
-    f.read(reinterpret_cast<char*>(raw.data()), std::streamsize(raw.size()));
-    const int64_t got = int64_t(f.gcount()) / 2;
-    grab_.resize(size_t(got));
-    for (int64_t i = 0; i < got; ++i)
-        grab_[size_t(i)] = int16_t(uint16_t(raw[size_t(2 * i)] | raw[size_t(2 * i + 1)] << 8));
-    grabbed_ = int32_t(got);
+    grabbed_ = int32_t(grab_.size());
     StoreScroll->SetParams(0, 0, 0);
     ScopeTimeBaseChange();
     SetScrollRange();
-    if (int64_t(h.DataSize) / 2 > got) {
+    if (w.Result == swShortData) {
         platform::MessageBox::Show(kReadError, "Error", platform::MB_OK | platform::MB_ICONERROR, this);
         return false;
     }

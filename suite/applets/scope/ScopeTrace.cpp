@@ -19,6 +19,7 @@ void TScopeTrace::Clear()
     ResetDrawingRows();
     shownTop_ = drawTop_;
     shownBottom_ = drawBottom_;
+    shownHeights_.clear();
     column_ = 0;
     lastHeight_ = -1;
     samplesDrawn_ = 0;
@@ -82,7 +83,9 @@ bool TScopeTrace::DrawTrace(const int16_t* samples, int32_t count)
     }
     if (count <= 0)
         return false;
-    if (!GrabbedData && column_ == 0) {
+    // One trigger a screen: once a screen has begun, the samples that follow are drawn as they come,
+    // across buffers, in both forms.
+    if (!GrabbedData && samplesDrawn_ == 0) {
         const int32_t start = FindTrigger(samples, count, Trigger, TriggerLevel, VerticalScale);
         if (start < 0)
             return false;
@@ -117,6 +120,8 @@ bool TScopeTrace::DrawTrace(const int16_t* samples, int32_t count)
     }
     samplesDrawn_ += count;
     if (samplesDrawn_ > SamplesPerScreen) {
+        if (SamplesPerScreen < w_)
+            ShowHeights();
         shown_.swap(drawing_);
         shownTop_.swap(drawTop_);
         shownBottom_.swap(drawBottom_);
@@ -125,6 +130,13 @@ bool TScopeTrace::DrawTrace(const int16_t* samples, int32_t count)
         return true;
     }
     return false;
+}
+
+// The display shows whole screens: what the next screen draws over does not reach it.
+void TScopeTrace::ShowHeights()
+{
+    const size_t n = std::min(size_t(std::max(samplesDrawn_, 0)), heights_.size());
+    shownHeights_.assign(heights_.begin(), heights_.begin() + std::ptrdiff_t(n));
 }
 
 void TScopeTrace::DrawColumns(const int16_t* s, int32_t count)

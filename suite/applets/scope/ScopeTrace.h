@@ -33,6 +33,7 @@ public:
         shown_ = drawing_;
         shownTop_ = drawTop_;
         shownBottom_ = drawBottom_;
+        ShowHeights();
     }
     // Column 0, no height yet, nothing drawn, both bitmaps clear.
     void Clear();
@@ -42,8 +43,11 @@ public:
     bool Clipped() const { return clipped_; }
     int32_t SamplesDrawn() const { return samplesDrawn_; }
     int Column() const { return column_; }
-    // Heights of the polyline form, one per sample of the screen.
+    // Heights of the polyline form, one per sample of the screen being drawn (after a completed
+    // screen, until the next one begins, that screen's).
     const std::vector<int32_t>& Heights() const { return heights_; }
+    // The heights of the last completed screen, as the display shows them; empty after Clear.
+    const std::vector<int32_t>& ShownHeights() const { return shownHeights_; }
     // The one-bit bitmaps: rows of RowStride() bytes, most significant bit the leftmost pixel.
     int RowStride() const { return stride_; }
     int Rows() const { return h_; }
@@ -66,6 +70,7 @@ private:
     void SetRun(int x, int32_t a, int32_t b);
     void ResetDrawingRows();
     void DrawColumns(const int16_t* s, int32_t count);
+    void ShowHeights();
 
     int w_ = 0;
     int h_ = 0;
@@ -74,6 +79,7 @@ private:
     std::vector<uint8_t> shown_;
     std::vector<int> drawTop_, drawBottom_, shownTop_, shownBottom_;  // per column, so painting skips clear rows
     std::vector<int32_t> heights_ = std::vector<int32_t>(48000);
+    std::vector<int32_t> shownHeights_;
     std::vector<int16_t> work_;  // the derivative of a buffer, never written over the caller's samples
     int column_ = 0;
     int32_t lastHeight_ = -1;

@@ -377,6 +377,56 @@ TEST_F(TextWindow, SavesPlainTextWhenItsFilterOrATextNameIsChosen)
     Destroy(a);
 }
 
+// What Save writes as plain text, Open reads back as the same text: also a text whose Windows-1252
+// bytes happen to be valid UTF-8, one that begins like rich text or with a byte-order mark, and
+// one with a no-break space. A text that Windows-1252 holds and gives back is still written in it.
+TEST_F(TextWindow, PlainTextSavedOpensAsTheSameText)
+{
+    struct Case {
+        const char* text;  // UTF-8
+        const char* cp1252;  // the bytes written when they are Windows-1252; nullptr otherwise
+    };
+    for (const Case& c : std::vector<Case>{
+             {"\xC3\xA9\xC2\xA9\xC2\xA9", nullptr},                           // E9 A9 A9 is one UTF-8 character
+             {"CAF\xC3\x89\xE2\x80\x99S MENU", nullptr},                       // C9 92 is one as well
+             {"CAF\xC3\x89 \xE2\x82\xAC 5\nline", "CAF\xC9 \x80 5\r\nline"},  // no UTF-8 in these bytes
+             {"plain ASCII\n\nend", "plain ASCII\r\n\r\nend"},
+             {"{\\rtf1 not rich}", nullptr},
+             {" \n{\\rtf1\\ansi x}", nullptr},
+             {"\xEF\xBB\xBFmark first", nullptr},
+             {"\xC3\xAF\xC2\xBB\xC2\xBFx", nullptr},                           // EF BB BF in Windows-1252
+             {"no\xC2\xA0" "break", "no\xA0" "break"},
+             {"\xE4\xB8\xAD caf\xC3\xA9", nullptr},
+         }) {
+        TTestTextApplet* a = Make(Kind::Acars);
+        const QString text = QString::fromUtf8(c.text);
+        a->RE1()->SetRuns({RtfRun{text, clBlack, 0, {}, 0}});
+        const std::string file = (dir / "round.txt").string();
+        AnswerFile(file, 2);
+        a->Save1Click();
+        if (c.cp1252)
+            EXPECT_EQ(readFile(file), c.cp1252) << c.text;
+        a->New1Click();
+        AnswerFile(file);
+        a->Open1Click();
+        EXPECT_EQ(RtfPlainText(a->RE1()->Runs()), text) << c.text << " written as " << readFile(file);
+        EXPECT_TRUE(boxes.boxes().empty());
+        Destroy(a);
+    }
+}
+
+// Files the system wrote before, in Windows-1252, open as the text they hold.
+TEST_F(TextWindow, OldWindows1252FilesOpenAsTheirText)
+{
+    TTestTextApplet* a = Make(Kind::Dtmf);
+    const std::string file = (dir / "old.txt").string();
+    writeFile(file, "CAF\xC9 \x80\x93\x94 5\r\n\xE9t\xE9\rfin");
+    AnswerFile(file);
+    a->Open1Click();
+    EXPECT_EQ(paneText(a), "CAF\xC3\x89 \xE2\x82\xAC\xE2\x80\x9C\xE2\x80\x9D 5\n\xC3\xA9t\xC3\xA9\nfin");
+    Destroy(a);
+}
+
 TEST_F(TextWindow, DialogsCarryTheFiltersExtensionsAndTitlesOfEachApplet)
 {
     struct Case {

@@ -90,6 +90,45 @@ TEST(ACARSTables, SizesAndLookUps)
     EXPECT_EQ(acars::AirlineName('Z', 'Z'), nullptr);
 }
 
+// Seven rows name ranges of second letters; each range's two ends get the country, the letters
+// either side of it do not (or get the exact prefix that names them).
+TEST(ACARSTables, RangePrefixesCoverTheirSecondLetters)
+{
+    auto reg = [](const std::string& s) {
+        const char* d = acars::RegistrationCountry(reinterpret_cast<const uint8_t*>(s.data()), int(s.size()));
+        return std::string(d ? d : "");
+    };
+    const struct { const char* after; const char* country; } regs[] = {
+        {"EI-ABC", "Ireland"},      {"EJ-ABC", "Ireland"},      {"EH-ABC", ""},            {"EK-ABC", ""},
+        {"E1-ABC", ""},             {"EL-ABC", "Liberia"},
+        {"LQ-ABC", "Argentina"},    {"LV-ABC", "Argentina"},    {"LP-ABC", ""},            {"LW-ABC", ""},
+        {"PP-ABC", "Brazil"},       {"PT-ABC", "Brazil"},       {"PO-ABC", ""},            {"PU-ABC", ""},
+        {"XA-ABC", "Mexico"},       {"XC-ABC", "Mexico"},       {"X@-ABC", ""},            {"XD-ABC", ""},
+        {"XY-ABC", "Myanmar"},      {"XZ-ABC", "Myanmar"},      {"XX-ABC", ""},            {"X[-ABC", ""},
+        {"ZK-ABC", "New Zealand"},  {"ZM-ABC", "New Zealand"},  {"ZJ-ABC", ""},            {"ZN-ABC", ""},
+        {"ZS-ABC", "South Africa"}, {"ZU-ABC", "South Africa"}, {"ZR-ABC", ""},            {"ZV-ABC", ""},
+        {"PZ-ABC", "Suriname"},      {"ZP-ABC", "Paraguay"},     {"XT-ABC", "Burkina Faso"}, {"Z", ""},
+    };
+    for (auto r : regs)
+        EXPECT_EQ(reg(r.after), r.country) << r.after;
+}
+
+// Where a range and an exact prefix both name a registration, the exact prefix wins, whichever row
+// comes first and however short the exact prefix is.
+TEST(ACARSTables, ExactPrefixWinsOverARange)
+{
+    const std::vector<acars::TACARSRow> rows = {{"XA-C", "Range"}, {"XB", "Exact"}, {"Y", "Short"}, {"YA-Z", "Wide"}};
+    auto reg = [&](const std::string& s) {
+        const char* d = acars::RegistrationCountry(rows, reinterpret_cast<const uint8_t*>(s.data()), int(s.size()));
+        return std::string(d ? d : "");
+    };
+    EXPECT_EQ(reg("XA-1"), "Range");
+    EXPECT_EQ(reg("XB-1"), "Exact");
+    EXPECT_EQ(reg("XC-1"), "Range");
+    EXPECT_EQ(reg("YQ-1"), "Short");
+    EXPECT_EQ(reg("X"), "");
+}
+
 TEST(ACARSPrinter, FieldsWithColoursAndDetails)
 {
     Message m;

@@ -385,6 +385,24 @@ TEST_F(ClassifierForm, EachStopOfTheScannerQueuesOneBuffer)
     EXPECT_EQ(form->LM3->SLevel(), 100);
 }
 
+// Run headless, each measurement is written with the levels the meters show, not the raw figures
+// (a square wave's silence level is far below 0, a white noise's data level above 100).
+TEST_F(ClassifierForm, HeadlessLinePrintsWhatTheMetersShow)
+{
+    testsupport::ScopedEnv headless("KORVANTA_HEADLESS", "1");
+    for (const Capture& c : {Square(), WhiteNoise(), Sine(), FromValues({})}) {
+        Advise("ScanState", "0");
+        ::testing::internal::CaptureStdout();
+        Deliver(c);
+        const std::string out = ::testing::internal::GetCapturedStdout();
+        const TClassifierResult& r = form->LastResult();
+        const std::string levels = "silence " + std::to_string(form->LM1->SLevel()) + (r.Silent ? " (silent)" : "") +
+                                   ", noise " + std::to_string(form->LM2->SLevel()) + (r.Noise ? " (noise)" : "") +
+                                   ", data " + std::to_string(form->LM3->SLevel()) + (r.Data ? " (data)" : "");
+        EXPECT_EQ(out, "Signal Classifier: " + levels + "\n");
+    }
+}
+
 TEST_F(ClassifierForm, TickedClassPokesScanStateAsynchronouslyAndUntickedDoesNot)
 {
     struct Case {

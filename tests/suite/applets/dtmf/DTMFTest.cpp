@@ -133,6 +133,48 @@ TEST(DTMFDecoder, Method2RejectsStrongTwistAndAStrongSecondHarmonic)
     }
 }
 
+// What each method needs, as the README's table gives it: 64 digits (the keys four times, pauses as
+// long as the digits) at a length and a peak level per tone. Method 1 wants six 128-sample hops of
+// tone and no level; Method 2 six of its 150-sample frames, eleven a buffer, and a level above its
+// floor of 170, near -24 dBFS.
+TEST(DTMFDecoder, DigitLengthAndLevelEachMethodNeeds)
+{
+    struct Row {
+        int method;
+        int ms;
+        double dbfs;
+        int decoded;
+    };
+    const std::string keys = std::string(kKeys) + kKeys + kKeys + kKeys;
+    for (const Row& r : std::vector<Row>{{1, 60, -10, 40},
+                                         {1, 75, -10, 64},
+                                         {1, 80, -25, 64},
+                                         {1, 150, -60, 64},
+                                         {2, 80, -10, 31},
+                                         {2, 100, -10, 35},
+                                         {2, 110, -10, 63},
+                                         {2, 120, -10, 64},
+                                         {2, 150, -24, 64},
+                                         {2, 150, -25, 0}}) {
+        siggen::dtmf::Script s;
+        s.digits = keys;
+        s.toneSeconds = s.pauseSeconds = r.ms / 1000.0;
+        s.amplitude = 2 * std::pow(10.0, r.dbfs / 20);  // the peak of both tones together
+        auto d = std::make_unique<TDTMFDecoder>();
+        d->Method1 = r.method == 1;
+        std::string got = decode(*d, pcmOf(siggen::dtmf::render(s, kDTMFRate)));
+        got.erase(std::remove(got.begin(), got.end(), '|'), got.end());
+        // Digits decoded: the longest run of the sent digits, in order, found in what was printed.
+        std::vector<std::vector<int>> l(keys.size() + 1, std::vector<int>(got.size() + 1, 0));
+        for (size_t i = 1; i <= keys.size(); ++i)
+            for (size_t j = 1; j <= got.size(); ++j)
+                l[i][j] = keys[i - 1] == got[j - 1] ? l[i - 1][j - 1] + 1 : std::max(l[i - 1][j], l[i][j - 1]);
+        EXPECT_EQ(l[keys.size()][got.size()], r.decoded) << "method " << r.method << ", " << r.ms << " ms, " << r.dbfs
+                                                         << " dBFS: " << got;
+        EXPECT_EQ(int(got.size()), r.decoded) << "nothing printed that was not sent";
+    }
+}
+
 TEST(DTMFDecoder, DigitalSilenceAndNoiseGiveNothing)
 {
     for (bool method1 : {true, false}) {

@@ -98,6 +98,14 @@ protected:
         return form->DdeCallback({dde::XTYP_ADVDATA, 7, "Korvanta #3", item, data});
     }
     std::string Status() const { return form->StatusText(0).toStdString(); }
+    // A three-second recording, 8 bits at 11025 Hz, to play.
+    void WritePlayable(const std::string& name)
+    {
+        siggen::Audio a;
+        a.rate = 11025;
+        a.samples.assign(11025 * 3, 0.2);
+        siggen::writeWav(dir / name, a, 8);
+    }
     QAction* Checked(const char* menu) const
     {
         for (QAction* a : form->findChild<QMenu*>(menu)->actions())
@@ -317,10 +325,7 @@ TEST_F(RecorderForm, RefusedWriteStopsWithTheReasonAndKeepsWhatWasWritten)
 
 TEST_F(RecorderForm, PlaybackMutesTheReceiverUntilItEnds)
 {
-    siggen::Audio a;
-    a.rate = 11025;
-    a.samples.assign(11025 * 3, 0.2);
-    siggen::writeWav(dir / "play.wav", a, 8);
+    WritePlayable("play.wav");
     Create();
     answers.push_back((dir / "play.wav").string());
     log.clear();
@@ -356,6 +361,36 @@ TEST_F(RecorderForm, FileThatCannotBePlayedIsRefusedWithTheBox)
     EXPECT_FALSE(form->MediaPlayer().isOpen());
     EXPECT_FALSE(form->TrackBar->isEnabled());
     EXPECT_FALSE(form->MenuAction("Properties1Click")->isEnabled());
+}
+
+// Record closes the player first; when no recording follows (the save dialog cancelled, or the
+// file not made) nothing is left to seek in: the seeking controls and the scale go with the file.
+TEST_F(RecorderForm, RecordThatDoesNotStartLeavesNothingToSeek)
+{
+    WritePlayable("play.wav");
+    Create();
+    for (const std::string& answer : {std::string(), (dir / "no such folder" / "x.wav").string()}) {
+        SCOPED_TRACE(answer.empty() ? "cancelled" : answer);
+        answers.push_back((dir / "play.wav").string());
+        form->Open1Click();
+        ASSERT_TRUE(form->TrackBar->isEnabled());
+        ASSERT_EQ(form->TrackBar->maximum(), 30);
+        ASSERT_TRUE(form->FFwdButton->isEnabled());
+        if (!answer.empty())
+            answers.push_back(answer);
+        boxes.clear();
+        form->RecordButtonClick();
+        EXPECT_EQ(boxes.size(), answer.empty() ? 0u : 1u);
+        EXPECT_EQ(form->State(), rsStopped);
+        EXPECT_FALSE(form->MediaPlayer().isOpen());
+        for (QWidget* w : {static_cast<QWidget*>(form->StartFileButton), static_cast<QWidget*>(form->RewindButton),
+                           static_cast<QWidget*>(form->FFwdButton), static_cast<QWidget*>(form->TrackBar)})
+            EXPECT_FALSE(w->isEnabled()) << w->objectName().toStdString();
+        EXPECT_EQ(form->TrackBar->maximum(), 0);
+        EXPECT_FALSE(form->MenuAction("Properties1Click")->isEnabled());
+        EXPECT_TRUE(form->PlayButton->isEnabled());
+        EXPECT_TRUE(form->RecordButton->isEnabled());
+    }
 }
 
 TEST_F(RecorderForm, FileThatCannotBeMadeIsReportedAndNothingStarts)

@@ -384,6 +384,107 @@ TEST_F(ScopeForm, ATriggerClickDiscardsAHeldGrab)
     EXPECT_EQ(form->StoreScroll->Max(), 0);
 }
 
+// Discarding held data by a trigger click brings back the time base: its samples per screen, and
+// the capture at its rate and buffer length (the file's or the grab's are gone with the data).
+TEST_F(ScopeForm, DiscardingHeldDataRestoresTheTimebase)
+{
+    struct Case {
+        const char* what;
+        int timebase;
+        bool file;  // a loaded 8000 Hz file, else a grab at 44100 Hz
+        TTriggerMode then;
+    };
+    const Case cases[] = {
+        {"a file at 1 ms/div, then free running", 3, true, tmFreeRunning},
+        {"a file at 1 ms/div, then a positive edge", 3, true, tmPositiveEdge},
+        {"a grab at 10 ms/div, then a negative edge", 6, false, tmNegativeEdge},
+        {"a file at 20 ms/div, then a positive edge", 7, true, tmPositiveEdge},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        QRadioButton* mode = c.then == tmFreeRunning  ? form->FreeRunning
+                             : c.then == tmPositiveEdge ? form->PositiveEdge
+                                                        : form->NegativeEdge;
+        form->FreeRunning->setChecked(true);
+        form->TriggerClick();
+        SelectTimebase(c.timebase);
+        form->StoreEnable->setChecked(true);
+        form->StoreClick();
+        if (c.file) {
+            const auto path = File("8k.wav");
+            TWaveFileHeader h = TWaveFileHeader::Pcm(1, 8000, 16);
+            const auto samples = Tone(1000, 8000, 4000);
+            h.SetDataSize(uint32_t(samples.size() * 2));
+            WriteFile(path, WavBytes(h, samples));
+            ASSERT_TRUE(form->LoadWaveFile(path.string()));
+            ASSERT_EQ(form->Format().SamplesPerSec, 8000u);
+        } else {
+            GrabTone(2);
+            ASSERT_EQ(form->Format().SamplesPerSec, 44100u);
+            ASSERT_EQ(form->BufferLength(), 2048);
+        }
+        const TTimebaseEntry& t = kScopeTimeBase[c.timebase];
+        ASSERT_NE(form->SamplesPerScreen(), t.Samples);
+        log.clear();
+        mode->setChecked(true);
+        form->TriggerClick();
+        EXPECT_EQ(form->GrabbedSamples(), 0);
+        EXPECT_EQ(form->SamplesPerScreen(), t.Samples);
+        EXPECT_EQ(form->Format().SamplesPerSec, uint32_t(t.Rate));
+        EXPECT_EQ(form->BufferLength(), t.BufferLength);
+        EXPECT_EQ(form->ScreenTime(), ScreenTimeMs(t.Samples, t.Rate));
+        EXPECT_THAT(log, ::testing::Contains("start 3x" + std::to_string(2 * t.BufferLength)));
+        EXPECT_FALSE(form->Hold());
+        // Live buffers are drawn again, at the time base's length.
+        Deliver(Tone(100, t.Rate, size_t(t.BufferLength)));
+        EXPECT_GT(form->Trace().SamplesDrawn(), 0);
+        form->StoreEnable->setChecked(false);
+        form->StoreClick();
+    }
+}
+
+// A low sine edge-triggered at 1 ms/div, buffer after buffer as the card delivers them: every
+// screen is one stretch after one trigger, so the drawn line's neighbouring columns differ by no
+// more than the sine's slope allows (a screen stitched from separately triggered pieces jumps).
+TEST_F(ScopeForm, ALowSineDrawsAnUnbrokenLineAtOneMillisecondPerDivision)
+{
+    form->PositiveEdge->setChecked(true);
+    form->TriggerClick();
+    ASSERT_EQ(form->SamplesPerScreen(), 441);
+    ASSERT_TRUE(form->Trace().PolylineForm());
+    const int W = form->Display->width() - 2, H = form->Display->height() - 2;
+    const double amplitude = 16000, f = 100;
+    // Rows the line may move from one column to the next: the sine's steepest step per sample
+    // times the samples per column, and a row for the rounding at each end.
+    const double perColumn = amplitude * 2 * M_PI * f / 44100 * H / 65536.0 * 440.0 / W;
+    const int allowed = int(std::ceil(perColumn)) + 2;
+    const QRgb trace = QColor(255, 255, 255).rgb();
+    int screens = 0;
+    for (int b = 0; b < 40; ++b) {
+        Deliver(Tone(f, 44100, 512, amplitude, 2 * M_PI * f * b * 512 / 44100));
+        if (form->Trace().SamplesDrawn() <= 441)
+            continue;
+        ++screens;
+        const QImage img = form->RenderDisplay();
+        std::vector<double> middle;
+        for (int x = 1; x < 1 + W; ++x) {
+            int top = -1, bottom = -1;
+            for (int y = 1; y < 1 + H; ++y)
+                if (img.pixel(x, y) == trace) {
+                    if (top < 0)
+                        top = y;
+                    bottom = y;
+                }
+            ASSERT_GE(top, 0) << "column " << x << " of screen " << screens;
+            middle.push_back((top + bottom) / 2.0);
+        }
+        for (size_t x = 1; x < middle.size(); ++x)
+            ASSERT_LE(std::abs(middle[x] - middle[x - 1]), allowed) << "columns " << x << " and " << x + 1 << " of screen "
+                                                                    << screens;
+    }
+    EXPECT_GT(screens, 10);
+}
+
 TEST_F(ScopeForm, AGrabSavedAndLoadedBackIsTheSame)
 {
     GrabTone(5);

@@ -70,6 +70,18 @@ TEST_F(ScopeGallery, ToneAsTraceWithCursors)
     Check();
 }
 
+// A 100 Hz tone at 1 ms/div on a positive edge: one period a screen, which runs on across buffers.
+TEST_F(ScopeGallery, LowToneAsOneTriggeredScreen)
+{
+    form->Grid->setChecked(true);
+    form->PositiveEdge->setChecked(true);
+    form->TriggerClick();
+    for (size_t b = 0; b < 7; ++b)
+        Deliver(Tone(100, 44100, 512, 300 + b * 512));
+    testsupport::gallerySave(*form, "scope-trace-100hz");
+    Check();
+}
+
 TEST_F(ScopeGallery, ToneAsColumnTrace)
 {
     form->Grid->setChecked(true);

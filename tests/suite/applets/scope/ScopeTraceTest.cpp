@@ -1,4 +1,5 @@
 // The scope's trace: trigger, derivative, polyline heights and the column bitmap.
+#include "ScopeCalc.h"
 #include "ScopeTrace.h"
 
 #include <gtest/gtest.h>
@@ -96,6 +97,22 @@ TEST_F(Trace, TheTraceStartsAtTheTrigger)
     EXPECT_TRUE(t.DrawTrace(s.data(), 6));
     EXPECT_EQ(t.SamplesDrawn(), 4);
     EXPECT_EQ(t.Heights()[0], 15);
+}
+
+// The polyline the display shows is the last completed screen: the next screen's first samples do
+// not reach it, and a cleared screen shows nothing.
+TEST_F(Trace, TheShownPolylineIsTheLastCompletedScreen)
+{
+    t.SamplesPerScreen = 4;
+    const std::vector<int16_t> low(5, -16384), high(2, 16384);
+    EXPECT_TRUE(t.DrawTrace(low.data(), 5));
+    const std::vector<int32_t> screen(5, 47);
+    EXPECT_EQ(t.ShownHeights(), screen);
+    EXPECT_FALSE(t.DrawTrace(high.data(), 2));
+    EXPECT_EQ(t.Heights()[0], 15);  // the new screen is being drawn
+    EXPECT_EQ(t.ShownHeights(), screen);
+    t.Clear();
+    EXPECT_TRUE(t.ShownHeights().empty());
 }
 
 TEST(ScopeTraceDerivative, GainWrapAndCopy)
@@ -220,6 +237,52 @@ TEST_F(Trace, NarrowOrEmptyDisplaysAreSafe)
         small.DrawTrace(s.data(), 600);
         small.SamplesPerScreen = 1;
         small.DrawTrace(s.data(), 600);
+    }
+}
+
+// A low sine, edge-triggered, captured buffer by buffer as the scope captures it: every screen is
+// one stretch of the signal from one trigger, also where the screen runs on into the next buffer,
+// so neighbouring heights never differ by more than the sine's slope allows. Checked at every
+// timebase that draws a line on a display 600 pixels wide.
+TEST(ScopeTraceScreens, ALowSineDrawsOneUnbrokenStretchPerScreen)
+{
+    constexpr double kPi = 3.14159265358979323846;
+    for (TTriggerMode mode : {tmPositiveEdge, tmNegativeEdge}) {
+        for (int index = 0; index < kTimebaseCount; ++index) {
+            const TTimebaseEntry& tb = TimebaseEntry(index);
+            TScopeTrace t;
+            t.SetSize(602, 300);
+            if (tb.Samples >= t.TraceWidth())
+                continue;  // the column form
+            SCOPED_TRACE(std::string(tb.Name) + (mode == tmPositiveEdge ? " positive" : " negative"));
+            t.SamplesPerScreen = tb.Samples;
+            t.Trigger = mode;
+            t.Rate = tb.Rate;
+            const double f = 100, amplitude = 16000;
+            // Largest step between two samples, in pixels, and one more for the truncation.
+            const double slope = amplitude * 2 * kPi * f / tb.Rate * t.TraceHeight() / 65536.0;
+            const int32_t allowed = int32_t(std::ceil(slope)) + 1;
+            std::vector<int16_t> buffer(size_t(tb.BufferLength));
+            int screens = 0, spanning = 0;
+            int64_t n = 0;
+            for (int b = 0; b < 2 * tb.Rate / tb.BufferLength; ++b) {
+                for (int16_t& v : buffer)
+                    v = int16_t(std::lround(amplitude * std::sin(2 * kPi * f * double(n++) / tb.Rate)));
+                const int32_t before = t.SamplesDrawn();
+                if (!t.DrawTrace(buffer.data(), tb.BufferLength))
+                    continue;
+                ++screens;
+                spanning += before > 0 && before <= tb.Samples;
+                const std::vector<int32_t>& y = t.Heights();
+                // The screen starts at the trigger, near the middle line.
+                EXPECT_NEAR(y[0], t.TraceHeight() / 2, allowed + 1) << "screen " << screens;
+                for (int32_t k = 0; k + 1 < tb.Samples; ++k)
+                    ASSERT_LE(std::abs(y[size_t(k + 1)] - y[size_t(k)]), allowed)
+                        << "screen " << screens << " between samples " << k << " and " << k + 1;
+            }
+            EXPECT_GT(screens, 5);
+            EXPECT_GT(spanning, 0) << "no screen ran on into a second buffer";
+        }
     }
 }
 
