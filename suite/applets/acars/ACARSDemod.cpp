@@ -1,27 +1,8 @@
 #include "ACARSDemod.h"
 
+#include "BlockOps.h"
+
 #include <algorithm>
-
-namespace {
-
-// The second filter adds pairs of its inputs as 32-bit integers: products are kept inside +-2^30.
-constexpr int64_t kProductLimit = (int64_t(1) << 30) - 1;
-
-int32_t product(int32_t a, int32_t b)
-{
-    return int32_t(std::clamp<int64_t>(int64_t(a) * b, -kProductLimit, kProductLimit));
-}
-
-// z[n] = the clamped product of y[n] and w[n]: in 256-bit vectors where the processor has them (the
-// 64-bit products and comparisons the clamp needs come with them).
-__attribute__((target_clones("avx2", "default"))) void products(const int32_t* y, const int32_t* w, int32_t* z,
-                                                                int32_t count)
-{
-    for (int32_t n = 0; n < count; ++n)
-        z[n] = product(y[n], w[n]);
-}
-
-} // namespace
 
 TACARSDemod::TACARSDemod() : lp1_(std::make_unique<TFIRRec>()), lp2_(std::make_unique<TFIRRec>()) { design(kBlock); }
 
@@ -49,11 +30,9 @@ void TACARSDemod::ProcessBuffer(const int16_t* x, int32_t count)
     // stay inside this one; separate loops, with no test per sample, that the compiler vectorises.
     const int32_t* y = lp1_->Output;
     int32_t* z = lp2_->Input + kFIRBlockStart;
-    const int32_t head = std::min(count, kDelay);
-    for (int32_t n = 0; n < head; ++n)
-        z[n] = product(y[n], tail_[n]);
+    ClampedProducts(y, tail_, z, std::min(count, kDelay));
     if (count > kDelay)
-        products(y + kDelay, y, z + kDelay, count - kDelay);
+        ClampedProducts(y + kDelay, y, z + kDelay, count - kDelay);
     // The last 18 outputs, for the products at the start of the next block (with a block shorter
     // than that, the older ones come from the tail before).
     int32_t keep[kDelay];

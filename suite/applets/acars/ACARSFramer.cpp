@@ -1,8 +1,6 @@
 #include "ACARSFramer.h"
 
-#ifdef __SSE2__
-#include <emmintrin.h>
-#endif
+#include "BlockOps.h"
 
 namespace {
 
@@ -11,35 +9,6 @@ constexpr int32_t kPhaseTable[18] = {15, 15, 16, 16, 16, 17, 17, 17, 18, 18, 19,
 
 // Floor of a / 8 for either sign.
 int64_t floor8(int64_t a) { return a >= 0 ? a / 8 : -((-a + 7) / 8); }
-
-// The first crossing among the samples from..limit - 1 (limit when there is none): a sample whose
-// predecessor was zero or had the other sign. The predecessor of q[from] is previous.
-int32_t nextCrossing(const int32_t* q, int32_t from, int32_t limit, int32_t previous)
-{
-    int32_t n = from;
-    if (n < limit) {
-        if (previous == 0 || int64_t(previous) * q[n] < 0)
-            return n;
-        ++n;
-    }
-#ifdef __SSE2__
-    // Four samples at a time, each against the one before it.
-    const __m128i zero = _mm_setzero_si128();
-    for (; n + 4 <= limit; n += 4) {
-        const __m128i p = _mm_loadu_si128(reinterpret_cast<const __m128i*>(q + n - 1));
-        const __m128i c = _mm_loadu_si128(reinterpret_cast<const __m128i*>(q + n));
-        const __m128i down = _mm_and_si128(_mm_cmpgt_epi32(p, zero), _mm_cmplt_epi32(c, zero));
-        const __m128i up = _mm_and_si128(_mm_cmplt_epi32(p, zero), _mm_cmpgt_epi32(c, zero));
-        const __m128i any = _mm_or_si128(_mm_or_si128(down, up), _mm_cmpeq_epi32(p, zero));
-        if (const int bits = _mm_movemask_ps(_mm_castsi128_ps(any)))
-            return n + __builtin_ctz(unsigned(bits));
-    }
-#endif
-    for (; n < limit; ++n)
-        if (q[n - 1] == 0 || int64_t(q[n - 1]) * q[n] < 0)
-            return n;
-    return limit;
-}
 
 } // namespace
 
@@ -64,7 +33,7 @@ void TACARSFramer::Process(const int32_t* q, int32_t count)
         // The first sample due: the first n with n * 8 >= next8_.
         const int64_t dueAt = next8_ <= 0 ? 0 : (next8_ + 7) / 8;
         const int32_t limit = dueAt < count ? int32_t(dueAt) : count;
-        n = nextCrossing(q, n, limit, previous);
+        n = NextCrossing<TZeroCrossing::AfterZero>(q, n, limit, previous);
         previous = n > 0 ? q[n - 1] : previous;
         if (n >= count)
             break;

@@ -1,5 +1,7 @@
 #include "PacketDecoder.h"
 
+#include "BlockOps.h"
+
 #include <cmath>
 
 namespace {
@@ -8,15 +10,6 @@ constexpr double kLowPass1 = 0.11791383219954649;   // 2600 Hz as 2f/fs
 constexpr double kLowPass2 = 0.05442176870748299;   // 1200 Hz as 2f/fs
 constexpr double kBandHigh = 0.034013605442176874;  // 1500 Hz as f/fs
 constexpr double kBandLow = 0.018140589569160998;   // 800 Hz as f/fs
-
-// The product of two filter outputs, held inside the next filter's input range. With 16-bit
-// input the first low-pass stays within about +-11400, so this is a guard against a larger input.
-constexpr int64_t kFilterInputLimit = (int64_t(1) << 30) - 1;
-
-int32_t Saturated(int64_t v)
-{
-    return static_cast<int32_t>(v > kFilterInputLimit ? kFilterInputLimit : v < -kFilterInputLimit ? -kFilterInputLimit : v);
-}
 
 int64_t RoundEven(double v)
 {
@@ -155,27 +148,35 @@ void TPacketDecoder::Demod300(const int16_t* block)
 
 void TPacketDecoder::Demod1200(const int16_t* block)
 {
+    // First difference, the first sample against the last of the block before.
     int32_t* in = lowPass1_.Input + kFIRBlockStart;
-    for (int32_t n = 0; n < kBlock; ++n) {
-        in[n] = int32_t(block[n]) - prevRaw_;
-        prevRaw_ = block[n];
-    }
+    in[0] = int32_t(block[0]) - prevRaw_;
+    for (int32_t n = 1; n < kBlock; ++n)
+        in[n] = int32_t(block[n]) - int32_t(block[n - 1]);
+    prevRaw_ = block[kBlock - 1];
     FIRFilter(lowPass1_);
     const int32_t* y = lowPass1_.Output;
-
-    // Delay and multiply: the product with the output seven samples earlier.
+    // Delay and multiply: the product with the output seven samples earlier, held inside the next
+    // filter's input range (with 16-bit input the first low-pass stays within about +-11400, so the
+    // clamp is a guard against a larger input).
     int32_t* z = lowPass2_.Input + kFIRBlockStart;
-    for (int32_t n = 0; n < 7; ++n)
-        z[n] = Saturated(int64_t(y[n]) * lastLow_[n]);
-    for (int32_t n = 7; n < kBlock; ++n)
-        z[n] = Saturated(int64_t(y[n]) * y[n - 7]);
+    ClampedProducts(y, lastLow_, z, 7);
+    ClampedProducts(y + 7, y, z + 7, kBlock - 7);
     for (int32_t i = 0; i < 7; ++i)
         lastLow_[i] = y[kBlock - 7 + i];
     FIRFilter(lowPass2_);
     const int32_t* q = lowPass2_.Output;
 
-    for (int32_t n = 0; n < kBlock; ++n) {
-        const int32_t sign = prevOutput_ > 0 ? 1 : prevOutput_ < 0 ? -1 : 0;
+    // The clock acts only at a crossing (a change of sign, or a zero) and at its sampling instant:
+    // the walk goes from one such sample to the next.
+    int32_t n = 0;
+    while (n < kBlock) {
+        const int32_t due = nextSampling_ >= n && nextSampling_ < kBlock ? int32_t(nextSampling_) : kBlock;
+        n = NextCrossing<TZeroCrossing::AtZero>(q, n, due, n > 0 ? q[n - 1] : prevOutput_);
+        if (n >= kBlock)
+            break;
+        const int32_t before = n > 0 ? q[n - 1] : prevOutput_;
+        const int32_t sign = before > 0 ? 1 : before < 0 ? -1 : 0;
         if (int64_t(sign) * q[n] < 0 || q[n] == 0) {
             // Pull the sampling instant towards the middle between crossings.
             const int64_t d = n - lastSampling_;
@@ -190,7 +191,6 @@ void TPacketDecoder::Demod1200(const int16_t* block)
             else if (d >= 28 && d <= 36)
                 nextSampling_ = lastSampling_ + 39;
         }
-        prevOutput_ = q[n];
         if (n == nextSampling_) {
             const bool level = q[n] > 0;
             if (level != line_) {
@@ -201,7 +201,9 @@ void TPacketDecoder::Demod1200(const int16_t* block)
             lastSampling_ = nextSampling_;
             nextSampling_ += 37;
         }
+        ++n;
     }
+    prevOutput_ = q[kBlock - 1];
     lastSampling_ -= kBlock;
     nextSampling_ -= kBlock;
     lastChange_ -= kBlock;
