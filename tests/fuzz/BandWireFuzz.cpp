@@ -14,6 +14,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <poll.h>
 #include <sys/socket.h>
 #include <sys/un.h>
@@ -26,13 +27,26 @@ using namespace platform::sound;
 
 namespace {
 
-const std::string& SocketPath()
-{
-    static const std::string path = [] {
+// A folder of the run's own for the socket, gone again when the run ends.
+struct SocketFolder {
+    std::string path;
+    SocketFolder()
+    {
         char folder[] = "/tmp/band-fuzz-XXXXXX";
         Check(::mkdtemp(folder) != nullptr, "mkdtemp");
-        return std::string(folder) + "/band";
-    }();
+        path = folder;
+    }
+    ~SocketFolder()
+    {
+        std::error_code ignored;
+        std::filesystem::remove_all(path, ignored);
+    }
+};
+
+const std::string& SocketPath()
+{
+    static const SocketFolder folder;
+    static const std::string path = folder.path + "/band";
     return path;
 }
 
