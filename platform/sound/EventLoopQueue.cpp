@@ -1,7 +1,6 @@
 #include "EventLoopQueue.h"
 
 #include <QCoreApplication>
-#include <QMetaObject>
 #include <QPointer>
 #include <QSocketNotifier>
 #include <QThread>
@@ -24,18 +23,11 @@ public:
             return false;
         if (QThread::currentThread() == app->thread())
             watch();
-        bool watched;
-        {
-            std::lock_guard lock(mutex_);
-            work_.push_back(std::move(work));
-            watched = watched_;
-            if (watched)
-                signalLocked();
-        }
-        if (!watched) {
-            // Nothing on the application's thread has opened a device yet: have it start watching.
-            QMetaObject::invokeMethod(app, [this] { watch(); }, Qt::QueuedConnection);
-        }
+        // Work posted before the watch began waits for it: opening a device starts the watch.
+        std::lock_guard lock(mutex_);
+        work_.push_back(std::move(work));
+        if (watched_)
+            signalLocked();
         return true;
     }
 

@@ -12,8 +12,8 @@ namespace platform::sound {
 // May be called from any thread. Without an application the work is dropped and false returned.
 bool PostToEventLoop(std::function<void()> work);
 
-// Makes the event loop watch the queue. Call on the application's thread before a device thread
-// posts (opening a stream does); posting calls it too when it runs on that thread.
+// Makes the event loop watch the queue; work posted before runs then. Call on the application's
+// thread (opening a stream or a mixer does); posting calls it too when it runs on that thread.
 void WatchEventLoopQueue();
 
 }  // namespace platform::sound

@@ -170,8 +170,9 @@ void PacedInput::runFast(WaveStream& s)
 
 namespace {
 
-// Sound the program had no buffer for is gone, as on a card; the user is told, once a stretch of
-// loss and at most every few seconds, so that a recording decoded with holes does not pass for whole.
+// Sound the program had no buffer for is gone, as on a card; the user is told, with the total lost,
+// at the first loss and then at most every 5 s, so that a recording decoded with holes does not pass
+// for whole.
 class LostSound {
 public:
     void add(size_t bytes, uint32_t bytesPerSecond)
