@@ -178,11 +178,6 @@ void TQelValueEdit::SetAutoSize(bool on)
     if (on == autoSize_)
         return;
     autoSize_ = on;
-    UpdateHeight();
-}
-
-void TQelValueEdit::UpdateHeight()
-{
     if (autoSize_) {
         AdjustHeight();
     } else {
@@ -236,12 +231,8 @@ void TQelValueEdit::fontChanged()
 void TQelValueEdit::AdjustHeight()
 {
     // A negative font height is the character height in pixels.
-    const int h = 2 * FrameWidth() - font_.Height + 4;
     // While it follows the font the height is fixed: neither a layout nor the user can change it.
-    if (autoSize_)
-        setFixedHeight(h);
-    else if (h != height())
-        resize(width(), h);
+    setFixedHeight(2 * FrameWidth() - font_.Height + 4);
     Repaint();
 }
 

@@ -77,9 +77,8 @@ public:
     // The caret's x in control pixels, and the character boundary nearest to a mouse x.
     int GetCursorPos();
     int NearestChar(int x);
+    // With AutoSize: the height fitted to the font, and fixed.
     void AdjustHeight();
-    // With AutoSize the height is fitted to the font and fixed; without it, free to change again.
-    void UpdateHeight();
     int TextTop() const { return textTop_; }
     int UnitWidth() const { return unitWidth_; }
 

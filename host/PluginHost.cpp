@@ -27,10 +27,11 @@ PluginHost::PluginHost(TraceWriter& trace, ReceiverState& state, int32_t maxVolu
 {
     current = this;
     connect(&state_, &ReceiverState::changed, this, &PluginHost::onChanged);
-    connect(&level_, &QTimer::timeout, this, [this] { notify(ORV_SIGNAL_LEVEL, state_.get("SignalStrength")); });
+    const auto reportLevel = [this] { notify(ORV_SIGNAL_LEVEL, state_.get("SignalStrength")); };
+    connect(&level_, &QTimer::timeout, this, reportLevel);
     levelNow_.setSingleShot(true);
     levelNow_.setInterval(0);
-    connect(&levelNow_, &QTimer::timeout, this, [this] { notify(ORV_SIGNAL_LEVEL, state_.get("SignalStrength")); });
+    connect(&levelNow_, &QTimer::timeout, this, reportLevel);
 }
 
 PluginHost::~PluginHost()

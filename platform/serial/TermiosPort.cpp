@@ -71,14 +71,8 @@ public:
     }
     void SetRTS(bool on) override { setLine(TIOCM_RTS, on); }
 
-    bool GetRTS() override
-    {
-        // A port without modem lines (a pseudo-terminal) answers with the state it was last put in.
-        int bits = 0;
-        if (::ioctl(fd_, TIOCMGET, &bits) == 0)
-            return (bits & TIOCM_RTS) != 0;
-        return rts_;
-    }
+    // A port without modem lines (a pseudo-terminal) answers with the state it was last put in.
+    bool GetRTS() override { return lines().Rts; }
 
     bool TransmitChar(uint8_t b) override
     {

@@ -64,7 +64,6 @@ public:
     }
 
 private:
-
     void signalLocked()
     {
         if (woken_)
@@ -86,25 +85,8 @@ private:
             woken_ = false;
             batch.swap(work_);
         }
-        // Work that throws leaves the rest of its batch queued, ahead of newer work, and the loop woken.
-        struct Requeue {
-            Queue* q;
-            std::deque<std::function<void()>>& rest;
-            ~Requeue()
-            {
-                if (rest.empty())
-                    return;
-                std::lock_guard lock(q->mutex_);
-                q->work_.insert(q->work_.begin(), std::make_move_iterator(rest.begin()),
-                                std::make_move_iterator(rest.end()));
-                q->signalLocked();
-            }
-        } requeue{this, batch};
-        while (!batch.empty()) {
-            std::function<void()> w = std::move(batch.front());
-            batch.pop_front();
+        for (auto& w : batch)
             w();
-        }
     }
 
     std::mutex mutex_;

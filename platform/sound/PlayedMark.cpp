@@ -42,9 +42,8 @@ void PlayedMark::write(double seconds)
 {
     char text[kWidth + 1];
     std::snprintf(text, sizeof text, "%15.3f\n", seconds);
-    if (::pwrite(fd_, text, kWidth, 0) != kWidth) {
-        // Nobody is shown anything then; the input goes on.
-    }
+    // A mark that cannot be written shows nobody anything; the input goes on.
+    [[maybe_unused]] const ssize_t n = ::pwrite(fd_, text, kWidth, 0);
 }
 
 double readPlayedMark(const std::string& file)

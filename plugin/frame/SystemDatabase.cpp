@@ -102,21 +102,6 @@ bool FileSize(int fd, uint64_t& size)
     return true;
 }
 
-bool WriteAllAt(int fd, uint64_t offset, const uint8_t* buf, size_t n)
-{
-    while (n > 0) {
-        ssize_t put = ::pwrite(fd, buf, n, static_cast<off_t>(offset));
-        if (put < 0 && errno == EINTR)
-            continue;
-        if (put <= 0)
-            return false;
-        buf += put;
-        offset += static_cast<uint64_t>(put);
-        n -= static_cast<size_t>(put);
-    }
-    return true;
-}
-
 // A string that fills its field without a terminator is cut by one character, so it ends inside.
 void TerminateTexts(std::vector<uint8_t>& bytes, size_t base, size_t limit, const TDatabaseText& t)
 {
@@ -405,10 +390,10 @@ bool TSystemDatabase::WriteInPlace(const std::function<bool(const TPut&)>& produ
     TFd out(::open(file_.c_str(), O_WRONLY | O_CLOEXEC));
     if (out.fd < 0)
         return false;
-    bool ok = WriteAllAt(out.fd, 0, image.data(), image.size()) &&
+    bool ok = WriteAll(out.fd, image.data(), image.size()) &&
               ::ftruncate(out.fd, static_cast<off_t>(image.size())) == 0 && ::fsync(out.fd) == 0;
     if (!ok) {
-        if (WriteAllAt(out.fd, 0, before.data(), before.size()))
+        if (::lseek(out.fd, 0, SEEK_SET) == 0 && WriteAll(out.fd, before.data(), before.size()))
             ::ftruncate(out.fd, static_cast<off_t>(before.size()));
         ::fsync(out.fd);
     }

@@ -12,14 +12,7 @@
 #include "platform/ui/Codepage.h"
 #include "platform/ui/Locale.h"
 
-#include <QContextMenuEvent>
 #include <QLabel>
-#include <QMenu>
-#include <QPainter>
-#include <QScrollBar>
-#include <QSignalBlocker>
-#include <QToolTip>
-#include <QWheelEvent>
 
 #include <algorithm>
 #include <climits>
@@ -86,7 +79,7 @@ TMPT1327Form::TMPT1327Form(OrvHostWindow hostWindow, const OrvReceiverInfo* info
     onAir->setStyleSheet("color: white");
     Disp = new TMPT1327OnAirGrid(decoder_, this);
     Disp->setObjectName("Disp");
-    Disp->setGeometry(10, 194, TMPT1327OnAirGrid::kGridWidth, 7 * (TMPT1327OnAirGrid::kRowHeight + 1));
+    Disp->setGeometry(10, 194, Disp->GridWidth(), 7 * (TMPT1327OnAirGrid::kRowHeight + 1));
 
     UseSecondaryMenu(secondary_);
     RetToCtrl->OnClick = [this](QObject*) { RetToCtrlClick(); };

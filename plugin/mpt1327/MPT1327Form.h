@@ -21,8 +21,6 @@
 
 #include <algorithm>
 
-class QMenu;
-class QScrollBar;
 class TQelRichEdit;
 class TMPT1327Form;
 
@@ -32,8 +30,6 @@ class TMPT1327OnAirGrid : public TOrvOnAirGrid {
     Q_OBJECT
 public:
     static constexpr int kColumnWidth = 61;
-    // The four columns with their grid lines, and the scroll bar beside them.
-    static constexpr int kGridWidth = 4 * (kColumnWidth + 1) + kScrollBarWidth;
 
     TMPT1327OnAirGrid(TMPT1327Decoder& decoder, QWidget* parent);
 };

@@ -13,15 +13,10 @@
 #include "platform/ui/Codepage.h"
 #include "platform/ui/Locale.h"
 
-#include <QContextMenuEvent>
 #include <QLabel>
 #include <QLocale>
-#include <QMenu>
-#include <QPainter>
 #include <QRadioButton>
 #include <QStatusBar>
-#include <QToolTip>
-#include <QWheelEvent>
 
 
 namespace {

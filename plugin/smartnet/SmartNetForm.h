@@ -16,7 +16,6 @@
 #include <QWidget>
 
 
-class QMenu;
 class TSmartNetForm;
 class TSmartNetDBBrowseForm;
 class TSmartNetEditorForm;

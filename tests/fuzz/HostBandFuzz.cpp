@@ -52,6 +52,8 @@ void Run(const uint8_t* data, size_t size)
     Band band(*stations, platform::sound::ChannelChoice::Left);
     const int receivers = 1 + int(size % 3);
     const platform::kvapi::FakeScript pool = platform::kvapi::ParseFakeScript(band.fakePool(receivers));
+    for (const BandStation& st : *stations)
+        Check(band.levelAt(st.hz) == st.level, "the primary receiver does not read a station's level");
     Check(pool.errors.empty() && pool.receivers == receivers, "a pool the receiver library does not take");
     Check(pool.strengths.size() == size_t(receivers) * (stations->size() + 1), "a pool without every station");
     for (int r = 1; r <= receivers; ++r) {
@@ -59,7 +61,6 @@ void Run(const uint8_t* data, size_t size)
             const auto it = pool.strengths.find({r, st.hz});
             Check(it != pool.strengths.end() && it->second == std::vector<int32_t>{st.level},
                   "a receiver that does not read a station's level");
-            Check(band.levelAt(st.hz) == st.level, "the primary receiver does not read a station's level");
         }
         const auto noise = pool.strengths.find({r, -1});
         Check(noise != pool.strengths.end() && noise->second == std::vector<int32_t>{Band::kNoiseLevel},

@@ -95,8 +95,9 @@ TEST(SingleInstance, AWindowTakingTheFlagDuringOurStartLeavesUsOutWithTheBox)
             EXPECT_TRUE(boxes.boxes().empty());
             EXPECT_FALSE(other.Add());
         }
-        if (k == 1)
+        if (k == 1) {
             EXPECT_TRUE(rivalCameIn);  // the rival first: ours must give way
+        }
         for (TOrvDecoderForm* f : std::vector(OrvWindows()))
             f->Close();
         QCoreApplication::processEvents();
