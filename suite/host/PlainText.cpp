@@ -29,17 +29,11 @@ std::string EncodePlainText(const QString& text)
     t.replace(QLatin1Char('\n'), QStringLiteral("\r\n"));
     auto opensAsText = [&](const std::string& bytes) { return !LooksLikeRtf(bytes) && DecodePlainText(bytes) == lines; };
 
-    bool cp1252 = true;
-    for (QChar c : t)
-        if (c.unicode() >= 0x80 && UnicodeToCp1252(c.unicode()) < 0)
-            cp1252 = false;
-    // Windows-1252 keeps the files the system always wrote, unless its bytes happen to read as
-    // UTF-8 ("\xE9\xA9\xA9" is one Chinese character).
-    if (cp1252) {
-        std::string bytes = ToCp1252(t);
-        if (opensAsText(bytes))
-            return bytes;
-    }
+    // Windows-1252 keeps the files the system always wrote, unless it lacks a character (written as
+    // '?', which does not open as the text) or its bytes happen to read as UTF-8 ("\xE9\xA9\xA9" is
+    // one Chinese character).
+    if (std::string bytes = ToCp1252(t); opensAsText(bytes))
+        return bytes;
     const QByteArray u = t.toUtf8();
     std::string bytes(u.constData(), static_cast<size_t>(u.size()));
     if (opensAsText(bytes))
