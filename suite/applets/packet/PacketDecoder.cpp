@@ -2,6 +2,7 @@
 
 #include "BlockOps.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -50,14 +51,16 @@ void TPacketDecoder::StatusText(const char* text)
 
 int32_t TPacketDecoder::FindCrossing(int32_t start, double& t) const
 {
-    const int32_t* y = bandPass_.Output;
-    for (int32_t j = start < 0 ? 0 : start; j < kBlock - 2; ++j) {
-        if (int64_t(y[j]) * y[j + 1] <= 0 && y[j + 1] != 0) {
-            t = j - double(y[j]) / (double(y[j + 1]) - double(y[j]));
-            return j;
-        }
-    }
-    return -1;
+    // The first change of sign between j and j + 1 with j from start up to kBlock - 3.
+    const std::vector<TFIRCrossing>& list = crossings_.List;
+    const int32_t from = (start < 0 ? 0 : start) + 1;
+    const auto c = std::lower_bound(list.begin(), list.end(), from,
+                                    [](const TFIRCrossing& x, int32_t n) { return x.At < n; });
+    if (c == list.end() || c->At > kBlock - 2)
+        return -1;
+    const int32_t j = c->At - 1;
+    t = j - double(c->Before) / (double(c->After) - double(c->Before));
+    return j;
 }
 
 bool TPacketDecoder::FindTones(double& f1, double& f2) const
@@ -103,8 +106,8 @@ void TPacketDecoder::Demod300(const int16_t* block)
     int32_t* in = bandPass_.Input + kFIRBlockStart;
     for (int32_t n = 0; n < kBlock; ++n)
         in[n] = block[n];
-    FIRFilter(bandPass_);
-    const int32_t* y = bandPass_.Output;
+    // Only the signs of the outputs and the values on either side of a change of sign are read.
+    FIRFilterCrossings(bandPass_, prevOutput_, crossings_);
 
     double f1 = 0, f2 = 0;
     if (!FindTones(f1, f2)) {
@@ -113,7 +116,7 @@ void TPacketDecoder::Demod300(const int16_t* block)
         out_.TonesFound(0, 0);
         out_.StatusUpdate(nullptr, true);
         // The block's bits are dropped, but time goes on: the positions move with the block.
-        prevOutput_ = y[kBlock - 1];
+        prevOutput_ = crossings_.Last;
         prevCrossing_ = static_cast<float>(double(prevCrossing_) - kBlock);
         lastChange_ -= kBlock;
         return;
@@ -122,24 +125,23 @@ void TPacketDecoder::Demod300(const int16_t* block)
     upper_ = std::max(f1, f2);
     const double threshold = (f1 + f2) * 0.5;
 
-    for (int32_t n = 0; n < kBlock; ++n) {
-        const int32_t u = y[n], v = prevOutput_;
-        if (int64_t(u) * v < 0 || (v == 0 && u != 0)) {
-            const double w = n - double(v) / (double(u) - double(v)) - 1;
-            const double x = prevCrossing_;
-            const bool d = 22050.0 / (w - x) > threshold;
-            // A change of the line state needs two equal decisions in a row.
-            if (d != pending_ || d == line_) {
-                pending_ = d;
-            } else {
-                hdlc_.HandleRun((RoundEven(x - double(lastChange_)) + 73) / 147);
-                line_ = d;
-                lastChange_ = RoundEven(x);
-            }
-            prevCrossing_ = static_cast<float>(w);
+    for (const TFIRCrossing& c : crossings_.List) {
+        // A change of sign between the outputs n - 1 (v) and n (u), or from a zero.
+        const int32_t n = c.At, u = c.After, v = c.Before;
+        const double w = n - double(v) / (double(u) - double(v)) - 1;
+        const double x = prevCrossing_;
+        const bool d = 22050.0 / (w - x) > threshold;
+        // A change of the line state needs two equal decisions in a row.
+        if (d != pending_ || d == line_) {
+            pending_ = d;
+        } else {
+            hdlc_.HandleRun((RoundEven(x - double(lastChange_)) + 73) / 147);
+            line_ = d;
+            lastChange_ = RoundEven(x);
         }
-        prevOutput_ = u;
+        prevCrossing_ = static_cast<float>(w);
     }
+    prevOutput_ = crossings_.Last;
     out_.TonesFound(static_cast<int32_t>(RoundEven(lower_)), static_cast<int32_t>(RoundEven(upper_)));
     out_.StatusUpdate(nullptr, true);
     prevCrossing_ = static_cast<float>(double(prevCrossing_) - kBlock);

@@ -5,6 +5,7 @@
 // loop), each turning line changes into run lengths for the HDLC frame receiver, whose frames are
 // printed here.
 #include "FIR.h"
+#include "FIRCrossings.h"
 #include "PacketDecodeThread.h"
 #include "PacketHdlc.h"
 
@@ -27,6 +28,11 @@ public:
     double LowerTone() const { return lower_; }
     double UpperTone() const { return upper_; }
 
+    // The band-pass's changes of sign in the last 300 bit/s block, and the factor on the error bound
+    // of its estimate (a large one sums every output exactly).
+    const TFIRCrossings& Crossings() const { return crossings_; }
+    void SetCrossingBoundScale(double scale) { crossings_.BoundScale = scale; }
+
 private:
     void Demod300(const int16_t* block);
     void Demod1200(const int16_t* block);
@@ -41,6 +47,7 @@ private:
     TPacketOutput& out_;
     TPacketHdlc hdlc_;
     TFIRRec bandPass_;
+    TFIRCrossings crossings_;  // of the band-pass output, the only part of it the 300 bit/s path reads
     TFIRRec lowPass1_;
     TFIRRec lowPass2_;
 
