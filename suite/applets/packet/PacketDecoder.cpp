@@ -160,11 +160,13 @@ void TPacketDecoder::Demod1200(const int16_t* block)
     const int32_t* q = lowPass2_.Output;
 
     // The clock acts only at a crossing (a change of sign, or a zero) and at its sampling instant:
-    // the walk goes from one such sample to the next.
+    // the walk goes from one such sample to the next, the crossings marked first for the whole block.
+    uint64_t crossings[CrossingWords(kBlock)];
+    CrossingBits<TZeroCrossing::AtZero>(q, kBlock, prevOutput_, crossings);
     int32_t n = 0;
     while (n < kBlock) {
         const int32_t due = nextSampling_ >= n && nextSampling_ < kBlock ? int32_t(nextSampling_) : kBlock;
-        n = NextCrossing<TZeroCrossing::AtZero>(q, n, due, n > 0 ? q[n - 1] : prevOutput_);
+        n = NextBit(crossings, n, due);
         if (n >= kBlock)
             break;
         const int32_t before = n > 0 ? q[n - 1] : prevOutput_;
