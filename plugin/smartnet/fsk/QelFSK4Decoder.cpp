@@ -55,30 +55,57 @@ struct BlockMasks {
     uint32_t positive;  // samples whose value is above 0 (they move the upper envelope)
 };
 
-// Level slicing. The marks: above attackUp or below attackLo (an envelope may attack), below
-// belowSymbol or above aboveSymbol (the symbol may change).
-BlockMasks levelMarks(const int16_t* x, int16_t attackUp, int16_t attackLo, int16_t belowSymbol, int16_t aboveSymbol)
+// Level slicing, with the thresholds between symbols k and k + 1 from least[k] to most[k] within the
+// block. A sample whose value lies between least[k] and most[k] for some k has an uncertain symbol; the
+// others have a known one, that of the values above most[k] for the k below it. The marks: above
+// attackUp or below attackLo (an envelope may attack), an uncertain symbol or one after an uncertain
+// one, and a known symbol that differs from the one before (from symbol for the first sample).
+BlockMasks levelMarks(const int16_t* x, int32_t symbol, int16_t attackUp, int16_t attackLo, const int16_t least[3],
+                      const int16_t most[3])
 {
 #if defined(__SSE2__)
     const __m128i up = _mm_set1_epi16(attackUp), lo = _mm_set1_epi16(attackLo);
-    const __m128i below = _mm_set1_epi16(belowSymbol), above = _mm_set1_epi16(aboveSymbol);
-    const __m128i zero = _mm_setzero_si128();
-    __m128i marked[2], positive[2];
+    const __m128i least0 = _mm_set1_epi16(least[0]), least1 = _mm_set1_epi16(least[1]),
+                  least2 = _mm_set1_epi16(least[2]);
+    const __m128i most0 = _mm_set1_epi16(most[0]), most1 = _mm_set1_epi16(most[1]), most2 = _mm_set1_epi16(most[2]);
+    const __m128i zero = _mm_setzero_si128(), ones = _mm_set1_epi16(-1);
+    __m128i marked[2], positive[2], certain[2], known[2];
+    for (int h = 0; h < 2; ++h) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(x + 8 * h));
+        // Minus the highest and minus the lowest symbol the value can have.
+        const __m128i high = _mm_add_epi16(_mm_add_epi16(_mm_cmpgt_epi16(v, least0), _mm_cmpgt_epi16(v, least1)),
+                                           _mm_cmpgt_epi16(v, least2));
+        known[h] = _mm_add_epi16(_mm_add_epi16(_mm_cmpgt_epi16(v, most0), _mm_cmpgt_epi16(v, most1)),
+                                 _mm_cmpgt_epi16(v, most2));
+        certain[h] = _mm_cmpeq_epi16(high, known[h]);
+        positive[h] = _mm_cmpgt_epi16(v, zero);
+    }
+    // The known symbols one sample later: the one before the block first.
+    const __m128i before[2] = {
+        _mm_insert_epi16(_mm_slli_si128(known[0], 2), -symbol, 0),
+        _mm_or_si128(_mm_slli_si128(known[1], 2), _mm_srli_si128(known[0], 14))};
     for (int h = 0; h < 2; ++h) {
         const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(x + 8 * h));
         const __m128i envelope = _mm_or_si128(_mm_cmpgt_epi16(v, up), _mm_cmplt_epi16(v, lo));
-        const __m128i symbol = _mm_or_si128(_mm_cmplt_epi16(v, below), _mm_cmpgt_epi16(v, above));
-        marked[h] = _mm_or_si128(envelope, symbol);
-        positive[h] = _mm_cmpgt_epi16(v, zero);
+        const __m128i same = _mm_and_si128(certain[h], _mm_cmpeq_epi16(known[h], before[h]));
+        marked[h] = _mm_or_si128(envelope, _mm_andnot_si128(same, ones));
     }
-    return {static_cast<uint32_t>(_mm_movemask_epi8(_mm_packs_epi16(marked[0], marked[1]))),
+    const uint32_t uncertain = ~static_cast<uint32_t>(_mm_movemask_epi8(_mm_packs_epi16(certain[0], certain[1])));
+    return {(static_cast<uint32_t>(_mm_movemask_epi8(_mm_packs_epi16(marked[0], marked[1]))) | uncertain << 1) & 0xFFFFu,
             static_cast<uint32_t>(_mm_movemask_epi8(_mm_packs_epi16(positive[0], positive[1])))};
 #else
     BlockMasks m{0, 0};
+    int32_t before = symbol;
+    bool wasUncertain = false;
     for (int i = 0; i < kBlock; ++i) {
         const int16_t v = x[i];
-        m.marked |= uint32_t(v > attackUp || v < attackLo || v < belowSymbol || v > aboveSymbol) << i;
+        const int32_t high = (v > least[0]) + (v > least[1]) + (v > least[2]);
+        const int32_t known = (v > most[0]) + (v > most[1]) + (v > most[2]);
+        const bool uncertain = high != known;
+        m.marked |= uint32_t(v > attackUp || v < attackLo || uncertain || wasUncertain || known != before) << i;
         m.positive |= uint32_t(v > 0) << i;
+        before = known;
+        wasUncertain = uncertain;
     }
     return m;
 #endif
@@ -167,9 +194,13 @@ int32_t TQelFSK4Decoder::newSymbol(int32_t v)
     return static_cast<int32_t>(g < 0 ? 0 : g > 3 ? 3 : g);
 }
 
-// The full rule for one sample. True when it did more than decay an envelope: an attack, a new symbol
-// or a sampling instant (and with them any event).
-bool TQelFSK4Decoder::step(int16_t sample)
+// What step() did besides decaying the envelopes.
+constexpr uint32_t kAttacked = 1;  // an envelope followed the value
+constexpr uint32_t kNewSymbol = 2;
+constexpr uint32_t kClock = 4;  // the clock phase moved (a level change or a sampling instant)
+
+// The full rule for one sample.
+uint32_t TQelFSK4Decoder::step(int16_t sample)
 {
     const uint64_t c = counter_;
     const int32_t x = sample;
@@ -179,24 +210,27 @@ bool TQelFSK4Decoder::step(int16_t sample)
         previous_ = x;
     }
 
-    bool changed;
+    uint32_t what = 0;
     if (v > 0) {
-        changed = v > upper_;
-        upper_ = follow(upper_, v, changed, attack_, decay_);
+        const bool outside = v > upper_;
+        upper_ = follow(upper_, v, outside, attack_, decay_);
+        what = outside ? kAttacked : 0;
     } else {
-        changed = v < lower_;
-        lower_ = follow(lower_, v, changed, attack_, decay_);
+        const bool outside = v < lower_;
+        lower_ = follow(lower_, v, outside, attack_, decay_);
+        what = outside ? kAttacked : 0;
     }
 
     const int32_t g = newSymbol(v);
     if (g != symbol_) {
-        changed = true;
+        what |= kNewSymbol;
         const uint64_t symbolLength = samplingRate_ / baudRate_;
         if (c - lastChange_ > symbolLength / 3) {
             // Pull the clock one DPLLSpeed-th of the way toward half a symbol after this change.
             const double target = double(4 * c) + double(2 * uint64_t(samplingRate_)) / baudRate_ +
                                   double(int64_t(dpllSpeed_) - 1) * double(phase_);
             phase_ = static_cast<int64_t>(target / double(dpllSpeed_));
+            what |= kClock;
             if (OnTransition)
                 OnTransition(this, static_cast<uint32_t>(c), symbol_);
         }
@@ -206,13 +240,13 @@ bool TQelFSK4Decoder::step(int16_t sample)
 
     const int64_t offset = int64_t(4 * c) - phase_;
     if (offset >= -1 && offset <= 2) {
-        changed = true;
+        what |= kClock;
         if (OnNewDibit)
             OnNewDibit(this, symbol_);
         phase_ += int64_t(4) * samplingRate_ / baudRate_;
     }
     counter_ = c + 1;
-    return changed;
+    return what;
 }
 
 namespace {
@@ -228,25 +262,29 @@ uint32_t instantMark(uint64_t counter, int64_t phase)
 } // namespace
 
 // Level slicing from sample n on; returns where it stopped (count, or after an event handler that
-// switched to derivative slicing).
+// switched to derivative slicing or fed samples of its own).
 uint32_t TQelFSK4Decoder::scanLevels(const int16_t* x, uint32_t n, uint32_t count)
 {
+    const uint32_t entry = entries_;
     while (n < count) {
-        const int32_t u0 = upper_, l0 = lower_, s = symbol_;
+        const int32_t u0 = upper_, l0 = lower_, decay = decay_;
         // Counting off quiet samples assumes the decay moves an envelope by one unit (true while the
         // envelope is at most Decay) and envelopes in the range of a sample (not so just after derivative
         // slicing).
-        if (count - n < uint32_t(kBlock) || u0 > 32767 || l0 < -32768 || u0 > decay_ || -l0 > decay_) {
-            if (step(x[n++]) && Derivative)
+        if (count - n < uint32_t(kBlock) || u0 > 32767 || l0 < -32768 || u0 > decay || -l0 > decay) {
+            if (step(x[n++]) && (Derivative || entries_ != entry))
                 return n;
             continue;
         }
-        // Within the block the upper envelope lies from max(u0 - kBlock, 0) to u0 and the lower from l0
+        // Until an attack the upper envelope lies from max(u0 - kBlock, 0) to u0 and the lower from l0
         // to min(l0 + kBlock, 0), and the thresholds follow them.
         const int32_t upLow = std::max(u0 - kBlock, 0), loHigh = std::min(l0 + kBlock, 0);
-        const int32_t below = s == 0 ? -32768 : levelThreshold(s - 1, u0, loHigh) + 1;
-        const int32_t above = s == 3 ? 32767 : levelThreshold(s, upLow, l0);
-        const BlockMasks m = levelMarks(x + n, int16_t(upLow), int16_t(loHigh), int16_t(below), int16_t(above));
+        int16_t least[3], most[3];
+        for (int k = 0; k < 3; ++k) {
+            least[k] = static_cast<int16_t>(levelThreshold(k, upLow, l0));
+            most[k] = static_cast<int16_t>(levelThreshold(k, u0, loHigh));
+        }
+        const BlockMasks m = levelMarks(x + n, symbol_, int16_t(upLow), int16_t(loHigh), least, most);
         uint32_t marked = m.marked | instantMark(counter_, phase_);
         int32_t at = 0;  // samples of the block done
         for (;;) {
@@ -262,10 +300,17 @@ uint32_t TQelFSK4Decoder::scanLevels(const int16_t* x, uint32_t n, uint32_t coun
             }
             marked &= marked - 1;
             at = i + 1;
-            if (step(x[n + i])) {
+            uint32_t what = step(x[n + i]);
+            if (what & kClock) {
+                // An event handler may have changed the settings or fed samples of its own.
+                if (Derivative || entries_ != entry)
+                    return n + at;
+                if (decay_ != decay)
+                    what |= kAttacked;
+                marked |= instantMark(counter_, phase_) << at & 0xFFFFu;
+            }
+            if (what & kAttacked) {
                 n += at;
-                if (Derivative)
-                    return n;
                 break;
             }
         }
@@ -282,18 +327,19 @@ uint32_t TQelFSK4Decoder::scanDerivative(const int16_t* x, uint32_t n, uint32_t 
     // go through the full rule, which takes them from the carried-over state.
     const uint32_t start = n;
     while (n < count) {
-        const int32_t u0 = upper_, l0 = lower_;
-        if (n - start < 3 || count - n < uint32_t(kBlock) || u0 > decay_ || -l0 > decay_) {
+        const int32_t u0 = upper_, l0 = lower_, decay = decay_;
+        if (n - start < 3 || count - n < uint32_t(kBlock) || u0 > decay || -l0 > decay) {
             if (step(x[n++]) && (!Derivative || entries_ != entry))
                 return n;
             continue;
         }
         // A peak changes the symbol only when it passes the lowest of the three thresholds; the marks
-        // take the envelopes at their extremes within the block, and the threshold in the range where
-        // the products stay in 32 bits (a lower one marks more peaks, never fewer).
+        // take the envelopes at their extremes until an attack, and the threshold in the range where the
+        // products stay in 32 bits (a lower one marks more peaks, never fewer). The symbol itself does
+        // not enter the marks.
         const int32_t upLow = std::max(u0 - kBlock, 0), loHigh = std::min(l0 + kBlock, 0);
-        const int64_t least = std::min({DerThrs1Bit, DerThrs2Bit, DerThrs3Bit});
-        const int64_t percent = std::clamp<int64_t>(least, 0, 32767);
+        const int32_t least = std::min({DerThrs1Bit, DerThrs2Bit, DerThrs3Bit});
+        const int64_t percent = std::clamp(least, 0, 32767);
         const int32_t peakUp = static_cast<int32_t>(upLow * percent / 100);
         const int32_t peakLo = static_cast<int32_t>(loHigh * percent / 100);
         const BlockMasks m = derivativeMarks(x + n, upLow, loHigh, peakUp, peakLo);
@@ -316,10 +362,17 @@ uint32_t TQelFSK4Decoder::scanDerivative(const int16_t* x, uint32_t n, uint32_t 
             }
             marked &= marked - 1;
             at = i + 1;
-            if (step(*y)) {
-                n += at;
+            uint32_t what = step(*y);
+            if (what & kClock) {
+                // An event handler may have changed the settings or fed samples of its own.
                 if (!Derivative || entries_ != entry)
-                    return n;
+                    return n + at;
+                if (decay_ != decay || std::min({DerThrs1Bit, DerThrs2Bit, DerThrs3Bit}) != least)
+                    what |= kAttacked;
+                marked |= instantMark(counter_, phase_) << at & 0xFFFFu;
+            }
+            if (what & kAttacked) {
+                n += at;
                 break;
             }
         }

@@ -42,7 +42,7 @@ public:
 
 private:
     int32_t newSymbol(int32_t v);
-    bool step(int16_t sample);
+    uint32_t step(int16_t sample);
     uint32_t scanLevels(const int16_t* samples, uint32_t n, uint32_t count);
     uint32_t scanDerivative(const int16_t* samples, uint32_t n, uint32_t count);
 
