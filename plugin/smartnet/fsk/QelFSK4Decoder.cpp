@@ -26,6 +26,11 @@ int32_t follow(int32_t env, int32_t v, bool outside, int32_t attack, int32_t dec
 
 constexpr int32_t kBlock = 16;
 
+// What one sample did besides decaying the envelopes.
+constexpr uint32_t kAttacked = 1;  // an envelope followed the value
+constexpr uint32_t kNewSymbol = 2;
+constexpr uint32_t kClock = 4;  // the clock phase moved (a level change or a sampling instant), and an event may have fired
+
 // Set bits of a block mask (the machine may have no population-count instruction).
 int32_t bitCount(uint32_t m)
 {
@@ -116,35 +121,38 @@ BlockMasks levelMarks(const int16_t* x, int32_t symbol, int16_t attackUp, int16_
 BlockMasks derivativeMarks(const int16_t* x, int32_t attackUp, int32_t attackLo, int32_t peakUp, int32_t peakLo)
 {
 #if defined(__SSE2__)
-    const __m128i up = _mm_set1_epi32(attackUp), lo = _mm_set1_epi32(attackLo);
-    const __m128i peakAbove = _mm_set1_epi32(peakUp), peakBelow = _mm_set1_epi32(peakLo);
-    const __m128i zero = _mm_setzero_si128(), minusOne = _mm_set1_epi32(-1);
-    __m128i marked[4], positive[4];
+    // The differences are taken in 16 bits, saturating. A value at either end of the 16-bit range (cut
+    // off or not) marks its sample and the two after it, whose comparisons it enters; the others are
+    // exact, from -32767 to 32766, and compare with the bounds cut to 16 bits as with the bounds.
+    const auto bound = [](int32_t v) { return _mm_set1_epi16(static_cast<int16_t>(std::clamp(v, -32768, 32767))); };
+    const __m128i up = bound(attackUp), lo = bound(attackLo), peakAbove = bound(peakUp), peakBelow = bound(peakLo);
+    const __m128i zero = _mm_setzero_si128(), minusOne = _mm_set1_epi16(-1);
+    const __m128i highest = _mm_set1_epi16(32767), lowest = _mm_set1_epi16(-32768);
+    __m128i marked[2], positive[2], extreme[2];
     for (int h = 0; h < 2; ++h) {
-        // Samples x[i - d] widened to 32 bits, d = 0 to 3, in two halves of four.
-        __m128i w[4][2];
-        for (int d = 0; d < 4; ++d) {
-            const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(x + 8 * h - d));
-            w[d][0] = _mm_srai_epi32(_mm_unpacklo_epi16(a, a), 16);
-            w[d][1] = _mm_srai_epi32(_mm_unpackhi_epi16(a, a), 16);
-        }
-        for (int k = 0; k < 2; ++k) {
-            const __m128i v = _mm_sub_epi32(w[0][k], w[1][k]);  // this value
-            const __m128i p = _mm_sub_epi32(w[1][k], w[2][k]);  // the last one
-            const __m128i q = _mm_sub_epi32(w[2][k], w[3][k]);  // the one before
-            const __m128i envelope = _mm_or_si128(_mm_cmpgt_epi32(v, up), _mm_cmplt_epi32(v, lo));
-            const __m128i top = _mm_and_si128(_mm_and_si128(_mm_cmpgt_epi32(v, minusOne), _mm_cmpgt_epi32(p, q)),
-                                              _mm_and_si128(_mm_cmpgt_epi32(p, v), _mm_cmpgt_epi32(p, peakAbove)));
-            const __m128i bottom = _mm_and_si128(_mm_and_si128(_mm_cmplt_epi32(v, zero), _mm_cmplt_epi32(p, q)),
-                                                 _mm_and_si128(_mm_cmplt_epi32(p, v), _mm_cmplt_epi32(p, peakBelow)));
-            marked[2 * h + k] = _mm_or_si128(envelope, _mm_or_si128(top, bottom));
-            positive[2 * h + k] = _mm_cmpgt_epi32(v, zero);
-        }
+        const __m128i x0 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(x + 8 * h));
+        const __m128i x1 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(x + 8 * h - 1));
+        const __m128i x2 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(x + 8 * h - 2));
+        const __m128i x3 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(x + 8 * h - 3));
+        const __m128i v = _mm_subs_epi16(x0, x1);  // this value
+        const __m128i p = _mm_subs_epi16(x1, x2);  // the last one
+        const __m128i q = _mm_subs_epi16(x2, x3);  // the one before
+        const __m128i envelope = _mm_or_si128(_mm_cmpgt_epi16(v, up), _mm_cmplt_epi16(v, lo));
+        const __m128i top = _mm_and_si128(_mm_and_si128(_mm_cmpgt_epi16(v, minusOne), _mm_cmpgt_epi16(p, q)),
+                                          _mm_and_si128(_mm_cmpgt_epi16(p, v), _mm_cmpgt_epi16(p, peakAbove)));
+        const __m128i bottom = _mm_and_si128(_mm_and_si128(_mm_cmplt_epi16(v, zero), _mm_cmplt_epi16(p, q)),
+                                             _mm_and_si128(_mm_cmplt_epi16(p, v), _mm_cmplt_epi16(p, peakBelow)));
+        marked[h] = _mm_or_si128(envelope, _mm_or_si128(top, bottom));
+        positive[h] = _mm_cmpgt_epi16(v, zero);
+        extreme[h] = _mm_or_si128(_mm_cmpeq_epi16(v, highest), _mm_cmpeq_epi16(v, lowest));
     }
-    const __m128i m = _mm_packs_epi16(_mm_packs_epi32(marked[0], marked[1]), _mm_packs_epi32(marked[2], marked[3]));
-    const __m128i p =
-        _mm_packs_epi16(_mm_packs_epi32(positive[0], positive[1]), _mm_packs_epi32(positive[2], positive[3]));
-    return {static_cast<uint32_t>(_mm_movemask_epi8(m)), static_cast<uint32_t>(_mm_movemask_epi8(p))};
+    const auto bits = [](const __m128i m[2]) {
+        return static_cast<uint32_t>(_mm_movemask_epi8(_mm_packs_epi16(m[0], m[1])));
+    };
+    // The values of the two samples before the block enter the first two samples' comparisons.
+    const auto outOfRange = [](int32_t v) { return v >= 32767 || v <= -32768; };
+    const uint32_t e = bits(extreme), before = outOfRange(x[-1] - x[-2]) ? 3u : outOfRange(x[-2] - x[-3]) ? 1u : 0u;
+    return {(bits(marked) | e | e << 1 | e << 2 | before) & 0xFFFFu, bits(positive)};
 #else
     BlockMasks m{0, 0};
     for (int i = 0; i < kBlock; ++i) {
@@ -160,94 +168,181 @@ BlockMasks derivativeMarks(const int16_t* x, int32_t attackUp, int32_t attackLo,
 
 } // namespace
 
-int32_t TQelFSK4Decoder::newSymbol(int32_t v)
-{
-    const int64_t up = upper_, lo = lower_;
-    if (!Derivative) {
-        if (v <= (5 * lo + up) / 6)
-            return 0;
-        if (v <= (up + lo) / 2)
-            return 1;
-        if (v <= (5 * up + lo) / 6)
-            return 2;
-        return 3;
-    }
-    const int64_t p = last_, q = beforeLast_;
-    int64_t g = symbol_;
-    if (v >= 0 && q < p && v < p) {
-        if (p > up * DerThrs3Bit / 100)
-            g += 3;
-        else if (p > up * DerThrs2Bit / 100)
-            g += 2;
-        else if (p > up * DerThrs1Bit / 100)
-            g += 1;
-    } else if (v < 0 && q > p && v > p) {
-        if (p < lo * DerThrs3Bit / 100)
-            g -= 3;
-        else if (p < lo * DerThrs2Bit / 100)
-            g -= 2;
-        else if (p < lo * DerThrs1Bit / 100)
-            g -= 1;
-    }
-    beforeLast_ = last_;
-    last_ = v;
-    return static_cast<int32_t>(g < 0 ? 0 : g > 3 ? 3 : g);
-}
+// The working state and the settings while a buffer is sliced, in locals rather than members. They go
+// back to the members before an event handler is called and are read again after it, so that a handler
+// sees what it would see between samples and may change the settings.
+struct TQelFSK4Decoder::Run {
+    TQelFSK4Decoder& d;
+    uint64_t counter, lastChange;
+    int32_t symbol, upper, lower;
+    int64_t phase;
+    int32_t previous, last, beforeLast;
 
-// What step() did besides decaying the envelopes.
-constexpr uint32_t kAttacked = 1;  // an envelope followed the value
-constexpr uint32_t kNewSymbol = 2;
-constexpr uint32_t kClock = 4;  // the clock phase moved (a level change or a sampling instant)
+    // The settings, and what the rule derives from them.
+    int32_t attack = 0, decay = 0, thrs1 = 0, thrs2 = 0, thrs3 = 0, leastThrs = 0;
+    bool marksStale = false;  // Decay or a threshold changed: the block's marks no longer hold
+    uint32_t samplingRate = 0, baudRate = 0, dpllSpeed = 0;
+    uint64_t closeChange = 0;  // level changes at most this far apart leave the clock alone
+    int64_t symbolStep = 0;    // clock phase steps between sampling instants
+    double halfSymbol = 0, dpllKeep = 0, dpllDivisor = 0;
 
-// The full rule for one sample.
-uint32_t TQelFSK4Decoder::step(int16_t sample)
-{
-    const uint64_t c = counter_;
-    const int32_t x = sample;
-    int32_t v = x;
-    if (Derivative) {
-        v = x - previous_;
-        previous_ = x;
-    }
+    explicit Run(TQelFSK4Decoder& decoder) : d(decoder) { load(); }
 
-    uint32_t what = 0;
-    if (v > 0) {
-        const bool outside = v > upper_;
-        upper_ = follow(upper_, v, outside, attack_, decay_);
-        what = outside ? kAttacked : 0;
-    } else {
-        const bool outside = v < lower_;
-        lower_ = follow(lower_, v, outside, attack_, decay_);
-        what = outside ? kAttacked : 0;
-    }
-
-    const int32_t g = newSymbol(v);
-    if (g != symbol_) {
-        what |= kNewSymbol;
-        const uint64_t symbolLength = samplingRate_ / baudRate_;
-        if (c - lastChange_ > symbolLength / 3) {
-            // Pull the clock one DPLLSpeed-th of the way toward half a symbol after this change.
-            const double target = double(4 * c) + double(2 * uint64_t(samplingRate_)) / baudRate_ +
-                                  double(int64_t(dpllSpeed_) - 1) * double(phase_);
-            phase_ = static_cast<int64_t>(target / double(dpllSpeed_));
-            what |= kClock;
-            if (OnTransition)
-                OnTransition(this, static_cast<uint32_t>(c), symbol_);
+    void load()
+    {
+        counter = d.counter_;
+        lastChange = d.lastChange_;
+        symbol = d.symbol_;
+        upper = d.upper_;
+        lower = d.lower_;
+        phase = d.phase_;
+        previous = d.previous_;
+        last = d.last_;
+        beforeLast = d.beforeLast_;
+        attack = d.attack_;
+        if (d.decay_ != decay || d.DerThrs1Bit != thrs1 || d.DerThrs2Bit != thrs2 || d.DerThrs3Bit != thrs3) {
+            decay = d.decay_;
+            thrs1 = d.DerThrs1Bit;
+            thrs2 = d.DerThrs2Bit;
+            thrs3 = d.DerThrs3Bit;
+            leastThrs = std::min({thrs1, thrs2, thrs3});
+            marksStale = true;
         }
-        symbol_ = g;
-        lastChange_ = c;
+        if (d.samplingRate_ != samplingRate || d.baudRate_ != baudRate || d.dpllSpeed_ != dpllSpeed) {
+            samplingRate = d.samplingRate_;
+            baudRate = d.baudRate_;
+            dpllSpeed = d.dpllSpeed_;
+            closeChange = uint64_t(samplingRate / baudRate) / 3;
+            symbolStep = int64_t(4) * samplingRate / baudRate;
+            halfSymbol = double(2 * uint64_t(samplingRate)) / baudRate;
+            dpllKeep = double(int64_t(dpllSpeed) - 1);
+            dpllDivisor = double(dpllSpeed);
+        }
     }
 
-    const int64_t offset = int64_t(4 * c) - phase_;
-    if (offset >= -1 && offset <= 2) {
-        what |= kClock;
-        if (OnNewDibit)
-            OnNewDibit(this, symbol_);
-        phase_ += int64_t(4) * samplingRate_ / baudRate_;
+    void save() const
+    {
+        d.counter_ = counter;
+        d.lastChange_ = lastChange;
+        d.symbol_ = symbol;
+        d.upper_ = upper;
+        d.lower_ = lower;
+        d.phase_ = phase;
+        d.previous_ = previous;
+        d.last_ = last;
+        d.beforeLast_ = beforeLast;
     }
-    counter_ = c + 1;
-    return what;
-}
+
+    // An envelope step without a division while the envelope is within Decay of 0, where the division
+    // takes one unit off.
+    int32_t decayed(int32_t env) const
+    {
+        if (env <= decay && env >= -decay)
+            return env - (env > 0) + (env < 0);
+        return follow(env, 0, false, attack, decay);
+    }
+
+    int32_t levelSymbol(int32_t v) const
+    {
+        // The three thresholds are in order, so the symbol is the number of them that v passes. (The
+        // envelopes lie within twice the sample range, so the sums fit in 32 bits.)
+        return (v > (5 * lower + upper) / 6) + (v > (upper + lower) / 2) + (v > (5 * upper + lower) / 6);
+    }
+
+    int32_t derivativeSymbol(int32_t v)
+    {
+        const int64_t p = last, q = beforeLast;
+        // A positive peak is measured against the upper envelope; a negative one, mirrored, against the
+        // lower (the truncating divisions are symmetric about 0).
+        const bool top = (v >= 0) & (q < p) & (v < p);
+        const bool bottom = (v < 0) & (q > p) & (v > p);
+        const int64_t env = top ? int64_t(upper) : -int64_t(lower);
+        const int64_t height = top ? p : -p;
+        const int64_t jump = height > env * thrs3 / 100 ? 3 : height > env * thrs2 / 100 ? 2 : height > env * thrs1 / 100;
+        const int64_t g = symbol + (top ? jump : bottom ? -jump : 0);
+        beforeLast = last;
+        last = v;
+        return static_cast<int32_t>(g < 0 ? 0 : g > 3 ? 3 : g);
+    }
+
+    [[gnu::noinline]] void fireTransition(uint64_t c)
+    {
+        save();
+        d.OnTransition(&d, static_cast<uint32_t>(c), symbol);
+        load();
+    }
+
+    [[gnu::noinline]] void fireDibit()
+    {
+        save();
+        d.OnNewDibit(&d, symbol);
+        load();
+    }
+
+    // The full rule for one sample; says what it did besides decaying the envelopes.
+    template <bool Derivative>
+    [[gnu::always_inline]] uint32_t step(int16_t sample)
+    {
+        const uint64_t c = counter;
+        const int32_t x = sample;
+        int32_t v = x;
+        if (Derivative) {
+            v = x - previous;
+            previous = x;
+        }
+
+        // Values above 0 move the upper envelope, the others the lower one (selected with masks: the
+        // sign of a noisy value is no good guess).
+        uint32_t what = 0;
+        const int32_t rising = -int32_t(v > 0), falling = ~rising;
+        int32_t env = (upper & rising) | (lower & falling);
+        const int32_t outward = ((v - env) ^ falling) - falling;  // how far v lies outside the envelope
+        if (outward > 0) {
+            env = follow(env, v, true, attack, decay);
+            what = kAttacked;
+        } else {
+            env = decayed(env);
+        }
+        upper = (env & rising) | (upper & falling);
+        lower = (lower & rising) | (env & falling);
+
+        const int32_t g = Derivative ? derivativeSymbol(v) : levelSymbol(v);
+        if (g != symbol) {
+            what |= kNewSymbol;
+            if (c - lastChange > closeChange) {
+                // Pull the clock one DPLLSpeed-th of the way toward half a symbol after this change.
+                const double target = double(4 * c) + halfSymbol + dpllKeep * double(phase);
+                phase = static_cast<int64_t>(target / dpllDivisor);
+                what |= kClock;
+                if (d.OnTransition)
+                    fireTransition(c);
+            }
+            symbol = g;
+            lastChange = c;
+        }
+
+        const int64_t offset = int64_t(4 * c) - phase;
+        if (offset >= -1 && offset <= 2) {
+            what |= kClock;
+            if (d.OnNewDibit)
+                fireDibit();
+            phase += symbolStep;
+        }
+        counter = c + 1;
+        return what;
+    }
+
+    // The state at sample i of a block that began with the envelopes u0 and l0 at counter c0, when no
+    // envelope has attacked since: each sample before i whose value is in positive took one unit off
+    // the upper envelope, each other one a unit off the lower.
+    void at(uint32_t positive, int32_t u0, int32_t l0, uint64_t c0, int32_t i)
+    {
+        const int32_t ups = bitCount(positive & ((1u << i) - 1));
+        upper = u0 - ups;
+        lower = std::min(l0 + (i - ups), 0);
+        counter = c0 + uint64_t(i);
+    }
+};
 
 namespace {
 
@@ -256,7 +351,7 @@ uint32_t instantMark(uint64_t counter, int64_t phase)
 {
     // The instant is the sample c with 4c - phase from -1 to 2: c - counter = floor((phase - 4 counter + 2) / 4).
     const int64_t k = (phase - int64_t(4 * counter) + 2) >> 2;
-    return k >= 0 && k < kBlock ? 1u << k : 0;
+    return uint32_t(uint64_t(k) < uint64_t(kBlock)) << (k & (kBlock - 1));
 }
 
 } // namespace
@@ -265,15 +360,19 @@ uint32_t instantMark(uint64_t counter, int64_t phase)
 // switched to derivative slicing or fed samples of its own).
 uint32_t TQelFSK4Decoder::scanLevels(const int16_t* x, uint32_t n, uint32_t count)
 {
+    Run r(*this);
     const uint32_t entry = entries_;
+    // After an event handler ran: whether this scan has to end.
+    const auto handlerSwitched = [&] { return Derivative || entries_ != entry; };
     while (n < count) {
-        const int32_t u0 = upper_, l0 = lower_, decay = decay_;
+        const int32_t u0 = r.upper, l0 = r.lower;
+        const uint64_t c0 = r.counter;
         // Counting off quiet samples assumes the decay moves an envelope by one unit (true while the
         // envelope is at most Decay) and envelopes in the range of a sample (not so just after derivative
         // slicing).
-        if (count - n < uint32_t(kBlock) || u0 > 32767 || l0 < -32768 || u0 > decay || -l0 > decay) {
-            if (step(x[n++]) && (Derivative || entries_ != entry))
-                return n;
+        if (count - n < uint32_t(kBlock) || u0 > 32767 || l0 < -32768 || u0 > r.decay || -l0 > r.decay) {
+            if ((r.step<false>(x[n++]) & kClock) && handlerSwitched())
+                break;
             continue;
         }
         // Until an attack the upper envelope lies from max(u0 - kBlock, 0) to u0 and the lower from l0
@@ -284,37 +383,38 @@ uint32_t TQelFSK4Decoder::scanLevels(const int16_t* x, uint32_t n, uint32_t coun
             least[k] = static_cast<int16_t>(levelThreshold(k, upLow, l0));
             most[k] = static_cast<int16_t>(levelThreshold(k, u0, loHigh));
         }
-        const BlockMasks m = levelMarks(x + n, symbol_, int16_t(upLow), int16_t(loHigh), least, most);
-        uint32_t marked = m.marked | instantMark(counter_, phase_);
-        int32_t at = 0;  // samples of the block done
-        for (;;) {
-            const int32_t i = marked ? lowestBit(marked) : kBlock;
-            const uint32_t quiet = ((1u << i) - 1) & ~((1u << at) - 1);
-            const int32_t ups = bitCount(m.positive & quiet);
-            upper_ -= ups;
-            lower_ = std::min(lower_ + (i - at - ups), 0);
-            counter_ += uint64_t(i - at);
-            if (i == kBlock) {
-                n += kBlock;
-                break;
-            }
+        const BlockMasks m = levelMarks(x + n, r.symbol, int16_t(upLow), int16_t(loHigh), least, most);
+        uint32_t marked = m.marked | instantMark(c0, r.phase);
+        r.marksStale = false;
+        int32_t done = 0;  // after an attack or a switch: samples of the block done
+        bool switched = false;
+        while (marked) {
+            const int32_t i = lowestBit(marked);
             marked &= marked - 1;
-            at = i + 1;
-            uint32_t what = step(x[n + i]);
+            r.at(m.positive, u0, l0, c0, i);
+            uint32_t what = r.step<false>(x[n + i]);
             if (what & kClock) {
                 // An event handler may have changed the settings or fed samples of its own.
-                if (Derivative || entries_ != entry)
-                    return n + at;
-                if (decay_ != decay)
+                if ((switched = handlerSwitched()))
                     what |= kAttacked;
-                marked |= instantMark(counter_, phase_) << at & 0xFFFFu;
+                if (r.marksStale)
+                    what |= kAttacked;
+                marked |= instantMark(r.counter, r.phase) << (i + 1) & 0xFFFFu;
             }
             if (what & kAttacked) {
-                n += at;
+                done = i + 1;
                 break;
             }
         }
+        if (done == 0) {
+            r.at(m.positive, u0, l0, c0, kBlock);
+            done = kBlock;
+        }
+        n += done;
+        if (switched)
+            break;
     }
+    r.save();
     return n;
 }
 
@@ -322,15 +422,24 @@ uint32_t TQelFSK4Decoder::scanLevels(const int16_t* x, uint32_t n, uint32_t coun
 // switched to level slicing or fed samples of its own).
 uint32_t TQelFSK4Decoder::scanDerivative(const int16_t* x, uint32_t n, uint32_t count)
 {
+    Run r(*this);
     const uint32_t entry = entries_;
+    const auto handlerSwitched = [&] { return !Derivative || entries_ != entry; };
+    // The values before a sample, as the blocks take them from the buffer.
+    const auto before = [&](const int16_t* y) {
+        r.previous = y[-1];
+        r.last = y[-1] - y[-2];
+        r.beforeLast = y[-2] - y[-3];
+    };
     // The blocks read the values of the three samples before them from the buffer, so the first three
     // go through the full rule, which takes them from the carried-over state.
     const uint32_t start = n;
     while (n < count) {
-        const int32_t u0 = upper_, l0 = lower_, decay = decay_;
-        if (n - start < 3 || count - n < uint32_t(kBlock) || u0 > decay || -l0 > decay) {
-            if (step(x[n++]) && (!Derivative || entries_ != entry))
-                return n;
+        const int32_t u0 = r.upper, l0 = r.lower;
+        const uint64_t c0 = r.counter;
+        if (n - start < 3 || count - n < uint32_t(kBlock) || u0 > r.decay || -l0 > r.decay) {
+            if ((r.step<true>(x[n++]) & kClock) && handlerSwitched())
+                break;
             continue;
         }
         // A peak changes the symbol only when it passes the lowest of the three thresholds; the marks
@@ -338,45 +447,42 @@ uint32_t TQelFSK4Decoder::scanDerivative(const int16_t* x, uint32_t n, uint32_t 
         // products stay in 32 bits (a lower one marks more peaks, never fewer). The symbol itself does
         // not enter the marks.
         const int32_t upLow = std::max(u0 - kBlock, 0), loHigh = std::min(l0 + kBlock, 0);
-        const int32_t least = std::min({DerThrs1Bit, DerThrs2Bit, DerThrs3Bit});
-        const int64_t percent = std::clamp(least, 0, 32767);
-        const int32_t peakUp = static_cast<int32_t>(upLow * percent / 100);
-        const int32_t peakLo = static_cast<int32_t>(loHigh * percent / 100);
+        const int32_t percent = std::clamp(r.leastThrs, 0, 32767);
+        const int32_t peakUp = static_cast<int32_t>(int64_t(upLow) * percent / 100);
+        const int32_t peakLo = static_cast<int32_t>(int64_t(loHigh) * percent / 100);
         const BlockMasks m = derivativeMarks(x + n, upLow, loHigh, peakUp, peakLo);
-        uint32_t marked = m.marked | instantMark(counter_, phase_);
-        int32_t at = 0;
-        for (;;) {
-            const int32_t i = marked ? lowestBit(marked) : kBlock;
-            const uint32_t quiet = ((1u << i) - 1) & ~((1u << at) - 1);
-            const int32_t ups = bitCount(m.positive & quiet);
-            upper_ -= ups;
-            lower_ = std::min(lower_ + (i - at - ups), 0);
-            counter_ += uint64_t(i - at);
-            const int16_t* y = x + n + i;
-            previous_ = y[-1];
-            last_ = y[-1] - y[-2];
-            beforeLast_ = y[-2] - y[-3];
-            if (i == kBlock) {
-                n += kBlock;
-                break;
-            }
+        uint32_t marked = m.marked | instantMark(c0, r.phase);
+        r.marksStale = false;
+        int32_t done = 0;
+        bool switched = false;
+        while (marked) {
+            const int32_t i = lowestBit(marked);
             marked &= marked - 1;
-            at = i + 1;
-            uint32_t what = step(*y);
+            r.at(m.positive, u0, l0, c0, i);
+            before(x + n + i);
+            uint32_t what = r.step<true>(x[n + i]);
             if (what & kClock) {
-                // An event handler may have changed the settings or fed samples of its own.
-                if (!Derivative || entries_ != entry)
-                    return n + at;
-                if (decay_ != decay || std::min({DerThrs1Bit, DerThrs2Bit, DerThrs3Bit}) != least)
+                if ((switched = handlerSwitched()))
                     what |= kAttacked;
-                marked |= instantMark(counter_, phase_) << at & 0xFFFFu;
+                if (r.marksStale)
+                    what |= kAttacked;
+                marked |= instantMark(r.counter, r.phase) << (i + 1) & 0xFFFFu;
             }
             if (what & kAttacked) {
-                n += at;
+                done = i + 1;
                 break;
             }
         }
+        if (done == 0) {
+            r.at(m.positive, u0, l0, c0, kBlock);
+            before(x + n + kBlock);
+            done = kBlock;
+        }
+        n += done;
+        if (switched)
+            break;
     }
+    r.save();
     return n;
 }
 

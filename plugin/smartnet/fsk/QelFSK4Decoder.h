@@ -41,8 +41,7 @@ public:
     int64_t ClockPhase() const { return phase_; }
 
 private:
-    int32_t newSymbol(int32_t v);
-    uint32_t step(int16_t sample);
+    struct Run;
     uint32_t scanLevels(const int16_t* samples, uint32_t n, uint32_t count);
     uint32_t scanDerivative(const int16_t* samples, uint32_t n, uint32_t count);
 

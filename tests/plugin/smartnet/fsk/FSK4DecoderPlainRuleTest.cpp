@@ -175,6 +175,8 @@ struct Compared {
             d.SetAttack(k % 3 == 0 ? 1 : k % 3 == 1 ? 4 : 10);
             d.SetDecay(k % 2 ? 30 : 100000);
             d.DerThrs1Bit = k % 4 == 0 ? 40 : 17;
+            d.SetDPLLSpeed(k % 5 == 0 ? 3 : 12);
+            d.SetBaudRate(k % 7 == 0 ? 1500 : 1600);
         } else if (h == Handler::SwitchMode) {
             d.Derivative = !d.Derivative;
         } else if (h == Handler::FeedSamples && k % 2 == 0) {
@@ -187,6 +189,8 @@ struct Compared {
             r.s.attack = k % 3 == 0 ? 1 : k % 3 == 1 ? 4 : 10;
             r.s.decay = k % 2 ? 30 : 100000;
             r.s.thrs1 = k % 4 == 0 ? 40 : 17;
+            r.s.dpllSpeed = k % 5 == 0 ? 3 : 12;
+            r.s.baudRate = k % 7 == 0 ? 1500 : 1600;
         } else if (h == Handler::SwitchMode) {
             r.s.derivative = !r.s.derivative;
         } else if (h == Handler::FeedSamples && k % 2 == 0) {
