@@ -242,24 +242,38 @@ struct TQelFSK4Decoder::Run {
         return follow(env, 0, false, attack, decay);
     }
 
+    // Whether a > n / d with a truncating division, for d > 0, without dividing: for n >= 0 the
+    // quotient is floor(n / d) and a > floor(n / d) when d a > n; below 0 it is the ceiling, and
+    // a > ceil(n / d) when d a > n + d - 1.
+    template <int64_t D>
+    static bool above(int64_t a, int64_t n)
+    {
+        return D * a > n + ((n >> 63) & (D - 1));
+    }
+
     int32_t levelSymbol(int32_t v) const
     {
-        // The three thresholds are in order, so the symbol is the number of them that v passes. (The
-        // envelopes lie within twice the sample range, so the sums fit in 32 bits.)
-        return (v > (5 * lower + upper) / 6) + (v > (upper + lower) / 2) + (v > (5 * upper + lower) / 6);
+        // The three thresholds are in order, so the symbol is the number of them that v passes.
+        const int64_t up = upper, lo = lower;
+        return above<6>(v, 5 * lo + up) + above<2>(v, up + lo) + above<6>(v, 5 * up + lo);
     }
 
     int32_t derivativeSymbol(int32_t v)
     {
         const int64_t p = last, q = beforeLast;
         // A positive peak is measured against the upper envelope; a negative one, mirrored, against the
-        // lower (the truncating divisions are symmetric about 0).
-        const bool top = (v >= 0) & (q < p) & (v < p);
-        const bool bottom = (v < 0) & (q > p) & (v > p);
-        const int64_t env = top ? int64_t(upper) : -int64_t(lower);
-        const int64_t height = top ? p : -p;
-        const int64_t jump = height > env * thrs3 / 100 ? 3 : height > env * thrs2 / 100 ? 2 : height > env * thrs1 / 100;
-        const int64_t g = symbol + (top ? jump : bottom ? -jump : 0);
+        // lower (the truncating divisions are symmetric about 0). Selected with masks, as the sign
+        // of the peak is no good guess.
+        const int64_t top = (v >= 0) & (q < p) & (v < p);
+        const int64_t bottom = (v < 0) & (q > p) & (v > p);
+        const int64_t topMask = -top, bottomMask = ~topMask;
+        const int64_t env = (int64_t(upper) & topMask) | (-int64_t(lower) & bottomMask);
+        const int64_t height = (p ^ bottomMask) - bottomMask;
+        const int64_t a1 = above<100>(height, env * thrs1), a2 = above<100>(height, env * thrs2),
+                      a3 = above<100>(height, env * thrs3);
+        // The first threshold passed, from the third down.
+        const int64_t jump = a3 * 3 + (1 - a3) * (a2 * 2 + (1 - a2) * a1);
+        const int64_t g = symbol + (top - bottom) * jump;
         beforeLast = last;
         last = v;
         return static_cast<int32_t>(g < 0 ? 0 : g > 3 ? 3 : g);
