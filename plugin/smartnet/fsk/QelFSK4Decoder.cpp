@@ -24,7 +24,8 @@ int32_t follow(int32_t env, int32_t v, bool outside, int32_t attack, int32_t dec
     return static_cast<int32_t>(((int64_t(decay) - 1) * env) / decay);
 }
 
-constexpr int32_t kBlock = 16;
+constexpr int32_t kBlock = 32;
+constexpr uint32_t kAllLanes = ~0u >> (32 - kBlock);
 
 // What one sample did besides decaying the envelopes.
 constexpr uint32_t kAttacked = 1;  // an envelope followed the value
@@ -34,10 +35,16 @@ constexpr uint32_t kClock = 4;  // the clock phase moved (a level change or a sa
 // Set bits of a block mask (the machine may have no population-count instruction).
 int32_t bitCount(uint32_t m)
 {
-    m = m - ((m >> 1) & 0x5555u);
-    m = (m & 0x3333u) + ((m >> 2) & 0x3333u);
-    m = (m + (m >> 4)) & 0x0F0Fu;
-    return static_cast<int32_t>((m + (m >> 8)) & 0x1Fu);
+    m = m - ((m >> 1) & 0x55555555u);
+    m = (m & 0x33333333u) + ((m >> 2) & 0x33333333u);
+    m = (m + (m >> 4)) & 0x0F0F0F0Fu;
+    return static_cast<int32_t>((m * 0x01010101u) >> 24);
+}
+
+// The masks below i.
+uint32_t below(int32_t i)
+{
+    return static_cast<uint32_t>((uint64_t(1) << i) - 1);
 }
 
 int32_t lowestBit(uint32_t m)
@@ -60,6 +67,19 @@ struct BlockMasks {
     uint32_t positive;  // samples whose value is above 0 (they move the upper envelope)
 };
 
+#if defined(__SSE2__)
+constexpr int kVectors = kBlock / 8;  // eight 16-bit lanes to a vector
+
+// One bit for each lane of a block's comparison results.
+uint32_t laneBits(const __m128i m[kVectors])
+{
+    uint32_t bits = 0;
+    for (int h = 0; h < kVectors; h += 2)
+        bits |= static_cast<uint32_t>(_mm_movemask_epi8(_mm_packs_epi16(m[h], m[h + 1]))) << (8 * h);
+    return bits;
+}
+#endif
+
 // Level slicing, with the thresholds between symbols k and k + 1 from least[k] to most[k] within the
 // block. A sample whose value lies between least[k] and most[k] for some k has an uncertain symbol; the
 // others have a known one, that of the values above most[k] for the k below it. The marks: above
@@ -74,8 +94,8 @@ BlockMasks levelMarks(const int16_t* x, int32_t symbol, int16_t attackUp, int16_
                   least2 = _mm_set1_epi16(least[2]);
     const __m128i most0 = _mm_set1_epi16(most[0]), most1 = _mm_set1_epi16(most[1]), most2 = _mm_set1_epi16(most[2]);
     const __m128i zero = _mm_setzero_si128(), ones = _mm_set1_epi16(-1);
-    __m128i marked[2], positive[2], certain[2], known[2];
-    for (int h = 0; h < 2; ++h) {
+    __m128i marked[kVectors], positive[kVectors], certain[kVectors], known[kVectors];
+    for (int h = 0; h < kVectors; ++h) {
         const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(x + 8 * h));
         // Minus the highest and minus the lowest symbol the value can have.
         const __m128i high = _mm_add_epi16(_mm_add_epi16(_mm_cmpgt_epi16(v, least0), _mm_cmpgt_epi16(v, least1)),
@@ -85,19 +105,17 @@ BlockMasks levelMarks(const int16_t* x, int32_t symbol, int16_t attackUp, int16_
         certain[h] = _mm_cmpeq_epi16(high, known[h]);
         positive[h] = _mm_cmpgt_epi16(v, zero);
     }
-    // The known symbols one sample later: the one before the block first.
-    const __m128i before[2] = {
-        _mm_insert_epi16(_mm_slli_si128(known[0], 2), -symbol, 0),
-        _mm_or_si128(_mm_slli_si128(known[1], 2), _mm_srli_si128(known[0], 14))};
-    for (int h = 0; h < 2; ++h) {
+    for (int h = 0; h < kVectors; ++h) {
         const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(x + 8 * h));
+        // The known symbol one sample earlier: the one before the block first.
+        const __m128i before = h == 0 ? _mm_insert_epi16(_mm_slli_si128(known[0], 2), -symbol, 0)
+                                      : _mm_or_si128(_mm_slli_si128(known[h], 2), _mm_srli_si128(known[h - 1], 14));
         const __m128i envelope = _mm_or_si128(_mm_cmpgt_epi16(v, up), _mm_cmplt_epi16(v, lo));
-        const __m128i same = _mm_and_si128(certain[h], _mm_cmpeq_epi16(known[h], before[h]));
+        const __m128i same = _mm_and_si128(certain[h], _mm_cmpeq_epi16(known[h], before));
         marked[h] = _mm_or_si128(envelope, _mm_andnot_si128(same, ones));
     }
-    const uint32_t uncertain = ~static_cast<uint32_t>(_mm_movemask_epi8(_mm_packs_epi16(certain[0], certain[1])));
-    return {(static_cast<uint32_t>(_mm_movemask_epi8(_mm_packs_epi16(marked[0], marked[1]))) | uncertain << 1) & 0xFFFFu,
-            static_cast<uint32_t>(_mm_movemask_epi8(_mm_packs_epi16(positive[0], positive[1])))};
+    const uint32_t uncertain = ~laneBits(certain);
+    return {(laneBits(marked) | uncertain << 1) & kAllLanes, laneBits(positive)};
 #else
     BlockMasks m{0, 0};
     int32_t before = symbol;
@@ -128,8 +146,8 @@ BlockMasks derivativeMarks(const int16_t* x, int32_t attackUp, int32_t attackLo,
     const __m128i up = bound(attackUp), lo = bound(attackLo), peakAbove = bound(peakUp), peakBelow = bound(peakLo);
     const __m128i zero = _mm_setzero_si128(), minusOne = _mm_set1_epi16(-1);
     const __m128i highest = _mm_set1_epi16(32767), lowest = _mm_set1_epi16(-32768);
-    __m128i marked[2], positive[2], extreme[2];
-    for (int h = 0; h < 2; ++h) {
+    __m128i marked[kVectors], positive[kVectors], extreme[kVectors];
+    for (int h = 0; h < kVectors; ++h) {
         const __m128i x0 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(x + 8 * h));
         const __m128i x1 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(x + 8 * h - 1));
         const __m128i x2 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(x + 8 * h - 2));
@@ -146,13 +164,10 @@ BlockMasks derivativeMarks(const int16_t* x, int32_t attackUp, int32_t attackLo,
         positive[h] = _mm_cmpgt_epi16(v, zero);
         extreme[h] = _mm_or_si128(_mm_cmpeq_epi16(v, highest), _mm_cmpeq_epi16(v, lowest));
     }
-    const auto bits = [](const __m128i m[2]) {
-        return static_cast<uint32_t>(_mm_movemask_epi8(_mm_packs_epi16(m[0], m[1])));
-    };
     // The values of the two samples before the block enter the first two samples' comparisons.
     const auto outOfRange = [](int32_t v) { return v >= 32767 || v <= -32768; };
-    const uint32_t e = bits(extreme), before = outOfRange(x[-1] - x[-2]) ? 3u : outOfRange(x[-2] - x[-3]) ? 1u : 0u;
-    return {(bits(marked) | e | e << 1 | e << 2 | before) & 0xFFFFu, bits(positive)};
+    const uint32_t e = laneBits(extreme), before = outOfRange(x[-1] - x[-2]) ? 3u : outOfRange(x[-2] - x[-3]) ? 1u : 0u;
+    return {(laneBits(marked) | e | e << 1 | e << 2 | before) & kAllLanes, laneBits(positive)};
 #else
     BlockMasks m{0, 0};
     for (int i = 0; i < kBlock; ++i) {
@@ -351,7 +366,7 @@ struct TQelFSK4Decoder::Run {
     // the upper envelope, each other one a unit off the lower.
     void at(uint32_t positive, int32_t u0, int32_t l0, uint64_t c0, int32_t i)
     {
-        const int32_t ups = bitCount(positive & ((1u << i) - 1));
+        const int32_t ups = bitCount(positive & below(i));
         upper = u0 - ups;
         lower = std::min(l0 + (i - ups), 0);
         counter = c0 + uint64_t(i);
@@ -366,6 +381,12 @@ uint32_t instantMark(uint64_t counter, int64_t phase)
     // The instant is the sample c with 4c - phase from -1 to 2: c - counter = floor((phase - 4 counter + 2) / 4).
     const int64_t k = (phase - int64_t(4 * counter) + 2) >> 2;
     return uint32_t(uint64_t(k) < uint64_t(kBlock)) << (k & (kBlock - 1));
+}
+
+// The instant mark for the samples after sample i of a block.
+uint32_t instantMarkAfter(int32_t i, uint64_t counter, int64_t phase)
+{
+    return static_cast<uint32_t>(uint64_t(instantMark(counter, phase)) << (i + 1));
 }
 
 } // namespace
@@ -413,7 +434,7 @@ uint32_t TQelFSK4Decoder::scanLevels(const int16_t* x, uint32_t n, uint32_t coun
                     what |= kAttacked;
                 if (r.marksStale)
                     what |= kAttacked;
-                marked |= instantMark(r.counter, r.phase) << (i + 1) & 0xFFFFu;
+                marked |= instantMarkAfter(i, r.counter, r.phase);
             }
             if (what & kAttacked) {
                 done = i + 1;
@@ -480,7 +501,7 @@ uint32_t TQelFSK4Decoder::scanDerivative(const int16_t* x, uint32_t n, uint32_t 
                     what |= kAttacked;
                 if (r.marksStale)
                     what |= kAttacked;
-                marked |= instantMark(r.counter, r.phase) << (i + 1) & 0xFFFFu;
+                marked |= instantMarkAfter(i, r.counter, r.phase);
             }
             if (what & kAttacked) {
                 done = i + 1;
