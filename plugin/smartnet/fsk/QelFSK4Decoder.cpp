@@ -361,6 +361,23 @@ struct TQelFSK4Decoder::Run {
         return what;
     }
 
+    // The sampling instant at sample c, where the rule does nothing else (the state is the one after
+    // sample c already).
+    uint32_t instant(uint64_t c)
+    {
+        uint32_t what = 0;
+        const int64_t offset = int64_t(4 * c) - phase;
+        if (offset >= -1 && offset <= 2) {
+            what = kClock;
+            counter = c;
+            if (d.OnNewDibit)
+                fireDibit();
+            phase += symbolStep;
+        }
+        counter = c + 1;
+        return what;
+    }
+
     // The state at sample i of a block that began with the envelopes u0 and l0 at counter c0, when no
     // envelope has attacked since: each sample before i whose value is in positive took one unit off
     // the upper envelope, each other one a unit off the lower.
@@ -426,8 +443,15 @@ uint32_t TQelFSK4Decoder::scanLevels(const int16_t* x, uint32_t n, uint32_t coun
         while (marked) {
             const int32_t i = lowestBit(marked);
             marked &= marked - 1;
-            r.at(m.positive, u0, l0, c0, i);
-            uint32_t what = r.step<false>(x[n + i]);
+            uint32_t what;
+            if (m.marked >> i & 1) {
+                r.at(m.positive, u0, l0, c0, i);
+                what = r.step<false>(x[n + i]);
+            } else {
+                // Only the sampling instant: the sample is otherwise quiet.
+                r.at(m.positive, u0, l0, c0, i + 1);
+                what = r.instant(c0 + uint64_t(i));
+            }
             if (what & kClock) {
                 // An event handler may have changed the settings or fed samples of its own.
                 if ((switched = handlerSwitched()))
@@ -493,9 +517,16 @@ uint32_t TQelFSK4Decoder::scanDerivative(const int16_t* x, uint32_t n, uint32_t 
         while (marked) {
             const int32_t i = lowestBit(marked);
             marked &= marked - 1;
-            r.at(m.positive, u0, l0, c0, i);
-            before(x + n + i);
-            uint32_t what = r.step<true>(x[n + i]);
+            uint32_t what;
+            if (m.marked >> i & 1) {
+                r.at(m.positive, u0, l0, c0, i);
+                before(x + n + i);
+                what = r.step<true>(x[n + i]);
+            } else {
+                r.at(m.positive, u0, l0, c0, i + 1);
+                before(x + n + i + 1);
+                what = r.instant(c0 + uint64_t(i));
+            }
             if (what & kClock) {
                 if ((switched = handlerSwitched()))
                     what |= kAttacked;
