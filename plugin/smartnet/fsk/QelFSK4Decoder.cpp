@@ -63,8 +63,9 @@ int32_t levelThreshold(int k, int32_t up, int32_t lo)
 }
 
 struct BlockMasks {
-    uint32_t marked;    // samples that need the full rule
+    uint32_t marked;    // samples that may need the full rule
     uint32_t positive;  // samples whose value is above 0 (they move the upper envelope)
+    uint32_t top = 0, bottom = 0;  // derivative slicing: marked only as a positive or a negative peak
 };
 
 #if defined(__SSE2__)
@@ -146,7 +147,7 @@ BlockMasks derivativeMarks(const int16_t* x, int32_t attackUp, int32_t attackLo,
     const __m128i up = bound(attackUp), lo = bound(attackLo), peakAbove = bound(peakUp), peakBelow = bound(peakLo);
     const __m128i zero = _mm_setzero_si128(), minusOne = _mm_set1_epi16(-1);
     const __m128i highest = _mm_set1_epi16(32767), lowest = _mm_set1_epi16(-32768);
-    __m128i marked[kVectors], positive[kVectors], extreme[kVectors];
+    __m128i marked[kVectors], positive[kVectors], extreme[kVectors], tops[kVectors], bottoms[kVectors];
     for (int h = 0; h < kVectors; ++h) {
         const __m128i x0 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(x + 8 * h));
         const __m128i x1 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(x + 8 * h - 1));
@@ -160,21 +161,28 @@ BlockMasks derivativeMarks(const int16_t* x, int32_t attackUp, int32_t attackLo,
                                           _mm_and_si128(_mm_cmpgt_epi16(p, v), _mm_cmpgt_epi16(p, peakAbove)));
         const __m128i bottom = _mm_and_si128(_mm_and_si128(_mm_cmplt_epi16(v, zero), _mm_cmplt_epi16(p, q)),
                                              _mm_and_si128(_mm_cmplt_epi16(p, v), _mm_cmplt_epi16(p, peakBelow)));
-        marked[h] = _mm_or_si128(envelope, _mm_or_si128(top, bottom));
+        marked[h] = envelope;
+        tops[h] = top;
+        bottoms[h] = bottom;
         positive[h] = _mm_cmpgt_epi16(v, zero);
         extreme[h] = _mm_or_si128(_mm_cmpeq_epi16(v, highest), _mm_cmpeq_epi16(v, lowest));
     }
     // The values of the two samples before the block enter the first two samples' comparisons.
     const auto outOfRange = [](int32_t v) { return v >= 32767 || v <= -32768; };
     const uint32_t e = laneBits(extreme), before = outOfRange(x[-1] - x[-2]) ? 3u : outOfRange(x[-2] - x[-3]) ? 1u : 0u;
-    return {(laneBits(marked) | e | e << 1 | e << 2 | before) & kAllLanes, laneBits(positive)};
+    const uint32_t envelope = (laneBits(marked) | e | e << 1 | e << 2 | before) & kAllLanes;
+    const uint32_t top = laneBits(tops) & ~envelope, bottom = laneBits(bottoms) & ~envelope;
+    return {envelope | top | bottom, laneBits(positive), top, bottom};
 #else
     BlockMasks m{0, 0};
     for (int i = 0; i < kBlock; ++i) {
         const int32_t v = x[i] - x[i - 1], p = x[i - 1] - x[i - 2], q = x[i - 2] - x[i - 3];
         const bool top = v >= 0 && q < p && v < p && p > peakUp;
         const bool bottom = v < 0 && q > p && v > p && p < peakLo;
-        m.marked |= uint32_t(v > attackUp || v < attackLo || top || bottom) << i;
+        const bool envelope = v > attackUp || v < attackLo;
+        m.marked |= uint32_t(envelope || top || bottom) << i;
+        m.top |= uint32_t(!envelope && top) << i;
+        m.bottom |= uint32_t(!envelope && bottom) << i;
         m.positive |= uint32_t(v > 0) << i;
     }
     return m;
@@ -517,8 +525,10 @@ uint32_t TQelFSK4Decoder::scanDerivative(const int16_t* x, uint32_t n, uint32_t 
         while (marked) {
             const int32_t i = lowestBit(marked);
             marked &= marked - 1;
+            // A peak alone cannot move the symbol past 3 or below 0.
+            const uint32_t stuck = r.symbol == 3 ? m.top : r.symbol == 0 ? m.bottom : 0;
             uint32_t what;
-            if (m.marked >> i & 1) {
+            if ((m.marked & ~stuck) >> i & 1) {
                 r.at(m.positive, u0, l0, c0, i);
                 before(x + n + i);
                 what = r.step<true>(x[n + i]);
