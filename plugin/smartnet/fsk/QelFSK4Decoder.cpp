@@ -140,9 +140,11 @@ BlockMasks levelMarks(const int16_t* x, int32_t symbol, int16_t attackUp, int16_
 BlockMasks derivativeMarks(const int16_t* x, int32_t attackUp, int32_t attackLo, int32_t peakUp, int32_t peakLo)
 {
 #if defined(__SSE2__)
-    // The differences are taken in 16 bits, saturating. A value at either end of the 16-bit range (cut
-    // off or not) marks its sample and the two after it, whose comparisons it enters; the others are
-    // exact, from -32767 to 32766, and compare with the bounds cut to 16 bits as with the bounds.
+    // The differences are taken in 16 bits, saturating. A value cut off keeps its order against any
+    // value in range, so only a comparison with a bound or with another value cut off can go wrong: a
+    // value at either end of the 16-bit range (cut off or not) marks its sample and the next, where it
+    // is the last value. The other values, from -32767 to 32766, compare with the bounds cut to 16 bits
+    // as with the bounds.
     const auto bound = [](int32_t v) { return _mm_set1_epi16(static_cast<int16_t>(std::clamp(v, -32768, 32767))); };
     const __m128i up = bound(attackUp), lo = bound(attackLo), peakAbove = bound(peakUp), peakBelow = bound(peakLo);
     const __m128i zero = _mm_setzero_si128(), minusOne = _mm_set1_epi16(-1);
@@ -167,10 +169,10 @@ BlockMasks derivativeMarks(const int16_t* x, int32_t attackUp, int32_t attackLo,
         positive[h] = _mm_cmpgt_epi16(v, zero);
         extreme[h] = _mm_or_si128(_mm_cmpeq_epi16(v, highest), _mm_cmpeq_epi16(v, lowest));
     }
-    // The values of the two samples before the block enter the first two samples' comparisons.
-    const auto outOfRange = [](int32_t v) { return v >= 32767 || v <= -32768; };
-    const uint32_t e = laneBits(extreme), before = outOfRange(x[-1] - x[-2]) ? 3u : outOfRange(x[-2] - x[-3]) ? 1u : 0u;
-    const uint32_t envelope = (laneBits(marked) | e | e << 1 | e << 2 | before) & kAllLanes;
+    // The value of the sample before the block is the first sample's last value.
+    const int32_t last = x[-1] - x[-2];
+    const uint32_t e = laneBits(extreme), before = last >= 32767 || last <= -32768;
+    const uint32_t envelope = (laneBits(marked) | e | e << 1 | before) & kAllLanes;
     const uint32_t top = laneBits(tops) & ~envelope, bottom = laneBits(bottoms) & ~envelope;
     return {envelope | top | bottom, laneBits(positive), top, bottom};
 #else
