@@ -1,6 +1,7 @@
 #include "QelFSKDecoder.h"
 
 #include "QelFSKKernels.h"
+#include "QelSimd.h"
 
 #include <algorithm>
 #include <cstring>
@@ -181,10 +182,12 @@ template <bool High>
 int32_t closeRun(const Block16& b, int32_t last, int32_t entry, uint32_t base, uint32_t& extremeAt)
 {
     const int16_t* env = High ? b.up : b.lo;
-    int32_t j = last, best = 0, at = 0;
-    for (; j > entry && beyond<High>(b.v[j + 1], halfOf<High>(env[j])); --j)
-        if (j == last || (High ? b.v[j + 1] >= best : b.v[j + 1] <= best))
-            best = b.v[j + 1], at = j;  // backward, so of equal ones the first is kept
+    int32_t j = last, best = High ? INT32_MIN : INT32_MAX, at = 0;
+    for (; j > entry && beyond<High>(b.v[j + 1], halfOf<High>(env[j])); --j) {
+        const bool further = High ? b.v[j + 1] >= best : b.v[j + 1] <= best;  // backward: the first of equals
+        best = further ? b.v[j + 1] : best;
+        at = further ? j : at;
+    }
     const int32_t before = b.v[j + 1];
     if (j != last && (High ? best > before : best < before)) {
         extremeAt = base + uint32_t(at);
@@ -219,7 +222,7 @@ void TQelFSKDecoder::ProcessBuffer(const int16_t* samples, uint32_t count, uint3
 
         bool narrow = assigned && d == 1 && fits16(t.extreme) && fits16(t.upper) && fits16(t.lower);
         if (narrow) {
-            QelFSKGather(p, m, stride, b16.x);
+            QelGather16(p, m, stride, b16.x);
             if (!derivative) {
                 std::memcpy(b16.v + 1, b16.x, size_t(m) * sizeof(int16_t));
             } else {

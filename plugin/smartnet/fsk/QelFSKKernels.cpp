@@ -1,7 +1,6 @@
 #include "QelFSKKernels.h"
 
 #include <algorithm>
-#include <cstring>
 
 #ifdef __SSE2__
 #include <emmintrin.h>
@@ -22,28 +21,6 @@ inline __m128i lastLane(__m128i x)
 #endif
 
 }  // namespace
-
-void QelFSKGather(const int16_t* p, uint32_t m, uint32_t stride, int16_t* out)
-{
-    if (stride == 1) {
-        std::memcpy(out, p, size_t(m) * sizeof(int16_t));
-        return;
-    }
-    uint32_t k = 0;
-#ifdef __SSE2__
-    // Sixteen values hold eight frames; the last load of a block ends one value short of the frame
-    // after the last, so the loop stops a frame early and leaves the end to the plain loop.
-    if (stride == 2)
-        for (; k + 9 <= m; k += 8) {
-            const __m128i a = load(p + 2 * size_t(k)), b = load(p + 2 * size_t(k) + 8);
-            // The even values of each 32-bit pair, sign-extended, packed back to 16 bits.
-            store(out + k, _mm_packs_epi32(_mm_srai_epi32(_mm_slli_epi32(a, 16), 16),
-                                           _mm_srai_epi32(_mm_slli_epi32(b, 16), 16)));
-        }
-#endif
-    for (; k < m; ++k)
-        out[k] = p[size_t(k) * stride];
-}
 
 // The difference of two 16-bit values lies within +-65535. Its magnitude n is divided by 3 as
 // floor(n * 43691 / 2^17): with 3 * 43691 = 2^17 + 1 that is n / 3 + n / (3 * 2^17), and for n = 3q + r

@@ -3,9 +3,6 @@
 // formula gives; apart from the detector so that their tests reach them directly.
 #include <cstdint>
 
-// out[k] = p[k * stride] for k < m; nothing past p[(m - 1) * stride] is read.
-void QelFSKGather(const int16_t* p, uint32_t m, uint32_t stride, int16_t* out);
-
 // out[k] = (a[k] - b[k]) / 3, truncated toward zero, for k < n.
 void QelFSKThirdOfDifference(const int16_t* a, const int16_t* b, uint32_t n, int16_t* out);
 
