@@ -1,10 +1,14 @@
 #include "QelSimd.h"
 
 #include <atomic>
+#include <cstring>
 
 #if defined(__x86_64__) || defined(__i386__)
 #include <immintrin.h>
 #define QEL_X86 1
+#endif
+#ifdef __SSE2__
+#include <emmintrin.h>
 #endif
 
 namespace {
@@ -210,4 +214,28 @@ TQelMulWrap QelMulWrapFor(TQelSimd level) { return level == TQelSimd::AVX2 ? Qel
 TQelDot64Block QelDot64BlockFor(TQelSimd level) { return level == TQelSimd::AVX2 ? QelDot64BlockAVX2 : QelDot64BlockScalar; }
 TQelDotHi16Block QelDotHi16BlockFor(TQelSimd level) {
     return level == TQelSimd::AVX2 ? QelDotHi16BlockAVX2 : QelDotHi16BlockScalar;
+}
+
+void QelGather16(const int16_t* p, uint32_t m, uint32_t stride, int16_t* out)
+{
+    if (stride == 1) {
+        std::memcpy(out, p, size_t(m) * sizeof(int16_t));
+        return;
+    }
+    uint32_t k = 0;
+#ifdef __SSE2__
+    // Sixteen values hold eight frames; the last load of a block ends one value short of the frame
+    // after the last, so the loop stops a frame early and leaves the end to the plain loop.
+    if (stride == 2)
+        for (; k + 9 <= m; k += 8) {
+            const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 2 * size_t(k)));
+            const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 2 * size_t(k) + 8));
+            // The even values of each 32-bit pair, sign-extended, packed back to 16 bits.
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(out + k),
+                             _mm_packs_epi32(_mm_srai_epi32(_mm_slli_epi32(a, 16), 16),
+                                             _mm_srai_epi32(_mm_slli_epi32(b, 16), 16)));
+        }
+#endif
+    for (; k < m; ++k)
+        out[k] = p[size_t(k) * stride];
 }

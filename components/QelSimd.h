@@ -46,3 +46,7 @@ TQelMulWrap QelMulWrapFor(TQelSimd level);
 inline int32_t QelMul32(int32_t a, int32_t b) {
     return static_cast<int32_t>(static_cast<uint32_t>(a) * static_cast<uint32_t>(b));
 }
+
+// out[k] = p[k * stride] for k < m (one channel of interleaved samples); nothing past
+// p[(m - 1) * stride] is read.
+void QelGather16(const int16_t* p, uint32_t m, uint32_t stride, int16_t* out);

@@ -1,7 +1,13 @@
 #include "QelVUEnvelope.h"
+#include "QelSimd.h"
+
 #include <algorithm>
 #include <cstdint>
 #include <limits>
+
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
 
 // The products (divisor - 1) * value exceed 32 bits for large divisors, so the steps are defined in
 // 64 bits. Every quotient lies between two 32-bit values (or is 32-bit by construction), so it fits back.
@@ -142,6 +148,56 @@ inline void separateStep(int32_t x, int32_t& valueMax, int32_t& valueMin, int32_
 
 constexpr int32_t kBlock = 64;
 
+// What a block of up to 64 samples holds for the envelopes: its largest and smallest sample, and the
+// samples that may raise the upper envelope counted with their step (bit k: x[k] + k > valueMax) or
+// lower the lower one (bit k: k - x[k] > -valueMin). valueMax and valueMin are within 16 bits, and
+// valueMax - k and valueMin + k then are too.
+struct BlockExtent {
+    int32_t high, low;
+    uint64_t rising, falling;
+};
+
+BlockExtent blockExtent(const int16_t* x, int32_t n, int32_t valueMax, int32_t valueMin)
+{
+    BlockExtent e{INT16_MIN, INT16_MAX, 0, 0};
+    int32_t k = 0;
+#ifdef __SSE2__
+    if (n >= 8) {
+        const __m128i ramp = _mm_setr_epi16(0, 1, 2, 3, 4, 5, 6, 7), eight = _mm_set1_epi16(8);
+        __m128i above = _mm_sub_epi16(_mm_set1_epi16(int16_t(valueMax)), ramp);
+        __m128i below = _mm_add_epi16(_mm_set1_epi16(int16_t(valueMin)), ramp);
+        __m128i high = _mm_set1_epi16(INT16_MIN), low = _mm_set1_epi16(INT16_MAX);
+        for (; k + 8 <= n; k += 8) {
+            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(x + k));
+            high = _mm_max_epi16(high, v);
+            low = _mm_min_epi16(low, v);
+            const __m128i marks = _mm_packs_epi16(_mm_cmpgt_epi16(v, above), _mm_cmplt_epi16(v, below));
+            const uint32_t bits = uint32_t(_mm_movemask_epi8(marks));
+            e.rising |= uint64_t(bits & 0xFF) << k;
+            e.falling |= uint64_t(bits >> 8) << k;
+            above = _mm_sub_epi16(above, eight);
+            below = _mm_add_epi16(below, eight);
+        }
+        // Across the lanes: halves, quarters, pairs.
+        high = _mm_max_epi16(high, _mm_shuffle_epi32(high, _MM_SHUFFLE(1, 0, 3, 2)));
+        high = _mm_max_epi16(high, _mm_shuffle_epi32(high, _MM_SHUFFLE(2, 3, 0, 1)));
+        high = _mm_max_epi16(high, _mm_shufflelo_epi16(high, _MM_SHUFFLE(2, 3, 0, 1)));
+        low = _mm_min_epi16(low, _mm_shuffle_epi32(low, _MM_SHUFFLE(1, 0, 3, 2)));
+        low = _mm_min_epi16(low, _mm_shuffle_epi32(low, _MM_SHUFFLE(2, 3, 0, 1)));
+        low = _mm_min_epi16(low, _mm_shufflelo_epi16(low, _MM_SHUFFLE(2, 3, 0, 1)));
+        e.high = int16_t(_mm_extract_epi16(high, 0));
+        e.low = int16_t(_mm_extract_epi16(low, 0));
+    }
+#endif
+    for (; k < n; ++k) {
+        e.high = std::max<int32_t>(e.high, x[k]);
+        e.low = std::min<int32_t>(e.low, x[k]);
+        e.rising |= uint64_t(x[k] + k > valueMax) << k;
+        e.falling |= uint64_t(k - x[k] > -valueMin) << k;
+    }
+    return e;
+}
+
 // The separate envelopes a block of up to 64 samples at a time. Where every value stays within both
 // divisors and the envelope cannot reach 0 inside the block (it starts at least a block's length
 // away), each decay step is exactly one. Counted with the step number k of the block added, the upper
@@ -153,41 +209,44 @@ void feedSeparate(Levels& l, const int16_t* buffer, uint32_t count, uint32_t ste
     int32_t valueMax = l.ValueMax, valueMin = l.ValueMin, peakMax = l.PeakMax, peakMin = l.PeakMin;
     const int32_t valueDecay = l.ValueDecay, peakDecay = l.PeakDecay;
     const bool unclamped = lo <= -32768 && hi >= 32767;
-    int32_t x[kBlock];
+    // The samples are gathered eight blocks at a time, the blocks taken from the start as before.
+    int16_t chunk[8 * kBlock];
     uint64_t i = 0;
     while (i < count) {
-        const int32_t n = int32_t(std::min<uint64_t>(kBlock, (count - i + step - 1) / step));
-        for (int32_t k = 0; k < n; ++k, i += step)
-            x[k] = buffer[i];
-
-        if (unclamped && valueMax >= n && valueMin <= -n) {
-            int32_t high = valueMax, low = valueMin, upper = INT32_MIN, lower = INT32_MIN;
-            for (int32_t k = 0; k < n; ++k) {
-                high = x[k] > high ? x[k] : high;
-                low = x[k] < low ? x[k] : low;
-                upper = x[k] + k > upper ? x[k] + k : upper;
-                lower = k - x[k] > lower ? k - x[k] : lower;
-            }
-            // In 64 bits: a peak mark set by hand may lie anywhere in the 32-bit range.
-            const int64_t top = std::max<int64_t>(high, peakMax), bottom = std::min<int64_t>(low, peakMin);
-            if (high <= valueDecay && -int64_t(low) <= valueDecay && top <= peakDecay && -bottom <= peakDecay) {
-                int32_t up = valueMax, down = -valueMin;
-                if (upper > up || lower > down)
-                    for (int32_t k = 0; k < n; ++k) {
-                        const int32_t z = x[k] + k, w = k - x[k];
+        const int32_t total = int32_t(std::min<uint64_t>(8 * kBlock, (count - i + step - 1) / step));
+        QelGather16(buffer + i, uint32_t(total), step, chunk);
+        i += uint64_t(total) * step;
+        for (int32_t at = 0; at < total; at += kBlock) {
+            const int16_t* x = chunk + at;
+            const int32_t n = std::min(kBlock, total - at);
+            if (unclamped && valueMax >= n && valueMin <= -n && valueMax <= 32767 && valueMin >= -32768) {
+                // The samples that may raise the envelope: x + k beyond valueMax, and the mirror.
+                const BlockExtent e = blockExtent(x, n, valueMax, valueMin);
+                const int32_t high = std::max(valueMax, e.high), low = std::min(valueMin, e.low);
+                // In 64 bits: a peak mark set by hand may lie anywhere in the 32-bit range.
+                const int64_t top = std::max<int64_t>(high, peakMax), bottom = std::min<int64_t>(low, peakMin);
+                if (high <= valueDecay && -int64_t(low) <= valueDecay && top <= peakDecay && -bottom <= peakDecay) {
+                    // Only the marked samples can move the counted envelopes, in their order.
+                    int32_t up = valueMax, down = -valueMin;
+                    for (uint64_t b = e.rising; b; b &= b - 1) {
+                        const int32_t k = __builtin_ctzll(b), z = x[k] + k;
                         up = z > up ? z + 1 : up;
+                    }
+                    for (uint64_t b = e.falling; b; b &= b - 1) {
+                        const int32_t k = __builtin_ctzll(b), w = k - x[k];
                         down = w > down ? w + 1 : down;
                     }
-                valueMax = up - n;
-                peakMax = std::max(peakMax, up) - n;
-                valueMin = n - down;
-                peakMin = std::min(peakMin, -down) + n;
-                continue;
+                    valueMax = up - n;
+                    peakMax = std::max(peakMax, up) - n;
+                    valueMin = n - down;
+                    peakMin = std::min(peakMin, -down) + n;
+                    continue;
+                }
             }
-        }
-        for (int32_t k = 0; k < n; ++k) {
-            const int32_t x1 = x[k] > hi ? hi : (x[k] < lo ? lo : x[k]);
-            separateStep(x1, valueMax, valueMin, peakMax, peakMin, valueDecay, peakDecay);
+            for (int32_t k = 0; k < n; ++k) {
+                const int32_t x1 = x[k] > hi ? hi : (x[k] < lo ? lo : x[k]);
+                separateStep(x1, valueMax, valueMin, peakMax, peakMin, valueDecay, peakDecay);
+            }
         }
     }
     l.ValueMax = valueMax, l.ValueMin = valueMin, l.PeakMax = peakMax, l.PeakMin = peakMin;

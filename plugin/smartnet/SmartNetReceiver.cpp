@@ -20,53 +20,68 @@ TSmartNetOsw SmartNetOswOfBits(const std::array<uint8_t, 38>& out)
 std::array<uint8_t, 78> SmartNetDeinterleave(const uint8_t* window, bool inverted)
 {
     std::array<uint8_t, 78> d{};
-    for (int i = 0; i < 76; ++i) {
-        const uint8_t bit = window[(i % 4) * 19 + i / 4];
-        d[size_t(i)] = inverted ? uint8_t(1 - bit) : bit;
-    }
+    // Four rows of 19 were sent in turn; the data is read column by column: d[4 col + row].
+    for (int row = 0; row < 4; ++row)
+        for (int col = 0; col < 19; ++col) {
+            const uint8_t bit = window[row * 19 + col];
+            d[size_t(col * 4 + row)] = inverted ? uint8_t(1 - bit) : bit;
+        }
     return d;
 }
 
+// Every step below is taken for each bit, set or not, with the bit as the mask: the data bits of a
+// frame are as often 0 as 1, and a branch on each would be mispredicted half the time.
 std::array<uint8_t, 38> SmartNetCorrect(std::array<uint8_t, 78> d)
 {
     std::array<uint8_t, 38> out{};
     // Take each data bit's share out of the two parity bits it went into: what is left are syndromes.
     for (size_t k = 0; k < 38; ++k) {
         out[k] = d[2 * k];
-        if (d[2 * k]) {
-            d[2 * k] = 0;
-            d[2 * k + 1] ^= 1;
-            d[2 * k + 3] ^= 1;
-        }
+        const uint8_t set = d[2 * k] != 0;
+        d[2 * k] = 0;
+        d[2 * k + 1] ^= set;
+        d[2 * k + 3] ^= set;
     }
     // A wrong data bit sets both of its syndromes; a wrong parity bit only one.
     for (size_t k = 0; k < 38; ++k) {
-        if (d[2 * k + 1] && d[2 * k + 3]) {
-            out[k] ^= 1;
-            d[2 * k + 3] ^= 1;
-        }
+        const uint8_t both = uint8_t((d[2 * k + 1] != 0) & (d[2 * k + 3] != 0));
+        out[k] ^= both;
+        d[2 * k + 3] ^= both;
     }
     return out;
 }
 
-uint16_t SmartNetCheckBits(const std::array<uint8_t, 38>& out)
-{
-    uint32_t a = 0x36E, b = 0x393;
+namespace {
+
+// What each of the 27 data bits adds to the check bits: the register a := a >> 1, XOR 0x225 when a
+// was odd, from 0x36E, taken after each step.
+constexpr std::array<uint16_t, 27> kCheckSteps = [] {
+    std::array<uint16_t, 27> steps{};
+    uint32_t a = 0x36E;
     for (size_t k = 0; k < 27; ++k) {
         a = (a & 1) ? (a >> 1) ^ 0x225 : a >> 1;
-        if (out[k])
-            b ^= a;
+        steps[k] = uint16_t(a);
     }
+    return steps;
+}();
+
+}  // namespace
+
+uint16_t SmartNetCheckBits(const std::array<uint8_t, 38>& out)
+{
+    uint32_t b = 0x393;
+    for (size_t k = 0; k < 27; ++k)
+        b ^= kCheckSteps[k] & (0u - uint32_t(out[k] != 0));
     return uint16_t(b & 0x3FF);
 }
 
 bool SmartNetCheck(const std::array<uint8_t, 38>& out)
 {
     const uint16_t b = SmartNetCheckBits(out);
+    bool equal = false;
     for (int j = 0; j < 10; ++j)
-        if (out[size_t(36 - j)] == ((b >> j) & 1))
-            return false;
-    return true;
+        equal |= out[size_t(36 - j)] == ((b >> j) & 1);
+    return !equal;
 }
 
 void TSmartNetReceiver::Reset()
@@ -76,6 +91,7 @@ void TSmartNetReceiver::Reset()
     LastTransition = 0;
     SyncRegister = 0;
     FrameLength = 0;
+    start_ = 0;
     FrameCount = 0;
     AcceptedFrames = 0;
     TestFrames = 0;
@@ -108,10 +124,16 @@ void TSmartNetReceiver::PushBits(uint32_t count, uint8_t bit)
     for (uint32_t i = 0; i < count; ++i) {
         SyncRegister = uint8_t((SyncRegister << 1) | bit);
         if (FrameLength == kFrameBits) {
-            std::memmove(FrameWindow.data(), FrameWindow.data() + 1, kFrameBits - 1);
-            FrameWindow[kFrameBits - 1] = bit;
+            // The oldest bit is dropped.
+            if (start_ + kFrameBits == bits_.size()) {
+                std::memmove(bits_.data(), bits_.data() + start_ + 1, kFrameBits - 1);
+                start_ = 0;
+            } else {
+                ++start_;
+            }
+            bits_[start_ + kFrameBits - 1] = bit;
         } else {
-            FrameWindow[size_t(FrameLength++)] = bit;
+            bits_[start_ + size_t(FrameLength++)] = bit;
         }
         if ((SyncRegister == kSync || SyncRegister == kSyncInverted) && FrameLength == kFrameBits)
             DecodeOsw();
@@ -122,9 +144,10 @@ void TSmartNetReceiver::DecodeOsw()
 {
     ++FrameCount;
     const std::array<uint8_t, 38> out =
-        SmartNetCorrect(SmartNetDeinterleave(FrameWindow.data(), SyncRegister != kSync));
+        SmartNetCorrect(SmartNetDeinterleave(FrameWindow(), SyncRegister != kSync));
     const bool good = SmartNetCheck(out);
     FrameLength = 0;
+    start_ = 0;
     if (good) {
         ++AcceptedFrames;
         ++TestFrames;

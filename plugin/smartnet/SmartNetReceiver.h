@@ -58,7 +58,8 @@ public:
     int32_t HalfBit = 6;
     uint32_t LastTransition = 0;
     uint8_t SyncRegister = 0;
-    std::array<uint8_t, kFrameBits> FrameWindow{};
+    // The frame window: FrameLength bits of 0 or 1, oldest first.
+    const uint8_t* FrameWindow() const { return bits_.data() + start_; }
     int32_t FrameLength = 0;
     int32_t FrameCount = 0;
     int32_t AcceptedFrames = 0;
@@ -73,6 +74,10 @@ public:
 
 private:
     TSmartNetWordSink& sink_;
+    // The window lies at start_ in a longer buffer, where it moves up by one with each bit once
+    // full; only when it reaches the end is it moved back to the start, once every few hundred bits.
+    std::array<uint8_t, 512> bits_{};
+    size_t start_ = 0;
     // Quarter samples carried between single-bit steps: a bit lasts 12.25 samples.
     uint32_t quarters_ = 0;
 };

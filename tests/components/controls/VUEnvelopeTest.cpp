@@ -400,3 +400,76 @@ TEST(VUEnvelope, LevelBarSettingsGiveTheDefinedStepsOnSignalsAndFromAnyStartStat
             }
         }
 }
+
+// The level bar of the decoder windows on one channel of stereo buffers of random sizes (around the
+// blocks the envelope is fed in and far beyond), on every kind of input, from start states inside
+// and outside the 16-bit range: every level after every buffer is the defined step's.
+TEST(VUEnvelope, LevelBarOnStereoBuffersOfAnySizeEqualsTheDefinedSteps)
+{
+    struct Start {
+        int32_t min, max, valueMin, valueMax, peakMin, peakMax, valueDecay;
+    };
+    const Start starts[] = {{-32768, 32767, -5, 79, -5, 79, 30000},
+                            {-32768, 32767, -32768, 32767, -32768, 32767, 30000},
+                            {-32768, 32767, -64, 64, -65, 65, 30000},
+                            {-32768, 32767, -64, 64, -65, 65, 1000000},
+                            // beyond 16 bits, with a decay step of one there
+                            {-100000, 100000, -50000, 50000, -60000, 60000, 1000000},
+                            {-100000, 100000, -32769, 32768, -32769, 32768, 1000000},
+                            {-100000, 100000, -32769, 32768, -32769, 32768, 30000}};
+    std::mt19937_64 random(33);
+    for (const Start& start : starts)
+        for (int kind = 0; kind < 7; ++kind) {
+            SCOPED_TRACE(std::to_string(start.valueMax) + " kind " + std::to_string(kind));
+            TQelVUEnvelope e;
+            e.SetMin(start.min);
+            e.SetMax(start.max);
+            e.ValueAttack = 0;
+            e.ValueDecay = start.valueDecay;
+            e.PeakDecay = 1000000;
+            e.ValueMin = start.valueMin, e.ValueMax = start.valueMax;
+            e.PeakMin = start.peakMin, e.PeakMax = start.peakMax;
+            ReferenceEnvelope r{e.Min, e.Max, e.ValueMin, e.ValueMax, e.PeakMin, e.PeakMax,
+                                e.ValueAttack, e.ValueDecay, e.PeakDecay};
+            int16_t run = 0;
+            for (int buffer = 0; buffer < 40; ++buffer) {
+                const uint32_t frames = buffer % 4 == 0 ? uint32_t(random() % 3000) : uint32_t(60 + random() % 600);
+                std::vector<int16_t> pcm(2 * size_t(frames));
+                for (size_t i = 0; i < frames; ++i) {
+                    int16_t s = 0;
+                    switch (kind) {
+                    case 0: s = int16_t(random()); break;                                  // anything
+                    case 1: s = random() % 2 ? int16_t(32767) : int16_t(-32768); break;    // full scale
+                    case 2: s = 0; break;                                                  // silence
+                    case 3:                                                                // equal runs
+                        if (random() % 40 == 0)
+                            run = int16_t(random());
+                        s = run;
+                        break;
+                    case 4:  // a tone with noise, rising and falling
+                        s = int16_t(std::clamp(12000 * std::sin(0.256 * double(i)) * (1 + (buffer % 5)) / 3 +
+                                                   double(int(random() % 3001) - 1500),
+                                               -32768.0, 32767.0));
+                        break;
+                    case 5: s = int16_t(int32_t(i % 50) - 25); break;                      // near zero
+                    default:  // moderate noise with rare spikes beyond the decay divisor
+                        s = random() % 300 == 0 ? int16_t(30001 + random() % 2767) * (random() % 2 ? 1 : -1)
+                                                : int16_t(int32_t(random() % 20001) - 10000);
+                        break;
+                    }
+                    pcm[2 * i + 1] = s;
+                    pcm[2 * i] = int16_t(random());
+                }
+                // The second channel, as the window reads it: every frame, the last one ending the buffer.
+                if (frames == 0)
+                    continue;
+                ASSERT_TRUE(e.Feed(pcm.data() + 1, uint32_t(pcm.size() - 1), 2));
+                for (size_t i = 1; i < pcm.size(); i += 2)
+                    r.feed(pcm[i]);
+                ASSERT_EQ(e.ValueMax, r.ValueMax) << buffer;
+                ASSERT_EQ(e.ValueMin, r.ValueMin) << buffer;
+                ASSERT_EQ(e.PeakMax, r.PeakMax) << buffer;
+                ASSERT_EQ(e.PeakMin, r.PeakMin) << buffer;
+            }
+        }
+}

@@ -6,6 +6,9 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
+#include <vector>
+
 #include "FilterModels.h"
 
 namespace {
@@ -94,6 +97,20 @@ TEST_F(SimdTest, ComponentsGiveTheSameOutputScalarOrVector) {
         EXPECT_EQ(afsk[0], afsk[1]) << int(code);
         EXPECT_EQ(res[0], res[1]) << int(code);
     }
+}
+
+// Each count and stride around the vector loop's length; the samples end exactly where the last
+// one is read, so a read past it is a heap overflow under the address sanitizer.
+TEST(QelGather16, TakesEveryStridethSampleAndReadsNoFurther) {
+    std::mt19937 random(99);
+    for (uint32_t stride : {1u, 2u, 3u})
+        for (uint32_t m = 1; m <= 40; ++m) {
+            std::vector<int16_t> in(size_t(m - 1) * stride + 1);
+            for (int16_t& x : in) x = int16_t(random());
+            std::vector<int16_t> out(m);
+            QelGather16(in.data(), m, stride, out.data());
+            for (uint32_t k = 0; k < m; ++k) ASSERT_EQ(out[k], in[size_t(k) * stride]) << stride << " " << m << " " << k;
+        }
 }
 
 }  // namespace

@@ -1,10 +1,17 @@
 #include "QelFSKDecoder.h"
+#include "SmartNetReceiver.h"
+#include "Signal.h"
+#include "Smartnet.h"
+#include "Wav.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cmath>
+#include <string>
 #include <vector>
+
+namespace sn = siggen::smartnet;
 
 namespace {
 
@@ -326,5 +333,156 @@ INSTANTIATE_TEST_SUITE_P(Table, FSKDecoderBlocks, ::testing::Values(
     BlockCase{1, 1, 1, 2},        // one sample per buffer
     BlockCase{1025, 2, 100, 4},
     BlockCase{3000, 2, 2, 1}));   // switched at every event
+
+}  // namespace
+
+namespace {
+
+// What the window's receiver makes of the detector's events.
+struct WordLog : TSmartNetWordSink {
+    std::vector<std::string> lines;
+    void GoodWord(const TSmartNetOsw& w) override
+    {
+        lines.push_back(std::to_string(w.Address) + " " + std::to_string(w.Group) + " " + std::to_string(w.Command));
+    }
+    void BadFrame() override { lines.push_back("bad"); }
+    void AccuracyText(const std::string& text) override { lines.push_back(text); }
+};
+
+enum class Input { Random, Extremes, Silence, EqualRuns, ControlChannel, ControlChannelInverted, Mixed };
+
+struct InputCase {
+    const char* name;
+    Input input;
+    uint32_t stride;
+    bool derivative;
+};
+
+std::vector<int16_t> MakeInput(Input input, size_t frames, uint64_t& seed)
+{
+    auto next = [&] {
+        seed ^= seed << 13, seed ^= seed >> 7, seed ^= seed << 17;
+        return seed;
+    };
+    std::vector<int16_t> s(frames);
+    if (input == Input::ControlChannel || input == Input::ControlChannelInverted) {
+        sn::ChannelScript script;
+        script.seconds = double(frames) / 44100.0;
+        for (int i = 0; i < 12; ++i)
+            script.events.push_back({0.02 + 0.05 * i, {sn::grant(uint16_t(0x2000 + 37 * i), uint16_t(i * 53), i % 2)}});
+        siggen::Samples x = sn::render(sn::controlChannelBits(script), 44100, 0.5,
+                                       input == Input::ControlChannelInverted);
+        siggen::Random random(seed);
+        siggen::addNoise(x, 15, random);
+        for (size_t i = 0; i < frames; ++i)
+            s[i] = siggen::toPcm16(x[i % x.size()]);
+        return s;
+    }
+    int16_t run = 0;
+    for (size_t i = 0; i < frames; ++i) {
+        Input kind = input;
+        if (input == Input::Mixed)  // stretches of each kind in turn
+            kind = Input(int(i / 700) % 4);
+        switch (kind) {
+        case Input::Random: s[i] = int16_t(next()); break;
+        case Input::Extremes: s[i] = (i / 1 + next() % 5) % 2 ? int16_t(32767) : int16_t(-32768); break;
+        case Input::Silence: s[i] = 0; break;
+        default:
+            if (next() % 13 == 0)
+                run = int16_t(next());
+            s[i] = run;
+            break;
+        }
+    }
+    return s;
+}
+
+class FSKDecoderInputs : public ::testing::TestWithParam<InputCase> {};
+
+// The detector against the step-by-step one on each kind of input, in buffers of random sizes, every
+// event with what the handler sees of the detector, the state at the end, and the words the receiver
+// makes of the events.
+TEST_P(FSKDecoderInputs, SameEventsStateAndWordsAsTheStepByStepDetector)
+{
+    const InputCase c = GetParam();
+    uint64_t seed = 31337 + uint64_t(c.input) * 7 + c.stride;
+    const size_t frames = 60000;
+    const std::vector<int16_t> x = MakeInput(c.input, frames, seed);
+    std::vector<int16_t> s(frames * c.stride);
+    for (size_t i = 0; i < frames; ++i) {
+        s[i * c.stride + (c.stride - 1)] = x[i];
+        if (c.stride > 1)
+            s[i * c.stride] = int16_t(seed = seed * 6364136223846793005u + 1442695040888963407u);
+    }
+
+    struct Seen {
+        uint32_t position, counter;
+        int32_t value, state, upper, lower;
+        bool operator==(const Seen&) const = default;
+    };
+    Reference ref;
+    ref.derivative = c.derivative;
+    WordLog wantWords;
+    TSmartNetReceiver wantRx(wantWords);
+    wantRx.Reset();
+    std::vector<Seen> want;
+    for (size_t i = 0; i < frames; ++i) {
+        const size_t before = ref.events.size();
+        ref.Sample(x[i]);
+        if (ref.events.size() != before) {
+            const auto& e = ref.events.back();
+            want.push_back({e.first, ref.counter - 1, e.second, ref.state, ref.upper, ref.lower});
+            wantRx.FSKDecTransition(e.first, e.second);
+        }
+    }
+
+    TQelFSKDecoder d;
+    d.SetDerivative(c.derivative);
+    WordLog gotWords;
+    TSmartNetReceiver gotRx(gotWords);
+    gotRx.Reset();
+    std::vector<Seen> got;
+    d.OnTransition = [&](TQelFSKDecoder* sender, uint32_t p, int32_t v) {
+        got.push_back({p, sender->SampleCounter(), v, sender->State(), sender->Upper(), sender->Lower()});
+        gotRx.FSKDecTransition(p, v);
+    };
+    for (size_t at = 0; at < frames;) {
+        const size_t n = std::min<size_t>(1 + (seed = seed * 6364136223846793005u + 1442695040888963407u) % 2000,
+                                          frames - at);
+        d.ProcessBuffer(s.data() + at * c.stride + (c.stride - 1), uint32_t(n * c.stride), c.stride);
+        at += n;
+    }
+    ASSERT_EQ(got.size(), want.size());
+    for (size_t k = 0; k < got.size(); ++k)
+        ASSERT_EQ(got[k], want[k]) << "event " << k;
+    EXPECT_EQ(d.Upper(), ref.upper);
+    EXPECT_EQ(d.Lower(), ref.lower);
+    EXPECT_EQ(d.State(), ref.state);
+    EXPECT_EQ(d.SampleCounter(), ref.counter);
+    EXPECT_EQ(gotWords.lines, wantWords.lines);
+    if ((c.input == Input::ControlChannel || c.input == Input::ControlChannelInverted) && c.derivative) {
+        // The signal is decoded: mostly good words.
+        EXPECT_GT(gotWords.lines.size(), 40u);
+        EXPECT_LT(std::count(gotWords.lines.begin(), gotWords.lines.end(), std::string("bad")) * 10,
+                  int64_t(gotWords.lines.size()));
+    } else if (c.input != Input::Silence) {
+        EXPECT_GT(got.size(), 300u);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, FSKDecoderInputs, ::testing::Values(
+    InputCase{"RandomFullRange", Input::Random, 2, true},
+    InputCase{"RandomFullRangeDiscrim", Input::Random, 1, false},
+    InputCase{"Extremes", Input::Extremes, 2, true},
+    InputCase{"ExtremesDiscrim", Input::Extremes, 2, false},
+    InputCase{"Silence", Input::Silence, 2, true},
+    InputCase{"EqualRuns", Input::EqualRuns, 2, true},
+    InputCase{"EqualRunsDiscrim", Input::EqualRuns, 1, false},
+    InputCase{"ControlChannel", Input::ControlChannel, 2, true},
+    InputCase{"ControlChannelInverted", Input::ControlChannelInverted, 2, true},
+    InputCase{"ControlChannelDiscrim", Input::ControlChannel, 2, false},
+    InputCase{"Mixed", Input::Mixed, 2, true},
+    InputCase{"MixedStrideThree", Input::Mixed, 3, true}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <array>
 #include <string>
 #include <vector>
 
@@ -298,6 +300,159 @@ TEST(SmartNetAudioPath, GeneratedControlChannelDecodesWordForWord)
             << inverted;
         EXPECT_GE(sink.words.size(), sent.size() - 1) << inverted;
     }
+}
+
+// The bit shifting written out as defined: a fixed 84-entry window that moves down by one for each
+// bit once full, and a frame decoded when a sync closes a full window.
+struct PlainWindow {
+    uint8_t sync = 0;
+    std::array<uint8_t, 84> window{};
+    int length = 0;
+    int frames = 0;  // decoded frames
+    void Push(uint8_t bit)
+    {
+        sync = uint8_t((sync << 1) | bit);
+        if (length == 84) {
+            std::copy(window.begin() + 1, window.end(), window.begin());
+            window[83] = bit;
+        } else {
+            window[size_t(length++)] = bit;
+        }
+        if ((sync == 0xAC || sync == 0x53) && length == 84) {
+            ++frames;
+            length = 0;
+        }
+    }
+};
+
+// Runs of random length (one bit to past a whole frame) with a frame, upright or inverted, every few
+// hundred bits, so that the full window goes far enough between frames to wrap its buffer: after
+// each run the window holds the bits the defined one holds, and every frame gives its word.
+TEST(SmartNetFrame, WindowAfterEachRunIsTheDefinedWindow)
+{
+    Sink sink;
+    TSmartNetReceiver r(sink);
+    r.Reset();
+    PlainWindow plain;
+    std::vector<TSmartNetOsw> sent;
+    uint64_t seed = 2026;
+    auto next = [&] {
+        seed ^= seed << 13, seed ^= seed >> 7, seed ^= seed << 17;
+        return seed;
+    };
+    for (int round = 0; round < 20000; ++round) {
+        siggen::Bits bits;
+        uint32_t run = 0;
+        if (next() % 150 == 0) {
+            const sn::Word w{uint16_t(next()), uint8_t(next() % 2), uint16_t(next() % 0x3FF)};
+            bits = Framed(w, next() % 2 == 0);
+        } else {
+            // Runs of two or more bits never make a sync, so the window goes on for hundreds of bits.
+            run = uint32_t(next() % 16 == 0 ? 1 + next() % 100 : 2 + next() % 5 - (next() % 10 == 0));
+            bits.assign(1, uint8_t(next() % 2));
+        }
+        if (run) {
+            r.PushBits(run, bits[0]);
+            for (uint32_t k = 0; k < run; ++k)
+                plain.Push(bits[0]);
+        } else {
+            Push(r, bits);
+            for (uint8_t b : bits)
+                plain.Push(b);
+        }
+        ASSERT_EQ(r.SyncRegister, plain.sync) << round;
+        ASSERT_EQ(r.FrameLength, plain.length) << round;
+        ASSERT_TRUE(std::equal(plain.window.begin(), plain.window.begin() + plain.length, r.FrameWindow()))
+            << round;
+    }
+    EXPECT_GT(plain.frames, 80);
+    EXPECT_EQ(int(sink.words.size()) + sink.bad, plain.frames);
+    EXPECT_GT(sink.words.size(), 80u);
+}
+
+// The frame steps written out as defined, one bit at a time.
+std::array<uint8_t, 78> PlainDeinterleave(const uint8_t* w, bool inverted)
+{
+    std::array<uint8_t, 78> d{};
+    for (int i = 0; i < 76; ++i) {
+        const uint8_t bit = w[(i % 4) * 19 + i / 4];
+        d[size_t(i)] = inverted ? uint8_t(1 - bit) : bit;
+    }
+    return d;
+}
+
+std::array<uint8_t, 38> PlainCorrect(std::array<uint8_t, 78> d)
+{
+    std::array<uint8_t, 38> out{};
+    for (size_t k = 0; k < 38; ++k) {
+        out[k] = d[2 * k];
+        if (d[2 * k]) {
+            d[2 * k] = 0;
+            d[2 * k + 1] ^= 1;
+            d[2 * k + 3] ^= 1;
+        }
+    }
+    for (size_t k = 0; k < 38; ++k)
+        if (d[2 * k + 1] && d[2 * k + 3]) {
+            out[k] ^= 1;
+            d[2 * k + 3] ^= 1;
+        }
+    return out;
+}
+
+uint16_t PlainCheckBits(const std::array<uint8_t, 38>& out)
+{
+    uint32_t a = 0x36E, b = 0x393;
+    for (size_t k = 0; k < 27; ++k) {
+        a = (a & 1) ? (a >> 1) ^ 0x225 : a >> 1;
+        if (out[k])
+            b ^= a;
+    }
+    return uint16_t(b & 0x3FF);
+}
+
+bool PlainCheck(const std::array<uint8_t, 38>& out)
+{
+    const uint16_t b = PlainCheckBits(out);
+    for (int j = 0; j < 10; ++j)
+        if (out[size_t(36 - j)] == ((b >> j) & 1))
+            return false;
+    return true;
+}
+
+// Random windows of bits, good frames with up to three bits flipped, and windows of any byte values:
+// each frame step gives what the defined one gives.
+TEST(SmartNetFrame, FrameStepsEqualTheDefinedSteps)
+{
+    uint64_t seed = 84;
+    auto next = [&] {
+        seed ^= seed << 13, seed ^= seed >> 7, seed ^= seed << 17;
+        return seed;
+    };
+    int good = 0;
+    for (int round = 0; round < 20000; ++round) {
+        std::array<uint8_t, 84> w{};
+        const int kind = round % 3;
+        if (kind == 1) {
+            const siggen::Bits bits = sn::frameBits({uint16_t(next()), uint8_t(next() % 2), uint16_t(next() % 0x400)});
+            std::copy(bits.begin(), bits.begin() + 76, w.begin());
+            for (uint64_t flips = next() % 4; flips; --flips)
+                w[next() % 76] ^= 1;
+        } else {
+            for (uint8_t& b : w)
+                b = kind == 0 ? uint8_t(next() % 2) : uint8_t(next());
+        }
+        for (bool inverted : {false, true}) {
+            const auto d = SmartNetDeinterleave(w.data(), inverted);
+            ASSERT_EQ(d, PlainDeinterleave(w.data(), inverted)) << round;
+            const auto out = SmartNetCorrect(d);
+            ASSERT_EQ(out, PlainCorrect(d)) << round;
+            ASSERT_EQ(SmartNetCheckBits(out), PlainCheckBits(out)) << round;
+            ASSERT_EQ(SmartNetCheck(out), PlainCheck(out)) << round;
+            good += SmartNetCheck(out);
+        }
+    }
+    EXPECT_GT(good, 3000);  // the corrected frames pass, so both answers of the check are compared
 }
 
 }  // namespace
