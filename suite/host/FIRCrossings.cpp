@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstddef>
 #include <cstring>
 
 #if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
@@ -136,7 +137,7 @@ __attribute__((target("avx2,fma"))) void Transpose(const TFIRRec& rec, const Lay
         __m256 v[8];
         for (int32_t l = 0; l < kLanes; ++l)
             v[l] = _mm256_cvtepi32_ps(
-                _mm256_loadu_si256(reinterpret_cast<const __m256i*>(base + static_cast<ptrdiff_t>(l) * p.length + m)));
+                _mm256_loadu_si256(reinterpret_cast<const __m256i*>(base + static_cast<std::ptrdiff_t>(l) * p.length + m)));
         const __m256 t0 = _mm256_unpacklo_ps(v[0], v[1]), t1 = _mm256_unpackhi_ps(v[0], v[1]);
         const __m256 t2 = _mm256_unpacklo_ps(v[2], v[3]), t3 = _mm256_unpackhi_ps(v[2], v[3]);
         const __m256 t4 = _mm256_unpacklo_ps(v[4], v[5]), t5 = _mm256_unpackhi_ps(v[4], v[5]);
@@ -162,7 +163,7 @@ __attribute__((target("avx2,fma"))) void Transpose(const TFIRRec& rec, const Lay
     _mm256_store_ps(hi, high);
     for (; m <= last; ++m) {
         for (int32_t l = 0; l < kLanes; ++l) {
-            const auto x = static_cast<float>(base[static_cast<ptrdiff_t>(l) * p.length + m]);
+            const auto x = static_cast<float>(base[static_cast<std::ptrdiff_t>(l) * p.length + m]);
             r0[kLanes * m + l] = x;
             lo[l] = std::min(lo[l], x);
             hi[l] = std::max(hi[l], x);
