@@ -170,6 +170,85 @@ __attribute__((target("avx2"))) void FilterDoubles(const double* x, const double
     }
 }
 
+// Four streams of outputs side by side, a quarter of the outputs each: lane l of vector m holds
+// output l b + m (m = 0..b-1, b a multiple of four), from the converted samples x, centre of output n
+// at x[half + n]. Each output is summed as the plain loop sums it. With the samples laid out by
+// stream, the operands of neighbouring outputs are neighbouring vectors: at each tap the four vectors
+// above the centres and the four below move by one, so each tap loads two vectors for sixteen
+// outputs, and no load crosses a vector boundary.
+constexpr int32_t kStreamsMax = kChunk / 4;
+
+__attribute__((target("avx2"))) void FilterStreams(const double* x, const double* c, int32_t half, int32_t b,
+                                                   int32_t* out)
+{
+    // One vector of room before the first and four after the last: the window's last step reads
+    // them, and never sums them.
+    alignas(32) double room[(kStreamsMax + kFIRMaxTaps + 8) * 4];
+    double* lanes = room + 4;
+    const int32_t vectors = b + 2 * half;
+    int32_t j = 0;
+    for (; j + 4 <= vectors; j += 4) {
+        const __m256d r0 = _mm256_loadu_pd(x + j), r1 = _mm256_loadu_pd(x + b + j);
+        const __m256d r2 = _mm256_loadu_pd(x + 2 * b + j), r3 = _mm256_loadu_pd(x + 3 * b + j);
+        const __m256d t0 = _mm256_unpacklo_pd(r0, r1), t1 = _mm256_unpackhi_pd(r0, r1);
+        const __m256d t2 = _mm256_unpacklo_pd(r2, r3), t3 = _mm256_unpackhi_pd(r2, r3);
+        _mm256_store_pd(lanes + 4 * j, _mm256_permute2f128_pd(t0, t2, 0x20));
+        _mm256_store_pd(lanes + 4 * j + 4, _mm256_permute2f128_pd(t1, t3, 0x20));
+        _mm256_store_pd(lanes + 4 * j + 8, _mm256_permute2f128_pd(t0, t2, 0x31));
+        _mm256_store_pd(lanes + 4 * j + 12, _mm256_permute2f128_pd(t1, t3, 0x31));
+    }
+    for (; j < vectors; ++j)
+        for (int32_t l = 0; l < 4; ++l)
+            lanes[4 * j + l] = x[l * b + j];
+    for (int32_t l = -4; l < 0; ++l)
+        lanes[l] = 0;
+    for (int32_t l = 4 * vectors; l < 4 * (vectors + 4); ++l)
+        lanes[l] = 0;
+    const __m256d* v = reinterpret_cast<const __m256d*>(lanes);
+    const __m256d centre = _mm256_set1_pd(c[half]);
+    for (int32_t m = 0; m < b; m += 4) {
+        const __m256d* p = v + m + half;  // centre of output m
+        __m256d a0 = _mm256_mul_pd(p[0], centre), a1 = _mm256_mul_pd(p[1], centre);
+        __m256d a2 = _mm256_mul_pd(p[2], centre), a3 = _mm256_mul_pd(p[3], centre);
+        __m256d u0 = p[1], u1 = p[2], u2 = p[3], u3 = p[4];
+        __m256d d0 = p[-1], d1 = p[0], d2 = p[1], d3 = p[2];
+        // One tap: each window vector's pair, then the window moves (written four times over with
+        // the vectors' roles turned, so that no vector is copied).
+#define KORVANTA_STREAMS_TAP(U0, U1, U2, U3, D0, D1, D2, D3, I)                                                    \
+    {                                                                                                              \
+        const __m256d k = _mm256_set1_pd(c[half - (I)]);                                                           \
+        a0 = _mm256_add_pd(a0, _mm256_mul_pd(_mm256_add_pd(U0, D0), k));                                           \
+        a1 = _mm256_add_pd(a1, _mm256_mul_pd(_mm256_add_pd(U1, D1), k));                                           \
+        a2 = _mm256_add_pd(a2, _mm256_mul_pd(_mm256_add_pd(U2, D2), k));                                           \
+        a3 = _mm256_add_pd(a3, _mm256_mul_pd(_mm256_add_pd(U3, D3), k));                                           \
+        U0 = p[4 + (I)];                                                                                           \
+        D3 = p[-1 - (I)];                                                                                          \
+    }
+        int32_t i = 1;
+        for (; i + 3 <= half; i += 4) {
+            KORVANTA_STREAMS_TAP(u0, u1, u2, u3, d0, d1, d2, d3, i)
+            KORVANTA_STREAMS_TAP(u1, u2, u3, u0, d3, d0, d1, d2, i + 1)
+            KORVANTA_STREAMS_TAP(u2, u3, u0, u1, d2, d3, d0, d1, i + 2)
+            KORVANTA_STREAMS_TAP(u3, u0, u1, u2, d1, d2, d3, d0, i + 3)
+        }
+        if (i <= half)
+            KORVANTA_STREAMS_TAP(u0, u1, u2, u3, d0, d1, d2, d3, i)
+        if (i + 1 <= half)
+            KORVANTA_STREAMS_TAP(u1, u2, u3, u0, d3, d0, d1, d2, i + 1)
+        if (i + 2 <= half)
+            KORVANTA_STREAMS_TAP(u2, u3, u0, u1, d2, d3, d0, d1, i + 2)
+#undef KORVANTA_STREAMS_TAP
+        // Vector r holds output m + r of each stream; stream l's four outputs are lane l of each.
+        __m128 r0 = _mm_castsi128_ps(Round4(a0)), r1 = _mm_castsi128_ps(Round4(a1));
+        __m128 r2 = _mm_castsi128_ps(Round4(a2)), r3 = _mm_castsi128_ps(Round4(a3));
+        _MM_TRANSPOSE4_PS(r0, r1, r2, r3);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + m), _mm_castps_si128(r0));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + b + m), _mm_castps_si128(r1));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 2 * b + m), _mm_castps_si128(r2));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 3 * b + m), _mm_castps_si128(r3));
+    }
+}
+
 // Converts m samples to doubles; false when one lies outside [kPairLow, kPairHigh].
 __attribute__((target("avx2"))) bool ConvertInRange(const int32_t* p, int32_t m, double* x)
 {
@@ -205,8 +284,12 @@ __attribute__((target("avx2"))) void KernelAvx2(const int32_t* in, int32_t start
     for (int32_t first = 0; first < block; first += kChunk) {
         const int32_t count = block - first < kChunk ? block - first : kChunk;
         // Output n reads in[start - 2 half + n .. start + n].
-        if (ConvertInRange(in + start - 2 * half + first, count + 2 * half, x))
-            FilterDoubles(x, c, half, count, out + first);
+        if (ConvertInRange(in + start - 2 * half + first, count + 2 * half, x)) {
+            const int32_t b = count / 16 * 4;  // outputs per stream
+            if (b > 0)
+                FilterStreams(x, c, half, b, out + first);
+            FilterDoubles(x + 4 * b, c, half, count - 4 * b, out + first + 4 * b);
+        }
         else
             KernelAvx2Pairs(in, start + first, c, half, count, out + first);
     }

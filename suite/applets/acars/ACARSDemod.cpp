@@ -1,7 +1,5 @@
 #include "ACARSDemod.h"
 
-#include "BlockOps.h"
-
 #include <algorithm>
 
 TACARSDemod::TACARSDemod() : lp1_(std::make_unique<TFIRRec>()), lp2_(std::make_unique<TFIRRec>()) { design(kBlock); }
@@ -25,22 +23,7 @@ void TACARSDemod::ProcessBuffer(const int16_t* x, int32_t count)
     for (int32_t n = 1; n < count; ++n)
         d[n] = int32_t(x[n]) - int32_t(x[n - 1]);
     previous_ = x[count - 1];
-    FIRFilter(*lp1_);
-    // Delay and multiply: the first 18 products reach back into the block before (tail_), the rest
-    // stay inside this one; separate loops, with no test per sample, that the compiler vectorises.
-    const int32_t* y = lp1_->Output;
-    int32_t* z = lp2_->Input + kFIRBlockStart;
-    ClampedProducts(y, tail_, z, std::min(count, kDelay));
-    if (count > kDelay)
-        ClampedProducts(y + kDelay, y, z + kDelay, count - kDelay);
-    // The last 18 outputs, for the products at the start of the next block (with a block shorter
-    // than that, the older ones come from the tail before).
-    int32_t keep[kDelay];
-    for (int32_t i = 0; i < kDelay; ++i) {
-        const int32_t n = count - kDelay + i;
-        keep[i] = n >= 0 ? y[n] : tail_[kDelay + n];
-    }
-    std::copy(keep, keep + kDelay, tail_);
-    FIRFilter(*lp2_);
+    // Low-pass, delay and multiply by the output 18 samples earlier, low-pass.
+    discriminator_.Run(*lp1_, *lp2_, tail_, count, lp2_->Output);
     Framer.Process(lp2_->Output, count);
 }

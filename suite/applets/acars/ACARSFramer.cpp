@@ -24,16 +24,24 @@ void TACARSFramer::Process(const int32_t* q, int32_t count)
 {
     if (!q || count <= 0)
         return;
+    constexpr int32_t kPiece = 8192;
+    if (count > kPiece) {
+        for (int32_t at = 0; at < count; at += kPiece)
+            Process(q + at, count - at < kPiece ? count - at : kPiece);
+        return;
+    }
     // Only two kinds of sample do anything: a crossing (the sign changed from the sample before, or
     // that one was zero) and the first sample at or after the next sampling instant. The walk goes
-    // from one such sample to the next, looking for crossings four samples at a time.
+    // from one such sample to the next, the crossings marked first for the whole block.
+    uint64_t crossings[CrossingWords(kPiece)];
+    CrossingBits<TZeroCrossing::AfterZero>(q, count, previous_, crossings);
     int32_t previous = previous_;
     int32_t n = 0;
     while (n < count) {
         // The first sample due: the first n with n * 8 >= next8_.
         const int64_t dueAt = next8_ <= 0 ? 0 : (next8_ + 7) / 8;
         const int32_t limit = dueAt < count ? int32_t(dueAt) : count;
-        n = NextCrossing<TZeroCrossing::AfterZero>(q, n, limit, previous);
+        n = NextBit(crossings, n, limit);
         previous = n > 0 ? q[n - 1] : previous;
         if (n >= count)
             break;

@@ -154,25 +154,19 @@ void TPacketDecoder::Demod1200(const int16_t* block)
     for (int32_t n = 1; n < kBlock; ++n)
         in[n] = int32_t(block[n]) - int32_t(block[n - 1]);
     prevRaw_ = block[kBlock - 1];
-    FIRFilter(lowPass1_);
-    const int32_t* y = lowPass1_.Output;
-    // Delay and multiply: the product with the output seven samples earlier, held inside the next
-    // filter's input range (with 16-bit input the first low-pass stays within about +-11400, so the
-    // clamp is a guard against a larger input).
-    int32_t* z = lowPass2_.Input + kFIRBlockStart;
-    ClampedProducts(y, lastLow_, z, 7);
-    ClampedProducts(y + 7, y, z + 7, kBlock - 7);
-    for (int32_t i = 0; i < 7; ++i)
-        lastLow_[i] = y[kBlock - 7 + i];
-    FIRFilter(lowPass2_);
+    // Low-pass, delay and multiply by the output seven samples earlier, low-pass: of the result the
+    // clock reads only the signs.
+    const int32_t last = discriminator_.Run(lowPass1_, lowPass2_, lastLow_, kBlock, lowPass2_.Output);
     const int32_t* q = lowPass2_.Output;
 
     // The clock acts only at a crossing (a change of sign, or a zero) and at its sampling instant:
-    // the walk goes from one such sample to the next.
+    // the walk goes from one such sample to the next, the crossings marked first for the whole block.
+    uint64_t crossings[CrossingWords(kBlock)];
+    CrossingBits<TZeroCrossing::AtZero>(q, kBlock, prevOutput_, crossings);
     int32_t n = 0;
     while (n < kBlock) {
         const int32_t due = nextSampling_ >= n && nextSampling_ < kBlock ? int32_t(nextSampling_) : kBlock;
-        n = NextCrossing<TZeroCrossing::AtZero>(q, n, due, n > 0 ? q[n - 1] : prevOutput_);
+        n = NextBit(crossings, n, due);
         if (n >= kBlock)
             break;
         const int32_t before = n > 0 ? q[n - 1] : prevOutput_;
@@ -203,7 +197,7 @@ void TPacketDecoder::Demod1200(const int16_t* block)
         }
         ++n;
     }
-    prevOutput_ = q[kBlock - 1];
+    prevOutput_ = last;
     lastSampling_ -= kBlock;
     nextSampling_ -= kBlock;
     lastChange_ -= kBlock;

@@ -4,6 +4,7 @@
 // demodulator (first difference, low-pass, delay-and-multiply, low-pass, digital phase-locked
 // loop), each turning line changes into run lengths for the HDLC frame receiver, whose frames are
 // printed here.
+#include "DelayMultiply.h"
 #include "FIR.h"
 #include "PacketDecodeThread.h"
 #include "PacketHdlc.h"
@@ -58,6 +59,7 @@ private:
     // 1200 bit/s
     int32_t prevRaw_ = 0;
     int32_t lastLow_[7] = {};  // the last seven outputs of the first low-pass
+    TDelayMultiply discriminator_{7};
     int64_t lastSampling_ = 0;
     int64_t nextSampling_ = 0;
 };

@@ -45,7 +45,7 @@ int32_t plainNextCrossing(const std::vector<int32_t>& q, int32_t from, int32_t l
     return limit;
 }
 
-TEST(BlockOps, NextCrossingEqualsTheSampleBySampleSearch)
+TEST(BlockOps, CrossingBitsEqualTheSampleBySampleSearch)
 {
     std::mt19937 rng(2);
     // Runs of one sign of random lengths, zeros among them, and full-scale values.
@@ -58,17 +58,29 @@ TEST(BlockOps, NextCrossingEqualsTheSampleBySampleSearch)
             q.push_back(kind == 0 ? 0 : kind % 2 ? v : (kind == 6 ? INT32_MIN : -v));
         }
     }
-    const int32_t size = int32_t(q.size());
-    for (int i = 0; i < 20000; ++i) {
-        const int32_t from = int32_t(rng() % uint32_t(size));
-        const int32_t limit = from + int32_t(rng() % uint32_t(std::min(size - from, 80) + 1));
-        const int32_t previous = from > 0 && rng() % 4 ? q[size_t(from) - 1] : int32_t(rng() % 3) - 1;
-        ASSERT_EQ(NextCrossing<TZeroCrossing::AfterZero>(q.data(), from, limit, previous),
-                  plainNextCrossing<TZeroCrossing::AfterZero>(q, from, limit, previous))
-            << "after zero, from " << from << " to " << limit;
-        ASSERT_EQ(NextCrossing<TZeroCrossing::AtZero>(q.data(), from, limit, previous),
-                  plainNextCrossing<TZeroCrossing::AtZero>(q, from, limit, previous))
-            << "at zero, from " << from << " to " << limit;
+    // Block lengths around the eight samples tested at a time and the 64 bits of a word.
+    for (const int32_t size : {1, 7, 8, 9, 63, 64, 65, 200, int32_t(q.size())}) {
+        for (const int32_t previous : {-5, 0, 9}) {
+            std::vector<uint64_t> after(size_t(CrossingWords(size)) + 1, 0x5A5A), at(after);
+            CrossingBits<TZeroCrossing::AfterZero>(q.data(), size, previous, after.data());
+            CrossingBits<TZeroCrossing::AtZero>(q.data(), size, previous, at.data());
+            ASSERT_EQ(after.back(), 0x5A5Au) << "written past the end";
+            ASSERT_EQ(at.back(), 0x5A5Au) << "written past the end";
+            for (int i = 0; i < 4000; ++i) {
+                const int32_t from = int32_t(rng() % uint32_t(size));
+                const int32_t limit = from + int32_t(rng() % uint32_t(std::min(size - from, 150) + 1));
+                const int32_t before = from > 0 ? q[size_t(from) - 1] : previous;
+                ASSERT_EQ(NextBit(after.data(), from, limit),
+                          plainNextCrossing<TZeroCrossing::AfterZero>(q, from, limit, before))
+                    << "after zero, size " << size << ", from " << from << " to " << limit;
+                ASSERT_EQ(NextBit(at.data(), from, limit),
+                          plainNextCrossing<TZeroCrossing::AtZero>(q, from, limit, before))
+                    << "at zero, size " << size << ", from " << from << " to " << limit;
+            }
+            // Nothing beyond the block: a search to the word's end stops at the block's end.
+            ASSERT_EQ(NextBit(after.data(), size, CrossingWords(size) * 64), CrossingWords(size) * 64);
+            ASSERT_EQ(NextBit(at.data(), size, CrossingWords(size) * 64), CrossingWords(size) * 64);
+        }
     }
 }
 
