@@ -41,7 +41,9 @@ public:
     int64_t ClockPhase() const { return phase_; }
 
 private:
-    int32_t newSymbol(int32_t v);
+    struct Run;
+    uint32_t scanLevels(const int16_t* samples, uint32_t n, uint32_t count);
+    uint32_t scanDerivative(const int16_t* samples, uint32_t n, uint32_t count);
 
     int32_t attack_ = 10;
     uint32_t baudRate_ = 1600;
@@ -60,4 +62,6 @@ private:
     int32_t previous_ = 0;
     int32_t last_ = 0;
     int32_t beforeLast_ = 0;
+    // Calls of ProcessBuffer so far: an event handler that feeds samples of its own is noticed.
+    uint32_t entries_ = 0;
 };
