@@ -10,23 +10,34 @@ namespace {
 
 constexpr int64_t kLimit = (int64_t(1) << 30) - 1;
 
-inline void products(const int32_t* y, const int32_t* w, int32_t* z, int32_t count)
+inline void products(const int32_t* y, const int32_t* w, int32_t* z, int32_t count, float* asFloat)
 {
+    if (asFloat) {
+        for (int32_t n = 0; n < count; ++n) {
+            z[n] = int32_t(std::clamp<int64_t>(int64_t(y[n]) * w[n], -kLimit, kLimit));
+            asFloat[n] = float(z[n]);
+        }
+        return;
+    }
     for (int32_t n = 0; n < count; ++n)
         z[n] = int32_t(std::clamp<int64_t>(int64_t(y[n]) * w[n], -kLimit, kLimit));
 }
 
-void ProductsPlain(const int32_t* y, const int32_t* w, int32_t* z, int32_t count) { products(y, w, z, count); }
+void ProductsPlain(const int32_t* y, const int32_t* w, int32_t* z, int32_t count, float* asFloat)
+{
+    products(y, w, z, count, asFloat);
+}
 
 #if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
-// The same loop in 256-bit vectors: the 64-bit products and comparisons of the clamp come with them.
-__attribute__((target("avx2"))) void ProductsAvx2(const int32_t* y, const int32_t* w, int32_t* z, int32_t count)
+// The same loops in 256-bit vectors: the 64-bit products and comparisons of the clamp come with them.
+__attribute__((target("avx2"))) void ProductsAvx2(const int32_t* y, const int32_t* w, int32_t* z, int32_t count,
+                                                  float* asFloat)
 {
-    products(y, w, z, count);
+    products(y, w, z, count, asFloat);
 }
 #endif
 
-using TProducts = void (*)(const int32_t*, const int32_t*, int32_t*, int32_t);
+using TProducts = void (*)(const int32_t*, const int32_t*, int32_t*, int32_t, float*);
 
 TProducts BestProducts()
 {
@@ -108,8 +119,8 @@ void CrossingBits(const int32_t* q, int32_t count, int32_t previous, uint64_t* w
 template void CrossingBits<TZeroCrossing::AfterZero>(const int32_t*, int32_t, int32_t, uint64_t*);
 template void CrossingBits<TZeroCrossing::AtZero>(const int32_t*, int32_t, int32_t, uint64_t*);
 
-void ClampedProducts(const int32_t* y, const int32_t* w, int32_t* z, int32_t count)
+void ClampedProducts(const int32_t* y, const int32_t* w, int32_t* z, int32_t count, float* asFloat)
 {
     static const TProducts best = BestProducts();
-    best(y, w, z, count);
+    best(y, w, z, count, asFloat);
 }

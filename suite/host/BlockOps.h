@@ -6,8 +6,9 @@
 
 
 // z[n] = y[n] x w[n] for n = 0..count-1 as a 64-bit product, clamped to +-(2^30 - 1) so that the
-// next filter may add pairs of its inputs as 32-bit integers.
-void ClampedProducts(const int32_t* y, const int32_t* w, int32_t* z, int32_t count);
+// next filter may add pairs of its inputs as 32-bit integers; asFloat, where given, receives each z[n]
+// rounded to single precision.
+void ClampedProducts(const int32_t* y, const int32_t* w, int32_t* z, int32_t count, float* asFloat = nullptr);
 
 // What counts as a crossing at sample n, besides a change of sign between q[n-1] and q[n]: the
 // sample before being zero, or the sample itself being zero.

@@ -289,34 +289,24 @@ __attribute__((target("avx2,fma"))) bool RunFast(TDelayMultiplyScratch& s, TFIRR
         if (v < -kClamp || v > kClamp)
             return false;
     }
-    // The first filter and the products, exactly; the first delay products reach back into the
-    // block before (tail).
+    // The first filter and the products, exactly, and the products as floats after the second
+    // filter's history; the first delay products reach back into the block before (tail).
     FIRFilter(first);
     const int32_t* y = first.Output;
     int32_t* z = second.Input + kFIRBlockStart;
-    ClampedProducts(y, tail, z, delay);
-    ClampedProducts(y + delay, y, z + delay, count - delay);
-    std::copy(y + count - delay, y + count, tail);
-
-    // The products, with the history in front, as floats, and the largest magnitude of each eight.
     const int32_t nz = count + 2 * h2;
     const int32_t nz8 = (nz + 7) / 8 * 8;
-    const int32_t* in2 = second.Input + kFIRBlockStart - 2 * h2;
     float* zf = s.z.data();
+    ClampedProducts(y, tail, z, delay, zf + 2 * h2);
+    ClampedProducts(y + delay, y, z + delay, count - delay, zf + 2 * h2 + delay);
+    std::copy(y + count - delay, y + count, tail);
+    for (int32_t i = 0; i < 2 * h2; ++i)
+        zf[i] = float(z[i - 2 * h2]);
+    for (int32_t i = nz; i < nz8; ++i)
+        zf[i] = 0;
+    // The largest magnitude of each eight.
     float* mz = s.mz.data();
-    {
-        int32_t i = 0;
-        for (; i + 8 <= nz; i += 8) {
-            const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(in2 + i));
-            const __m256 f = _mm256_cvtepi32_ps(v);
-            _mm256_storeu_ps(zf + i, f);
-        }
-        for (; i < nz; ++i)
-            zf[i] = float(in2[i]);
-        for (; i < nz8; ++i)
-            zf[i] = 0;
-        EightMaxMagnitude(zf, nz8, mz);
-    }
+    EightMaxMagnitude(zf, nz8, mz);
     for (int32_t i = 0; i <= h2; ++i)
         s.c2[size_t(i)] = float(second.Coef[i]);
     const float k2 = float(BoundScale(h2, CoefficientSum(second)) * (1 + 0x1p-18) * boundFactor);

@@ -23,12 +23,20 @@ TEST(BlockOps, ClampedProductsEqualTheSixtyFourBitProductClamped)
             w[size_t(n)] = rng() % 3 ? static_cast<int32_t>(rng()) : edges[rng() % std::size(edges)];
         }
         ClampedProducts(y.data(), w.data(), z.data(), count);
+        // With the copy as floats as well.
+        std::vector<int32_t> z2(z.size(), 12345);
+        std::vector<float> f(z.size(), 0.25f);
+        ClampedProducts(y.data(), w.data(), z2.data(), count, f.data());
         for (int32_t n = 0; n < count; ++n) {
             const int64_t p = int64_t(y[size_t(n)]) * w[size_t(n)];
             const int64_t want = std::clamp<int64_t>(p, -((int64_t(1) << 30) - 1), (int64_t(1) << 30) - 1);
             ASSERT_EQ(z[size_t(n)], want) << y[size_t(n)] << " x " << w[size_t(n)];
+            ASSERT_EQ(z2[size_t(n)], want) << y[size_t(n)] << " x " << w[size_t(n)];
+            ASSERT_EQ(f[size_t(n)], float(want)) << y[size_t(n)] << " x " << w[size_t(n)];
         }
         EXPECT_EQ(z[size_t(count)], 12345) << "written past the end";
+        EXPECT_EQ(z2[size_t(count)], 12345) << "written past the end";
+        EXPECT_EQ(f[size_t(count)], 0.25f) << "written past the end";
     }
 }
 
