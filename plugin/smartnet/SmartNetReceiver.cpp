@@ -103,24 +103,30 @@ void TSmartNetReceiver::FSKDecTransition(uint32_t position, int32_t value)
     // The product in 64 bits: the same count as 32-bit arithmetic up to 27 s without an event,
     // and the true run length beyond, where 32 bits would wrap.
     const uint64_t n = (uint64_t(position - LastTransition + uint32_t(HalfBit)) * kBitRate) / kSampleRate;
-    if (n == 1) {
-        // 12, 12, 12, 13 samples: the nominal step, with the bit's quarter sample carried along.
-        uint32_t step = uint32_t(SamplesPerBit);
-        if (++quarters_ == 4) {
-            quarters_ = 0;
-            ++step;
-        }
-        LastTransition += step;
-    } else if (n > 1) {
-        LastTransition = position;
-        quarters_ = 0;
-    }
+    // One bit: 12, 12, 12, 13 samples, the nominal step with the bit's quarter sample carried
+    // along. More: the reference moves to the event. None: it stays. (Selected, not branched on:
+    // one bit or two come about equally often.)
+    const bool one = n == 1, more = n > 1;
+    const uint32_t quarters = quarters_ + uint32_t(one);
+    const bool carry = quarters == 4;
+    quarters_ = more || carry ? 0 : quarters;
+    LastTransition = more ? position : LastTransition + (one ? uint32_t(SamplesPerBit) + uint32_t(carry) : 0u);
     // More than a frame and a sync of equal bits leaves the same state as any longer run.
     PushBits(uint32_t(std::min<uint64_t>(n, kFrameBits + 8)), value ? 1 : 0);
 }
 
 void TSmartNetReceiver::PushBits(uint32_t count, uint8_t bit)
 {
+    // Most runs end before the window is full, where no sync can close a frame: they are appended
+    // at once (a window that is not full always starts the buffer), eight bytes written whatever
+    // the run's length.
+    if (count <= 8 && bit <= 1 && FrameLength + int32_t(count) < kFrameBits) {
+        const uint64_t run = bit * 0x0101010101010101u;
+        std::memcpy(bits_.data() + FrameLength, &run, sizeof run);
+        FrameLength += int32_t(count);
+        SyncRegister = uint8_t((uint32_t(SyncRegister) << count) | (bit ? (1u << count) - 1 : 0u));
+        return;
+    }
     for (uint32_t i = 0; i < count; ++i) {
         SyncRegister = uint8_t((SyncRegister << 1) | bit);
         if (FrameLength == kFrameBits) {

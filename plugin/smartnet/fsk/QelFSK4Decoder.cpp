@@ -418,111 +418,61 @@ uint32_t instantMarkAfter(int32_t i, uint64_t counter, int64_t phase)
 
 } // namespace
 
-// Level slicing from sample n on; returns where it stopped (count, or after an event handler that
-// switched to derivative slicing or fed samples of its own).
-uint32_t TQelFSK4Decoder::scanLevels(const int16_t* x, uint32_t n, uint32_t count)
+// Slicing from sample n on, in one mode; returns where it stopped (count, or after an event handler
+// that switched the mode or fed samples of its own).
+template <bool Derivative>
+uint32_t TQelFSK4Decoder::scan(const int16_t* x, uint32_t n, uint32_t count)
 {
     Run r(*this);
     const uint32_t entry = entries_;
     // After an event handler ran: whether this scan has to end.
-    const auto handlerSwitched = [&] { return Derivative || entries_ != entry; };
+    const auto handlerSwitched = [&] { return this->Derivative != Derivative || entries_ != entry; };
+    // Derivative slicing: the values before a sample, as the blocks take them from the buffer.
+    const auto before = [&](const int16_t* y) {
+        if (Derivative) {
+            r.previous = y[-1];
+            r.last = y[-1] - y[-2];
+            r.beforeLast = y[-2] - y[-3];
+        }
+    };
+    const uint32_t start = n;
     while (n < count) {
         const int32_t u0 = r.upper, l0 = r.lower;
         const uint64_t c0 = r.counter;
         // Counting off quiet samples assumes the decay moves an envelope by one unit (true while the
-        // envelope is at most Decay) and envelopes in the range of a sample (not so just after derivative
-        // slicing).
-        if (count - n < uint32_t(kBlock) || u0 > 32767 || l0 < -32768 || u0 > r.decay || -l0 > r.decay) {
-            if ((r.step<false>(x[n++]) & kClock) && handlerSwitched())
+        // envelope is at most Decay). Level slicing compares in 16 bits, so it takes envelopes in the
+        // range of a sample (not so just after derivative slicing). Derivative slicing reads the three
+        // samples before a block from the buffer, so the first three go through the full rule, which
+        // takes them from the carried-over state.
+        const bool inRange = Derivative ? n - start >= 3 : u0 <= 32767 && l0 >= -32768;
+        if (count - n < uint32_t(kBlock) || !inRange || u0 > r.decay || -l0 > r.decay) {
+            if ((r.step<Derivative>(x[n++]) & kClock) && handlerSwitched())
                 break;
             continue;
         }
         // Until an attack the upper envelope lies from max(u0 - kBlock, 0) to u0 and the lower from l0
         // to min(l0 + kBlock, 0), and the thresholds follow them.
         const int32_t upLow = std::max(u0 - kBlock, 0), loHigh = std::min(l0 + kBlock, 0);
-        int16_t least[3], most[3];
-        for (int k = 0; k < 3; ++k) {
-            least[k] = static_cast<int16_t>(levelThreshold(k, upLow, l0));
-            most[k] = static_cast<int16_t>(levelThreshold(k, u0, loHigh));
+        BlockMasks m;
+        if (Derivative) {
+            // A peak changes the symbol only when it passes the lowest of the three thresholds; the
+            // marks take it in the range where the products stay in 32 bits (a lower one marks more
+            // peaks, never fewer). The symbol itself does not enter the marks.
+            const int32_t percent = std::clamp(r.leastThrs, 0, 32767);
+            const int32_t peakUp = static_cast<int32_t>(int64_t(upLow) * percent / 100);
+            const int32_t peakLo = static_cast<int32_t>(int64_t(loHigh) * percent / 100);
+            m = derivativeMarks(x + n, upLow, loHigh, peakUp, peakLo);
+        } else {
+            int16_t least[3], most[3];
+            for (int k = 0; k < 3; ++k) {
+                least[k] = static_cast<int16_t>(levelThreshold(k, upLow, l0));
+                most[k] = static_cast<int16_t>(levelThreshold(k, u0, loHigh));
+            }
+            m = levelMarks(x + n, r.symbol, int16_t(upLow), int16_t(loHigh), least, most);
         }
-        const BlockMasks m = levelMarks(x + n, r.symbol, int16_t(upLow), int16_t(loHigh), least, most);
         uint32_t marked = m.marked | instantMark(c0, r.phase);
         r.marksStale = false;
         int32_t done = 0;  // after an attack or a switch: samples of the block done
-        bool switched = false;
-        while (marked) {
-            const int32_t i = lowestBit(marked);
-            marked &= marked - 1;
-            uint32_t what;
-            if (m.marked >> i & 1) {
-                r.at(m.positive, u0, l0, c0, i);
-                what = r.step<false>(x[n + i]);
-            } else {
-                // Only the sampling instant: the sample is otherwise quiet.
-                r.at(m.positive, u0, l0, c0, i + 1);
-                what = r.instant(c0 + uint64_t(i));
-            }
-            if (what & kClock) {
-                // An event handler may have changed the settings or fed samples of its own.
-                if ((switched = handlerSwitched()))
-                    what |= kAttacked;
-                if (r.marksStale)
-                    what |= kAttacked;
-                marked |= instantMarkAfter(i, r.counter, r.phase);
-            }
-            if (what & kAttacked) {
-                done = i + 1;
-                break;
-            }
-        }
-        if (done == 0) {
-            r.at(m.positive, u0, l0, c0, kBlock);
-            done = kBlock;
-        }
-        n += done;
-        if (switched)
-            break;
-    }
-    r.save();
-    return n;
-}
-
-// Derivative slicing from sample n on; returns where it stopped (count, or after an event handler that
-// switched to level slicing or fed samples of its own).
-uint32_t TQelFSK4Decoder::scanDerivative(const int16_t* x, uint32_t n, uint32_t count)
-{
-    Run r(*this);
-    const uint32_t entry = entries_;
-    const auto handlerSwitched = [&] { return !Derivative || entries_ != entry; };
-    // The values before a sample, as the blocks take them from the buffer.
-    const auto before = [&](const int16_t* y) {
-        r.previous = y[-1];
-        r.last = y[-1] - y[-2];
-        r.beforeLast = y[-2] - y[-3];
-    };
-    // The blocks read the values of the three samples before them from the buffer, so the first three
-    // go through the full rule, which takes them from the carried-over state.
-    const uint32_t start = n;
-    while (n < count) {
-        const int32_t u0 = r.upper, l0 = r.lower;
-        const uint64_t c0 = r.counter;
-        if (n - start < 3 || count - n < uint32_t(kBlock) || u0 > r.decay || -l0 > r.decay) {
-            if ((r.step<true>(x[n++]) & kClock) && handlerSwitched())
-                break;
-            continue;
-        }
-        // A peak changes the symbol only when it passes the lowest of the three thresholds; the marks
-        // take the envelopes at their extremes until an attack, and the threshold in the range where the
-        // products stay in 32 bits (a lower one marks more peaks, never fewer). The symbol itself does
-        // not enter the marks.
-        const int32_t upLow = std::max(u0 - kBlock, 0), loHigh = std::min(l0 + kBlock, 0);
-        const int32_t percent = std::clamp(r.leastThrs, 0, 32767);
-        const int32_t peakUp = static_cast<int32_t>(int64_t(upLow) * percent / 100);
-        const int32_t peakLo = static_cast<int32_t>(int64_t(loHigh) * percent / 100);
-        const BlockMasks m = derivativeMarks(x + n, upLow, loHigh, peakUp, peakLo);
-        uint32_t marked = m.marked | instantMark(c0, r.phase);
-        r.marksStale = false;
-        int32_t done = 0;
         bool switched = false;
         while (marked) {
             const int32_t i = lowestBit(marked);
@@ -533,13 +483,15 @@ uint32_t TQelFSK4Decoder::scanDerivative(const int16_t* x, uint32_t n, uint32_t 
             if ((m.marked & ~stuck) >> i & 1) {
                 r.at(m.positive, u0, l0, c0, i);
                 before(x + n + i);
-                what = r.step<true>(x[n + i]);
+                what = r.step<Derivative>(x[n + i]);
             } else {
+                // Only the sampling instant: the sample is otherwise quiet.
                 r.at(m.positive, u0, l0, c0, i + 1);
                 before(x + n + i + 1);
                 what = r.instant(c0 + uint64_t(i));
             }
             if (what & kClock) {
+                // An event handler may have changed the settings or fed samples of its own.
                 if ((switched = handlerSwitched()))
                     what |= kAttacked;
                 if (r.marksStale)
@@ -571,5 +523,5 @@ void TQelFSK4Decoder::ProcessBuffer(const int16_t* samples, uint32_t count)
     ++entries_;
     uint32_t n = 0;
     while (n < count)
-        n = Derivative ? scanDerivative(samples, n, count) : scanLevels(samples, n, count);
+        n = Derivative ? scan<true>(samples, n, count) : scan<false>(samples, n, count);
 }

@@ -42,8 +42,8 @@ public:
 
 private:
     struct Run;
-    uint32_t scanLevels(const int16_t* samples, uint32_t n, uint32_t count);
-    uint32_t scanDerivative(const int16_t* samples, uint32_t n, uint32_t count);
+    template <bool Derivative>
+    uint32_t scan(const int16_t* samples, uint32_t n, uint32_t count);
 
     int32_t attack_ = 10;
     uint32_t baudRate_ = 1600;

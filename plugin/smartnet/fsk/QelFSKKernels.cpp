@@ -18,6 +18,34 @@ inline __m128i lastLane(__m128i x)
     const __m128i high = _mm_shufflehi_epi16(x, _MM_SHUFFLE(3, 3, 3, 3));
     return _mm_unpackhi_epi64(high, high);
 }
+
+// Eight samples of one envelope with a decay of 1 (the upper; the lower is the mirror): the running
+// maximum of x[j] + j - 7 across the lanes in three shifted steps, the lanes shifted in taking the
+// smallest value, then the carry (the envelope before the eight, less 8) and 7 - k put in.
+template <bool Upper>
+struct EnvelopeSide {
+    const __m128i ramp = _mm_setr_epi16(-7, -6, -5, -4, -3, -2, -1, 0);  // j - 7
+    const __m128i rest = _mm_setr_epi16(7, 6, 5, 4, 3, 2, 1, 0);        // 7 - k
+    const __m128i fill = _mm_set1_epi16(Upper ? int16_t(0x8000) : int16_t(0x7FFF));
+    const __m128i in1 = _mm_and_si128(_mm_setr_epi16(-1, 0, 0, 0, 0, 0, 0, 0), fill);
+    const __m128i in2 = _mm_and_si128(_mm_setr_epi16(-1, -1, 0, 0, 0, 0, 0, 0), fill);
+    const __m128i in4 = _mm_and_si128(_mm_setr_epi16(-1, -1, -1, -1, 0, 0, 0, 0), fill);
+
+    static __m128i further(__m128i a, __m128i b) { return Upper ? _mm_max_epi16(a, b) : _mm_min_epi16(a, b); }
+    static __m128i toward(__m128i a, __m128i b) { return Upper ? _mm_adds_epi16(a, b) : _mm_subs_epi16(a, b); }
+
+    __m128i Step(__m128i x, __m128i& carry) const
+    {
+        __m128i a = toward(x, ramp);
+        a = further(a, _mm_or_si128(_mm_slli_si128(a, 2), in1));
+        a = further(a, _mm_or_si128(_mm_slli_si128(a, 4), in2));
+        a = further(a, _mm_or_si128(_mm_slli_si128(a, 8), in4));
+        const __m128i env = further(toward(further(a, carry), rest), _mm_setzero_si128());
+        const __m128i eight = _mm_set1_epi16(Upper ? -8 : 8);
+        carry = _mm_add_epi16(lastLane(env), eight);
+        return env;
+    }
+};
 #endif
 
 }  // namespace
@@ -56,36 +84,16 @@ void QelFSKEnvelopes(const int16_t* v, uint32_t m, int32_t& upper, int32_t& lowe
     int32_t u = upper, l = lower;
 #ifdef __SSE2__
     if (m >= 8) {
-        const __m128i ramp = _mm_setr_epi16(-7, -6, -5, -4, -3, -2, -1, 0);  // j - 7
-        const __m128i rest = _mm_setr_epi16(7, 6, 5, 4, 3, 2, 1, 0);        // 7 - k
-        const __m128i zero = _mm_setzero_si128(), eight = _mm_set1_epi16(8);
-        // What the lanes shifted in by 1, 2 and 4 take: the smallest value for a maximum, the
-        // largest for a minimum.
-        const __m128i bottom = _mm_set1_epi16(int16_t(0x8000)), top = _mm_set1_epi16(0x7FFF);
-        const __m128i in1 = _mm_setr_epi16(-1, 0, 0, 0, 0, 0, 0, 0);
-        const __m128i in2 = _mm_setr_epi16(-1, -1, 0, 0, 0, 0, 0, 0);
-        const __m128i in4 = _mm_setr_epi16(-1, -1, -1, -1, 0, 0, 0, 0);
-        const __m128i b1 = _mm_and_si128(in1, bottom), b2 = _mm_and_si128(in2, bottom), b4 = _mm_and_si128(in4, bottom);
-        const __m128i t1 = _mm_and_si128(in1, top), t2 = _mm_and_si128(in2, top), t4 = _mm_and_si128(in4, top);
+        const EnvelopeSide<true> high;
+        const EnvelopeSide<false> low;
         __m128i carryUp = _mm_set1_epi16(int16_t(u - 8)), carryLo = _mm_set1_epi16(int16_t(l + 8));
-        __m128i envUp = zero, envLo = zero;
+        __m128i envUp = _mm_setzero_si128(), envLo = _mm_setzero_si128();
         for (; k + 8 <= m; k += 8) {
             const __m128i x = load(v + k);
-            __m128i a = _mm_adds_epi16(x, ramp);
-            a = _mm_max_epi16(a, _mm_or_si128(_mm_slli_si128(a, 2), b1));
-            a = _mm_max_epi16(a, _mm_or_si128(_mm_slli_si128(a, 4), b2));
-            a = _mm_max_epi16(a, _mm_or_si128(_mm_slli_si128(a, 8), b4));
-            envUp = _mm_max_epi16(_mm_adds_epi16(_mm_max_epi16(a, carryUp), rest), zero);
+            envUp = high.Step(x, carryUp);
+            envLo = low.Step(x, carryLo);
             store(up + k, envUp);
-            carryUp = _mm_sub_epi16(lastLane(envUp), eight);
-
-            __m128i b = _mm_subs_epi16(x, ramp);
-            b = _mm_min_epi16(b, _mm_or_si128(_mm_slli_si128(b, 2), t1));
-            b = _mm_min_epi16(b, _mm_or_si128(_mm_slli_si128(b, 4), t2));
-            b = _mm_min_epi16(b, _mm_or_si128(_mm_slli_si128(b, 8), t4));
-            envLo = _mm_min_epi16(_mm_subs_epi16(_mm_min_epi16(b, carryLo), rest), zero);
             store(lo + k, envLo);
-            carryLo = _mm_add_epi16(lastLane(envLo), eight);
         }
         u = int16_t(_mm_extract_epi16(envUp, 7));
         l = int16_t(_mm_extract_epi16(envLo, 7));
