@@ -2,6 +2,7 @@
 
 #include "BlockOps.h"
 #include "FIRKernels.h"
+#include "Transpose8.h"
 
 #include <algorithm>
 #include <cmath>
@@ -59,12 +60,6 @@ bool Consistent(const TFIRRec& rec, int32_t count)
     return rec.Block == count && rec.Taps >= 3 && rec.Taps <= kFIRMaxTaps && rec.Half == rec.Taps / 2;
 }
 
-void MoveHistory(TFIRRec& rec, int32_t count)
-{
-    std::memmove(&rec.Input[kFIRBlockStart + 1 - rec.Taps], &rec.Input[kFIRBlockStart + 1 - rec.Taps + count],
-                 sizeof(int32_t) * static_cast<size_t>(rec.Taps - 1));
-}
-
 #ifdef KORVANTA_DM_X86
 
 bool HasVectors()
@@ -89,27 +84,6 @@ __attribute__((target("avx2,fma"))) inline void SumsF(const float* p, const floa
     }
     for (int v = 0; v < V; ++v)
         _mm256_storeu_ps(out + 8 * v, a[v]);
-}
-
-// Eight vectors transposed: out[k] lane l = in[l] lane k.
-__attribute__((target("avx2,fma"))) inline void Transpose8(const __m256 r[8], __m256 out[8])
-{
-    const __m256 t0 = _mm256_unpacklo_ps(r[0], r[1]), t1 = _mm256_unpackhi_ps(r[0], r[1]);
-    const __m256 t2 = _mm256_unpacklo_ps(r[2], r[3]), t3 = _mm256_unpackhi_ps(r[2], r[3]);
-    const __m256 t4 = _mm256_unpacklo_ps(r[4], r[5]), t5 = _mm256_unpackhi_ps(r[4], r[5]);
-    const __m256 t6 = _mm256_unpacklo_ps(r[6], r[7]), t7 = _mm256_unpackhi_ps(r[6], r[7]);
-    const __m256 s0 = _mm256_shuffle_ps(t0, t2, 0x44), s1 = _mm256_shuffle_ps(t0, t2, 0xEE);
-    const __m256 s2 = _mm256_shuffle_ps(t1, t3, 0x44), s3 = _mm256_shuffle_ps(t1, t3, 0xEE);
-    const __m256 s4 = _mm256_shuffle_ps(t4, t6, 0x44), s5 = _mm256_shuffle_ps(t4, t6, 0xEE);
-    const __m256 s6 = _mm256_shuffle_ps(t5, t7, 0x44), s7 = _mm256_shuffle_ps(t5, t7, 0xEE);
-    out[0] = _mm256_permute2f128_ps(s0, s4, 0x20);
-    out[1] = _mm256_permute2f128_ps(s1, s5, 0x20);
-    out[2] = _mm256_permute2f128_ps(s2, s6, 0x20);
-    out[3] = _mm256_permute2f128_ps(s3, s7, 0x20);
-    out[4] = _mm256_permute2f128_ps(s0, s4, 0x31);
-    out[5] = _mm256_permute2f128_ps(s1, s5, 0x31);
-    out[6] = _mm256_permute2f128_ps(s2, s6, 0x31);
-    out[7] = _mm256_permute2f128_ps(s3, s7, 0x31);
 }
 
 // Eight streams of outputs side by side, an eighth of the outputs each: lane l of vector m is output
@@ -364,7 +338,7 @@ __attribute__((target("avx2,fma"))) bool RunFast(TDelayMultiplyScratch& s, TFIRR
             signs[n] = SignOf(qExact[n]);
         i = j + 1;
     }
-    MoveHistory(second, count);
+    FIRMoveHistory(second);
     last = qExact[count - 1];
     return true;
 }

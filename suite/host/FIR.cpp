@@ -88,7 +88,13 @@ void FIRFilter(TFIRRec& rec)
     if (block < 0 || block > kFIRMaxBlock || taps < 0 || taps > kFIRMaxTaps || half != taps / 2)
         return;
     FIRKernelBest()(rec.Input, kFIRBlockStart, rec.Coef, half, block, rec.Output);
-    if (taps >= 2)
-        std::memmove(&rec.Input[kFIRBlockStart + 1 - taps], &rec.Input[kFIRBlockStart + 1 - taps + block],
+    FIRMoveHistory(rec);
+}
+
+void FIRMoveHistory(TFIRRec& rec)
+{
+    const int32_t taps = rec.Taps;
+    if (taps >= 2 && taps <= kFIRMaxTaps && rec.Block >= 0 && rec.Block <= kFIRMaxBlock)
+        std::memmove(&rec.Input[kFIRBlockStart + 1 - taps], &rec.Input[kFIRBlockStart + 1 - taps + rec.Block],
                      sizeof(int32_t) * static_cast<size_t>(taps - 1));
 }

@@ -32,3 +32,7 @@ bool DesignBandPassFIR(TFIRRec& rec, int32_t block, int32_t taps, double fh, dou
 // and keeps the last Taps-1 inputs as the history of the next block. Pairs of inputs are added as
 // 32-bit integers, so callers keep the samples within +-2^30. Does nothing on an inconsistent record.
 void FIRFilter(TFIRRec& rec);
+
+// The history move alone, as FIRFilter makes it after a block: the last Taps-1 inputs of the block go
+// to the cells before Input[401]. For the block forms that filter a record their own way.
+void FIRMoveHistory(TFIRRec& rec);

@@ -1,6 +1,7 @@
 #include "FIRCrossings.h"
 
 #include "FIRKernels.h"
+#include "Transpose8.h"
 
 #include <algorithm>
 #include <cmath>
@@ -41,13 +42,6 @@ void CrossingsOfEveryOutput(TFIRRec& rec, int32_t previous, TFIRCrossings& out)
     out.Last = before;
     out.Undecided = block;
     out.Exact = block;
-}
-
-void MoveHistory(TFIRRec& rec)
-{
-    if (rec.Taps >= 2)
-        std::memmove(&rec.Input[kFIRBlockStart + 1 - rec.Taps], &rec.Input[kFIRBlockStart + 1 - rec.Taps + rec.Block],
-                     sizeof(int32_t) * static_cast<size_t>(rec.Taps - 1));
 }
 
 #ifdef KORVANTA_CROSSINGS_X86
@@ -138,20 +132,8 @@ __attribute__((target("avx2,fma"))) void Transpose(const TFIRRec& rec, const Lay
         for (int32_t l = 0; l < kLanes; ++l)
             v[l] = _mm256_cvtepi32_ps(
                 _mm256_loadu_si256(reinterpret_cast<const __m256i*>(base + static_cast<std::ptrdiff_t>(l) * p.length + m)));
-        const __m256 t0 = _mm256_unpacklo_ps(v[0], v[1]), t1 = _mm256_unpackhi_ps(v[0], v[1]);
-        const __m256 t2 = _mm256_unpacklo_ps(v[2], v[3]), t3 = _mm256_unpackhi_ps(v[2], v[3]);
-        const __m256 t4 = _mm256_unpacklo_ps(v[4], v[5]), t5 = _mm256_unpackhi_ps(v[4], v[5]);
-        const __m256 t6 = _mm256_unpacklo_ps(v[6], v[7]), t7 = _mm256_unpackhi_ps(v[6], v[7]);
-        const __m256 s0 = _mm256_shuffle_ps(t0, t2, 0x44), s1 = _mm256_shuffle_ps(t0, t2, 0xEE);
-        const __m256 s2 = _mm256_shuffle_ps(t1, t3, 0x44), s3 = _mm256_shuffle_ps(t1, t3, 0xEE);
-        const __m256 s4 = _mm256_shuffle_ps(t4, t6, 0x44), s5 = _mm256_shuffle_ps(t4, t6, 0xEE);
-        const __m256 s6 = _mm256_shuffle_ps(t5, t7, 0x44), s7 = _mm256_shuffle_ps(t5, t7, 0xEE);
-        const __m256 out[8] = {
-            _mm256_permute2f128_ps(s0, s4, 0x20), _mm256_permute2f128_ps(s1, s5, 0x20),
-            _mm256_permute2f128_ps(s2, s6, 0x20), _mm256_permute2f128_ps(s3, s7, 0x20),
-            _mm256_permute2f128_ps(s0, s4, 0x31), _mm256_permute2f128_ps(s1, s5, 0x31),
-            _mm256_permute2f128_ps(s2, s6, 0x31), _mm256_permute2f128_ps(s3, s7, 0x31),
-        };
+        __m256 out[8];
+        Transpose8(v, out);
         for (int32_t k = 0; k < 8; ++k) {
             _mm256_storeu_ps(r0 + kLanes * (m + k), out[k]);
             low = _mm256_min_ps(low, out[k]);
@@ -478,7 +460,7 @@ void FIRFilterCrossings(TFIRRec& rec, int32_t previous, TFIRCrossings& out)
     if (Applicable(rec)) {
         out.Exact = 0;
         if (FastCrossings(rec, previous, out)) {
-            MoveHistory(rec);
+            FIRMoveHistory(rec);
             return;
         }
         out.List.clear();
