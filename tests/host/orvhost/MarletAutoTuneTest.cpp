@@ -49,8 +49,8 @@ std::string Seconds(int tenths) { return std::to_string(tenths / 10) + "." + std
 
 // A control channel that announces its number (5, on the host's 450.0125 MHz) every half second
 // only until the first call is granted, as some systems do, and grants calls at 10, 14 and 17.5 s;
-// earlyGrant (tenths of a second, 0 for none) adds a first call while the decoder is still finding
-// its input and has no system yet.
+// earlyGrant (tenths of a second, 0 for none) adds a first call before the decoder has settled on
+// the input and taken the system as current.
 void WriteNumbersUntilTheFirstGrant(const std::filesystem::path& wav, int earlyGrant)
 {
     std::vector<std::string> args = {binPath("siggen").string(), "mpt1327", "--system", "0x2C5A", "--channels", "2",
