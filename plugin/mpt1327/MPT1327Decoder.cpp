@@ -125,8 +125,10 @@ TMPT1327Decoder::Outcome TMPT1327Decoder::Decode(const TMPT1327Codeword& codewor
             } else if (f.Type == 3) {
                 switch (f.Func) {
                 case 1:
-                    if (input == 0)
+                    if (input == 0) {
                         SetCurrentChannel(static_cast<int16_t>(f.ChannelNumber));
+                        heardChannel_ = currentChannel_;
+                    }
                     return Outcome::ChannelNumber;
                 case 2:
                     clearDown(input, f);
@@ -175,6 +177,10 @@ void TMPT1327Decoder::systemCodeword(int input, const TMPT1327Fields& f)
     client_.SelectSystem(f.SystemIdentity);
     if (input != 0)
         return;
+    // A system the database did not know leaves the channel unknown; the channel-number message
+    // heard on this frequency (perhaps before the input was found) still says which it is.
+    if (currentChannel_ == -1 && heardChannel_ != -1)
+        SetCurrentChannel(heardChannel_);
     if (currentChannel_ != controlChannel_) {
         controlChannel_ = currentChannel_;
         client_.SetCtrlChanText(std::to_string(controlChannel_));
@@ -226,6 +232,7 @@ void TMPT1327Decoder::SetTunedFrequency(int32_t hz)
     if (currentChannel_ != -1)
         SetCurrentChannel(static_cast<int16_t>(currentChannel_ + (int64_t{hz} - tunedFrequency_) / step()));
     tunedFrequency_ = hz;
+    heardChannel_ = -1;  // the number heard belongs to the frequency left
     buffersSinceTune_ = 0;
 }
 

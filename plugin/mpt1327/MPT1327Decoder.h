@@ -165,6 +165,7 @@ private:
     uint16_t channelSize_ = 0;  // set by the first SetChannelSize
     int16_t currentChannel_ = -1;
     int16_t controlChannel_ = -1;
+    int16_t heardChannel_ = -1;  // of the last channel-number message since the last tuning
     int32_t& buffersSinceTune_;
     bool retToCtrl_ = false;
     std::vector<TMPT1327Call> calls_;

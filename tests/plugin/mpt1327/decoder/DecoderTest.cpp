@@ -44,6 +44,9 @@ struct Client : TMPT1327DecoderClient {
     int32_t secondaryFrequency = 0;
     bool autoTune = true;
     bool hostNotifies = false;  // the host reports a frequency change back while it is tuned
+    // Selects as the window does a system its database does not hold: the record knows no
+    // channel, so the current and the control channel become unknown.
+    bool newSystems = false;
     TMPT1327LocalTime now{2026, 12, 9, 14, 5, 33};
 
     void note(const std::string& s) { events.push_back(s); }
@@ -62,6 +65,8 @@ struct Client : TMPT1327DecoderClient {
     void SelectSystem(uint16_t id) override
     {
         note("select " + std::to_string(id));
+        if (newSystems && system->record.SystemIdentity != id)
+            decoder->AssignChannels(decoder->ChannelSize(), -1, -1);
         system->record.SystemIdentity = id;
     }
     void WriteLogEntry(const TMPT1327LocalTime&, const TMPT1327Call& c) override { logged.push_back(c); }
@@ -320,6 +325,58 @@ TEST_F(DecoderTest, ChannelNumberMessageSetsTheCurrentChannel)
     decode(channelNumber(321));
     EXPECT_EQ(decoder.CurrentChannel(), 321);
     EXPECT_TRUE(client.saw("repaint"));
+}
+
+TEST(MPT1327NewSystem, TakesTheChannelNumberHeardSinceTheLastTuning)
+{
+    // The host sits on 450.125 MHz; the channel-number message calls it channel 5.
+    struct Case {
+        const char* name;
+        bool numberFirst;     // the number comes before the system is selected
+        bool retuned;         // the host is moved two channels up after the number
+        bool numberAfter;     // the number comes again once the system is current
+        int16_t control;      // the control channel the decoder then knows
+    };
+    const Case cases[] = {
+        {"heard before the system", true, false, false, 5},
+        {"heard before the system and again after", true, false, true, 5},
+        {"heard only after the system", false, false, true, 5},
+        {"heard on the frequency left before the system", true, true, false, -1},
+        {"never heard", false, false, false, -1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        System system;
+        Client client;
+        TMPT1327Decoder decoder{client, system};
+        client.system = &system;
+        client.decoder = &decoder;
+        client.newSystems = true;
+        decoder.SetChannelSize(25000);
+        decoder.SetTunedFrequency(450125000);
+        if (c.numberFirst)
+            decoder.Decode(valid(channelNumber(5)));
+        if (c.retuned)
+            decoder.SetTunedFrequency(450175000);
+        decoder.SetBuffersSinceTune(17);
+        decoder.Decode(valid(systemCodeword(0x2C5A)));
+        EXPECT_TRUE(client.saw("select " + std::to_string(0x2C5A)));
+        if (c.numberAfter) {
+            decoder.Decode(valid(channelNumber(5)));
+            decoder.Decode(valid(systemCodeword(0x2C5A)));
+        }
+        EXPECT_EQ(decoder.ControlChannel(), c.control);
+        EXPECT_EQ(decoder.CurrentChannel(), c.control);
+
+        // With the control channel known, auto tune follows the next grant.
+        decoder.Decode(valid(goToChannel(1, 10, 11, 37)));
+        EXPECT_EQ(decoder.Calls().size(), 1u);
+        const std::vector<std::string> tune = {"tune " + std::to_string(450000000 + 37 * 25000) + " 2"};
+        EXPECT_EQ(client.tunes(), c.control == 5 ? tune : std::vector<std::string>{});
+        if (c.control == 5) {
+            EXPECT_EQ(system.record.BaseFrequency, 450000000);
+        }
+    }
 }
 
 TEST_F(DecoderTest, CallListReplacementRules)
