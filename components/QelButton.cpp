@@ -115,6 +115,14 @@ void TQelButton::mouseMoveEvent(QMouseEvent* e)
     apply(state_.MouseMove(inside(e), e->buttons() & Qt::LeftButton));
 }
 
+void TQelButton::click()
+{
+    if (!isEnabled())
+        return;
+    apply(state_.MouseDown(true));
+    apply(state_.MouseUp(true));
+}
+
 void TQelButton::mouseReleaseEvent(QMouseEvent* e)
 {
     if (!isEnabled() || e->button() != Qt::LeftButton)

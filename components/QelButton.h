@@ -29,6 +29,9 @@ public:
     QFont CaptionFont() const { return platform::ToQFont(font_); }
     int CaptionRoom() const { return width() - 2 * FrameWidth(); }
     void SetFont(const platform::TFont& f);
+    // A press and a release inside the button, as a mouse click makes them: what a click script
+    // presses (the platform layer finds it by this name).
+    Q_INVOKABLE void click();
 
 protected:
     void Paint(platform::TCanvas& canvas) override;

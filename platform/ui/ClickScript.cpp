@@ -4,6 +4,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QEvent>
+#include <QMetaObject>
 #include <QTimer>
 #include <QWidget>
 #include <algorithm>
@@ -100,6 +101,19 @@ bool ClickNamed(const std::string& name, std::string* why)
         for (QAction* a : top->findChildren<QAction*>(wanted)) {
             if (a->isEnabled()) {
                 a->trigger();
+                return true;
+            }
+            disabled = true;
+        }
+        // Painted buttons that are not Qt buttons offer an invokable click() of their own.
+        QList<QWidget*> widgets = top->findChildren<QWidget*>(wanted);
+        if (top->objectName() == wanted)
+            widgets.prepend(top);
+        for (QWidget* w : widgets) {
+            if (qobject_cast<QAbstractButton*>(w) || w->metaObject()->indexOfMethod("click()") < 0)
+                continue;
+            if (w->isEnabled() && w->isVisible()) {
+                QMetaObject::invokeMethod(w, "click");
                 return true;
             }
             disabled = true;

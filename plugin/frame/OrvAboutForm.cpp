@@ -66,6 +66,7 @@ TOrvAboutForm::TOrvAboutForm(const QString& decoderLine, QWidget* owner) : QDial
     PlaceShadow(VersionShadow, Version);
 
     auto* ok = new QPushButton("OK", this);
+    ok->setObjectName("OKButton");
     ok->setGeometry(122, 162, 76, 28);
     ok->setDefault(true);
     connect(ok, &QPushButton::clicked, this, &QDialog::accept);  // Escape cancels as well
