@@ -2,6 +2,7 @@
 
 #include "ReceiverState.h"
 #include "ScriptText.h"
+#include "platform/text/NumberText.h"
 
 #include <algorithm>
 #include <cmath>
@@ -21,14 +22,11 @@ std::optional<HostScript> HostScript::parse(const std::string& text, std::string
         };
         if (!extra.empty() || what.empty())
             return fail();
-        double seconds;
-        size_t used = 0;
-        try {
-            seconds = std::stod(when, &used);
-        } catch (...) {
+        const std::optional<double> at = platform::ParseNumber(when);
+        if (!at)
             return fail();
-        }
-        if (used != when.size() || !std::isfinite(seconds) || seconds < 0 || seconds > 86400)
+        const double seconds = *at;
+        if (seconds < 0 || seconds > 86400)
             return fail();
         ScriptStep step;
         step.atMs = static_cast<int>(std::lround(seconds * 1000));

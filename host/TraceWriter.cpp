@@ -1,6 +1,7 @@
 #include "TraceWriter.h"
 
 #include "platform/clock/Clock.h"
+#include "platform/text/NumberText.h"
 
 #include <cstdio>
 #include <fcntl.h>
@@ -43,8 +44,7 @@ std::string TraceWriter::quote(const std::string& s)
 
 std::string TraceWriter::line(double t, const std::vector<Field>& fields)
 {
-    char ts[32];
-    std::snprintf(ts, sizeof ts, "%.3f", t);
+    const std::string ts = platform::FixedText(t, 3);
     std::string r = std::string("{\"t\":") + ts;
     for (const Field& f : fields)
         r += "," + quote(f.key) + ":" + (f.number ? f.value : quote(f.value));

@@ -11,6 +11,7 @@
 #include "platform/sound/PlayedMark.h"
 #include "platform/sound/Recording.h"
 #include "platform/sound/WaveIn.h"
+#include "platform/text/NumberText.h"
 #include "platform/version/VersionInfo.h"
 
 #include <QApplication>
@@ -178,7 +179,7 @@ QString FreshEndOfInputMark()
 // only what a card would lose to a decoder slower than that.
 std::string PaceWarning(const std::string& applet, const std::string& pace)
 {
-    const bool faster = pace == "fast" || QString::fromStdString(pace).toDouble() > 1;
+    const bool faster = pace == "fast" || platform::ParseNumber(pace).value_or(1) > 1;
     if (!faster || QString::fromStdString(applet).simplified().compare("Packet Radio Decoder", Qt::CaseInsensitive) != 0)
         return {};
     return "at --pace " + pace +
@@ -392,9 +393,9 @@ int main(int argc, char** argv)
     // The pace of the recording or the band, for this program and the applets it starts.
     if (parser.isSet("pace")) {
         const QString pace = parser.value("pace");
-        bool ok = false;
-        const double factor = pace.toDouble(&ok);
-        if (pace != "fast" && !(ok && factor > 0 && factor < 1e6))
+        // Read as the sound input reads it, so that a factor taken here is the factor played.
+        const std::optional<double> factor = platform::ParseNumber(pace.toStdString());
+        if (pace != "fast" && !(factor && *factor > 0 && *factor < 1e6))
             return Refuse("--pace takes a factor of real time above 0, or fast");
         qputenv("WAVE_IN_PACE", pace.toUtf8());
         if (const std::string warning = PaceWarning(start, pace.toStdString()); !warning.empty())

@@ -1,6 +1,7 @@
 #include "CallTrace.h"
 
-#include <cstdio>
+#include "platform/text/NumberText.h"
+
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -9,8 +10,7 @@ namespace platform::kvapi {
 std::string CallTraceLine(double t, const char* dir, const char* call, std::optional<int32_t> receiver,
                           const std::vector<int64_t>& args, int64_t result)
 {
-    char ts[32];
-    std::snprintf(ts, sizeof ts, "%.3f", t);
+    const std::string ts = platform::FixedText(t, 3);
     std::string r = std::string("{\"t\":") + ts + ",\"dir\":\"" + dir + "\",\"call\":\"" + call + "\"";
     if (receiver)
         r += ",\"receiver\":" + std::to_string(*receiver);

@@ -1,7 +1,10 @@
 #include "PlayedMark.h"
 
-#include <cstdio>
+#include "platform/text/NumberText.h"
+
+#include <algorithm>
 #include <cstdlib>
+#include <string_view>
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -9,7 +12,7 @@ namespace platform::sound {
 
 namespace {
 constexpr auto kEvery = std::chrono::milliseconds(200);
-constexpr int kWidth = 16;  // "%15.3f\n": rewritten in place, never shorter
+constexpr int kWidth = 16;  // the seconds with 3 decimals, right-aligned, and '\n': rewritten in place, never shorter
 }  // namespace
 
 PlayedMark::PlayedMark()
@@ -40,10 +43,12 @@ void PlayedMark::played(uint64_t bytes, uint32_t bytesPerSecond)
 
 void PlayedMark::write(double seconds)
 {
-    char text[kWidth + 1];
-    std::snprintf(text, sizeof text, "%15.3f\n", seconds);
+    std::string text = platform::FixedText(seconds, 3);
+    if (text.empty() || text.size() >= size_t(kWidth))
+        return;  // no number of seconds that long is played
+    text = std::string(size_t(kWidth) - 1 - text.size(), ' ') + text + '\n';
     // A mark that cannot be written shows nobody anything; the input goes on.
-    [[maybe_unused]] const ssize_t n = ::pwrite(fd_, text, kWidth, 0);
+    [[maybe_unused]] const ssize_t n = ::pwrite(fd_, text.data(), kWidth, 0);
 }
 
 double readPlayedMark(const std::string& file)
@@ -56,9 +61,10 @@ double readPlayedMark(const std::string& file)
     ::close(fd);
     if (n != kWidth || text[kWidth - 1] != '\n')
         return -1;
-    char* end = nullptr;
-    const double seconds = std::strtod(text, &end);
-    return end != text && seconds >= 0 ? seconds : -1;
+    std::string_view number(text, kWidth - 1);
+    number.remove_prefix(std::min(number.find_first_not_of(' '), number.size()));
+    const auto seconds = platform::ParseNumber(number);
+    return seconds && *seconds >= 0 ? *seconds : -1;
 }
 
 }  // namespace platform::sound

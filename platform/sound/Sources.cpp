@@ -1,6 +1,7 @@
 #include "Sources.h"
 
 #include "PlayedMark.h"
+#include "platform/text/NumberText.h"
 
 #include <algorithm>
 #include <chrono>
@@ -124,10 +125,8 @@ Pacing pacingFromEnv()
         p.fast = true;
         return p;
     }
-    char* end = nullptr;
-    const double f = std::strtod(v, &end);
-    if (end != v && *end == '\0' && f > 0 && f < 1e6)
-        p.factor = f;
+    if (const auto f = platform::ParseNumber(v); f && *f > 0 && *f < 1e6)
+        p.factor = *f;
     return p;
 }
 
@@ -183,8 +182,8 @@ public:
             return;
         told_ = true;
         last_ = now;
-        std::fprintf(stderr, "Sound input: %.2f s of the recording lost so far: the program held every buffer.\n",
-                     bytesPerSecond ? double(total_) / bytesPerSecond : 0.0);
+        std::fprintf(stderr, "Sound input: %s s of the recording lost so far: the program held every buffer.\n",
+                     platform::FixedText(bytesPerSecond ? double(total_) / bytesPerSecond : 0.0, 2).c_str());
         std::fflush(stderr);
     }
 

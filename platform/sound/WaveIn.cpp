@@ -7,6 +7,7 @@
 #include "Sources.h"
 #include "WavFile.h"
 #include "WaveDevices.h"
+#include "platform/text/NumberText.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -61,8 +62,8 @@ std::unique_ptr<Backend> openFile(const std::string& path, const WaveFormat& for
 {
     const std::filesystem::path eof = eofFile();
     auto warnCutShort = [&](double seconds) {
-        std::fprintf(stderr, "Wave input: recording \"%s\" is cut short; playing the %.1f s it holds.\n",
-                     path.c_str(), seconds);
+        std::fprintf(stderr, "Wave input: recording \"%s\" is cut short; playing the %s s it holds.\n",
+                     path.c_str(), platform::FixedText(seconds, 1).c_str());
     };
     // A WAV file already in the opened format is delivered byte for byte.
     WavInfo info;

@@ -1,5 +1,7 @@
 #include "SmartNetDecoder.h"
 
+#include "platform/text/NumberText.h"
+
 #include <cstdio>
 
 namespace {
@@ -190,9 +192,8 @@ void TSmartNetDecoder::SetControlChannel(int16_t number)
         return;
     }
     client_.SetText(TSmartNetLabel::CtrlChan, std::to_string(number));
-    char text[40];
-    std::snprintf(text, sizeof text, "%.4f MHz", TunedFrequency * 1e-6);
-    std::string shown = text;
+    // Written with a point, then shown with the window's decimal separator.
+    std::string shown = platform::FixedText(TunedFrequency * 1e-6, 4) + " MHz";
     for (char& c : shown)
         if (c == '.')
             c = DecimalSeparator;

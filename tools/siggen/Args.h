@@ -13,6 +13,10 @@ struct UsageError : std::runtime_error {
     using std::runtime_error::runtime_error;
 };
 
+// The whole of text as a finite number written with a point ("0.5", "+2", "-1e3"), read the same
+// whatever locale the process runs in; nullopt for anything else.
+std::optional<double> readNumber(const std::string& text);
+
 // The whole of text as a finite number; otherwise "<what>: '<text>' is not a number".
 double parseNumber(const std::string& text, const std::string& what);
 

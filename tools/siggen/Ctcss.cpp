@@ -1,5 +1,6 @@
 #include "Ctcss.h"
 
+#include "Args.h"
 #include "BandNoise.h"
 
 #include <cmath>
@@ -18,16 +19,10 @@ std::vector<std::pair<bool, double>> parsePattern(const std::string& text)
         const std::string state = item.substr(0, colon);
         if (colon == std::string::npos || (state != "on" && state != "off"))
             throw std::invalid_argument("stretch '" + item + "' is not on:S or off:S");
-        size_t used = 0;
-        double seconds = 0;
-        try {
-            seconds = std::stod(item.substr(colon + 1), &used);
-        } catch (const std::exception&) {
-            used = 0;
-        }
-        if (used == 0 || used != item.size() - colon - 1 || !(seconds >= 0) || seconds > 86400)
+        const std::optional<double> seconds = readNumber(item.substr(colon + 1));
+        if (!seconds || *seconds < 0 || *seconds > 86400)
             throw std::invalid_argument("stretch '" + item + "' has no length in seconds");
-        out.emplace_back(state == "on", seconds);
+        out.emplace_back(state == "on", *seconds);
     }
     return out;
 }
