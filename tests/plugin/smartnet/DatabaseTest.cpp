@@ -342,3 +342,82 @@ TEST(SmartNetLogFile, CommaSeparatedLogGetsItsHeaderOnce)
     EXPECT_EQ(readFile(path), "Date,Time,System ID,Radio,Channel\r\n07/03/2026,09:05:04,8000,1234-grp,5\r\n"
                               "07/03/2026,09:05:04,8000,1234-grp,5\r\n");
 }
+
+namespace {
+
+// A file of systems 1 to n, each with two heard radios and nothing in lists B to E (5440 bytes each).
+Bytes FileOfSystems(uint16_t n)
+{
+    Bytes content = HeaderBytes();
+    for (uint16_t id = 1; id <= n; ++id) {
+        TSmartNetSystemRecord r = Sample(id, 2);
+        r.ListB.clear();
+        r.ListC.clear();
+        r.ListD.clear();
+        r.ListE.clear();
+        const Bytes e = Entry(r);
+        content.insert(content.end(), e.begin(), e.end());
+    }
+    return content;
+}
+
+}  // namespace
+
+// Fifty systems, the second with a list count no file can hold, and beside it an unrelated copy under
+// the name the damaged file is kept as: the file may be written over only once a copy of exactly its
+// bytes lies beside it, here under the next free name.
+TEST_F(SmartNetDb, DamagedFileBesideAnUnrelatedCopyIsKeptUnderTheNextName)
+{
+    Bytes content = FileOfSystems(50);
+    ASSERT_EQ(content.size(), 28u + 50 * 5440);
+    PutI32(content.data() + 28 + 5440 + 4108, 0x7FFFFFFF);
+    writeBytes(file, content);
+    const Bytes unrelated = {'o', 'l', 'd', ' ', 'c', 'o', 'p', 'y'};
+    writeBytes(dir / "SmartNet.MEM.damaged", unrelated);
+
+    EXPECT_EQ(db.OpenDatabase(), TDatabaseStatus::dsRecovered);
+    ASSERT_EQ(boxes.boxes().size(), 1u);
+    EXPECT_NE(boxes.boxes()[0].text.find("kept as " + (dir / "SmartNet.MEM.damaged.2").string()), std::string::npos)
+        << boxes.boxes()[0].text;
+    EXPECT_EQ(readBytes(dir / "SmartNet.MEM.damaged.2"), content);
+
+    // The run hears a system and closes: the complete entry and the new system are written.
+    EXPECT_TRUE(Select(1).Found);
+    EXPECT_FALSE(Select(0x0100).Found);
+    EXPECT_EQ(db.SaveSystem(-1, 25000), TDatabaseStatus::dsOk);
+    EXPECT_EQ(readBytes(file).size(), 28u + 5440 + 4928);
+    EXPECT_EQ(readBytes(dir / "SmartNet.MEM.damaged.2"), content);
+    EXPECT_EQ(readBytes(dir / "SmartNet.MEM.damaged"), unrelated);
+    EXPECT_EQ(boxes.boxes().size(), 1u);
+}
+
+// An MPT1327 database put in place of this one is no old-format file: it is refused and left as it is.
+TEST_F(SmartNetDb, OtherDecodersDatabaseIsRefusedAndLeftAsItIs)
+{
+    const std::string otherHeader = "MPT1327 Database 1";
+    Bytes other(otherHeader.begin(), otherHeader.end());
+    // Fifty MPT1327 entries of 37740 bytes with one heard radio each.
+    for (uint16_t id = 1; id <= 50; ++id) {
+        Bytes e(37740 + 256, 0);
+        PutU16(e.data() + 4424, id);
+        PutI32(e.data() + 4108, 1);
+        other.insert(other.end(), e.begin(), e.end());
+    }
+    writeBytes(file, other);
+    EXPECT_EQ(db.OpenDatabase(), TDatabaseStatus::dsDamaged);
+    EXPECT_FALSE(db.InUse());
+    EXPECT_EQ(readBytes(file), other);
+    std::vector<uint16_t> ids;
+    EXPECT_EQ(db.Storage().ReadIdentities(ids), TDatabaseStatus::dsDamaged);
+    EXPECT_TRUE(ids.empty());
+    ASSERT_EQ(boxes.boxes().size(), 1u);
+    EXPECT_EQ(boxes.boxes()[0].caption, "Fatal Error!");
+    EXPECT_NE(boxes.boxes()[0].text.find("\"MPT1327 Database\""), std::string::npos) << boxes.boxes()[0].text;
+    EXPECT_NE(boxes.boxes()[0].text.find("left unchanged"), std::string::npos);
+
+    Select(7);
+    EXPECT_EQ(db.SaveSystem(-1, 25000), TDatabaseStatus::dsNotUsed);
+    EXPECT_EQ(readBytes(file), other);
+    EXPECT_FALSE(std::filesystem::exists(dir / "SmartNet.MEM.damaged"));
+    EXPECT_FALSE(std::filesystem::exists(dir / "SmartNet_Temp.MEM"));
+}

@@ -10,6 +10,7 @@
 #include "FieldBytes.h"
 #include "SystemDatabase.h"
 #include "TestSupport.h"
+#include "UnwritableFolder.h"
 #include "platform/ui/MessageBox.h"
 
 using namespace fieldbytes;
@@ -424,7 +425,8 @@ INSTANTIATE_TEST_SUITE_P(
                       {Entry(1, "one", 2, 10), TwoWithListNameCut()}}),
     [](const auto& info) { return std::string(info.param.name); });
 
-// An earlier copy is never written over; and the box is shown once however often the file is read.
+// An earlier copy of other bytes is never written over: the file is kept under the next name before
+// it is written over; and the box is shown once however often the file is read.
 TEST_F(SystemDatabase, AnEarlierDamagedCopyIsLeftAsItIs)
 {
     const Bytes earlier = {'e', 'a', 'r', 'l', 'i', 'e', 'r'};
@@ -434,7 +436,7 @@ TEST_F(SystemDatabase, AnEarlierDamagedCopyIsLeftAsItIs)
     writeBytes(file, content);
     EXPECT_EQ(db.Open(), TDatabaseStatus::dsRecovered);
     ASSERT_EQ(boxes.boxes().size(), 1u);
-    EXPECT_NE(boxes.boxes()[0].text.find("An earlier copy, " + (dir / "Tiny.MEM.damaged").string()), std::string::npos);
+    EXPECT_NE(boxes.boxes()[0].text.find("kept as " + (dir / "Tiny.MEM.damaged.2").string()), std::string::npos);
     TStoredEntry got;
     bool found = false;
     EXPECT_EQ(db.Load(2, got, found), TDatabaseStatus::dsOk);
@@ -442,7 +444,129 @@ TEST_F(SystemDatabase, AnEarlierDamagedCopyIsLeftAsItIs)
     ASSERT_EQ(db.Save(Entry(9, "nine", 0, 0)), TDatabaseStatus::dsOk);
     EXPECT_EQ(readBytes(file), File({Entry(1, "one", 2, 10), Entry(9, "nine", 0, 0)}));
     EXPECT_EQ(readBytes(dir / "Tiny.MEM.damaged"), earlier);
+    EXPECT_EQ(readBytes(dir / "Tiny.MEM.damaged.2"), content);
     EXPECT_EQ(boxes.boxes().size(), 1u);
+}
+
+// Where the damaged file is kept, by what lies beside it already: a copy of exactly its bytes counts
+// as kept; anything else there is left alone and the next free name is taken.
+namespace {
+Bytes CutGood()
+{
+    Bytes b = Good();
+    b.resize(b.size() - 3);
+    return b;
+}
+struct CopyCase {
+    const char* name;
+    std::vector<std::pair<std::string, Bytes>> there;  // files beside the database before the run
+    bool folderInTheWay;                               // "Tiny.MEM.damaged" is a folder
+    std::string keptAs;                                // the copy that holds the file afterwards
+    bool madeNow;                                      // written by this run (else found there)
+};
+}  // namespace
+
+class DamagedCopyName : public Fixture, public ::testing::WithParamInterface<CopyCase> {};
+
+TEST_P(DamagedCopyName, TakesTheFirstFreeNameOrAnExactCopy)
+{
+    const CopyCase& c = GetParam();
+    const Bytes content = CutGood();
+    writeBytes(file, content);
+    if (c.folderInTheWay)
+        std::filesystem::create_directory(dir / "Tiny.MEM.damaged");
+    for (const auto& [name, bytes] : c.there)
+        writeBytes(dir / name, bytes);
+
+    EXPECT_EQ(db.Open(), TDatabaseStatus::dsRecovered);
+    ASSERT_EQ(boxes.boxes().size(), 1u);
+    const std::string& text = boxes.boxes()[0].text;
+    EXPECT_NE(text.find((c.madeNow ? "kept as " : "kept before as ") + (dir / c.keptAs).string() + "."),
+              std::string::npos)
+        << text;
+    ASSERT_EQ(db.Save(Entry(9, "nine", 0, 0)), TDatabaseStatus::dsOk);
+    EXPECT_EQ(readBytes(file), File({Entry(1, "one", 2, 10), Entry(9, "nine", 0, 0)}));
+
+    EXPECT_EQ(readBytes(dir / c.keptAs), content);
+    for (const auto& [name, bytes] : c.there)
+        if (name != c.keptAs)
+            EXPECT_EQ(readBytes(dir / name), bytes) << name;
+    // Nothing else was made: the folder holds the database, what was there and the one new copy.
+    size_t files = 0;
+    for (const auto& f : std::filesystem::directory_iterator(dir.path()))
+        files += f.is_regular_file();
+    EXPECT_EQ(files, 1 + c.there.size() + (c.madeNow ? 1 : 0));
+    EXPECT_EQ(boxes.boxes().size(), 1u);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, DamagedCopyName,
+    ::testing::Values(
+        CopyCase{"NothingThere", {}, false, "Tiny.MEM.damaged", true},
+        CopyCase{"OtherBytesThere", {{"Tiny.MEM.damaged", {1, 2, 3, 4, 5, 6, 7, 8}}}, false, "Tiny.MEM.damaged.2", true},
+        CopyCase{"TwoOthersThere", {{"Tiny.MEM.damaged", {1}}, {"Tiny.MEM.damaged.2", {2}}}, false, "Tiny.MEM.damaged.3", true},
+        CopyCase{"SameSizeOtherBytes", {{"Tiny.MEM.damaged", [] { Bytes b = CutGood(); b.back() ^= 1; return b; }()}},
+                 false, "Tiny.MEM.damaged.2", true},
+        CopyCase{"LongerWithTheSameStart", {{"Tiny.MEM.damaged", [] { Bytes b = CutGood(); b.push_back(0); return b; }()}},
+                 false, "Tiny.MEM.damaged.2", true},
+        CopyCase{"FolderInTheWay", {}, true, "Tiny.MEM.damaged.2", true},
+        CopyCase{"ExactCopyThere", {{"Tiny.MEM.damaged", CutGood()}}, false, "Tiny.MEM.damaged", false},
+        CopyCase{"ExactCopyUnderTheSecondName", {{"Tiny.MEM.damaged", {1}}, {"Tiny.MEM.damaged.2", CutGood()}}, false,
+                 "Tiny.MEM.damaged.2", false}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// Damaged again while the window runs, after a copy was kept: the new bytes are kept as well before
+// the next save writes them over, and nothing more is said.
+TEST_F(SystemDatabase, FileDamagedAgainWhileRunningIsKeptAgain)
+{
+    const Bytes first = CutGood();
+    writeBytes(file, first);
+    EXPECT_EQ(db.Open(), TDatabaseStatus::dsRecovered);
+    ASSERT_EQ(db.Save(Entry(9, "nine", 0, 0)), TDatabaseStatus::dsOk);
+    const Bytes second = WithCount(kSecond, 3, 1000);
+    writeBytes(file, second);
+    ASSERT_EQ(db.Save(Entry(9, "nine", 0, 0)), TDatabaseStatus::dsOk);
+    EXPECT_EQ(readBytes(file), File({Entry(1, "one", 2, 10), Entry(9, "nine", 0, 0)}));
+    EXPECT_EQ(readBytes(dir / "Tiny.MEM.damaged"), first);
+    EXPECT_EQ(readBytes(dir / "Tiny.MEM.damaged.2"), second);
+    EXPECT_EQ(boxes.boxes().size(), 1u);
+}
+
+// A damaged file that cannot be kept (here the copy cannot be written whole: the process may write no
+// more than a few bytes per file) is never written over in the run; the one box says so and why.
+TEST_F(SystemDatabase, DamagedFileThatCannotBeKeptIsNotWrittenOver)
+{
+    const Bytes content = CutGood();
+    writeBytes(file, content);
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        ::signal(SIGXFSZ, SIG_IGN);
+        const rlimit limit{16, 16};
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+        platform::MessageBoxRecorder said;
+        TSystemDatabase child(TinyLayout(), file);
+        int fault = 0;
+        if (child.Open() != TDatabaseStatus::dsRecovered)
+            fault |= 1;
+        TStoredEntry got;
+        bool found = false;
+        if (child.Load(1, got, found) != TDatabaseStatus::dsOk || !found)
+            fault |= 2;
+        for (int i = 0; i < 3; ++i)
+            if (child.Save(Entry(9, "nine", 0, 0)) != TDatabaseStatus::dsNotSaved)
+                fault |= 4;
+        const std::string text = said.boxes().empty() ? "" : said.boxes()[0].text;
+        if (said.boxes().size() != 1 || text.find("cannot be saved") == std::string::npos ||
+            text.find("File too large") == std::string::npos)
+            fault |= 8;
+        ::_exit(fault);
+    }
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "1 open, 2 load, 4 save, 8 box";
+    EXPECT_EQ(readBytes(file), content);
+    EXPECT_FALSE(std::filesystem::exists(dir / "Tiny.MEM.damaged"));
 }
 
 // An old headerless file with a trailing fragment: its complete entries are converted, the file as it
@@ -745,3 +869,42 @@ TEST(SystemDatabaseImage, AgreesWithTheFile)
         EXPECT_EQ(Flat(got), Flat(saved));
     }
 }
+
+// A damaged database in a folder the user may not write in: one box says why nothing can be saved,
+// the complete entries are still read, and no save writes the file or says more, whether the damage
+// is found at the start or by a save.
+class ReadOnlyFolder : public Fixture, public ::testing::WithParamInterface<bool> {};
+
+TEST_P(ReadOnlyFolder, DamagedFileIsLeftWithOneBoxThatSaysWhy)
+{
+    const bool atStart = GetParam();
+    const Bytes content = CutGood();
+    writeBytes(file, atStart ? content : Good());
+    UnwritableFolder readOnly(dir.path());
+    if (!readOnly.Works())
+        GTEST_SKIP() << "cannot make a folder unwritable: " << readOnly.Why();
+
+    EXPECT_EQ(db.Open(), atStart ? TDatabaseStatus::dsRecovered : TDatabaseStatus::dsOk);
+    if (!atStart)
+        writeBytes(file, content);  // the file itself stays writable
+    TStoredEntry got;
+    bool found = false;
+    EXPECT_EQ(db.Load(1, got, found), TDatabaseStatus::dsOk);
+    EXPECT_TRUE(found);
+    for (int i = 0; i < 3; ++i)
+        EXPECT_EQ(db.Save(Entry(9, "nine", 0, 0)), TDatabaseStatus::dsNotSaved);
+    EXPECT_EQ(readBytes(file), content);
+    ASSERT_EQ(boxes.boxes().size(), 1u);
+    const auto& box = boxes.boxes()[0];
+    EXPECT_EQ(box.caption, "Fatal Error!");
+    EXPECT_EQ(box.flags & platform::MB_ICONMASK, platform::MB_ICONERROR);
+    EXPECT_NE(box.text.find(file.string() + " is damaged"), std::string::npos) << box.text;
+    EXPECT_NE(box.text.find("the folder " + dir.path().string() + " is read-only, so the damaged file cannot be "
+                            "repaired there"),
+              std::string::npos)
+        << box.text;
+    EXPECT_NE(box.text.find("the systems heard in this run cannot be saved"), std::string::npos) << box.text;
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, ReadOnlyFolder, ::testing::Bool(),
+                         [](const auto& info) { return info.param ? "FoundAtStart" : "FoundBySave"; });
