@@ -2,13 +2,13 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include "FieldBytes.h"
-#include "platform/ui/MessageBox.h"
 
 using namespace fieldbytes;
 
@@ -185,10 +185,15 @@ TSystemDatabase::TSystemDatabase(TDatabaseLayout layout, std::filesystem::path f
 {
 }
 
-void TSystemDatabase::Box(const std::string& text, const std::string& caption, unsigned flags, QWidget* owner)
+void TSystemDatabase::Tell(TNoticeKind kind, const std::string& text, const std::string& caption, bool icon,
+                           bool owned)
 {
     lastMessage_ = text;
-    platform::MessageBox::Show(text, caption, flags, owner);
+    const TDatabaseNotice notice{kind, text, caption, icon, owned};
+    if (report_)
+        report_->Notify(notice);
+    else
+        std::fprintf(stderr, "%s: %s\n", caption.c_str(), text.c_str());
 }
 
 TDatabaseStatus TSystemDatabase::Damaged(const std::string& foreign)
@@ -202,7 +207,7 @@ TDatabaseStatus TSystemDatabase::Damaged(const std::string& foreign)
     else
         text = "The database file " + file_.string() +
                " is damaged! It is left unchanged, and the systems heard in this session are not saved.";
-    Box(text, "Fatal Error!", platform::MB_OK | platform::MB_ICONERROR, owner_);
+    Tell(TNoticeKind::nkError, text, "Fatal Error!", true, true);
     return TDatabaseStatus::dsDamaged;
 }
 
@@ -297,7 +302,7 @@ std::string TSystemDatabase::CopyFailure(int error) const
 // kept beside itself before anything writes it over. Where no copy can be made, the file is left as
 // it is and nothing is saved for the rest of the run. The user is told once of the damage, and once
 // that the run's systems cannot be saved. Returns whether the file may be written over.
-bool TSystemDatabase::NoteDamage(const Source& in, QWidget* owner, bool used)
+bool TSystemDatabase::NoteDamage(const Source& in, bool owned, bool used)
 {
     if (savesRefused_)
         return false;
@@ -313,7 +318,7 @@ bool TSystemDatabase::NoteDamage(const Source& in, QWidget* owner, bool used)
         text += ". It cannot be kept as " + copy + " because " + kept.Reason +
                 ". It is left as it is, and the systems heard in this run cannot be saved.";
         damageNoted_ = true;
-        Box(text, "Fatal Error!", platform::MB_OK | platform::MB_ICONERROR, owner);
+        Tell(TNoticeKind::nkError, text, "Fatal Error!", true, owned);
         return false;
     }
     if (damageNoted_)
@@ -326,7 +331,7 @@ bool TSystemDatabase::NoteDamage(const Source& in, QWidget* owner, bool used)
         text += "The file as it was is kept as " + copy + ".";
     else
         text += "The file as it is was kept before as " + copy + ".";
-    Box(text, "Warning", platform::MB_OK | platform::MB_ICONWARNING, owner);
+    Tell(TNoticeKind::nkWarning, text, "Warning", true, owned);
     return true;
 }
 
@@ -517,7 +522,7 @@ TDatabaseStatus TSystemDatabase::Open()
     if (!std::filesystem::exists(file_, ec) && !ec) {
         if (!WriteHeaderOnly()) {
             // Tried again by the next load or save.
-            Box("The database file can't be created!", "Fatal Error!", platform::MB_OK, owner_);
+            Tell(TNoticeKind::nkError, "The database file can't be created!", "Fatal Error!", false, true);
             return TDatabaseStatus::dsCantCreate;
         }
         return TDatabaseStatus::dsCreated;
@@ -525,7 +530,7 @@ TDatabaseStatus TSystemDatabase::Open()
     TFd in(::open(file_.c_str(), O_RDONLY | O_CLOEXEC));
     uint64_t size = 0;
     if (in.fd < 0 || !FileSize(in.fd, size)) {
-        Box("The database file can't be opened!", "Fatal Error!", platform::MB_OK, owner_);
+        Tell(TNoticeKind::nkError, "The database file can't be opened!", "Fatal Error!", false, true);
         return TDatabaseStatus::dsCantOpen;
     }
     const Source src{in.fd, nullptr, size};
@@ -535,24 +540,24 @@ TDatabaseStatus TSystemDatabase::Open()
     std::string foreign;
     const TDatabaseStatus status = Check(src, spans, walk, damaged, &foreign);
     if (walk == WalkResult::wrIoError) {
-        Box("The database file can't be opened!", "Fatal Error!", platform::MB_OK, owner_);
+        Tell(TNoticeKind::nkError, "The database file can't be opened!", "Fatal Error!", false, true);
         return TDatabaseStatus::dsCantOpen;
     }
     if (status == TDatabaseStatus::dsOk)
         return TDatabaseStatus::dsOk;
     if (status == TDatabaseStatus::dsRecovered) {
-        NoteDamage(src, owner_);
+        NoteDamage(src, true);
         return TDatabaseStatus::dsRecovered;
     }
     if (status == TDatabaseStatus::dsConverted) {
-        // A damaged old file that cannot be kept is not converted; the box has said why.
-        if (damaged && !NoteDamage(src, owner_, false)) {
+        // A damaged old file that cannot be kept is not converted; the notice has said why.
+        if (damaged && !NoteDamage(src, true, false)) {
             inUse_ = false;
             return TDatabaseStatus::dsCantConvert;
         }
         if (!Replace([&](const TPut& put) { return Convert(src, spans, put); }, &src)) {
             inUse_ = false;
-            Box("Can't create the new database file!", "Fatal Error!", platform::MB_OK, owner_);
+            Tell(TNoticeKind::nkError, "Can't create the new database file!", "Fatal Error!", false, true);
             return TDatabaseStatus::dsCantConvert;
         }
         return TDatabaseStatus::dsConverted;
@@ -667,8 +672,7 @@ TDatabaseStatus TSystemDatabase::Load(uint16_t identity, TStoredEntry& entry, bo
     if (!inUse_)
         return TDatabaseStatus::dsNotUsed;
     const auto cantAccess = [this](TDatabaseStatus status) {
-        Box("Cannot access the special database file!", "Fatal Error", platform::MB_OK | platform::MB_ICONERROR,
-            nullptr);
+        Tell(TNoticeKind::nkError, "Cannot access the special database file!", "Fatal Error", true, false);
         return status;
     };
     TFd in(::open(file_.c_str(), O_RDONLY | O_CLOEXEC));
@@ -688,7 +692,7 @@ TDatabaseStatus TSystemDatabase::Load(uint16_t identity, TStoredEntry& entry, bo
     if (Find(src, identity, entry, found, damaged) == WalkResult::wrIoError)
         return cantAccess(TDatabaseStatus::dsCantOpen);
     if (damaged)
-        NoteDamage(src, nullptr);
+        NoteDamage(src, false);
     return TDatabaseStatus::dsOk;
 }
 
@@ -752,8 +756,7 @@ TDatabaseStatus TSystemDatabase::Save(const TStoredEntry& given)
         return TDatabaseStatus::dsNotSaved;
     const TStoredEntry entry = Normalized(given);
     const auto cantAccess = [this] {
-        Box("Cannot access the special database file!", "Fatal Error", platform::MB_OK | platform::MB_ICONERROR,
-            nullptr);
+        Tell(TNoticeKind::nkError, "Cannot access the special database file!", "Fatal Error", true, false);
         return TDatabaseStatus::dsCantAccess;
     };
 
@@ -780,8 +783,8 @@ TDatabaseStatus TSystemDatabase::Save(const TStoredEntry& given)
     bool damaged = false;
     if (WalkAll(src, layout_.Header.size() + 1, false, spans, damaged) == WalkResult::wrIoError)
         return cantAccess();
-    // A damaged file is written over only once a copy of it is kept; the box has said why not.
-    if (damaged && !NoteDamage(src, nullptr))
+    // A damaged file is written over only once a copy of it is kept; the notice has said why not.
+    if (damaged && !NoteDamage(src, false))
         return TDatabaseStatus::dsNotSaved;
     const bool ok = Replace([&](const TPut& put) { return WriteSaved(src, entry, spans, put); }, &src);
     return ok ? TDatabaseStatus::dsOk : cantAccess();
@@ -831,7 +834,7 @@ TDatabaseStatus TSystemDatabase::ReadEntry(uint16_t identity, TStoredEntry& entr
     return ReadEntry(Source{in.fd, nullptr, size}, identity, entry, found);
 }
 
-// The same work on an image of the file in memory: no file, no box, no change to whether the
+// The same work on an image of the file in memory: no file, no notice, no change to whether the
 // database is in use.
 
 TDatabaseStatus TSystemDatabase::CheckImage(const std::vector<uint8_t>& image, std::vector<uint8_t>& current) const

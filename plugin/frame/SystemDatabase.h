@@ -26,9 +26,8 @@
 #include <string>
 #include <vector>
 
+#include "DatabaseReport.h"
 #include "SystemTime.h"
-
-class QWidget;
 
 // Count zero-terminated strings of Size bytes each, one after another from Offset.
 struct TDatabaseText {
@@ -90,13 +89,13 @@ public:
 
     const TDatabaseLayout& Layout() const { return layout_; }
     const std::filesystem::path& File() const { return file_; }
-    // Owner window of the start-up boxes (nullptr: none).
-    void SetOwner(QWidget* owner) { owner_ = owner; }
+    // Where the notices for the user go (nullptr: to standard error, as "caption: text").
+    void SetReport(TDatabaseReport* report) { report_ = report; }
     // The clock that stamps converted records (local time by default).
     void SetTimeSource(std::function<TSystemTime()> localNow) { localNow_ = std::move(localNow); }
 
     // At start-up: creates a missing file with its header, checks an existing one, converts an old
-    // headerless file. Shows a box on failure; a file that is no database, or an old one that could
+    // headerless file. Tells the user of a failure; a file that is no database, or an old one that could
     // not be converted, is not used afterwards.
     TDatabaseStatus Open();
     // False once the file was found damaged or could not be converted.
@@ -116,7 +115,7 @@ public:
     // created with its header.
     TDatabaseStatus Save(const TStoredEntry& entry);
 
-    // The same on an image of the file held in memory, touching no file, showing no box and leaving
+    // The same on an image of the file held in memory, touching no file, telling nothing and leaving
     // InUse as it is (for checking a file's bytes quickly, as the fuzz tests do). CheckImage gives what
     // Open would make of the file: dsOk (current is the image, also for a file with damaged entries,
     // which Open leaves as it is), dsConverted (current is the converted file) or dsDamaged (current is
@@ -128,7 +127,7 @@ public:
                               bool& found) const;
     TDatabaseStatus SaveImage(std::vector<uint8_t>& image, const TStoredEntry& entry) const;
 
-    // Text of the last box shown (empty if none).
+    // Text of the last notice (empty if none).
     const std::string& LastMessage() const { return lastMessage_; }
 
     // Called at each step of replacing the file; an empty function removes the hook.
@@ -168,13 +167,13 @@ private:
     KeepOutcome KeepOriginal(const Source& in) const;
     static bool SameBytes(const std::filesystem::path& path, const Source& in);
     std::string CopyFailure(int error) const;
-    bool NoteDamage(const Source& in, QWidget* owner, bool used = true);
-    void Box(const std::string& text, const std::string& caption, unsigned flags, QWidget* owner);
+    bool NoteDamage(const Source& in, bool owned, bool used = true);
+    void Tell(TNoticeKind kind, const std::string& text, const std::string& caption, bool icon, bool owned);
     TDatabaseStatus Damaged(const std::string& foreign = {});
 
     TDatabaseLayout layout_;
     std::filesystem::path file_;
-    QWidget* owner_ = nullptr;
+    TDatabaseReport* report_ = nullptr;
     std::function<TSystemTime()> localNow_;
     bool inUse_ = true;
     bool damageNoted_ = false;   // the user has been told the file has damaged entries

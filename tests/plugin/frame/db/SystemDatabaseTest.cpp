@@ -8,10 +8,10 @@
 #include <unistd.h>
 
 #include "FieldBytes.h"
+#include "RecordedNotices.h"
 #include "SystemDatabase.h"
 #include "TestSupport.h"
 #include "UnwritableFolder.h"
-#include "platform/ui/MessageBox.h"
 
 using namespace fieldbytes;
 using testsupport::readBytes;
@@ -92,10 +92,11 @@ Bytes File(const std::vector<TStoredEntry>& entries)
 struct Fixture : ::testing::Test {
     TempDir dir;
     std::filesystem::path file = dir / "Tiny.MEM";
-    platform::MessageBoxRecorder boxes;
+    RecordedNotices notices;
     TSystemDatabase db{TinyLayout(), file};
     Fixture()
     {
+        db.SetReport(&notices);
         db.SetTimeSource([] { return kNow; });
     }
 };
@@ -109,7 +110,7 @@ TEST_F(SystemDatabase, FirstStartWritesTheHeaderOnly)
     EXPECT_EQ(db.Open(), TDatabaseStatus::dsCreated);
     EXPECT_EQ(readBytes(file), kHeader);
     EXPECT_TRUE(db.InUse());
-    EXPECT_TRUE(boxes.boxes().empty());
+    EXPECT_TRUE(notices.all().empty());
     EXPECT_FALSE(std::filesystem::exists(dir / "Tiny_Temp.MEM"));
 }
 
@@ -223,7 +224,7 @@ TEST_F(SystemDatabase, SaveMovesTheSystemToTheEndAndKeepsOneCopy)
     EXPECT_EQ(Flat(got), Flat(a2));
     ASSERT_EQ(db.Load(99, got, found), TDatabaseStatus::dsOk);
     EXPECT_FALSE(found);
-    EXPECT_TRUE(boxes.boxes().empty());
+    EXPECT_TRUE(notices.all().empty());
 }
 
 // A file written elsewhere may hold a system twice: the save replaces both copies, so that the next
@@ -292,10 +293,10 @@ TEST_P(DamagedFile, IsRefusedAndLeftUnchanged)
     writeBytes(file, content);
     EXPECT_EQ(db.Open(), TDatabaseStatus::dsDamaged);
     EXPECT_FALSE(db.InUse());
-    ASSERT_EQ(boxes.boxes().size(), 1u);
-    EXPECT_EQ(boxes.boxes()[0].caption, "Fatal Error!");
-    EXPECT_NE(boxes.boxes()[0].text.find(file.string()), std::string::npos);
-    EXPECT_NE(boxes.boxes()[0].text.find("damaged"), std::string::npos);
+    ASSERT_EQ(notices.all().size(), 1u);
+    EXPECT_EQ(notices.all()[0].Caption, "Fatal Error!");
+    EXPECT_NE(notices.all()[0].Text.find(file.string()), std::string::npos);
+    EXPECT_NE(notices.all()[0].Text.find("damaged"), std::string::npos);
 
     // The window goes on without the database: nothing is read or written.
     TStoredEntry got;
@@ -352,10 +353,10 @@ TEST_P(RecoveredFile, KeepsEveryCompleteEntryAndTheOriginalOnce)
     writeBytes(file, content);
     EXPECT_EQ(db.Open(), TDatabaseStatus::dsRecovered);
     EXPECT_TRUE(db.InUse());
-    ASSERT_EQ(boxes.boxes().size(), 1u);
-    EXPECT_EQ(boxes.boxes()[0].caption, "Warning");
-    EXPECT_NE(boxes.boxes()[0].text.find(file.string() + " is damaged"), std::string::npos);
-    EXPECT_NE(boxes.boxes()[0].text.find("kept as " + (dir / "Tiny.MEM.damaged").string()), std::string::npos);
+    ASSERT_EQ(notices.all().size(), 1u);
+    EXPECT_EQ(notices.all()[0].Caption, "Warning");
+    EXPECT_NE(notices.all()[0].Text.find(file.string() + " is damaged"), std::string::npos);
+    EXPECT_NE(notices.all()[0].Text.find("kept as " + (dir / "Tiny.MEM.damaged").string()), std::string::npos);
     EXPECT_EQ(readBytes(dir / "Tiny.MEM.damaged"), content);
     EXPECT_EQ(readBytes(file), content);  // not written until a save
 
@@ -381,7 +382,7 @@ TEST_P(RecoveredFile, KeepsEveryCompleteEntryAndTheOriginalOnce)
     after.push_back(nine);
     EXPECT_EQ(readBytes(file), File(after));
     EXPECT_EQ(readBytes(dir / "Tiny.MEM.damaged"), content);
-    EXPECT_EQ(boxes.boxes().size(), 1u);
+    EXPECT_EQ(notices.all().size(), 1u);
     TSystemDatabase next(TinyLayout(), file);
     EXPECT_EQ(next.Open(), TDatabaseStatus::dsOk);
 }
@@ -435,8 +436,8 @@ TEST_F(SystemDatabase, AnEarlierDamagedCopyIsLeftAsItIs)
     content.resize(content.size() - 3);
     writeBytes(file, content);
     EXPECT_EQ(db.Open(), TDatabaseStatus::dsRecovered);
-    ASSERT_EQ(boxes.boxes().size(), 1u);
-    EXPECT_NE(boxes.boxes()[0].text.find("kept as " + (dir / "Tiny.MEM.damaged.2").string()), std::string::npos);
+    ASSERT_EQ(notices.all().size(), 1u);
+    EXPECT_NE(notices.all()[0].Text.find("kept as " + (dir / "Tiny.MEM.damaged.2").string()), std::string::npos);
     TStoredEntry got;
     bool found = false;
     EXPECT_EQ(db.Load(2, got, found), TDatabaseStatus::dsOk);
@@ -445,7 +446,7 @@ TEST_F(SystemDatabase, AnEarlierDamagedCopyIsLeftAsItIs)
     EXPECT_EQ(readBytes(file), File({Entry(1, "one", 2, 10), Entry(9, "nine", 0, 0)}));
     EXPECT_EQ(readBytes(dir / "Tiny.MEM.damaged"), earlier);
     EXPECT_EQ(readBytes(dir / "Tiny.MEM.damaged.2"), content);
-    EXPECT_EQ(boxes.boxes().size(), 1u);
+    EXPECT_EQ(notices.all().size(), 1u);
 }
 
 // Where the damaged file is kept, by what lies beside it already: a copy of exactly its bytes counts
@@ -464,6 +465,7 @@ struct CopyCase {
     std::string keptAs;                                // the copy that holds the file afterwards
     bool madeNow;                                      // written by this run (else found there)
 };
+void PrintTo(const CopyCase& c, std::ostream* os) { *os << c.name; }
 }  // namespace
 
 class DamagedCopyName : public Fixture, public ::testing::WithParamInterface<CopyCase> {};
@@ -479,8 +481,8 @@ TEST_P(DamagedCopyName, TakesTheFirstFreeNameOrAnExactCopy)
         writeBytes(dir / name, bytes);
 
     EXPECT_EQ(db.Open(), TDatabaseStatus::dsRecovered);
-    ASSERT_EQ(boxes.boxes().size(), 1u);
-    const std::string& text = boxes.boxes()[0].text;
+    ASSERT_EQ(notices.all().size(), 1u);
+    const std::string& text = notices.all()[0].Text;
     EXPECT_NE(text.find((c.madeNow ? "kept as " : "kept before as ") + (dir / c.keptAs).string() + "."),
               std::string::npos)
         << text;
@@ -496,7 +498,7 @@ TEST_P(DamagedCopyName, TakesTheFirstFreeNameOrAnExactCopy)
     for (const auto& f : std::filesystem::directory_iterator(dir.path()))
         files += f.is_regular_file();
     EXPECT_EQ(files, 1 + c.there.size() + (c.madeNow ? 1 : 0));
-    EXPECT_EQ(boxes.boxes().size(), 1u);
+    EXPECT_EQ(notices.all().size(), 1u);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -529,7 +531,7 @@ TEST_F(SystemDatabase, FileDamagedAgainWhileRunningIsKeptAgain)
     EXPECT_EQ(readBytes(file), File({Entry(1, "one", 2, 10), Entry(9, "nine", 0, 0)}));
     EXPECT_EQ(readBytes(dir / "Tiny.MEM.damaged"), first);
     EXPECT_EQ(readBytes(dir / "Tiny.MEM.damaged.2"), second);
-    EXPECT_EQ(boxes.boxes().size(), 1u);
+    EXPECT_EQ(notices.all().size(), 1u);
 }
 
 // A damaged file that cannot be kept (here the copy cannot be written whole: the process may write no
@@ -543,8 +545,9 @@ TEST_F(SystemDatabase, DamagedFileThatCannotBeKeptIsNotWrittenOver)
         ::signal(SIGXFSZ, SIG_IGN);
         const rlimit limit{16, 16};
         ::setrlimit(RLIMIT_FSIZE, &limit);
-        platform::MessageBoxRecorder said;
+        RecordedNotices said;
         TSystemDatabase child(TinyLayout(), file);
+        child.SetReport(&said);
         int fault = 0;
         if (child.Open() != TDatabaseStatus::dsRecovered)
             fault |= 1;
@@ -555,8 +558,8 @@ TEST_F(SystemDatabase, DamagedFileThatCannotBeKeptIsNotWrittenOver)
         for (int i = 0; i < 3; ++i)
             if (child.Save(Entry(9, "nine", 0, 0)) != TDatabaseStatus::dsNotSaved)
                 fault |= 4;
-        const std::string text = said.boxes().empty() ? "" : said.boxes()[0].text;
-        if (said.boxes().size() != 1 || text.find("cannot be saved") == std::string::npos ||
+        const std::string text = said.all().empty() ? "" : said.all()[0].Text;
+        if (said.all().size() != 1 || text.find("cannot be saved") == std::string::npos ||
             text.find("File too large") == std::string::npos)
             fault |= 8;
         ::_exit(fault);
@@ -578,8 +581,8 @@ TEST_F(SystemDatabase, OldFileWithATrailingFragmentIsConvertedWithoutIt)
     writeBytes(file, old);
     EXPECT_EQ(db.Open(), TDatabaseStatus::dsConverted);
     EXPECT_TRUE(db.InUse());
-    ASSERT_EQ(boxes.boxes().size(), 1u);
-    EXPECT_EQ(boxes.boxes()[0].caption, "Warning");
+    ASSERT_EQ(notices.all().size(), 1u);
+    EXPECT_EQ(notices.all()[0].Caption, "Warning");
     EXPECT_EQ(readBytes(dir / "Tiny.MEM.damaged"), old);
     const Bytes converted = readBytes(file);
     ASSERT_EQ(converted.size(), 9u + 48);
@@ -593,7 +596,7 @@ TEST_F(SystemDatabase, HeaderWithoutItsVersionByteIsAcceptedAndSaveAddsIt)
     writeBytes(file, bare);
     EXPECT_EQ(db.Open(), TDatabaseStatus::dsOk);
     EXPECT_TRUE(db.InUse());
-    EXPECT_TRUE(boxes.boxes().empty());
+    EXPECT_TRUE(notices.all().empty());
     TStoredEntry got;
     bool found = true;
     EXPECT_EQ(db.Load(4, got, found), TDatabaseStatus::dsOk);
@@ -609,8 +612,8 @@ TEST_F(SystemDatabase, FileThatCouldNotBeCreatedAtStartIsTriedAgainByLoadAndSave
     // The new file cannot be made where the temporary file should go.
     std::filesystem::create_directories(dir / "Tiny_Temp.MEM" / "x");
     EXPECT_EQ(db.Open(), TDatabaseStatus::dsCantCreate);
-    ASSERT_EQ(boxes.boxes().size(), 1u);
-    EXPECT_EQ(boxes.boxes()[0].text, "The database file can't be created!");
+    ASSERT_EQ(notices.all().size(), 1u);
+    EXPECT_EQ(notices.all()[0].Text, "The database file can't be created!");
     EXPECT_TRUE(db.InUse());
 
     // Still impossible: each attempt says so.
@@ -618,11 +621,11 @@ TEST_F(SystemDatabase, FileThatCouldNotBeCreatedAtStartIsTriedAgainByLoadAndSave
     bool found = true;
     EXPECT_EQ(db.Load(1, got, found), TDatabaseStatus::dsCantCreate);
     EXPECT_FALSE(found);
-    ASSERT_EQ(boxes.boxes().size(), 2u);
-    EXPECT_EQ(boxes.boxes()[1].text, "Cannot access the special database file!");
-    EXPECT_EQ(boxes.boxes()[1].caption, "Fatal Error");
+    ASSERT_EQ(notices.all().size(), 2u);
+    EXPECT_EQ(notices.all()[1].Text, "Cannot access the special database file!");
+    EXPECT_EQ(notices.all()[1].Caption, "Fatal Error");
     EXPECT_EQ(db.Save(Entry(1, "one", 1, 10)), TDatabaseStatus::dsCantAccess);
-    EXPECT_EQ(boxes.boxes().size(), 3u);
+    EXPECT_EQ(notices.all().size(), 3u);
     EXPECT_FALSE(std::filesystem::exists(file));
 
     // Possible again: the file is created and the system stored.
@@ -647,11 +650,11 @@ TEST_F(SystemDatabase, FileThatCannotBeReadIsReportedNotCalledDamaged)
     bool found = true;
     EXPECT_EQ(db.Load(1, got, found), TDatabaseStatus::dsCantOpen);
     EXPECT_FALSE(found);
-    ASSERT_EQ(boxes.boxes().size(), 2u);
-    EXPECT_EQ(boxes.boxes()[0].text, "The database file can't be opened!");
-    EXPECT_EQ(boxes.boxes()[1].text, "Cannot access the special database file!");
-    for (const auto& b : boxes.boxes())
-        EXPECT_EQ(b.text.find("damaged"), std::string::npos);
+    ASSERT_EQ(notices.all().size(), 2u);
+    EXPECT_EQ(notices.all()[0].Text, "The database file can't be opened!");
+    EXPECT_EQ(notices.all()[1].Text, "Cannot access the special database file!");
+    for (const auto& b : notices.all())
+        EXPECT_EQ(b.Text.find("damaged"), std::string::npos);
 }
 
 // Damaged after the start: the save finds it, keeps it and writes the complete entries.
@@ -664,8 +667,8 @@ TEST_F(SystemDatabase, SaveKeepsAFileDamagedWhileRunning)
     EXPECT_EQ(readBytes(file), File({Entry(1, "one", 2, 10), Entry(9, "nine", 0, 0)}));
     EXPECT_EQ(readBytes(dir / "Tiny.MEM.damaged"), bad);
     EXPECT_TRUE(db.InUse());
-    ASSERT_EQ(boxes.boxes().size(), 1u);
-    EXPECT_EQ(boxes.boxes()[0].caption, "Warning");
+    ASSERT_EQ(notices.all().size(), 1u);
+    EXPECT_EQ(notices.all()[0].Caption, "Warning");
 }
 
 // A writable file in a folder where no new file can be made (here the temporary file's name is taken
@@ -678,7 +681,7 @@ TEST_F(SystemDatabase, SaveWhereNoTemporaryFileCanBeMadeWritesTheFileInPlace)
     std::filesystem::create_directory(dir / "Tiny_Temp.MEM" / "x");
     const TStoredEntry one = Entry(1, "one+", 3, 40);
     EXPECT_EQ(db.Save(one), TDatabaseStatus::dsOk);
-    EXPECT_TRUE(boxes.boxes().empty());
+    EXPECT_TRUE(notices.all().empty());
     EXPECT_EQ(readBytes(file), File({Entry(2, "two", 1, 20), one}));
     // Shorter than before: the file is cut to its new length.
     const TStoredEntry two = Entry(2, "two", 0, 0);
@@ -699,13 +702,14 @@ TEST_F(SystemDatabase, SaveInPlaceThatCannotWriteLeavesTheFile)
         ::signal(SIGXFSZ, SIG_IGN);
         const rlimit limit{Good().size(), Good().size()};
         ::setrlimit(RLIMIT_FSIZE, &limit);
-        platform::MessageBoxRecorder said;
+        RecordedNotices said;
         TSystemDatabase child(TinyLayout(), file);
+        child.SetReport(&said);
         child.Open();
         const bool refused = child.Save(Entry(7, "seven", 3, 70)) == TDatabaseStatus::dsCantAccess;
-        const bool told = said.boxes().size() == 1 && said.boxes()[0].text == "Cannot access the special database file!" &&
-                          said.boxes()[0].caption == "Fatal Error" &&
-                          (said.boxes()[0].flags & platform::MB_ICONMASK) == platform::MB_ICONERROR;
+        const bool told = said.all().size() == 1 && said.all()[0].Text == "Cannot access the special database file!" &&
+                          said.all()[0].Caption == "Fatal Error" &&
+                          said.all()[0].Kind == TNoticeKind::nkError && said.all()[0].Icon;
         ::_exit(refused && told ? 0 : 1);
     }
     int status = 0;
@@ -722,7 +726,7 @@ TEST_F(SystemDatabase, ConversionWhereNoTemporaryFileCanBeMadeIsWrittenInPlace)
     std::filesystem::create_directory(dir / "Tiny_Temp.MEM");
     std::filesystem::create_directory(dir / "Tiny_Temp.MEM" / "x");
     EXPECT_EQ(db.Open(), TDatabaseStatus::dsConverted);
-    EXPECT_TRUE(boxes.boxes().empty());
+    EXPECT_TRUE(notices.all().empty());
     EXPECT_TRUE(db.InUse());
     const Bytes now = readBytes(file);
     ASSERT_EQ(now.size(), 9u + 48);
@@ -832,8 +836,9 @@ TEST(SystemDatabaseImage, AgreesWithTheFile)
         SCOPED_TRACE(name);
         TempDir dir;
         const auto file = dir / "Tiny.MEM";
-        platform::MessageBoxRecorder boxes;
+        RecordedNotices notices;
         TSystemDatabase db{TinyLayout(), file};
+        db.SetReport(&notices);
         db.SetTimeSource([] { return kNow; });
         writeBytes(file, content);
 
@@ -894,16 +899,17 @@ TEST_P(ReadOnlyFolder, DamagedFileIsLeftWithOneBoxThatSaysWhy)
     for (int i = 0; i < 3; ++i)
         EXPECT_EQ(db.Save(Entry(9, "nine", 0, 0)), TDatabaseStatus::dsNotSaved);
     EXPECT_EQ(readBytes(file), content);
-    ASSERT_EQ(boxes.boxes().size(), 1u);
-    const auto& box = boxes.boxes()[0];
-    EXPECT_EQ(box.caption, "Fatal Error!");
-    EXPECT_EQ(box.flags & platform::MB_ICONMASK, platform::MB_ICONERROR);
-    EXPECT_NE(box.text.find(file.string() + " is damaged"), std::string::npos) << box.text;
-    EXPECT_NE(box.text.find("the folder " + dir.path().string() + " is read-only, so the damaged file cannot be "
+    ASSERT_EQ(notices.all().size(), 1u);
+    const auto& box = notices.all()[0];
+    EXPECT_EQ(box.Caption, "Fatal Error!");
+    EXPECT_EQ(box.Kind, TNoticeKind::nkError);
+    EXPECT_TRUE(box.Icon);
+    EXPECT_NE(box.Text.find(file.string() + " is damaged"), std::string::npos) << box.Text;
+    EXPECT_NE(box.Text.find("the folder " + dir.path().string() + " is read-only, so the damaged file cannot be "
                             "repaired there"),
               std::string::npos)
-        << box.text;
-    EXPECT_NE(box.text.find("the systems heard in this run cannot be saved"), std::string::npos) << box.text;
+        << box.Text;
+    EXPECT_NE(box.Text.find("the systems heard in this run cannot be saved"), std::string::npos) << box.Text;
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, ReadOnlyFolder, ::testing::Bool(),
