@@ -2,13 +2,13 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include "FieldBytes.h"
-#include "platform/ui/MessageBox.h"
 
 using namespace fieldbytes;
 
@@ -126,6 +126,15 @@ bool TextsTerminated(const std::vector<uint8_t>& bytes, size_t base, size_t limi
     return true;
 }
 
+// The header's words without the blank that ends them, as a message quotes them.
+std::string Trimmed(const std::string& header)
+{
+    std::string t = header;
+    while (!t.empty() && t.back() == ' ')
+        t.pop_back();
+    return t;
+}
+
 }  // namespace
 
 // What the database reads: the file through its descriptor, or an image of it in memory.
@@ -176,69 +185,154 @@ TSystemDatabase::TSystemDatabase(TDatabaseLayout layout, std::filesystem::path f
 {
 }
 
-void TSystemDatabase::Box(const std::string& text, const std::string& caption, unsigned flags, QWidget* owner)
+void TSystemDatabase::Tell(TNoticeKind kind, const std::string& text, const std::string& caption, bool icon,
+                           bool owned)
 {
     lastMessage_ = text;
-    platform::MessageBox::Show(text, caption, flags, owner);
+    const TDatabaseNotice notice{kind, text, caption, icon, owned};
+    if (report_)
+        report_->Notify(notice);
+    else
+        std::fprintf(stderr, "%s: %s\n", caption.c_str(), text.c_str());
 }
 
-TDatabaseStatus TSystemDatabase::Damaged()
+TDatabaseStatus TSystemDatabase::Damaged(const std::string& foreign)
 {
     inUse_ = false;
-    Box("The database file " + file_.string() +
-            " is damaged! It is left unchanged, and the systems heard in this session are not saved.",
-        "Fatal Error!", platform::MB_OK | platform::MB_ICONERROR, owner_);
+    std::string text;
+    if (!foreign.empty())
+        text = "The database file " + file_.string() + " holds another database (\"" + Trimmed(foreign) +
+               "\"), not a \"" + Trimmed(layout_.Header) +
+               "\" file! It is left unchanged, and the systems heard in this session are not saved.";
+    else
+        text = "The database file " + file_.string() +
+               " is damaged! It is left unchanged, and the systems heard in this session are not saved.";
+    Tell(TNoticeKind::nkError, text, "Fatal Error!", true, true);
     return TDatabaseStatus::dsDamaged;
 }
 
-std::filesystem::path TSystemDatabase::DamagedCopy() const
+std::filesystem::path TSystemDatabase::DamagedCopy(int n) const
 {
     std::filesystem::path copy = file_;
     copy += ".damaged";
+    if (n > 1)
+        copy += "." + std::to_string(n);
     return copy;
 }
 
-// Copies the file as it is to "<name>.damaged", unless a copy is there already (an earlier one is
-// never written over).
-TSystemDatabase::KeepResult TSystemDatabase::KeepOriginal(const Source& in) const
+// Keeps the file as it is beside itself before anything writes it over: as "<name>.damaged", or,
+// when that name holds other bytes, as "<name>.damaged.2", ".3" and on. A copy already there with
+// exactly the file's bytes is kept as it is; a copy of other bytes is never written over.
+TSystemDatabase::KeepOutcome TSystemDatabase::KeepOriginal(const Source& in) const
 {
-    const std::filesystem::path copy = DamagedCopy();
-    int fd = ::open(copy.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd < 0)
-        return errno == EEXIST ? KeepResult::krEarlier : KeepResult::krFailed;
-    bool ok = in.CopyRange(0, in.Size, [fd](const uint8_t* buf, size_t n) { return WriteAll(fd, buf, n); });
-    ok = ok && ::fsync(fd) == 0;
-    ok = (::close(fd) == 0) && ok;
-    if (!ok) {
-        ::unlink(copy.c_str());
-        return KeepResult::krFailed;
+    KeepOutcome out;
+    out.Copy = DamagedCopy(1);
+    for (int n = 1; n <= kDamagedCopies; ++n) {
+        const std::filesystem::path copy = DamagedCopy(n);
+        int fd = ::open(copy.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+        if (fd < 0) {
+            if (errno != EEXIST) {
+                out.Reason = CopyFailure(errno);
+                return out;
+            }
+            if (SameBytes(copy, in)) {
+                out.Result = KeepResult::krEarlier;
+                out.Copy = copy;
+                return out;
+            }
+            continue;
+        }
+        bool ok = in.CopyRange(0, in.Size, [fd](const uint8_t* buf, size_t n) { return WriteAll(fd, buf, n); });
+        ok = ok && ::fsync(fd) == 0;
+        const int error = errno;
+        ok = (::close(fd) == 0) && ok;
+        if (!ok) {
+            ::unlink(copy.c_str());
+            out.Copy = copy;
+            out.Reason = CopyFailure(error);
+            return out;
+        }
+        out.Result = KeepResult::krKept;
+        out.Copy = copy;
+        return out;
     }
-    return KeepResult::krKept;
+    out.Reason = "every name from " + DamagedCopy(1).string() + " to " + DamagedCopy(kDamagedCopies).string() +
+                 " holds another copy";
+    return out;
 }
 
-// A file with entries that cannot be read whole: its complete entries are used, and the file as it
-// was is kept beside it before anything writes it over. The user is told once.
-void TSystemDatabase::NoteDamage(const Source& in, QWidget* owner)
+// Whether the file at path is a plain file holding exactly the bytes of in.
+bool TSystemDatabase::SameBytes(const std::filesystem::path& path, const Source& in)
 {
-    if (damageNoted_) {
-        if (!originalKept_)
-            originalKept_ = KeepOriginal(in) != KeepResult::krFailed;
-        return;
+    TFd fd(::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
+    struct stat st {};
+    if (fd.fd < 0 || ::fstat(fd.fd, &st) != 0 || !S_ISREG(st.st_mode) || uint64_t(st.st_size) != in.Size)
+        return false;
+    std::vector<uint8_t> mine(64 * 1024), theirs(64 * 1024);
+    for (uint64_t at = 0; at < in.Size;) {
+        const size_t n = static_cast<size_t>(std::min<uint64_t>(mine.size(), in.Size - at));
+        if (!in.Read(at, mine.data(), n) || !ReadAt(fd.fd, at, theirs.data(), n) ||
+            std::memcmp(mine.data(), theirs.data(), n) != 0)
+            return false;
+        at += n;
     }
+    return true;
+}
+
+// Why no copy could be made, said so that the user can act on it.
+std::string TSystemDatabase::CopyFailure(int error) const
+{
+    std::filesystem::path dir = file_.parent_path();
+    if (dir.empty())
+        dir = ".";
+    switch (error) {
+    case EACCES:
+    case EPERM:
+    case EROFS:
+        return "the folder " + dir.string() + " is read-only, so the damaged file cannot be repaired there";
+    case ENOSPC:
+    case EDQUOT:
+        return "the disk holding " + dir.string() + " is full";
+    default:
+        return std::string("it cannot be written (") + std::strerror(error) + ")";
+    }
+}
+
+// A file with entries that cannot be read whole: its complete entries are used, and the file is
+// kept beside itself before anything writes it over. Where no copy can be made, the file is left as
+// it is and nothing is saved for the rest of the run. The user is told once of the damage, and once
+// that the run's systems cannot be saved. Returns whether the file may be written over.
+bool TSystemDatabase::NoteDamage(const Source& in, bool owned, bool used)
+{
+    if (savesRefused_)
+        return false;
+    const KeepOutcome kept = KeepOriginal(in);
+    const std::string copy = kept.Copy.string();
+    if (kept.Result == KeepResult::krFailed) {
+        savesRefused_ = true;
+        std::string text = "The database file " + file_.string() + " is damaged";
+        if (damageNoted_)
+            text += " again";
+        else if (used)
+            text += ": its complete entries are used";
+        text += ". It cannot be kept as " + copy + " because " + kept.Reason +
+                ". It is left as it is, and the systems heard in this run cannot be saved.";
+        damageNoted_ = true;
+        Tell(TNoticeKind::nkError, text, "Fatal Error!", true, owned);
+        return false;
+    }
+    if (damageNoted_)
+        return true;
     damageNoted_ = true;
-    const KeepResult kept = KeepOriginal(in);
-    originalKept_ = kept != KeepResult::krFailed;
-    const std::string copy = DamagedCopy().string();
     std::string text = "The database file " + file_.string() +
                        " is damaged: its complete entries are used, and what cannot be read is left out when the "
                        "file is next written. ";
-    if (kept == KeepResult::krKept)
+    if (kept.Result == KeepResult::krKept)
         text += "The file as it was is kept as " + copy + ".";
-    else if (kept == KeepResult::krEarlier)
-        text += "An earlier copy, " + copy + ", is kept as it is.";
     else
-        text += "It cannot be kept as " + copy + ", so it is not written over.";
-    Box(text, "Warning", platform::MB_OK | platform::MB_ICONWARNING, owner);
+        text += "The file as it is was kept before as " + copy + ".";
+    Tell(TNoticeKind::nkWarning, text, "Warning", true, owned);
+    return true;
 }
 
 // Walks the entries from start and checks each against the layout: every count non-negative and
@@ -333,16 +427,26 @@ bool TSystemDatabase::ReadSpan(const Source& in, const Span& s, bool old, TStore
     return true;
 }
 
-TSystemDatabase::HeaderResult TSystemDatabase::HeaderMatches(const Source& in) const
+TSystemDatabase::HeaderResult TSystemDatabase::HeaderMatches(const Source& in, std::string* foreign) const
 {
     // The header text alone is enough: the version byte is not examined, and a save adds it.
     const size_t n = layout_.Header.size();
-    if (in.Size < n)
-        return HeaderResult::hrOther;
-    std::vector<uint8_t> head(n);
-    if (!in.Read(0, head.data(), n))
+    std::vector<uint8_t> head(static_cast<size_t>(std::min<uint64_t>(in.Size, 64)));
+    if (!in.Read(0, head.data(), head.size()))
         return HeaderResult::hrIoError;
-    return std::memcmp(head.data(), layout_.Header.data(), n) == 0 ? HeaderResult::hrMatches : HeaderResult::hrOther;
+    const auto startsWith = [&head](const std::string& h) {
+        return !h.empty() && head.size() >= h.size() && std::memcmp(head.data(), h.data(), h.size()) == 0;
+    };
+    if (in.Size >= n && startsWith(layout_.Header))
+        return HeaderResult::hrMatches;
+    // Another decoder's database put in this one's place: no old file either.
+    for (const std::string& other : layout_.OtherHeaders)
+        if (startsWith(other)) {
+            if (foreign)
+                *foreign = other;
+            return HeaderResult::hrForeign;
+        }
+    return HeaderResult::hrOther;
 }
 
 // Writes the new file beside the database, flushes it and renames it over the database. Where no
@@ -418,7 +522,7 @@ TDatabaseStatus TSystemDatabase::Open()
     if (!std::filesystem::exists(file_, ec) && !ec) {
         if (!WriteHeaderOnly()) {
             // Tried again by the next load or save.
-            Box("The database file can't be created!", "Fatal Error!", platform::MB_OK, owner_);
+            Tell(TNoticeKind::nkError, "The database file can't be created!", "Fatal Error!", false, true);
             return TDatabaseStatus::dsCantCreate;
         }
         return TDatabaseStatus::dsCreated;
@@ -426,51 +530,59 @@ TDatabaseStatus TSystemDatabase::Open()
     TFd in(::open(file_.c_str(), O_RDONLY | O_CLOEXEC));
     uint64_t size = 0;
     if (in.fd < 0 || !FileSize(in.fd, size)) {
-        Box("The database file can't be opened!", "Fatal Error!", platform::MB_OK, owner_);
+        Tell(TNoticeKind::nkError, "The database file can't be opened!", "Fatal Error!", false, true);
         return TDatabaseStatus::dsCantOpen;
     }
     const Source src{in.fd, nullptr, size};
     std::vector<Span> spans;
     WalkResult walk = WalkResult::wrOk;
     bool damaged = false;
-    const TDatabaseStatus status = Check(src, spans, walk, damaged);
+    std::string foreign;
+    const TDatabaseStatus status = Check(src, spans, walk, damaged, &foreign);
     if (walk == WalkResult::wrIoError) {
-        Box("The database file can't be opened!", "Fatal Error!", platform::MB_OK, owner_);
+        Tell(TNoticeKind::nkError, "The database file can't be opened!", "Fatal Error!", false, true);
         return TDatabaseStatus::dsCantOpen;
     }
     if (status == TDatabaseStatus::dsOk)
         return TDatabaseStatus::dsOk;
     if (status == TDatabaseStatus::dsRecovered) {
-        NoteDamage(src, owner_);
+        NoteDamage(src, true);
         return TDatabaseStatus::dsRecovered;
     }
     if (status == TDatabaseStatus::dsConverted) {
-        if (damaged)
-            NoteDamage(src, owner_);
-        if ((damaged && !originalKept_) ||
-            !Replace([&](const TPut& put) { return Convert(src, spans, put); }, &src)) {
+        // A damaged old file that cannot be kept is not converted; the notice has said why.
+        if (damaged && !NoteDamage(src, true, false)) {
             inUse_ = false;
-            Box("Can't create the new database file!", "Fatal Error!", platform::MB_OK, owner_);
+            return TDatabaseStatus::dsCantConvert;
+        }
+        if (!Replace([&](const TPut& put) { return Convert(src, spans, put); }, &src)) {
+            inUse_ = false;
+            Tell(TNoticeKind::nkError, "Can't create the new database file!", "Fatal Error!", false, true);
             return TDatabaseStatus::dsCantConvert;
         }
         return TDatabaseStatus::dsConverted;
     }
-    return Damaged();
+    return Damaged(foreign);
 }
 
 // Checks the file as Open does: dsOk when it has the current layout, dsRecovered when it has the
 // header but not every entry can be read whole, dsConverted when it is an old headerless file (its
 // complete entries given for the conversion), dsDamaged when it is neither (walk tells whether a
-// read failed). damaged tells whether anything cannot be read whole.
+// read failed; foreign, when given, names another database's header the file starts with). damaged
+// tells whether anything cannot be read whole.
 TDatabaseStatus TSystemDatabase::Check(const Source& in, std::vector<Span>& spans, WalkResult& walk,
-                                       bool& damaged) const
+                                       bool& damaged, std::string* foreign) const
 {
     damaged = false;
-    const HeaderResult header = HeaderMatches(in);
+    walk = WalkResult::wrOk;
+    spans.clear();
+    const HeaderResult header = HeaderMatches(in, foreign);
     if (header == HeaderResult::hrIoError) {
         walk = WalkResult::wrIoError;
         return TDatabaseStatus::dsDamaged;
     }
+    if (header == HeaderResult::hrForeign)
+        return TDatabaseStatus::dsDamaged;
     if (header == HeaderResult::hrMatches) {
         // The version byte is not examined.
         walk = WalkAll(in, layout_.Header.size() + 1, false, spans, damaged);
@@ -560,8 +672,7 @@ TDatabaseStatus TSystemDatabase::Load(uint16_t identity, TStoredEntry& entry, bo
     if (!inUse_)
         return TDatabaseStatus::dsNotUsed;
     const auto cantAccess = [this](TDatabaseStatus status) {
-        Box("Cannot access the special database file!", "Fatal Error", platform::MB_OK | platform::MB_ICONERROR,
-            nullptr);
+        Tell(TNoticeKind::nkError, "Cannot access the special database file!", "Fatal Error", true, false);
         return status;
     };
     TFd in(::open(file_.c_str(), O_RDONLY | O_CLOEXEC));
@@ -574,13 +685,14 @@ TDatabaseStatus TSystemDatabase::Load(uint16_t identity, TStoredEntry& entry, bo
     if (!FileSize(in.fd, size))
         return cantAccess(TDatabaseStatus::dsCantOpen);
     const Source src{in.fd, nullptr, size};
-    if (const HeaderResult header = HeaderMatches(src); header != HeaderResult::hrMatches)
-        return header == HeaderResult::hrIoError ? cantAccess(TDatabaseStatus::dsCantOpen) : Damaged();
+    std::string foreign;
+    if (const HeaderResult header = HeaderMatches(src, &foreign); header != HeaderResult::hrMatches)
+        return header == HeaderResult::hrIoError ? cantAccess(TDatabaseStatus::dsCantOpen) : Damaged(foreign);
     bool damaged = false;
     if (Find(src, identity, entry, found, damaged) == WalkResult::wrIoError)
         return cantAccess(TDatabaseStatus::dsCantOpen);
     if (damaged)
-        NoteDamage(src, nullptr);
+        NoteDamage(src, false);
     return TDatabaseStatus::dsOk;
 }
 
@@ -640,10 +752,11 @@ TDatabaseStatus TSystemDatabase::Save(const TStoredEntry& given)
 {
     if (!inUse_)
         return TDatabaseStatus::dsNotUsed;
+    if (savesRefused_)
+        return TDatabaseStatus::dsNotSaved;
     const TStoredEntry entry = Normalized(given);
     const auto cantAccess = [this] {
-        Box("Cannot access the special database file!", "Fatal Error", platform::MB_OK | platform::MB_ICONERROR,
-            nullptr);
+        Tell(TNoticeKind::nkError, "Cannot access the special database file!", "Fatal Error", true, false);
         return TDatabaseStatus::dsCantAccess;
     };
 
@@ -661,19 +774,18 @@ TDatabaseStatus TSystemDatabase::Save(const TStoredEntry& given)
     if (!FileSize(in.fd, size))
         return cantAccess();
     const Source src{in.fd, nullptr, size};
-    if (const HeaderResult header = HeaderMatches(src); header != HeaderResult::hrMatches)
-        return header == HeaderResult::hrIoError ? cantAccess() : Damaged();
+    std::string foreign;
+    if (const HeaderResult header = HeaderMatches(src, &foreign); header != HeaderResult::hrMatches)
+        return header == HeaderResult::hrIoError ? cantAccess() : Damaged(foreign);
     // Every stored copy of the system goes: a file written elsewhere may hold more than one, and a
     // copy left behind would be loaded in place of the one saved.
     std::vector<Span> spans;
     bool damaged = false;
     if (WalkAll(src, layout_.Header.size() + 1, false, spans, damaged) == WalkResult::wrIoError)
         return cantAccess();
-    if (damaged) {
-        NoteDamage(src, nullptr);
-        if (!originalKept_)
-            return cantAccess();
-    }
+    // A damaged file is written over only once a copy of it is kept; the notice has said why not.
+    if (damaged && !NoteDamage(src, false))
+        return TDatabaseStatus::dsNotSaved;
     const bool ok = Replace([&](const TPut& put) { return WriteSaved(src, entry, spans, put); }, &src);
     return ok ? TDatabaseStatus::dsOk : cantAccess();
 }
@@ -722,7 +834,7 @@ TDatabaseStatus TSystemDatabase::ReadEntry(uint16_t identity, TStoredEntry& entr
     return ReadEntry(Source{in.fd, nullptr, size}, identity, entry, found);
 }
 
-// The same work on an image of the file in memory: no file, no box, no change to whether the
+// The same work on an image of the file in memory: no file, no notice, no change to whether the
 // database is in use.
 
 TDatabaseStatus TSystemDatabase::CheckImage(const std::vector<uint8_t>& image, std::vector<uint8_t>& current) const

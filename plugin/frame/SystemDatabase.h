@@ -12,10 +12,13 @@
 //
 // An entry that cannot be read whole (cut short, or a count that is negative or reaches past the end)
 // ends what is read of the file: the complete entries before it are used, and the next write leaves the
-// rest out. A string without its terminator is cut to fit its field. Before such a file is first
-// written over, it is kept once beside itself as "<name>.damaged" (an earlier copy there is never
-// written over), and the user is told once. A file that has neither the header nor one complete old
-// entry is no database: it is refused and left as it is, and the database is not used for the run.
+// rest out. A string without its terminator is cut to fit its field. Before such a file is written
+// over, a copy of exactly its bytes is kept beside it as "<name>.damaged", or under the next free
+// name "<name>.damaged.2", ".3", ... when that name holds other bytes (a copy is never written over);
+// the user is told once. Where no copy can be made, the file is left as it is, nothing is saved for
+// the rest of the run, and the user is told why. A file that has neither the header nor one
+// complete old entry, or that starts with another decoder's database header, is no database: it is
+// refused and left as it is, and the database is not used for the run.
 #include <array>
 #include <cstdint>
 #include <filesystem>
@@ -23,9 +26,8 @@
 #include <string>
 #include <vector>
 
+#include "DatabaseReport.h"
 #include "SystemTime.h"
-
-class QWidget;
 
 // Count zero-terminated strings of Size bytes each, one after another from Offset.
 struct TDatabaseText {
@@ -53,6 +55,9 @@ struct TDatabaseLayout {
     std::array<TDatabaseList, 5> Lists;
     std::vector<TDatabaseText> RecordTexts;
     std::string TempName;         // the new file while it is written, beside the database
+    // Headers of the other decoders' databases: a file that starts with one is refused, never taken
+    // for an old headerless file of this one.
+    std::vector<std::string> OtherHeaders;
 };
 
 // One system as stored: its record and the bytes of its five lists.
@@ -72,6 +77,7 @@ enum class TDatabaseStatus {
     dsCantAccess,   // a save could not read the file or write the new one; the file is unchanged
     dsDamaged,      // the file does not have the layout; it is unchanged and no longer used
     dsRecovered,    // the file has entries that cannot be read whole; the complete ones are used
+    dsNotSaved,     // the file has entries that cannot be read whole and cannot be kept: it is not written
 };
 
 // The steps of replacing the file, for tests that stop a process between them.
@@ -83,13 +89,13 @@ public:
 
     const TDatabaseLayout& Layout() const { return layout_; }
     const std::filesystem::path& File() const { return file_; }
-    // Owner window of the start-up boxes (nullptr: none).
-    void SetOwner(QWidget* owner) { owner_ = owner; }
+    // Where the notices for the user go (nullptr: to standard error, as "caption: text").
+    void SetReport(TDatabaseReport* report) { report_ = report; }
     // The clock that stamps converted records (local time by default).
     void SetTimeSource(std::function<TSystemTime()> localNow) { localNow_ = std::move(localNow); }
 
     // At start-up: creates a missing file with its header, checks an existing one, converts an old
-    // headerless file. Shows a box on failure; a file that is no database, or an old one that could
+    // headerless file. Tells the user of a failure; a file that is no database, or an old one that could
     // not be converted, is not used afterwards.
     TDatabaseStatus Open();
     // False once the file was found damaged or could not be converted.
@@ -109,7 +115,7 @@ public:
     // created with its header.
     TDatabaseStatus Save(const TStoredEntry& entry);
 
-    // The same on an image of the file held in memory, touching no file, showing no box and leaving
+    // The same on an image of the file held in memory, touching no file, telling nothing and leaving
     // InUse as it is (for checking a file's bytes quickly, as the fuzz tests do). CheckImage gives what
     // Open would make of the file: dsOk (current is the image, also for a file with damaged entries,
     // which Open leaves as it is), dsConverted (current is the converted file) or dsDamaged (current is
@@ -121,7 +127,7 @@ public:
                               bool& found) const;
     TDatabaseStatus SaveImage(std::vector<uint8_t>& image, const TStoredEntry& entry) const;
 
-    // Text of the last box shown (empty if none).
+    // Text of the last notice (empty if none).
     const std::string& LastMessage() const { return lastMessage_; }
 
     // Called at each step of replacing the file; an empty function removes the hook.
@@ -133,13 +139,20 @@ private:
     using Put = std::function<bool(const uint8_t*, size_t)>;
     enum class WalkResult { wrOk, wrDamaged, wrIoError };
     enum class KeepResult { krKept, krEarlier, krFailed };
+    struct KeepOutcome {
+        KeepResult Result = KeepResult::krFailed;
+        std::filesystem::path Copy;  // the copy kept, or the name it could not be kept as
+        std::string Reason;          // why it could not be kept
+    };
+    static constexpr int kDamagedCopies = 999;  // "<name>.damaged" up to "<name>.damaged.999"
     WalkResult Walk(const Source& in, uint64_t start, bool old,
                     const std::function<bool(const Span&, const std::vector<uint8_t>&)>& visit) const;
     WalkResult WalkAll(const Source& in, uint64_t start, bool old, std::vector<Span>& spans, bool& damaged) const;
     bool ReadSpan(const Source& in, const Span& s, bool old, TStoredEntry& entry) const;
-    enum class HeaderResult { hrMatches, hrOther, hrIoError };
-    HeaderResult HeaderMatches(const Source& in) const;
-    TDatabaseStatus Check(const Source& in, std::vector<Span>& spans, WalkResult& walk, bool& damaged) const;
+    enum class HeaderResult { hrMatches, hrOther, hrForeign, hrIoError };
+    HeaderResult HeaderMatches(const Source& in, std::string* foreign = nullptr) const;
+    TDatabaseStatus Check(const Source& in, std::vector<Span>& spans, WalkResult& walk, bool& damaged,
+                          std::string* foreign = nullptr) const;
     WalkResult Find(const Source& in, uint16_t identity, TStoredEntry& entry, bool& found, bool& damaged) const;
     TDatabaseStatus ReadIdentities(const Source& in, std::vector<uint16_t>& identities) const;
     TDatabaseStatus ReadEntry(const Source& in, uint16_t identity, TStoredEntry& entry, bool& found) const;
@@ -150,18 +163,20 @@ private:
     bool WriteInPlace(const std::function<bool(const Put&)>& produce, const Source* original) const;
     bool WriteHeaderOnly() const;
     bool Convert(const Source& in, const std::vector<Span>& spans, const Put& put) const;
-    std::filesystem::path DamagedCopy() const;
-    KeepResult KeepOriginal(const Source& in) const;
-    void NoteDamage(const Source& in, QWidget* owner);
-    void Box(const std::string& text, const std::string& caption, unsigned flags, QWidget* owner);
-    TDatabaseStatus Damaged();
+    std::filesystem::path DamagedCopy(int n) const;
+    KeepOutcome KeepOriginal(const Source& in) const;
+    static bool SameBytes(const std::filesystem::path& path, const Source& in);
+    std::string CopyFailure(int error) const;
+    bool NoteDamage(const Source& in, bool owned, bool used = true);
+    void Tell(TNoticeKind kind, const std::string& text, const std::string& caption, bool icon, bool owned);
+    TDatabaseStatus Damaged(const std::string& foreign = {});
 
     TDatabaseLayout layout_;
     std::filesystem::path file_;
-    QWidget* owner_ = nullptr;
+    TDatabaseReport* report_ = nullptr;
     std::function<TSystemTime()> localNow_;
     bool inUse_ = true;
     bool damageNoted_ = false;   // the user has been told the file has damaged entries
-    bool originalKept_ = false;  // and the file as it was is kept as "<name>.damaged"
+    bool savesRefused_ = false;  // a damaged file could not be kept: it is not written this run
     std::string lastMessage_;
 };

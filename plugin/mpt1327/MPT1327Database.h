@@ -8,8 +8,6 @@
 #include "MPT1327SystemRecord.h"
 #include "SystemDatabase.h"
 
-class QWidget;
-
 // The window's channel arithmetic that selecting a system reads and sets.
 struct TMPT1327Channels {
     uint32_t TunedFrequency = 0;  // Hz
@@ -33,7 +31,8 @@ public:
     // file: the plug-in directory followed by "MPT1327.MEM".
     explicit TMPT1327Database(std::filesystem::path file);
 
-    void SetOwner(QWidget* owner) { storage_.SetOwner(owner); }
+    // Where the database's notices for the user go (the window shows them as boxes).
+    void SetReport(TDatabaseReport* report) { storage_.SetReport(report); }
     // Clocks for converted records (local time) and new records (UTC); the system clock by default.
     void SetTimeSource(std::function<TSystemTime()> localNow, std::function<TSystemTime()> utcNow);
 

@@ -55,7 +55,7 @@ TMPT1327Form::TMPT1327Form(OrvHostWindow hostWindow, const OrvReceiverInfo* info
       log_(platform::Locale().ListSeparator),
       secondary_(receivers, *this)
 {
-    database_.SetOwner(this);
+    database_.SetReport(&databaseBoxes_);
     MPT1327DemodSetting(afsk1_);
     MPT1327DemodSetting(afsk2_);
 

@@ -3,6 +3,7 @@
 // codeword receiver and interpreter, the current system's database record, the call log and the
 // secondary receiver with its traffic scan. The window only passes events on to them and shows
 // what they report.
+#include "DatabaseBoxes.h"
 #include "MPT1327Browse.h"
 #include "MPT1327Database.h"
 #include "MPT1327Decoder.h"
@@ -144,6 +145,7 @@ private:
 
     TMPT1327Channels channels() const;
 
+    TDatabaseBoxes databaseBoxes_{this};  // the database's notices, shown as boxes
     TMPT1327Database database_;
     TMPT1327RecordAccess record_;
     TMPT1327Decoder decoder_;

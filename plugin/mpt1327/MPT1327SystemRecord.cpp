@@ -38,6 +38,7 @@ const TDatabaseLayout& MPT1327Layout()
                     {oCount5, 256, 256, {}}}};
         l.RecordTexts = {{oDescription, TextSize, 1}, {oAliases, TextSize, 128}};
         l.TempName = "MPT1327_Temp.MEM";
+        l.OtherHeaders = {"Motorola Trunking Database "};  // the SmartNet decoder's database
         return l;
     }();
     return layout;

@@ -8,8 +8,6 @@
 #include <functional>
 #include <string>
 
-class QWidget;
-
 // What the window shows and sets after SelectSystem.
 struct TSmartNetSelection {
     bool Found = false;          // the system came from the file
@@ -25,7 +23,8 @@ public:
     // file: the plug-in directory followed by "SmartNet.MEM"; record: the window's current record.
     TSmartNetDatabase(std::filesystem::path file, TSmartNetSystemRecord& record);
 
-    void SetOwner(QWidget* owner) { storage_.SetOwner(owner); }
+    // Where the database's notices for the user go (the window shows them as boxes).
+    void SetReport(TDatabaseReport* report) { storage_.SetReport(report); }
     // Clocks for converted records (local time) and new records (UTC); the system clock by default.
     void SetTimeSource(std::function<TSystemTime()> localNow, std::function<TSystemTime()> utcNow);
 

@@ -290,7 +290,7 @@ TSmartNetDateNames TSmartNetForm::DateNames()
 
 void TSmartNetForm::OpenDatabase()
 {
-    database_.SetOwner(this);
+    database_.SetReport(&databaseBoxes_);
     database_.OpenDatabase();
 }
 

@@ -2,6 +2,7 @@
 // The SmartNet decoder window: the shared decoder frame with the SmartNet panes, holding the
 // transition detector, the outbound-word receiver and interpreter, the current system's record
 // and the secondary receiver. The window only passes events on to them and shows what they report.
+#include "DatabaseBoxes.h"
 #include "OrvDecoderForm.h"
 #include "OrvOnAirGrid.h"
 #include "QelFSKDecoder.h"
@@ -120,6 +121,7 @@ private:
     void layOut();
 
     TSmartNetSystemRecord record_;
+    TDatabaseBoxes databaseBoxes_{this};  // the database's notices, shown as boxes
     TSmartNetDatabase database_;
     TSmartNetLog log_;
     TSmartNetDecoder decoder_;

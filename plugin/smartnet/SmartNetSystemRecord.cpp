@@ -37,6 +37,7 @@ const TDatabaseLayout& SmartNetLayout()
                     {oCountE, 256, 256, {}}}};
         l.RecordTexts = {{oDescription, kTextSize, 1}};
         l.TempName = "SmartNet_Temp.MEM";
+        l.OtherHeaders = {"MPT1327 Database "};  // the MPT1327 decoder's database
         return l;
     }();
     return layout;

@@ -1,9 +1,9 @@
 #include "FieldBytes.h"
 #include "tests/plugin/frame/db/KilledSaveLoop.h"
+#include "tests/plugin/frame/db/RecordedNotices.h"
 #include "SmartNetDatabase.h"
 #include "SmartNetLog.h"
 #include "TestSupport.h"
-#include "platform/ui/MessageBox.h"
 
 #include <gtest/gtest.h>
 
@@ -67,10 +67,14 @@ Bytes Entry(const TSmartNetSystemRecord& r)
 struct SmartNetDb : ::testing::Test {
     TempDir dir;
     std::filesystem::path file = dir / "SmartNet.MEM";
-    platform::MessageBoxRecorder boxes;
+    RecordedNotices notices;
     TSmartNetSystemRecord record;
     TSmartNetDatabase db{file, record};
-    SmartNetDb() { db.SetTimeSource([] { return kLocal; }, [] { return kUtc; }); }
+    SmartNetDb()
+    {
+        db.SetReport(&notices);
+        db.SetTimeSource([] { return kLocal; }, [] { return kUtc; });
+    }
     TSmartNetSelection Select(uint16_t id, uint16_t step = 25000) { return db.SelectSystem(id, 851250000, step, -1); }
 };
 
@@ -139,12 +143,13 @@ TEST_F(SmartNetDb, OldFileOfTwoRecordsIsConverted)
         TSmartNetSystemRecord r;
         TSmartNetDatabase d(file, r);
         d.SetTimeSource([] { return kLocal; }, [] { return kUtc; });
-        platform::MessageBoxRecorder recorder;
+        RecordedNotices recorder;
+        d.SetReport(&recorder);
         EXPECT_EQ(d.OpenDatabase(), TDatabaseStatus::dsConverted);
         EXPECT_EQ(readBytes(file), expected);
         EXPECT_EQ(readBytes(dir / "SmartNet.MEM.damaged"), fragment);
-        ASSERT_EQ(recorder.boxes().size(), 1u);
-        EXPECT_EQ(recorder.boxes()[0].caption, "Warning");
+        ASSERT_EQ(recorder.all().size(), 1u);
+        EXPECT_EQ(recorder.all()[0].Caption, "Warning");
     }
     std::filesystem::remove(dir / "SmartNet.MEM.damaged");
     writeBytes(file, old);
@@ -241,16 +246,17 @@ TEST_F(SmartNetDb, DamagedEntryLeavesTheCompleteOnesInUse)
         std::filesystem::remove(dir / "SmartNet.MEM.damaged");
         TSmartNetSystemRecord r;
         TSmartNetDatabase d(file, r);
-        platform::MessageBoxRecorder recorder;
+        RecordedNotices recorder;
+        d.SetReport(&recorder);
         EXPECT_EQ(d.OpenDatabase(), TDatabaseStatus::dsRecovered);
-        ASSERT_EQ(recorder.boxes().size(), 1u);
-        EXPECT_EQ(recorder.boxes()[0].caption, "Warning");
+        ASSERT_EQ(recorder.all().size(), 1u);
+        EXPECT_EQ(recorder.all()[0].Caption, "Warning");
         EXPECT_EQ(readBytes(dir / "SmartNet.MEM.damaged"), content);
         EXPECT_TRUE(d.SelectSystem(1, 851250000, 25000, -1).Found);
         EXPECT_FALSE(d.SelectSystem(2, 851250000, 25000, -1).Found);
         r.Description = "heard in this run";
         EXPECT_EQ(d.SaveSystem(-1, 25000), TDatabaseStatus::dsOk);
-        EXPECT_EQ(recorder.boxes().size(), 1u);
+        EXPECT_EQ(recorder.all().size(), 1u);
         // The first system stored (saved back when the second was selected), then the new second.
         const Bytes now = readBytes(file);
         ASSERT_EQ(now.size(), 28u + Entry(Sample(1)).size() + 4928);
@@ -305,6 +311,7 @@ TEST_F(SmartNetDb, KilledWhileSavingInALoopLeavesAGoodFile)
         [&](int round) {
             TSmartNetSystemRecord r;
             TSmartNetDatabase check(file, r);
+            check.SetReport(&notices);
             EXPECT_EQ(check.OpenDatabase(), TDatabaseStatus::dsOk) << round;
             for (uint16_t id = 1; id <= 4; ++id)
                 EXPECT_TRUE(check.SelectSystem(id, 851250000, 25000, -1).Found) << round << " " << id;
@@ -341,4 +348,83 @@ TEST(SmartNetLogFile, CommaSeparatedLogGetsItsHeaderOnce)
     }
     EXPECT_EQ(readFile(path), "Date,Time,System ID,Radio,Channel\r\n07/03/2026,09:05:04,8000,1234-grp,5\r\n"
                               "07/03/2026,09:05:04,8000,1234-grp,5\r\n");
+}
+
+namespace {
+
+// A file of systems 1 to n, each with two heard radios and nothing in lists B to E (5440 bytes each).
+Bytes FileOfSystems(uint16_t n)
+{
+    Bytes content = HeaderBytes();
+    for (uint16_t id = 1; id <= n; ++id) {
+        TSmartNetSystemRecord r = Sample(id, 2);
+        r.ListB.clear();
+        r.ListC.clear();
+        r.ListD.clear();
+        r.ListE.clear();
+        const Bytes e = Entry(r);
+        content.insert(content.end(), e.begin(), e.end());
+    }
+    return content;
+}
+
+}  // namespace
+
+// Fifty systems, the second with a list count no file can hold, and beside it an unrelated copy under
+// the name the damaged file is kept as: the file may be written over only once a copy of exactly its
+// bytes lies beside it, here under the next free name.
+TEST_F(SmartNetDb, DamagedFileBesideAnUnrelatedCopyIsKeptUnderTheNextName)
+{
+    Bytes content = FileOfSystems(50);
+    ASSERT_EQ(content.size(), 28u + 50 * 5440);
+    PutI32(content.data() + 28 + 5440 + 4108, 0x7FFFFFFF);
+    writeBytes(file, content);
+    const Bytes unrelated = {'o', 'l', 'd', ' ', 'c', 'o', 'p', 'y'};
+    writeBytes(dir / "SmartNet.MEM.damaged", unrelated);
+
+    EXPECT_EQ(db.OpenDatabase(), TDatabaseStatus::dsRecovered);
+    ASSERT_EQ(notices.all().size(), 1u);
+    EXPECT_NE(notices.all()[0].Text.find("kept as " + (dir / "SmartNet.MEM.damaged.2").string()), std::string::npos)
+        << notices.all()[0].Text;
+    EXPECT_EQ(readBytes(dir / "SmartNet.MEM.damaged.2"), content);
+
+    // The run hears a system and closes: the complete entry and the new system are written.
+    EXPECT_TRUE(Select(1).Found);
+    EXPECT_FALSE(Select(0x0100).Found);
+    EXPECT_EQ(db.SaveSystem(-1, 25000), TDatabaseStatus::dsOk);
+    EXPECT_EQ(readBytes(file).size(), 28u + 5440 + 4928);
+    EXPECT_EQ(readBytes(dir / "SmartNet.MEM.damaged.2"), content);
+    EXPECT_EQ(readBytes(dir / "SmartNet.MEM.damaged"), unrelated);
+    EXPECT_EQ(notices.all().size(), 1u);
+}
+
+// An MPT1327 database put in place of this one is no old-format file: it is refused and left as it is.
+TEST_F(SmartNetDb, OtherDecodersDatabaseIsRefusedAndLeftAsItIs)
+{
+    const std::string otherHeader = "MPT1327 Database 1";
+    Bytes other(otherHeader.begin(), otherHeader.end());
+    // Fifty MPT1327 entries of 37740 bytes with one heard radio each.
+    for (uint16_t id = 1; id <= 50; ++id) {
+        Bytes e(37740 + 256, 0);
+        PutU16(e.data() + 4424, id);
+        PutI32(e.data() + 4108, 1);
+        other.insert(other.end(), e.begin(), e.end());
+    }
+    writeBytes(file, other);
+    EXPECT_EQ(db.OpenDatabase(), TDatabaseStatus::dsDamaged);
+    EXPECT_FALSE(db.InUse());
+    EXPECT_EQ(readBytes(file), other);
+    std::vector<uint16_t> ids;
+    EXPECT_EQ(db.Storage().ReadIdentities(ids), TDatabaseStatus::dsDamaged);
+    EXPECT_TRUE(ids.empty());
+    ASSERT_EQ(notices.all().size(), 1u);
+    EXPECT_EQ(notices.all()[0].Caption, "Fatal Error!");
+    EXPECT_NE(notices.all()[0].Text.find("\"MPT1327 Database\""), std::string::npos) << notices.all()[0].Text;
+    EXPECT_NE(notices.all()[0].Text.find("left unchanged"), std::string::npos);
+
+    Select(7);
+    EXPECT_EQ(db.SaveSystem(-1, 25000), TDatabaseStatus::dsNotUsed);
+    EXPECT_EQ(readBytes(file), other);
+    EXPECT_FALSE(std::filesystem::exists(dir / "SmartNet.MEM.damaged"));
+    EXPECT_FALSE(std::filesystem::exists(dir / "SmartNet_Temp.MEM"));
 }

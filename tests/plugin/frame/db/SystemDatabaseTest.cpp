@@ -8,9 +8,10 @@
 #include <unistd.h>
 
 #include "FieldBytes.h"
+#include "RecordedNotices.h"
 #include "SystemDatabase.h"
 #include "TestSupport.h"
-#include "platform/ui/MessageBox.h"
+#include "UnwritableFolder.h"
 
 using namespace fieldbytes;
 using testsupport::readBytes;
@@ -91,10 +92,11 @@ Bytes File(const std::vector<TStoredEntry>& entries)
 struct Fixture : ::testing::Test {
     TempDir dir;
     std::filesystem::path file = dir / "Tiny.MEM";
-    platform::MessageBoxRecorder boxes;
+    RecordedNotices notices;
     TSystemDatabase db{TinyLayout(), file};
     Fixture()
     {
+        db.SetReport(&notices);
         db.SetTimeSource([] { return kNow; });
     }
 };
@@ -108,7 +110,7 @@ TEST_F(SystemDatabase, FirstStartWritesTheHeaderOnly)
     EXPECT_EQ(db.Open(), TDatabaseStatus::dsCreated);
     EXPECT_EQ(readBytes(file), kHeader);
     EXPECT_TRUE(db.InUse());
-    EXPECT_TRUE(boxes.boxes().empty());
+    EXPECT_TRUE(notices.all().empty());
     EXPECT_FALSE(std::filesystem::exists(dir / "Tiny_Temp.MEM"));
 }
 
@@ -222,7 +224,7 @@ TEST_F(SystemDatabase, SaveMovesTheSystemToTheEndAndKeepsOneCopy)
     EXPECT_EQ(Flat(got), Flat(a2));
     ASSERT_EQ(db.Load(99, got, found), TDatabaseStatus::dsOk);
     EXPECT_FALSE(found);
-    EXPECT_TRUE(boxes.boxes().empty());
+    EXPECT_TRUE(notices.all().empty());
 }
 
 // A file written elsewhere may hold a system twice: the save replaces both copies, so that the next
@@ -291,10 +293,10 @@ TEST_P(DamagedFile, IsRefusedAndLeftUnchanged)
     writeBytes(file, content);
     EXPECT_EQ(db.Open(), TDatabaseStatus::dsDamaged);
     EXPECT_FALSE(db.InUse());
-    ASSERT_EQ(boxes.boxes().size(), 1u);
-    EXPECT_EQ(boxes.boxes()[0].caption, "Fatal Error!");
-    EXPECT_NE(boxes.boxes()[0].text.find(file.string()), std::string::npos);
-    EXPECT_NE(boxes.boxes()[0].text.find("damaged"), std::string::npos);
+    ASSERT_EQ(notices.all().size(), 1u);
+    EXPECT_EQ(notices.all()[0].Caption, "Fatal Error!");
+    EXPECT_NE(notices.all()[0].Text.find(file.string()), std::string::npos);
+    EXPECT_NE(notices.all()[0].Text.find("damaged"), std::string::npos);
 
     // The window goes on without the database: nothing is read or written.
     TStoredEntry got;
@@ -351,10 +353,10 @@ TEST_P(RecoveredFile, KeepsEveryCompleteEntryAndTheOriginalOnce)
     writeBytes(file, content);
     EXPECT_EQ(db.Open(), TDatabaseStatus::dsRecovered);
     EXPECT_TRUE(db.InUse());
-    ASSERT_EQ(boxes.boxes().size(), 1u);
-    EXPECT_EQ(boxes.boxes()[0].caption, "Warning");
-    EXPECT_NE(boxes.boxes()[0].text.find(file.string() + " is damaged"), std::string::npos);
-    EXPECT_NE(boxes.boxes()[0].text.find("kept as " + (dir / "Tiny.MEM.damaged").string()), std::string::npos);
+    ASSERT_EQ(notices.all().size(), 1u);
+    EXPECT_EQ(notices.all()[0].Caption, "Warning");
+    EXPECT_NE(notices.all()[0].Text.find(file.string() + " is damaged"), std::string::npos);
+    EXPECT_NE(notices.all()[0].Text.find("kept as " + (dir / "Tiny.MEM.damaged").string()), std::string::npos);
     EXPECT_EQ(readBytes(dir / "Tiny.MEM.damaged"), content);
     EXPECT_EQ(readBytes(file), content);  // not written until a save
 
@@ -380,7 +382,7 @@ TEST_P(RecoveredFile, KeepsEveryCompleteEntryAndTheOriginalOnce)
     after.push_back(nine);
     EXPECT_EQ(readBytes(file), File(after));
     EXPECT_EQ(readBytes(dir / "Tiny.MEM.damaged"), content);
-    EXPECT_EQ(boxes.boxes().size(), 1u);
+    EXPECT_EQ(notices.all().size(), 1u);
     TSystemDatabase next(TinyLayout(), file);
     EXPECT_EQ(next.Open(), TDatabaseStatus::dsOk);
 }
@@ -424,7 +426,8 @@ INSTANTIATE_TEST_SUITE_P(
                       {Entry(1, "one", 2, 10), TwoWithListNameCut()}}),
     [](const auto& info) { return std::string(info.param.name); });
 
-// An earlier copy is never written over; and the box is shown once however often the file is read.
+// An earlier copy of other bytes is never written over: the file is kept under the next name before
+// it is written over; and the box is shown once however often the file is read.
 TEST_F(SystemDatabase, AnEarlierDamagedCopyIsLeftAsItIs)
 {
     const Bytes earlier = {'e', 'a', 'r', 'l', 'i', 'e', 'r'};
@@ -433,8 +436,8 @@ TEST_F(SystemDatabase, AnEarlierDamagedCopyIsLeftAsItIs)
     content.resize(content.size() - 3);
     writeBytes(file, content);
     EXPECT_EQ(db.Open(), TDatabaseStatus::dsRecovered);
-    ASSERT_EQ(boxes.boxes().size(), 1u);
-    EXPECT_NE(boxes.boxes()[0].text.find("An earlier copy, " + (dir / "Tiny.MEM.damaged").string()), std::string::npos);
+    ASSERT_EQ(notices.all().size(), 1u);
+    EXPECT_NE(notices.all()[0].Text.find("kept as " + (dir / "Tiny.MEM.damaged.2").string()), std::string::npos);
     TStoredEntry got;
     bool found = false;
     EXPECT_EQ(db.Load(2, got, found), TDatabaseStatus::dsOk);
@@ -442,7 +445,131 @@ TEST_F(SystemDatabase, AnEarlierDamagedCopyIsLeftAsItIs)
     ASSERT_EQ(db.Save(Entry(9, "nine", 0, 0)), TDatabaseStatus::dsOk);
     EXPECT_EQ(readBytes(file), File({Entry(1, "one", 2, 10), Entry(9, "nine", 0, 0)}));
     EXPECT_EQ(readBytes(dir / "Tiny.MEM.damaged"), earlier);
-    EXPECT_EQ(boxes.boxes().size(), 1u);
+    EXPECT_EQ(readBytes(dir / "Tiny.MEM.damaged.2"), content);
+    EXPECT_EQ(notices.all().size(), 1u);
+}
+
+// Where the damaged file is kept, by what lies beside it already: a copy of exactly its bytes counts
+// as kept; anything else there is left alone and the next free name is taken.
+namespace {
+Bytes CutGood()
+{
+    Bytes b = Good();
+    b.resize(b.size() - 3);
+    return b;
+}
+struct CopyCase {
+    const char* name;
+    std::vector<std::pair<std::string, Bytes>> there;  // files beside the database before the run
+    bool folderInTheWay;                               // "Tiny.MEM.damaged" is a folder
+    std::string keptAs;                                // the copy that holds the file afterwards
+    bool madeNow;                                      // written by this run (else found there)
+};
+void PrintTo(const CopyCase& c, std::ostream* os) { *os << c.name; }
+}  // namespace
+
+class DamagedCopyName : public Fixture, public ::testing::WithParamInterface<CopyCase> {};
+
+TEST_P(DamagedCopyName, TakesTheFirstFreeNameOrAnExactCopy)
+{
+    const CopyCase& c = GetParam();
+    const Bytes content = CutGood();
+    writeBytes(file, content);
+    if (c.folderInTheWay)
+        std::filesystem::create_directory(dir / "Tiny.MEM.damaged");
+    for (const auto& [name, bytes] : c.there)
+        writeBytes(dir / name, bytes);
+
+    EXPECT_EQ(db.Open(), TDatabaseStatus::dsRecovered);
+    ASSERT_EQ(notices.all().size(), 1u);
+    const std::string& text = notices.all()[0].Text;
+    EXPECT_NE(text.find((c.madeNow ? "kept as " : "kept before as ") + (dir / c.keptAs).string() + "."),
+              std::string::npos)
+        << text;
+    ASSERT_EQ(db.Save(Entry(9, "nine", 0, 0)), TDatabaseStatus::dsOk);
+    EXPECT_EQ(readBytes(file), File({Entry(1, "one", 2, 10), Entry(9, "nine", 0, 0)}));
+
+    EXPECT_EQ(readBytes(dir / c.keptAs), content);
+    for (const auto& [name, bytes] : c.there)
+        if (name != c.keptAs)
+            EXPECT_EQ(readBytes(dir / name), bytes) << name;
+    // Nothing else was made: the folder holds the database, what was there and the one new copy.
+    size_t files = 0;
+    for (const auto& f : std::filesystem::directory_iterator(dir.path()))
+        files += f.is_regular_file();
+    EXPECT_EQ(files, 1 + c.there.size() + (c.madeNow ? 1 : 0));
+    EXPECT_EQ(notices.all().size(), 1u);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, DamagedCopyName,
+    ::testing::Values(
+        CopyCase{"NothingThere", {}, false, "Tiny.MEM.damaged", true},
+        CopyCase{"OtherBytesThere", {{"Tiny.MEM.damaged", {1, 2, 3, 4, 5, 6, 7, 8}}}, false, "Tiny.MEM.damaged.2", true},
+        CopyCase{"TwoOthersThere", {{"Tiny.MEM.damaged", {1}}, {"Tiny.MEM.damaged.2", {2}}}, false, "Tiny.MEM.damaged.3", true},
+        CopyCase{"SameSizeOtherBytes", {{"Tiny.MEM.damaged", [] { Bytes b = CutGood(); b.back() ^= 1; return b; }()}},
+                 false, "Tiny.MEM.damaged.2", true},
+        CopyCase{"LongerWithTheSameStart", {{"Tiny.MEM.damaged", [] { Bytes b = CutGood(); b.push_back(0); return b; }()}},
+                 false, "Tiny.MEM.damaged.2", true},
+        CopyCase{"FolderInTheWay", {}, true, "Tiny.MEM.damaged.2", true},
+        CopyCase{"ExactCopyThere", {{"Tiny.MEM.damaged", CutGood()}}, false, "Tiny.MEM.damaged", false},
+        CopyCase{"ExactCopyUnderTheSecondName", {{"Tiny.MEM.damaged", {1}}, {"Tiny.MEM.damaged.2", CutGood()}}, false,
+                 "Tiny.MEM.damaged.2", false}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// Damaged again while the window runs, after a copy was kept: the new bytes are kept as well before
+// the next save writes them over, and nothing more is said.
+TEST_F(SystemDatabase, FileDamagedAgainWhileRunningIsKeptAgain)
+{
+    const Bytes first = CutGood();
+    writeBytes(file, first);
+    EXPECT_EQ(db.Open(), TDatabaseStatus::dsRecovered);
+    ASSERT_EQ(db.Save(Entry(9, "nine", 0, 0)), TDatabaseStatus::dsOk);
+    const Bytes second = WithCount(kSecond, 3, 1000);
+    writeBytes(file, second);
+    ASSERT_EQ(db.Save(Entry(9, "nine", 0, 0)), TDatabaseStatus::dsOk);
+    EXPECT_EQ(readBytes(file), File({Entry(1, "one", 2, 10), Entry(9, "nine", 0, 0)}));
+    EXPECT_EQ(readBytes(dir / "Tiny.MEM.damaged"), first);
+    EXPECT_EQ(readBytes(dir / "Tiny.MEM.damaged.2"), second);
+    EXPECT_EQ(notices.all().size(), 1u);
+}
+
+// A damaged file that cannot be kept (here the copy cannot be written whole: the process may write no
+// more than a few bytes per file) is never written over in the run; the one box says so and why.
+TEST_F(SystemDatabase, DamagedFileThatCannotBeKeptIsNotWrittenOver)
+{
+    const Bytes content = CutGood();
+    writeBytes(file, content);
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        ::signal(SIGXFSZ, SIG_IGN);
+        const rlimit limit{16, 16};
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+        RecordedNotices said;
+        TSystemDatabase child(TinyLayout(), file);
+        child.SetReport(&said);
+        int fault = 0;
+        if (child.Open() != TDatabaseStatus::dsRecovered)
+            fault |= 1;
+        TStoredEntry got;
+        bool found = false;
+        if (child.Load(1, got, found) != TDatabaseStatus::dsOk || !found)
+            fault |= 2;
+        for (int i = 0; i < 3; ++i)
+            if (child.Save(Entry(9, "nine", 0, 0)) != TDatabaseStatus::dsNotSaved)
+                fault |= 4;
+        const std::string text = said.all().empty() ? "" : said.all()[0].Text;
+        if (said.all().size() != 1 || text.find("cannot be saved") == std::string::npos ||
+            text.find("File too large") == std::string::npos)
+            fault |= 8;
+        ::_exit(fault);
+    }
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "1 open, 2 load, 4 save, 8 box";
+    EXPECT_EQ(readBytes(file), content);
+    EXPECT_FALSE(std::filesystem::exists(dir / "Tiny.MEM.damaged"));
 }
 
 // An old headerless file with a trailing fragment: its complete entries are converted, the file as it
@@ -454,8 +581,8 @@ TEST_F(SystemDatabase, OldFileWithATrailingFragmentIsConvertedWithoutIt)
     writeBytes(file, old);
     EXPECT_EQ(db.Open(), TDatabaseStatus::dsConverted);
     EXPECT_TRUE(db.InUse());
-    ASSERT_EQ(boxes.boxes().size(), 1u);
-    EXPECT_EQ(boxes.boxes()[0].caption, "Warning");
+    ASSERT_EQ(notices.all().size(), 1u);
+    EXPECT_EQ(notices.all()[0].Caption, "Warning");
     EXPECT_EQ(readBytes(dir / "Tiny.MEM.damaged"), old);
     const Bytes converted = readBytes(file);
     ASSERT_EQ(converted.size(), 9u + 48);
@@ -469,7 +596,7 @@ TEST_F(SystemDatabase, HeaderWithoutItsVersionByteIsAcceptedAndSaveAddsIt)
     writeBytes(file, bare);
     EXPECT_EQ(db.Open(), TDatabaseStatus::dsOk);
     EXPECT_TRUE(db.InUse());
-    EXPECT_TRUE(boxes.boxes().empty());
+    EXPECT_TRUE(notices.all().empty());
     TStoredEntry got;
     bool found = true;
     EXPECT_EQ(db.Load(4, got, found), TDatabaseStatus::dsOk);
@@ -485,8 +612,8 @@ TEST_F(SystemDatabase, FileThatCouldNotBeCreatedAtStartIsTriedAgainByLoadAndSave
     // The new file cannot be made where the temporary file should go.
     std::filesystem::create_directories(dir / "Tiny_Temp.MEM" / "x");
     EXPECT_EQ(db.Open(), TDatabaseStatus::dsCantCreate);
-    ASSERT_EQ(boxes.boxes().size(), 1u);
-    EXPECT_EQ(boxes.boxes()[0].text, "The database file can't be created!");
+    ASSERT_EQ(notices.all().size(), 1u);
+    EXPECT_EQ(notices.all()[0].Text, "The database file can't be created!");
     EXPECT_TRUE(db.InUse());
 
     // Still impossible: each attempt says so.
@@ -494,11 +621,11 @@ TEST_F(SystemDatabase, FileThatCouldNotBeCreatedAtStartIsTriedAgainByLoadAndSave
     bool found = true;
     EXPECT_EQ(db.Load(1, got, found), TDatabaseStatus::dsCantCreate);
     EXPECT_FALSE(found);
-    ASSERT_EQ(boxes.boxes().size(), 2u);
-    EXPECT_EQ(boxes.boxes()[1].text, "Cannot access the special database file!");
-    EXPECT_EQ(boxes.boxes()[1].caption, "Fatal Error");
+    ASSERT_EQ(notices.all().size(), 2u);
+    EXPECT_EQ(notices.all()[1].Text, "Cannot access the special database file!");
+    EXPECT_EQ(notices.all()[1].Caption, "Fatal Error");
     EXPECT_EQ(db.Save(Entry(1, "one", 1, 10)), TDatabaseStatus::dsCantAccess);
-    EXPECT_EQ(boxes.boxes().size(), 3u);
+    EXPECT_EQ(notices.all().size(), 3u);
     EXPECT_FALSE(std::filesystem::exists(file));
 
     // Possible again: the file is created and the system stored.
@@ -523,11 +650,11 @@ TEST_F(SystemDatabase, FileThatCannotBeReadIsReportedNotCalledDamaged)
     bool found = true;
     EXPECT_EQ(db.Load(1, got, found), TDatabaseStatus::dsCantOpen);
     EXPECT_FALSE(found);
-    ASSERT_EQ(boxes.boxes().size(), 2u);
-    EXPECT_EQ(boxes.boxes()[0].text, "The database file can't be opened!");
-    EXPECT_EQ(boxes.boxes()[1].text, "Cannot access the special database file!");
-    for (const auto& b : boxes.boxes())
-        EXPECT_EQ(b.text.find("damaged"), std::string::npos);
+    ASSERT_EQ(notices.all().size(), 2u);
+    EXPECT_EQ(notices.all()[0].Text, "The database file can't be opened!");
+    EXPECT_EQ(notices.all()[1].Text, "Cannot access the special database file!");
+    for (const auto& b : notices.all())
+        EXPECT_EQ(b.Text.find("damaged"), std::string::npos);
 }
 
 // Damaged after the start: the save finds it, keeps it and writes the complete entries.
@@ -540,8 +667,8 @@ TEST_F(SystemDatabase, SaveKeepsAFileDamagedWhileRunning)
     EXPECT_EQ(readBytes(file), File({Entry(1, "one", 2, 10), Entry(9, "nine", 0, 0)}));
     EXPECT_EQ(readBytes(dir / "Tiny.MEM.damaged"), bad);
     EXPECT_TRUE(db.InUse());
-    ASSERT_EQ(boxes.boxes().size(), 1u);
-    EXPECT_EQ(boxes.boxes()[0].caption, "Warning");
+    ASSERT_EQ(notices.all().size(), 1u);
+    EXPECT_EQ(notices.all()[0].Caption, "Warning");
 }
 
 // A writable file in a folder where no new file can be made (here the temporary file's name is taken
@@ -554,7 +681,7 @@ TEST_F(SystemDatabase, SaveWhereNoTemporaryFileCanBeMadeWritesTheFileInPlace)
     std::filesystem::create_directory(dir / "Tiny_Temp.MEM" / "x");
     const TStoredEntry one = Entry(1, "one+", 3, 40);
     EXPECT_EQ(db.Save(one), TDatabaseStatus::dsOk);
-    EXPECT_TRUE(boxes.boxes().empty());
+    EXPECT_TRUE(notices.all().empty());
     EXPECT_EQ(readBytes(file), File({Entry(2, "two", 1, 20), one}));
     // Shorter than before: the file is cut to its new length.
     const TStoredEntry two = Entry(2, "two", 0, 0);
@@ -575,13 +702,14 @@ TEST_F(SystemDatabase, SaveInPlaceThatCannotWriteLeavesTheFile)
         ::signal(SIGXFSZ, SIG_IGN);
         const rlimit limit{Good().size(), Good().size()};
         ::setrlimit(RLIMIT_FSIZE, &limit);
-        platform::MessageBoxRecorder said;
+        RecordedNotices said;
         TSystemDatabase child(TinyLayout(), file);
+        child.SetReport(&said);
         child.Open();
         const bool refused = child.Save(Entry(7, "seven", 3, 70)) == TDatabaseStatus::dsCantAccess;
-        const bool told = said.boxes().size() == 1 && said.boxes()[0].text == "Cannot access the special database file!" &&
-                          said.boxes()[0].caption == "Fatal Error" &&
-                          (said.boxes()[0].flags & platform::MB_ICONMASK) == platform::MB_ICONERROR;
+        const bool told = said.all().size() == 1 && said.all()[0].Text == "Cannot access the special database file!" &&
+                          said.all()[0].Caption == "Fatal Error" &&
+                          said.all()[0].Kind == TNoticeKind::nkError && said.all()[0].Icon;
         ::_exit(refused && told ? 0 : 1);
     }
     int status = 0;
@@ -598,7 +726,7 @@ TEST_F(SystemDatabase, ConversionWhereNoTemporaryFileCanBeMadeIsWrittenInPlace)
     std::filesystem::create_directory(dir / "Tiny_Temp.MEM");
     std::filesystem::create_directory(dir / "Tiny_Temp.MEM" / "x");
     EXPECT_EQ(db.Open(), TDatabaseStatus::dsConverted);
-    EXPECT_TRUE(boxes.boxes().empty());
+    EXPECT_TRUE(notices.all().empty());
     EXPECT_TRUE(db.InUse());
     const Bytes now = readBytes(file);
     ASSERT_EQ(now.size(), 9u + 48);
@@ -708,8 +836,9 @@ TEST(SystemDatabaseImage, AgreesWithTheFile)
         SCOPED_TRACE(name);
         TempDir dir;
         const auto file = dir / "Tiny.MEM";
-        platform::MessageBoxRecorder boxes;
+        RecordedNotices notices;
         TSystemDatabase db{TinyLayout(), file};
+        db.SetReport(&notices);
         db.SetTimeSource([] { return kNow; });
         writeBytes(file, content);
 
@@ -745,3 +874,43 @@ TEST(SystemDatabaseImage, AgreesWithTheFile)
         EXPECT_EQ(Flat(got), Flat(saved));
     }
 }
+
+// A damaged database in a folder the user may not write in: one box says why nothing can be saved,
+// the complete entries are still read, and no save writes the file or says more, whether the damage
+// is found at the start or by a save.
+class ReadOnlyFolder : public Fixture, public ::testing::WithParamInterface<bool> {};
+
+TEST_P(ReadOnlyFolder, DamagedFileIsLeftWithOneBoxThatSaysWhy)
+{
+    const bool atStart = GetParam();
+    const Bytes content = CutGood();
+    writeBytes(file, atStart ? content : Good());
+    UnwritableFolder readOnly(dir.path());
+    if (!readOnly.Works())
+        GTEST_SKIP() << "cannot make a folder unwritable: " << readOnly.Why();
+
+    EXPECT_EQ(db.Open(), atStart ? TDatabaseStatus::dsRecovered : TDatabaseStatus::dsOk);
+    if (!atStart)
+        writeBytes(file, content);  // the file itself stays writable
+    TStoredEntry got;
+    bool found = false;
+    EXPECT_EQ(db.Load(1, got, found), TDatabaseStatus::dsOk);
+    EXPECT_TRUE(found);
+    for (int i = 0; i < 3; ++i)
+        EXPECT_EQ(db.Save(Entry(9, "nine", 0, 0)), TDatabaseStatus::dsNotSaved);
+    EXPECT_EQ(readBytes(file), content);
+    ASSERT_EQ(notices.all().size(), 1u);
+    const auto& box = notices.all()[0];
+    EXPECT_EQ(box.Caption, "Fatal Error!");
+    EXPECT_EQ(box.Kind, TNoticeKind::nkError);
+    EXPECT_TRUE(box.Icon);
+    EXPECT_NE(box.Text.find(file.string() + " is damaged"), std::string::npos) << box.Text;
+    EXPECT_NE(box.Text.find("the folder " + dir.path().string() + " is read-only, so the damaged file cannot be "
+                            "repaired there"),
+              std::string::npos)
+        << box.Text;
+    EXPECT_NE(box.Text.find("the systems heard in this run cannot be saved"), std::string::npos) << box.Text;
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, ReadOnlyFolder, ::testing::Bool(),
+                         [](const auto& info) { return info.param ? "FoundAtStart" : "FoundBySave"; });

@@ -6,7 +6,7 @@
 #include "MPT1327Database.h"
 #include "SystemBrowse.h"
 #include "TestSupport.h"
-#include "platform/ui/MessageBox.h"
+#include "tests/plugin/frame/db/RecordedNotices.h"
 
 namespace {
 
@@ -152,9 +152,10 @@ TEST(MPT1327Editor, AnAliasNamingAnotherStationStaysWithItsOwn)
 TEST(MPT1327Browse, ReadsIdentitiesAndEntriesWithoutCreatingOrReporting)
 {
     testsupport::TempDir dir;
-    platform::MessageBoxRecorder boxes;
+    RecordedNotices notices;
     const auto file = dir / "MPT1327.MEM";
     TSystemDatabase reader(MPT1327Layout(), file);
+    reader.SetReport(&notices);
     std::vector<uint16_t> ids{1};
     EXPECT_EQ(reader.ReadIdentities(ids), TDatabaseStatus::dsCantOpen);
     EXPECT_TRUE(ids.empty());
@@ -162,6 +163,7 @@ TEST(MPT1327Browse, ReadsIdentitiesAndEntriesWithoutCreatingOrReporting)
 
     // An empty database: no systems.
     TMPT1327Database db(file);
+    db.SetReport(&notices);
     ASSERT_EQ(db.OpenDatabase(), TDatabaseStatus::dsCreated);
     EXPECT_EQ(reader.ReadIdentities(ids), TDatabaseStatus::dsOk);
     EXPECT_TRUE(ids.empty());
@@ -182,7 +184,7 @@ TEST(MPT1327Browse, ReadsIdentitiesAndEntriesWithoutCreatingOrReporting)
     EXPECT_EQ(DecodeMPT1327System(entry).Description, "System 256");
     EXPECT_EQ(reader.ReadEntry(0x0999, entry, found), TDatabaseStatus::dsOk);
     EXPECT_FALSE(found);
-    EXPECT_TRUE(boxes.boxes().empty());
+    EXPECT_TRUE(notices.all().empty());
 }
 
 }  // namespace

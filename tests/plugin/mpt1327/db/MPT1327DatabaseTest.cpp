@@ -7,9 +7,9 @@
 
 #include "FieldBytes.h"
 #include "tests/plugin/frame/db/KilledSaveLoop.h"
+#include "tests/plugin/frame/db/RecordedNotices.h"
 #include "MPT1327Database.h"
 #include "TestSupport.h"
-#include "platform/ui/MessageBox.h"
 
 using namespace fieldbytes;
 using testsupport::readBytes;
@@ -72,11 +72,12 @@ Bytes Entry(const TMPT1327SystemRecord& r)
 struct MPT1327Db : ::testing::Test {
     TempDir dir;
     std::filesystem::path file = dir / "MPT1327.MEM";
-    platform::MessageBoxRecorder boxes;
+    RecordedNotices notices;
     TMPT1327Database db{file};
     TMPT1327Channels ch;
     MPT1327Db()
     {
+        db.SetReport(&notices);
         db.SetTimeSource([] { return kLocal; }, [] { return kUtc; });
         ch.TunedFrequency = 450250000;
         ch.ChannelSize = 25000;
@@ -270,8 +271,8 @@ TEST_F(MPT1327Db, SystemThatCouldNotBeReadIsNotSavedOverItsStoredCopy)
     const TMPT1327Selection s = db.SelectSystem(0x3003, ch);
     EXPECT_FALSE(s.Found);
     EXPECT_EQ(db.Record().SystemIdentity, 0x3003);
-    ASSERT_EQ(boxes.boxes().size(), 1u);
-    EXPECT_EQ(boxes.boxes()[0].text, "Cannot access the special database file!");
+    ASSERT_EQ(notices.all().size(), 1u);
+    EXPECT_EQ(notices.all()[0].Text, "Cannot access the special database file!");
 
     // Readable again: neither the close's save nor the next system's save replaces the stored copy.
     std::filesystem::remove(file);
@@ -378,9 +379,9 @@ TEST_P(MPT1327DamagedFile, KeepsTheCompleteEntriesAndSavesTheRun)
     writeBytes(file, content);
 
     EXPECT_EQ(db.OpenDatabase(), TDatabaseStatus::dsRecovered);
-    ASSERT_EQ(boxes.boxes().size(), 1u);
-    EXPECT_EQ(boxes.boxes()[0].caption, "Warning");
-    EXPECT_NE(boxes.boxes()[0].text.find("MPT1327.MEM is damaged"), std::string::npos);
+    ASSERT_EQ(notices.all().size(), 1u);
+    EXPECT_EQ(notices.all()[0].Caption, "Warning");
+    EXPECT_NE(notices.all()[0].Text.find("MPT1327.MEM is damaged"), std::string::npos);
     EXPECT_EQ(readBytes(dir / "MPT1327.MEM.damaged"), content);
     ch.ChannelSize = 12500;
     EXPECT_TRUE(db.SelectSystem(1, ch).Found);
@@ -388,7 +389,7 @@ TEST_P(MPT1327DamagedFile, KeepsTheCompleteEntriesAndSavesTheRun)
     EXPECT_FALSE(db.SelectSystem(2, ch).Found);
     db.Record().Description = "heard in this run";
     EXPECT_EQ(db.SaveSystem(ch), TDatabaseStatus::dsOk);
-    EXPECT_EQ(boxes.boxes().size(), 1u);
+    EXPECT_EQ(notices.all().size(), 1u);
     EXPECT_EQ(readBytes(dir / "MPT1327.MEM.damaged"), content);
 
     TMPT1327Database next(file);
@@ -425,11 +426,90 @@ TEST_F(MPT1327Db, KilledWhileSavingInALoopLeavesAGoodFile)
         },
         [&](int round) {
             TMPT1327Database check(file);
+            check.SetReport(&notices);
             EXPECT_EQ(check.OpenDatabase(), TDatabaseStatus::dsOk) << "round " << round;
             for (uint16_t id = 1; id <= 4; ++id) {
                 TMPT1327Channels c;
                 EXPECT_TRUE(check.SelectSystem(id, c).Found) << "round " << round << " system " << id;
             }
-            EXPECT_TRUE(boxes.boxes().empty());
+            EXPECT_TRUE(notices.all().empty());
         });
+}
+
+namespace {
+
+// A file of systems 1 to n, each with one heard radio and nothing in lists 2 to 5 (37996 bytes each).
+Bytes FileOfSystems(uint16_t n)
+{
+    Bytes content = HeaderBytes();
+    for (uint16_t id = 1; id <= n; ++id) {
+        TMPT1327SystemRecord r = Sample(id, 1);
+        r.List2.clear();
+        r.List5.clear();
+        const Bytes e = Entry(r);
+        content.insert(content.end(), e.begin(), e.end());
+    }
+    return content;
+}
+
+}  // namespace
+
+// Fifty systems, the second with a list count no file can hold, and beside it an unrelated copy under
+// the name the damaged file is kept as: the file may be written over only once a copy of exactly its
+// bytes lies beside it, here under the next free name.
+TEST_F(MPT1327Db, DamagedFileBesideAnUnrelatedCopyIsKeptUnderTheNextName)
+{
+    Bytes content = FileOfSystems(50);
+    ASSERT_EQ(content.size(), 1899818u);
+    PutI32(content.data() + 18 + 37996 + 4108, 0x7FFFFFFF);
+    writeBytes(file, content);
+    const Bytes unrelated = {'o', 'l', 'd', ' ', 'c', 'o', 'p', 'y'};
+    writeBytes(dir / "MPT1327.MEM.damaged", unrelated);
+
+    EXPECT_EQ(db.OpenDatabase(), TDatabaseStatus::dsRecovered);
+    ASSERT_EQ(notices.all().size(), 1u);
+    EXPECT_NE(notices.all()[0].Text.find("kept as " + (dir / "MPT1327.MEM.damaged.2").string()), std::string::npos)
+        << notices.all()[0].Text;
+    EXPECT_EQ(readBytes(dir / "MPT1327.MEM.damaged.2"), content);
+
+    // The run hears a system and closes: the complete entry and the new system are written.
+    ch.ChannelSize = 12500;
+    EXPECT_TRUE(db.SelectSystem(1, ch).Found);
+    EXPECT_FALSE(db.SelectSystem(0x0100, ch).Found);
+    EXPECT_EQ(db.SaveSystem(ch), TDatabaseStatus::dsOk);
+    EXPECT_EQ(readBytes(file).size(), 18u + 37996 + 37740);
+    EXPECT_EQ(readBytes(dir / "MPT1327.MEM.damaged.2"), content);
+    EXPECT_EQ(readBytes(dir / "MPT1327.MEM.damaged"), unrelated);
+    EXPECT_EQ(notices.all().size(), 1u);
+}
+
+// A SmartNet database put in place of this one is no old-format file: it is refused and left as it is.
+TEST_F(MPT1327Db, OtherDecodersDatabaseIsRefusedAndLeftAsItIs)
+{
+    Bytes other = Bytes{'M', 'o', 't', 'o', 'r', 'o', 'l', 'a', ' ', 'T', 'r', 'u', 'n', 'k', 'i', 'n', 'g', ' ',
+                        'D', 'a', 't', 'a', 'b', 'a', 's', 'e', ' ', '1'};
+    // Fifty SmartNet entries of 4928 bytes with two heard radios each.
+    for (uint16_t id = 1; id <= 50; ++id) {
+        Bytes e(4928 + 512, 0);
+        PutU16(e.data() + 4392, id);
+        PutI32(e.data() + 4108, 2);
+        other.insert(other.end(), e.begin(), e.end());
+    }
+    writeBytes(file, other);
+    EXPECT_EQ(db.OpenDatabase(), TDatabaseStatus::dsDamaged);
+    EXPECT_FALSE(db.InUse());
+    EXPECT_EQ(readBytes(file), other);
+    std::vector<uint16_t> ids;
+    EXPECT_EQ(db.Storage().ReadIdentities(ids), TDatabaseStatus::dsDamaged);
+    EXPECT_TRUE(ids.empty());
+    ASSERT_EQ(notices.all().size(), 1u);
+    EXPECT_EQ(notices.all()[0].Caption, "Fatal Error!");
+    EXPECT_NE(notices.all()[0].Text.find("\"Motorola Trunking Database\""), std::string::npos) << notices.all()[0].Text;
+    EXPECT_NE(notices.all()[0].Text.find("left unchanged"), std::string::npos);
+
+    db.SelectSystem(7, ch);
+    EXPECT_EQ(db.SaveSystem(ch), TDatabaseStatus::dsNotUsed);
+    EXPECT_EQ(readBytes(file), other);
+    EXPECT_FALSE(std::filesystem::exists(dir / "MPT1327.MEM.damaged"));
+    EXPECT_FALSE(std::filesystem::exists(dir / "MPT1327_Temp.MEM"));
 }
