@@ -1,4 +1,4 @@
-#include "EventLoopQueue.h"
+#include "platform/ui/EventLoopQueue.h"
 
 #include <QCoreApplication>
 #include <QPointer>
@@ -10,7 +10,7 @@
 #include <sys/eventfd.h>
 #include <unistd.h>
 
-namespace platform::sound {
+namespace platform {
 
 namespace {
 
@@ -118,4 +118,4 @@ void WatchEventLoopQueue()
         queue().watch();
 }
 
-}  // namespace platform::sound
+}  // namespace platform

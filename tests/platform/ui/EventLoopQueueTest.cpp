@@ -1,6 +1,6 @@
 // Work handed from other threads to the event-loop thread: all of it arrives, on that thread, in the
 // order each thread posted it, with what the posting thread wrote before posting visible there.
-#include "EventLoopQueue.h"
+#include "platform/ui/EventLoopQueue.h"
 
 #include "EventPump.h"
 
@@ -14,8 +14,8 @@
 #include <thread>
 #include <vector>
 
-using platform::sound::PostToEventLoop;
-using platform::sound::WatchEventLoopQueue;
+using platform::PostToEventLoop;
+using platform::WatchEventLoopQueue;
 
 namespace {
 
