@@ -91,24 +91,28 @@ TEST(EventLoopQueue, LaterWorkStillRunsAfterWorkThatPostsMore)
 namespace {
 
 // A device that delivers again as soon as its buffer is handled must not keep the loop from its other
-// events: the loop runs what was queued when it woke, and newer work waits for the next wake.
+// events: the loop runs what was queued when it woke, and newer work waits for the next wake. A timer
+// started by the first round comes between the rounds, and every round still arrives.
 TEST(EventLoopQueue, WorkThatKeepsPostingLeavesTheLoopFreeForOtherEvents)
 {
     WatchEventLoopQueue();
+    constexpr int kRounds = 500;
     int rounds = 0;
-    bool stop = false;
+    int roundsAtTimer = -1;
+    QObject timerContext;  // the timer goes with the test
     std::function<void()> again = [&] {
-        ++rounds;
-        if (!stop)
+        if (++rounds == 1)
+            QTimer::singleShot(0, &timerContext, [&] { roundsAtTimer = rounds; });
+        if (rounds < kRounds)
             PostToEventLoop(again);
     };
     PostToEventLoop(again);
-    bool timerRan = false;
-    QTimer::singleShot(0, [&] { timerRan = true; });
-    EXPECT_TRUE(testsupport::pumpUntil([&] { return timerRan; }, 5000)) << "the loop ran only the posted work";
-    stop = true;
-    EXPECT_TRUE(testsupport::pumpUntil([&] { return rounds > 0; }));
-    QCoreApplication::processEvents();
+    EXPECT_EQ(rounds, 0) << "posted work waits for the event loop";
+    EXPECT_TRUE(testsupport::pumpUntil([&] { return rounds == kRounds; }, 30000)) << rounds << " rounds ran";
+    EXPECT_TRUE(testsupport::pumpUntil([&] { return roundsAtTimer >= 0; }, 5000)) << "the timer never ran";
+    EXPECT_GE(roundsAtTimer, 1);
+    EXPECT_LT(roundsAtTimer, kRounds) << "the loop ran only the posted work until it stopped posting";
+    EXPECT_EQ(rounds, kRounds);
 }
 
 }  // namespace
