@@ -3,6 +3,7 @@
 #include "platform/ui/EventLoopQueue.h"
 
 #include "EventPump.h"
+#include "TestSupport.h"
 
 #include <QCoreApplication>
 #include <QThread>
@@ -10,6 +11,8 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <dlfcn.h>
+#include <filesystem>
 #include <memory>
 #include <thread>
 #include <vector>
@@ -113,6 +116,42 @@ TEST(EventLoopQueue, WorkThatKeepsPostingLeavesTheLoopFreeForOtherEvents)
     EXPECT_GE(roundsAtTimer, 1);
     EXPECT_LT(roundsAtTimer, kRounds) << "the loop ran only the posted work until it stopped posting";
     EXPECT_EQ(rounds, kRounds);
+}
+
+}  // namespace
+
+namespace {
+
+int OpenDescriptors()
+{
+    int n = 0;
+    for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator("/proc/self/fd"))
+        ++n;
+    return n;
+}
+
+// A plug-in that uses the queue is loaded and unloaded many times in one host: each copy of the queue
+// delivers its work, and takes its descriptor with it when its library goes.
+TEST(EventLoopQueue, ALibraryLoadedAndUnloadedAgainLeavesNoDescriptorOpen)
+{
+    const std::string library = testsupport::libPath("libkorvanta_test_queue_user.so").string();
+    auto cycle = [&] {
+        void* lib = ::dlopen(library.c_str(), RTLD_NOW | RTLD_LOCAL);
+        ASSERT_TRUE(lib) << ::dlerror();
+        auto post = reinterpret_cast<bool (*)(int*)>(::dlsym(lib, "korvanta_test_queue_post"));
+        ASSERT_TRUE(post);
+        int ran = 0;
+        EXPECT_TRUE(post(&ran));
+        EXPECT_TRUE(testsupport::pumpUntil([&] { return ran == 1; })) << "the library's work did not arrive";
+        ::dlclose(lib);
+        QCoreApplication::processEvents();
+    };
+    cycle();  // what the first load makes once for the process (the event loop's own descriptors)
+    const int before = OpenDescriptors();
+    constexpr int kLoads = 20;
+    for (int i = 0; i < kLoads; ++i)
+        cycle();
+    EXPECT_EQ(OpenDescriptors(), before) << "after " << kLoads << " loads";
 }
 
 }  // namespace
