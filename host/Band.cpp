@@ -3,7 +3,37 @@
 #include "ScriptText.h"
 
 #include <climits>
+#include <cmath>
 #include <sstream>
+
+namespace {
+
+using platform::sound::ChannelChoice;
+using platform::sound::Recording;
+
+// Below a few steps of 16 bits: what an unused channel of a recording holds.
+constexpr float kSilence = 4.0f / 32768.0f;
+
+// Whether the channel choice takes of the recording stays silent to its end; read at the file's own
+// rate, and only until the first sound.
+bool SilentChannel(const std::filesystem::path& file, uint32_t rate, ChannelChoice choice)
+{
+    std::string ignored;
+    const auto recording = Recording::open(file, rate, 1, choice, &ignored);
+    if (!recording)
+        return false;
+    std::vector<float> block(8192);
+    for (;;) {
+        const size_t got = recording->read(block.data(), block.size());
+        for (size_t i = 0; i < got; ++i)
+            if (std::fabs(block[i]) > kSilence)
+                return false;
+        if (got < block.size())
+            return true;
+    }
+}
+
+}  // namespace
 
 std::optional<std::vector<BandStation>> Band::parse(const std::string& text, const std::filesystem::path& base,
                                                     std::string* error)
@@ -45,14 +75,31 @@ Band::Band(std::vector<BandStation> stations, platform::sound::ChannelChoice cho
 {
 }
 
-bool Band::check(std::string* error) const
+bool Band::check(std::string* error, std::vector<std::string>* warnings) const
 {
     for (const BandStation& st : stations_) {
         std::string why;
-        if (!platform::sound::Recording::open(st.recording, 11025, 1, choice_, &why)) {
+        const auto recording = Recording::open(st.recording, 11025, 1, choice_, &why);
+        if (!recording) {
             *error = "station on " + std::to_string(st.hz) + " Hz: " + why;
             return false;
         }
+        if (!warnings || !SilentChannel(st.recording, recording->fileRate(), choice_))
+            continue;
+        // A station that is silent where it is heard: say so, and where its sound is when it has some.
+        const std::string station = "station on " + std::to_string(st.hz) + " Hz: \"" + st.recording.string() + "\"";
+        if (recording->fileChannels() < 2) {
+            warnings->push_back(station + " holds only silence.");
+            continue;
+        }
+        const bool left = choice_ == ChannelChoice::Left;
+        const ChannelChoice other = left ? ChannelChoice::Right : ChannelChoice::Left;
+        std::string text = station + " holds only silence on its " + (left ? "left" : "right") +
+                           " channel, the one the band plays";
+        if (!SilentChannel(st.recording, recording->fileRate(), other))
+            text += std::string("; its sound is on the ") + (left ? "right" : "left") + " channel (--input-channel " +
+                    (left ? "right" : "left") + " plays that one)";
+        warnings->push_back(text + ".");
     }
     return true;
 }
@@ -121,7 +168,7 @@ void Band::read(uint32_t rate, uint16_t channels, int16_t* dst, size_t frames)
         for (const BandStation& st : stations_) {
             std::string ignored;
             Playing p;
-            p.recording = platform::sound::Recording::open(st.recording, rate, 1, choice_, &ignored);
+            p.recording = Recording::open(st.recording, rate, 1, choice_, &ignored);
             p.ended = !p.recording;
             playing_.push_back(std::move(p));
         }

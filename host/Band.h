@@ -8,7 +8,8 @@
 // Band file, one station a line, "#" starts a comment:
 //   <frequency in Hz> <recording> [<level>]
 // a relative recording path is taken from the band file's folder; the level is on the receiver
-// library's strength scale (S9 = 32768, 512 a dB), S9 + 20 dB when left out.
+// library's strength scale (S9 = 32768, 512 a dB), S9 + 20 dB when left out. A stereo recording
+// plays one channel, the same for every station: the left, or the right when chosen.
 #include "platform/sound/Recording.h"
 
 #include <atomic>
@@ -38,8 +39,9 @@ public:
                                                          std::string* error);
 
     Band(std::vector<BandStation> stations, platform::sound::ChannelChoice choice);
-    // Whether every station's recording can be read; the first that cannot is named.
-    bool check(std::string* error) const;
+    // Whether every station's recording can be read; the first that cannot is named. With warnings,
+    // also a line for each station whose recording holds only silence on the channel played.
+    bool check(std::string* error, std::vector<std::string>* warnings = nullptr) const;
 
     const std::vector<BandStation>& stations() const { return stations_; }
     // The frequency the primary receiver is tuned to.

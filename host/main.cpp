@@ -48,7 +48,9 @@ at any rate; it is converted to what the plug-in opens.
 hears the station it is tuned to (noise elsewhere), on the right channel of a stereo input, and
 its signal level follows; the receiver library's receivers read the same levels. The band, not
 --input or WAVE_IN_FILE, is then the sound input of the plug-in and of the applets orvhost starts;
-like a sound card's capture it has one listener at a time, the first to open it.
+like a sound card's capture it has one listener at a time, the first to open it. Of a station's
+stereo recording the band plays the left channel, or the right with --input-channel right; a
+station whose recording is silent on the channel played is named on standard error.
 
 --script FILE schedules changes, one a line: "<seconds> <what> [<value>]" with what one of
 SignalStrength, Squelch, ScanState, Mute, Frequency, Mode, Volume, Attenuator, Power,
@@ -82,7 +84,7 @@ struct OptionSpec {
 const OptionSpec kOptions[] = {
     {"plugin", "Load this orv plug-in (a path, or a name such as \"marlet\") and start it.", "path"},
     {"input", "Take the sound input from this recording (any common kind, any rate); not with --band.", "file"},
-    {"input-channel", "The channel of a stereo recording a mono input takes: left or right.", "side"},
+    {"input-channel", "The channel of a stereo recording (or of each station's, on the band) a mono input takes: left or right.", "side"},
     {"band", "Simulate a band of stations (see above).", "file"},
     {"frequency", "Start frequency of the receiver in Hz.", "hz"},
     {"headless", "Run without a window: boxes go to standard error, what is decoded to standard output; end with the recording or the band, or after --seconds."},
@@ -450,8 +452,11 @@ int main(int argc, char** argv)
         if (!stations)
             return Refuse("band " + parser.value("band").toStdString() + ", " + error);
         band = std::make_unique<Band>(*stations, choice);
-        if (!band->check(&error))
+        std::vector<std::string> warnings;
+        if (!band->check(&error, &warnings))
             return Refuse("band " + parser.value("band").toStdString() + ", " + error);
+        for (const std::string& warning : warnings)
+            std::fprintf(stderr, "orvhost: band %s, %s\n", parser.value("band").toStdString().c_str(), warning.c_str());
         if (!bandDir.isValid())
             return Refuse("no temporary folder for the band's receiver levels");
         // The receivers of the library read the band's levels.

@@ -1,7 +1,7 @@
 #include "Mixer.h"
 
 #include "AlsaMixer.h"
-#include "EventLoopQueue.h"
+#include "platform/ui/EventLoopQueue.h"
 
 #include <QCoreApplication>
 
@@ -46,7 +46,7 @@ void MixerDevice::notifyChange(uint32_t controlId)
         if (weak.expired())
             continue;
         // The event holds the listener weakly: a handle destroyed meanwhile gets nothing.
-        sound::PostToEventLoop([weak, controlId] {
+        PostToEventLoop([weak, controlId] {
             if (auto l = weak.lock(); l && l->onChange)
                 l->onChange(controlId);
         });
@@ -56,7 +56,7 @@ void MixerDevice::notifyChange(uint32_t controlId)
 Mixer::Mixer(std::shared_ptr<MixerDevice> device)
     : device_(std::move(device)), listener_(std::make_shared<MixerDevice::Listener>())
 {
-    sound::WatchEventLoopQueue();
+    WatchEventLoopQueue();
     device_->addListener(listener_);
 }
 

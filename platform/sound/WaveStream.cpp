@@ -1,6 +1,6 @@
 #include "WaveStream.h"
 
-#include "EventLoopQueue.h"
+#include "platform/ui/EventLoopQueue.h"
 
 #include <cstring>
 #include <map>

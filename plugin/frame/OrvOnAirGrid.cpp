@@ -136,13 +136,24 @@ void TOrvOnAirGrid::mousePressEvent(QMouseEvent* e)
 void TOrvOnAirGrid::mouseDoubleClickEvent(QMouseEvent* e)
 {
     mousePressEvent(e);
-    if (OnDoubleClick)
+    // Only a call row is acted on: a double click on the caption or below the last row does nothing.
+    if (RowAt(e->pos().y()) >= 1 && OnDoubleClick)
         OnDoubleClick(selected_);
 }
 
 void TOrvOnAirGrid::wheelEvent(QWheelEvent* e)
 {
-    const int top = topRow_ - e->angleDelta().y() / 120;
+    // A wheel reports in eighths of a degree, 120 a notch; a fine-grained wheel or a touchpad sends
+    // parts of a notch, which add up to a row each 120. A turn the other way starts afresh.
+    const int delta = e->angleDelta().y();
+    if ((delta > 0 && wheelRest_ < 0) || (delta < 0 && wheelRest_ > 0))
+        wheelRest_ = 0;
+    wheelRest_ += delta;
+    const int notches = wheelRest_ / 120;
+    wheelRest_ -= notches * 120;
+    if (notches == 0)
+        return;
+    const int top = topRow_ - notches;
     if (scroll_) {
         scroll_->setValue(top);
         return;

@@ -73,4 +73,5 @@ private:
     int rows_ = 2;
     int selected_ = 1;
     int topRow_ = 1;  // first call row shown under the caption row
+    int wheelRest_ = 0;  // the wheel's turn not yet a whole notch (120 a notch)
 };

@@ -1,6 +1,8 @@
 // How the port settings map onto termios and the modem lines; the Linux port on a pseudo-terminal.
 #include <platform/serial/TermiosPort.h>
 #include <gtest/gtest.h>
+
+#include <filesystem>
 #include <cstring>
 #include <fcntl.h>
 #include <pty.h>
@@ -103,6 +105,31 @@ TEST(TermiosPort, OpensTerminalsOnlyAndOnlyOnce)
     port->Wake();
     port->WaitEvent();  // returns: woken (and room to send)
     port.reset();
+    close(master);
+}
+
+// A port opened and closed again and again, and opens refused, leave no descriptor behind.
+TEST(TermiosPort, OpeningAndClosingLeavesNoDescriptorOpen)
+{
+    auto open = [] {
+        int n = 0;
+        for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator("/proc/self/fd"))
+            ++n;
+        return n;
+    };
+    int master = -1, slave = -1;
+    char name[256];
+    ASSERT_EQ(openpty(&master, &slave, name, nullptr, nullptr), 0);
+    close(slave);
+    const int before = open();
+    for (int i = 0; i < 10; ++i) {
+        auto port = OpenSerialPort(name);
+        ASSERT_NE(port, nullptr);
+        EXPECT_EQ(OpenSerialPort(name), nullptr);
+        EXPECT_EQ(OpenSerialPort("/dev/null"), nullptr);
+        port->Wake();
+    }
+    EXPECT_EQ(open(), before);
     close(master);
 }
 

@@ -9,14 +9,16 @@
 #include <gmock/gmock.h>
 
 #include <cmath>
+#include <optional>
 
 namespace {
 
 using namespace testsupport;
 
-// A 16-bit mono WAV file at rate whose sample i is first + i.
-void WriteRamp(const std::filesystem::path& path, uint32_t rate, size_t frames, int16_t first)
+// A 16-bit WAV file at rate, mono or stereo, whose sample i of each channel is first + i (none: silence).
+void WriteWav(const std::filesystem::path& path, uint32_t rate, size_t frames, std::vector<std::optional<int16_t>> first)
 {
+    const uint16_t channels = uint16_t(first.size());
     std::vector<unsigned char> b;
     auto put = [&](uint32_t v, int n) {
         for (int i = 0; i < n; ++i)
@@ -24,21 +26,27 @@ void WriteRamp(const std::filesystem::path& path, uint32_t rate, size_t frames, 
     };
     auto id = [&](const char* s) { b.insert(b.end(), s, s + 4); };
     id("RIFF");
-    put(uint32_t(36 + 2 * frames), 4);
+    put(uint32_t(36 + 2 * channels * frames), 4);
     id("WAVE");
     id("fmt ");
     put(16, 4);
     put(1, 2);
-    put(1, 2);
+    put(channels, 2);
     put(rate, 4);
-    put(rate * 2, 4);
-    put(2, 2);
+    put(rate * 2 * channels, 4);
+    put(2 * channels, 2);
     put(16, 2);
     id("data");
-    put(uint32_t(2 * frames), 4);
+    put(uint32_t(2 * channels * frames), 4);
     for (size_t i = 0; i < frames; ++i)
-        put(uint16_t(int16_t(first + int16_t(i))), 2);
+        for (const std::optional<int16_t>& f : first)
+            put(uint16_t(f ? int16_t(*f + int16_t(i)) : int16_t(0)), 2);
     writeBytes(path, b);
+}
+
+void WriteRamp(const std::filesystem::path& path, uint32_t rate, size_t frames, int16_t first)
+{
+    WriteWav(path, rate, frames, {first});
 }
 
 struct BandFixture : ::testing::Test {
@@ -145,6 +153,60 @@ TEST(BandFile, NamesTheLineOfAnyMistake)
     Band missing(*ok, platform::sound::ChannelChoice::Left);
     EXPECT_FALSE(missing.check(&error));
     EXPECT_THAT(error, ::testing::StartsWith("station on 450000000 Hz: "));
+}
+
+// Of a stereo recording the band plays the chosen channel, and check names each station that is
+// silent there, with the channel its sound is on.
+TEST(BandStereo, PlaysTheChosenChannelAndNamesAStationSilentOnIt)
+{
+    using platform::sound::ChannelChoice;
+    TempDir dir;
+    WriteWav(dir / "left.wav", 11025, 3000, {std::optional<int16_t>(1000), std::nullopt});
+    WriteWav(dir / "right.wav", 11025, 3000, {std::nullopt, std::optional<int16_t>(2000)});
+    WriteWav(dir / "both.wav", 11025, 3000, {std::optional<int16_t>(1000), std::optional<int16_t>(2000)});
+    WriteWav(dir / "silent.wav", 11025, 3000, {std::nullopt, std::nullopt});
+    WriteWav(dir / "mono-silent.wav", 11025, 3000, {std::nullopt});
+    WriteRamp(dir / "mono.wav", 11025, 3000, 3000);
+    struct Case {
+        const char* file;
+        ChannelChoice choice;
+        int first;            // the first sample heard, 0 for silence
+        const char* warning;  // what check says after the station's name and file, empty for nothing
+    };
+    const Case cases[] = {
+        {"left.wav", ChannelChoice::Left, 1000, ""},
+        {"right.wav", ChannelChoice::Right, 2000, ""},
+        {"both.wav", ChannelChoice::Left, 1000, ""},
+        {"both.wav", ChannelChoice::Right, 2000, ""},
+        {"mono.wav", ChannelChoice::Right, 3000, ""},
+        {"right.wav", ChannelChoice::Left, 0,
+         " holds only silence on its left channel, the one the band plays; its sound is on the right channel "
+         "(--input-channel right plays that one)."},
+        {"left.wav", ChannelChoice::Right, 0,
+         " holds only silence on its right channel, the one the band plays; its sound is on the left channel "
+         "(--input-channel left plays that one)."},
+        {"silent.wav", ChannelChoice::Left, 0, " holds only silence on its left channel, the one the band plays."},
+        {"mono-silent.wav", ChannelChoice::Left, 0, " holds only silence."},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.file) + (c.choice == ChannelChoice::Left ? ", left" : ", right"));
+        std::string error;
+        auto stations = Band::parse(std::string("450012500 mono.wav\n451000000 ") + c.file + "\n", dir.path(), &error);
+        ASSERT_TRUE(stations) << error;
+        Band band(*stations, c.choice);
+        std::vector<std::string> warnings;
+        ASSERT_TRUE(band.check(&error, &warnings)) << error;
+        if (*c.warning)
+            EXPECT_EQ(warnings, std::vector<std::string>{"station on 451000000 Hz: \"" + (dir / c.file).string() + "\"" +
+                                                         c.warning});
+        else
+            EXPECT_TRUE(warnings.empty()) << warnings.front();
+        band.tune(451000000);
+        std::vector<int16_t> heard(10);
+        band.read(11025, 1, heard.data(), heard.size());
+        for (size_t i = 0; i < heard.size(); ++i)
+            ASSERT_EQ(heard[i], c.first ? c.first + int(i) : 0) << "sample " << i;
+    }
 }
 
 struct NoDde : DdeService {

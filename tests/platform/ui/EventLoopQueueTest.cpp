@@ -1,8 +1,9 @@
 // Work handed from other threads to the event-loop thread: all of it arrives, on that thread, in the
 // order each thread posted it, with what the posting thread wrote before posting visible there.
-#include "EventLoopQueue.h"
+#include "platform/ui/EventLoopQueue.h"
 
 #include "EventPump.h"
+#include "TestSupport.h"
 
 #include <QCoreApplication>
 #include <QThread>
@@ -10,12 +11,14 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <dlfcn.h>
+#include <filesystem>
 #include <memory>
 #include <thread>
 #include <vector>
 
-using platform::sound::PostToEventLoop;
-using platform::sound::WatchEventLoopQueue;
+using platform::PostToEventLoop;
+using platform::WatchEventLoopQueue;
 
 namespace {
 
@@ -91,24 +94,64 @@ TEST(EventLoopQueue, LaterWorkStillRunsAfterWorkThatPostsMore)
 namespace {
 
 // A device that delivers again as soon as its buffer is handled must not keep the loop from its other
-// events: the loop runs what was queued when it woke, and newer work waits for the next wake.
+// events: the loop runs what was queued when it woke, and newer work waits for the next wake. A timer
+// started by the first round comes between the rounds, and every round still arrives.
 TEST(EventLoopQueue, WorkThatKeepsPostingLeavesTheLoopFreeForOtherEvents)
 {
     WatchEventLoopQueue();
+    constexpr int kRounds = 500;
     int rounds = 0;
-    bool stop = false;
+    int roundsAtTimer = -1;
+    QObject timerContext;  // the timer goes with the test
     std::function<void()> again = [&] {
-        ++rounds;
-        if (!stop)
+        if (++rounds == 1)
+            QTimer::singleShot(0, &timerContext, [&] { roundsAtTimer = rounds; });
+        if (rounds < kRounds)
             PostToEventLoop(again);
     };
     PostToEventLoop(again);
-    bool timerRan = false;
-    QTimer::singleShot(0, [&] { timerRan = true; });
-    EXPECT_TRUE(testsupport::pumpUntil([&] { return timerRan; }, 5000)) << "the loop ran only the posted work";
-    stop = true;
-    EXPECT_TRUE(testsupport::pumpUntil([&] { return rounds > 0; }));
-    QCoreApplication::processEvents();
+    EXPECT_EQ(rounds, 0) << "posted work waits for the event loop";
+    EXPECT_TRUE(testsupport::pumpUntil([&] { return rounds == kRounds; }, 30000)) << rounds << " rounds ran";
+    EXPECT_TRUE(testsupport::pumpUntil([&] { return roundsAtTimer >= 0; }, 5000)) << "the timer never ran";
+    EXPECT_GE(roundsAtTimer, 1);
+    EXPECT_LT(roundsAtTimer, kRounds) << "the loop ran only the posted work until it stopped posting";
+    EXPECT_EQ(rounds, kRounds);
+}
+
+}  // namespace
+
+namespace {
+
+int OpenDescriptors()
+{
+    int n = 0;
+    for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator("/proc/self/fd"))
+        ++n;
+    return n;
+}
+
+// A plug-in that uses the queue is loaded and unloaded many times in one host: each copy of the queue
+// delivers its work, and takes its descriptor with it when its library goes.
+TEST(EventLoopQueue, ALibraryLoadedAndUnloadedAgainLeavesNoDescriptorOpen)
+{
+    const std::string library = testsupport::libPath("libkorvanta_test_queue_user.so").string();
+    auto cycle = [&] {
+        void* lib = ::dlopen(library.c_str(), RTLD_NOW | RTLD_LOCAL);
+        ASSERT_TRUE(lib) << ::dlerror();
+        auto post = reinterpret_cast<bool (*)(int*)>(::dlsym(lib, "korvanta_test_queue_post"));
+        ASSERT_TRUE(post);
+        int ran = 0;
+        EXPECT_TRUE(post(&ran));
+        EXPECT_TRUE(testsupport::pumpUntil([&] { return ran == 1; })) << "the library's work did not arrive";
+        ::dlclose(lib);
+        QCoreApplication::processEvents();
+    };
+    cycle();  // what the first load makes once for the process (the event loop's own descriptors)
+    const int before = OpenDescriptors();
+    constexpr int kLoads = 20;
+    for (int i = 0; i < kLoads; ++i)
+        cycle();
+    EXPECT_EQ(OpenDescriptors(), before) << "after " << kLoads << " loads";
 }
 
 }  // namespace

@@ -1,16 +1,17 @@
-#include "EventLoopQueue.h"
+#include "platform/ui/EventLoopQueue.h"
 
 #include <QCoreApplication>
 #include <QPointer>
 #include <QSocketNotifier>
 #include <QThread>
 #include <cstdint>
-#include <deque>
 #include <mutex>
+#include <new>
 #include <sys/eventfd.h>
 #include <unistd.h>
+#include <vector>
 
-namespace platform::sound {
+namespace platform {
 
 namespace {
 
@@ -55,12 +56,25 @@ public:
             signalLocked();
     }
 
-    // A library unloaded before the application ends takes its watcher with it: the watcher's
-    // handler is code of this library.
+    // A library unloaded before the application ends takes its watcher with it (the watcher's
+    // handler is code of this library), its descriptor and the work still waiting (code of this
+    // library too). A host that loads the library again gets a new queue, so nothing may stay
+    // behind. Work posted later, by a thread still running at the end of the process, waits unseen.
     void unwatch()
     {
         if (QSocketNotifier* n = notifier_.data())
             delete n;
+        notifier_.clear();
+        std::vector<std::function<void()>> dropped;
+        {
+            std::lock_guard lock(mutex_);
+            watched_ = false;
+            woken_ = false;
+            if (fd_ >= 0)
+                ::close(fd_);
+            fd_ = -1;
+            dropped.swap(work_);
+        }
     }
 
 private:
@@ -77,7 +91,7 @@ private:
     // device that keeps delivering cannot hold the loop from its other events.
     void run()
     {
-        std::deque<std::function<void()>> batch;
+        std::vector<std::function<void()>> batch;
         {
             std::lock_guard lock(mutex_);
             uint64_t count;
@@ -90,8 +104,8 @@ private:
     }
 
     std::mutex mutex_;
-    std::deque<std::function<void()>> work_;
-    int fd_ = -1;         // made once, kept to the end of the process
+    std::vector<std::function<void()>> work_;
+    int fd_ = -1;         // made at the first watch, closed when the library goes
     bool woken_ = false;  // the descriptor is signalled and the loop has not yet run the queue
     bool watched_ = false;
     QPointer<QSocketNotifier> notifier_;  // the application's thread only
@@ -99,7 +113,10 @@ private:
 
 Queue& queue()
 {
-    static Queue* q = new Queue;  // lives to the end of the process: device threads may still post
+    // Never destroyed, as device threads may still post at the end of the process; it lives in the
+    // library's own storage, so a library unloaded and loaded again leaves no copy behind.
+    alignas(Queue) static unsigned char storage[sizeof(Queue)];
+    static Queue* q = new (storage) Queue;
     return *q;
 }
 
@@ -118,4 +135,4 @@ void WatchEventLoopQueue()
         queue().watch();
 }
 
-}  // namespace platform::sound
+}  // namespace platform

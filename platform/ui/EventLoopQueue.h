@@ -6,7 +6,7 @@
 // is published under a lock that the thread checkers see, whatever the GUI library does inside.
 #include <functional>
 
-namespace platform::sound {
+namespace platform {
 
 // Runs `work` on the application's thread from its event loop, after the work posted before it.
 // May be called from any thread. Without an application the work is dropped and false returned.
@@ -16,4 +16,4 @@ bool PostToEventLoop(std::function<void()> work);
 // thread (opening a stream or a mixer does); posting calls it too when it runs on that thread.
 void WatchEventLoopQueue();
 
-}  // namespace platform::sound
+}  // namespace platform
