@@ -110,6 +110,16 @@ std::vector<std::string> waveInDeviceNames()
     return names;
 }
 
+bool waveInDeviceIsRecording(uint32_t deviceId)
+{
+    const auto list = inDevices();
+    const uint32_t index = deviceId == kWaveMapper ? 0 : deviceId;
+    if (index >= list.size())
+        return false;
+    const Kind kind = list[index].kind;
+    return kind == Kind::File || kind == Kind::Band || kind == Kind::Hook;
+}
+
 uint32_t waveInOpen(WaveInHandle* handle, uint32_t deviceId, const WaveFormat& format, WaveInDone onDone,
                     QObject* context)
 {

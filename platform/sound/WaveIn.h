@@ -45,6 +45,10 @@ uint32_t waveInDeviceCount();
 // The device's product name; empty for a number out of range.
 std::string waveInDeviceName(uint32_t deviceId);
 std::vector<std::string> waveInDeviceNames();
+// Whether the device plays a recording (a file, or the simulated band) rather than capturing a
+// card: such sound may run faster or slower than real time, and keeps its time only in its samples.
+// kWaveMapper is device 0; false for a number out of range.
+bool waveInDeviceIsRecording(uint32_t deviceId);
 
 // Opens device deviceId (kWaveMapper: device 0) for capture in format. On success *handle is
 // the new handle; on failure it is 0 and the result is the error code, whose text

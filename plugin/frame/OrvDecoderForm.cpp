@@ -28,6 +28,7 @@
 
 #include <dlfcn.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -351,6 +352,9 @@ void TOrvDecoderForm::FormCreate()
         AutoVolumeClick();
 
         if (WaveIn->Open() == 0) {
+            soundTimed_ = WaveIn->IsRecording();
+            SoundClock.Reset(WaveIn->SamplesPerSec);
+            soundStart_ = Now();
             InputTest.DataChannel = 0;
             InputTest.State = 0;
             ResetReceiver();
@@ -489,6 +493,17 @@ void TOrvDecoderForm::handleBuffer(const int16_t* data, uint32_t bytes)
 {
     if (!StartupTimer->isActive() || closing_)
         return;
+    // The buffer's sound has been heard, decoded or not. A recording has no other time: the
+    // decoder's ticks of that sound come first, as the timer's would during a card's buffer.
+    const int ticks = SoundClock.Advance(bytes / 2 / std::max<uint16_t>(WaveIn->ChannelsNum, 1));
+    for (int i = 0; soundTimed_ && i < ticks && !closing_; ++i)
+        TrafficScanTick();
+    if (!closing_)
+        decodeBuffer(data, bytes);
+}
+
+void TOrvDecoderForm::decodeBuffer(const int16_t* data, uint32_t bytes)
+{
     ++BuffersSinceTune;
     if (!InputTest.Step(BuffersSinceTune, ValidCount, link_))
         return;
@@ -564,7 +579,8 @@ void TOrvDecoderForm::StartupTimerTimer()
         WaveIn->Close();
     else
         ReopenWaveIn();
-    TrafficScanTick();
+    if (!soundTimed_)
+        TrafficScanTick();
 }
 
 int TOrvDecoderForm::OnPowerBroadcast(int event)

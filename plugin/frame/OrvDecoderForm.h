@@ -8,6 +8,7 @@
 #include "OrvHostLink.h"
 #include "OrvSound.h"
 #include "SecondaryReceiver.h"
+#include "SoundClock.h"
 #include "SystemTime.h"
 #include "plugin/frame/OrvPlugin.h"
 #include "platform/ui/Dialogs.h"
@@ -140,6 +141,13 @@ public:
     int32_t SecondaryReceiver = 0;
     int32_t HostSignalLevel = 0;
     std::function<QDateTime()> Now = [] { return QDateTime::currentDateTime(); };
+    // The sound heard since the input opened. With a recording it, not the timer, times the
+    // decoders' 50 ms work and what they hear (SoundTimed); with a card the timer does, as ever.
+    TSoundClock SoundClock;
+    bool SoundTimed() const { return soundTimed_; }
+    // When the sound now being decoded was heard: the clock's time at the open moved on by the
+    // sound heard since (a recording); the clock's time itself (a card).
+    QDateTime HeardNow() const { return soundTimed_ ? soundStart_.addMSecs(SoundClock.Milliseconds()) : Now(); }
 
     // Components and controls.
     std::unique_ptr<TOrvSoundInput> WaveIn;
@@ -178,9 +186,10 @@ public:
     void None1Click(QAction* item);
 
     // The clock's time (Now) as a protocol's date and time fields.
-    template <class Time> Time LocalNow() const
+    template <class Time> Time LocalNow() const { return TimeFields<Time>(Now()); }
+    // A time as a protocol's date and time fields.
+    template <class Time> static Time TimeFields(const QDateTime& now)
     {
-        const QDateTime now = Now();
         const QDate d = now.date();
         const QTime t = now.time();
         return {uint16_t(d.year()), uint8_t(d.month()), uint8_t(d.day()), uint8_t(t.hour()), uint8_t(t.minute()),
@@ -211,6 +220,7 @@ protected:
     virtual void ResetReceiver() {}                   // after the sound input opened
     virtual void SetTunedFrequency(int32_t) {}
     virtual void ProcessSamples(const int16_t*, uint32_t, uint32_t) {}  // (first sample, count, stride)
+    // The decoder's part of each 50 ms tick: from the timer, or with a recording from the sound.
     virtual void TrafficScanTick() {}
     virtual void StartSecondaryReceiver() {}
     virtual void StopSecondaryReceiver() {}
@@ -270,6 +280,7 @@ private:
     void restoreHost(int count);
     // One buffer through the handler (WaveInWaveInData holds those arriving meanwhile).
     void handleBuffer(const int16_t* data, uint32_t bytes);
+    void decodeBuffer(const int16_t* data, uint32_t bytes);
     // The timer's open of the sound input after the help window closed.
     void ReopenWaveIn();
     void abandonCreate();
@@ -289,6 +300,8 @@ private:
     static constexpr size_t kMaxHeldBuffers = 64;
     bool reopening_ = false;       // the timer's open of the sound input is under way
     bool reopenReported_ = false;  // its last failure was reported
+    bool soundTimed_ = false;      // the input is a recording
+    QDateTime soundStart_;         // the clock's time when the input opened
     std::function<std::vector<TSecondaryMenuItem>()> listSecondary_;
     std::function<int32_t(const TSecondaryMenuItem&)> chooseSecondary_;
 };

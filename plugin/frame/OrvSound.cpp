@@ -35,6 +35,11 @@ public:
 
     void Close() override { wave_.Close(); }
     bool IsOpen() const override { return wave_.GetActive(); }
+    bool IsRecording() const override
+    {
+        const int32_t id = wave_.DeviceInID();
+        return platform::waveInDeviceIsRecording(id < 0 ? platform::kWaveMapper : uint32_t(id));
+    }
 
 private:
     // The format of the next open; the component is closed here, so nothing reopens.

@@ -27,6 +27,9 @@ public:
     // Nothing happens when it is closed.
     virtual void Close() = 0;
     virtual bool IsOpen() const = 0;
+    // Whether the device plays a recording rather than a card: its sound may come faster or slower
+    // than real time, so what is heard is timed by the samples delivered.
+    virtual bool IsRecording() const { return false; }
 
     // Format and buffers, used by the next Open.
     uint32_t DeviceId = 0;
@@ -106,6 +109,8 @@ public:
     int TryOpen() override;
     void Close() override;
     bool IsOpen() const override { return open_; }
+    bool IsRecording() const override { return Recording; }
+    bool Recording = false;  // a card unless a test says otherwise
     // Delivers one buffer to the handler while open; false when closed.
     bool Deliver(const std::vector<int16_t>& samples);
     int FailOpens = 0;

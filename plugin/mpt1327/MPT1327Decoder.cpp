@@ -309,10 +309,12 @@ void TMPT1327Decoder::AddCall(int32_t prefix, int32_t ident1, int32_t ident2, in
         system_.MarkTrafficChannel(static_cast<uint16_t>(channel));
 
     const TMPT1327LocalTime now = client_.LocalTime();
+    const TMPT1327LocalTime heardTime = client_.HeardTime(now);
+    const int32_t heard = heardTime.Hour * 3600 + heardTime.Minute * 60 + heardTime.Second;
     for (size_t i = 0; i < calls_.size();) {
         TMPT1327Call& e = calls_[i];
         if (e.Channel == channel && e.Prefix == prefix && e.Ident1 == ident1 && e.Ident2 == ident2) {
-            int32_t seconds = (now.Hour - e.Hour) * 3600 + (now.Minute - e.Minute) * 60 + (now.Second - e.Second);
+            int32_t seconds = heard - e.HeardAt;
             if (seconds < 0)
                 seconds += 24 * 3600;  // repeated after midnight
             if (seconds < 3)
@@ -320,6 +322,7 @@ void TMPT1327Decoder::AddCall(int32_t prefix, int32_t ident1, int32_t ident2, in
             e.Hour = now.Hour;
             e.Minute = now.Minute;
             e.Second = now.Second;
+            e.HeardAt = heard;
             client_.RepaintGrid();
             client_.WriteLogEntry(now, e);
             return;
@@ -333,7 +336,7 @@ void TMPT1327Decoder::AddCall(int32_t prefix, int32_t ident1, int32_t ident2, in
         ++i;
     }
 
-    calls_.push_back({prefix, ident1, ident2, channel, now.Hour, now.Minute, now.Second});
+    calls_.push_back({prefix, ident1, ident2, channel, now.Hour, now.Minute, now.Second, heard});
     client_.SetGridRows(static_cast<int>(calls_.size()) + 1);
     client_.WriteLogEntry(now, calls_.back());
 

@@ -71,6 +71,10 @@ public:
 
     virtual bool AutoTuneChecked() = 0;
     virtual TMPT1327LocalTime LocalTime() = 0;
+    // When the sound being decoded was heard, given the local time just read: that time itself
+    // when the sound comes at real time (a card); by the sound's own time for a recording, which
+    // may play faster or slower. A repeated call is timed by it.
+    virtual TMPT1327LocalTime HeardTime(const TMPT1327LocalTime& now) { return now; }
 
     // Makes a system current (loads or creates its record); nothing if it is current already.
     virtual void SelectSystem(uint16_t identity) = 0;

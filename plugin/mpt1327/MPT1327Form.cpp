@@ -156,6 +156,11 @@ bool TMPT1327Form::AutoTuneChecked() { return AutoTune->Checked(); }
 
 TMPT1327LocalTime TMPT1327Form::LocalTime() { return LocalNow<TMPT1327LocalTime>(); }
 
+TMPT1327LocalTime TMPT1327Form::HeardTime(const TMPT1327LocalTime& now)
+{
+    return SoundTimed() ? TimeFields<TMPT1327LocalTime>(HeardNow()) : now;
+}
+
 void TMPT1327Form::SelectSystem(uint16_t identity)
 {
     if (identity == database_.Record().SystemIdentity)

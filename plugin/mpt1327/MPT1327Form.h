@@ -70,6 +70,7 @@ public:
     void SecondarySetMute(bool mute) override { secondary_.SetMute(mute); }
     bool AutoTuneChecked() override;
     TMPT1327LocalTime LocalTime() override;
+    TMPT1327LocalTime HeardTime(const TMPT1327LocalTime& now) override;
     void SelectSystem(uint16_t identity) override;
     void WriteLogEntry(const TMPT1327LocalTime& time, const TMPT1327Call& call) override;
     void PrintLine(const TMPT1327TextLine& line) override;

@@ -159,6 +159,24 @@ TEST_F(WaveFileDevice, AMissingFileFailsTheOpen)
     EXPECT_NE(waveInErrorText(kWaveError).find("cannot be opened"), std::string::npos);
 }
 
+TEST_F(WaveFileDevice, OnlyARecordingIsTakenForOne)
+{
+    // The cards of this machine, if any, and nothing beyond the list.
+    for (uint32_t id = 0; id <= waveInDeviceCount(); ++id)
+        EXPECT_FALSE(waveInDeviceIsRecording(id)) << id;
+    {
+        ScopedEnv file("WAVE_IN_FILE", writeWav(WaveFormat::pcm(11025, 16, 1), {0, 0}).string());
+        EXPECT_TRUE(waveInDeviceIsRecording(0));
+        EXPECT_TRUE(waveInDeviceIsRecording(kWaveMapper));
+        for (uint32_t id = 1; id <= waveInDeviceCount(); ++id)
+            EXPECT_FALSE(waveInDeviceIsRecording(id)) << id;
+        // A test's scripted device stands in for a card, also with a file named.
+        testsupport::writeFile(dir / "script.txt", "name Test rig input\n");
+        ScopedEnv script("WAVE_IN_SCRIPT", (dir / "script.txt").string());
+        EXPECT_FALSE(waveInDeviceIsRecording(0));
+    }
+}
+
 TEST(WavFile, SkipsOtherChunksBeforeTheDataWithTheirPadding)
 {
     TempDir dir;

@@ -50,6 +50,12 @@ protected:
     void LogFileClick() override { hooks.push_back(LogFile->Checked() ? "log on" : "log off"); }
     void StopSecondaryReceiver() override { hooks.push_back("StopSecondary"); }
     void StartSecondaryReceiver() override { hooks.push_back("StartSecondary"); }
+
+public:
+    int decoderTicks = 0;  // the decoder's share of the 50 ms ticks
+
+protected:
+    void TrafficScanTick() override { ++decoderTicks; }
 };
 
 class DecoderForm : public ::testing::Test {
@@ -60,6 +66,7 @@ protected:
         factory.WaveIn = [this] {
             auto w = std::make_unique<TOrvFakeSoundInput>();
             w->FailOpens = failOpens;
+            w->Recording = recording;
             wave = w.get();
             return std::unique_ptr<TOrvSoundInput>(std::move(w));
         };
@@ -132,6 +139,7 @@ protected:
     platform::RecordingHelp help;
     TOrvSoundFactory factory;
     int failOpens = 0;
+    bool recording = false;  // the input plays a recording, not a card
     bool withMixer = true;
     bool linked = false;
     std::shared_ptr<TOrvFakeMixerLine> inLine = std::make_shared<TOrvFakeMixerLine>();
@@ -417,6 +425,37 @@ TEST_F(DecoderForm, StatusClockShowsDateThenTime)
     form_->StartupTimerTimer();
     EXPECT_TRUE(form_->StatusClock->text().endsWith("2026   14:05:33")) << form_->StatusClock->text().toStdString();
     EXPECT_TRUE(form_->StatusClock->text().startsWith("09 "));
+}
+
+TEST_F(DecoderForm, ARecordingTimesTheDecoderBySoundACardByTheClock)
+{
+    // Buffers of 2048 stereo frames at 11025 Hz (185.8 ms each), and timer ticks that come at any
+    // pace: a card's decoder ticks with the timer; a recording's with every 50 ms of its sound, and
+    // its time of hearing is the clock's time at the open moved on by the sound heard.
+    struct Case { bool recording; int buffers, timerTicks, decoderTicks; int heardMs; };
+    const Case cases[] = {
+        {false, 17, 3, 3, 0},
+        {false, 0, 5, 5, 0},
+        {true, 17, 3, 63, 3157},  // 17 x 2048 frames = 3.1575 s of sound: 63 whole ticks
+        {true, 1, 0, 3, 185},
+        {true, 0, 5, 0, 0},
+    };
+    const QDateTime opened(QDate(2026, 12, 9), QTime(23, 59, 58));
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << (c.recording ? "recording, " : "card, ") << c.buffers << " buffers");
+        recording = c.recording;
+        ASSERT_GT(Start(Plugin([&](ProbeForm& f) { f.Now = [opened] { return opened; }; })), 0);
+        ASSERT_EQ(form_->SoundTimed(), c.recording);
+        form_->decoderTicks = 0;
+        Buffers(c.buffers);
+        for (int i = 0; i < c.timerTicks; ++i)
+            form_->StartupTimerTimer();
+        EXPECT_EQ(form_->decoderTicks, c.decoderTicks);
+        EXPECT_EQ(form_->HeardNow(), opened.addMSecs(c.heardMs));
+        EXPECT_EQ(form_->HeardTime(form_->LocalTime()).Second, opened.addMSecs(c.heardMs).time().second());
+        form_->Close();
+        Pump();
+    }
 }
 
 TEST_F(DecoderForm, PowerEventsStopAndStartTheSecondaryReceiver)

@@ -2,6 +2,7 @@
 #include "OrvFrameLogic.h"
 #include "OrvPluginFrame.h"
 #include "RecordingHost.h"
+#include "SoundClock.h"
 
 #include <gtest/gtest.h>
 
@@ -13,6 +14,41 @@ struct LinkFixture {
     RecordingHost host;
     TOrvHostLink link{1, &RecordingHost::Callback, 9, "MPT1327"};
 };
+
+TEST(SoundClock, TicksEvery50msOfSoundHoweverTheBuffersCutIt)
+{
+    // A minute of sound in buffers of each plug-in's size, and in odd ones: 1200 ticks, and no
+    // tick lost or doubled at a buffer's edge where 50 ms is not a whole number of frames.
+    struct Case { uint32_t rate; uint64_t frames; };
+    const Case cases[] = {{11025, 2048}, {44100, 8192}, {11025, 1}, {11025, 551}, {11025, 552}, {8000, 333}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.rate << " Hz, " << c.frames << " frames a buffer");
+        TSoundClock clock;
+        clock.Reset(c.rate);
+        const uint64_t minute = uint64_t(c.rate) * 60;
+        int ticks = 0;
+        uint64_t heard = 0;
+        bool even = true;  // every buffer's ticks so far as many as the whole 50 ms heard
+        for (; heard + c.frames <= minute && even; heard += c.frames) {
+            ticks += clock.Advance(c.frames);
+            even = uint64_t(ticks) == (heard + c.frames) * 20 / c.rate;
+        }
+        EXPECT_TRUE(even) << "after " << heard << " frames";
+        ticks += clock.Advance(minute - heard);
+        EXPECT_EQ(ticks, 1200);
+        EXPECT_EQ(clock.Milliseconds(), 60000);
+        EXPECT_EQ(clock.Frames(), minute);
+        clock.Reset(c.rate);
+        EXPECT_EQ(clock.Milliseconds(), 0);
+    }
+    // 11025 Hz: 551.25 frames a tick.
+    TSoundClock clock;
+    clock.Reset(11025);
+    EXPECT_EQ(clock.Advance(551), 0);
+    EXPECT_EQ(clock.Advance(1), 1);
+    EXPECT_EQ(clock.Advance(1102), 2);  // 1654 frames: 150.02 ms, the third tick
+    EXPECT_EQ(clock.Milliseconds(), 150);
+}
 
 TEST(InputChannelTest, FindsTheChannelConfirmsAndSettles)
 {

@@ -252,23 +252,31 @@ TEST_F(SmartNetWindow, FallingSignalLevelStartsAHuntOverTheSeenChannels)
     OrvFrameNotify(kHost, ORV_SIGNAL_LEVEL, 40);
     EXPECT_EQ(form->Decoder().HuntCount, 1);
     EXPECT_TRUE(form->Decoder().OnAir().empty());
+    // The decoder's 50 ms ticks: a recording's come with its sound, which has ended here, so the
+    // test gives them one at a time.
+    ASSERT_TRUE(form->SoundTimed());
+    auto tick = [form] { form->Decoder().TimerTick(); };
     // The host reports the level of each channel it is tuned to, low every time.
-    for (int tick = 0; tick < 4; ++tick) {
-        form->StartupTimerTimer();
+    for (int i = 0; i < 4; ++i) {
+        tick();
         OrvFrameNotify(kHost, ORV_SIGNAL_LEVEL, 40);
     }
     // Seen: control channel 752, traffic channels 100, 150, 200 and 530; the host sat on 752.
     EXPECT_EQ(HostTunes(), (std::vector<int32_t>{Channel(100), Channel(150), Channel(200), Channel(530)}));
     // A tick before the next channel's level has come takes no step on the old one's.
-    form->StartupTimerTimer();
-    form->StartupTimerTimer();
+    tick();
+    tick();
     EXPECT_EQ(HostTunes().size(), 5u);
     host.calls.clear();
-    form->StartupTimerTimer();
+    tick();
     EXPECT_TRUE(HostTunes().empty());
     // The level comes back: the hunt waits on the channel.
     OrvFrameNotify(kHost, ORV_SIGNAL_LEVEL, 100);
     host.calls.clear();
+    tick();
+    EXPECT_TRUE(HostTunes().empty());
+    // Nor does the timer move the hunt on: with a recording it leaves the decoder to the sound.
+    OrvFrameNotify(kHost, ORV_SIGNAL_LEVEL, 40);
     form->StartupTimerTimer();
     EXPECT_TRUE(HostTunes().empty());
 }
@@ -297,7 +305,10 @@ TEST_F(SmartNetWindow, RecordingShapesAndNoise)
         ASSERT_NE(form, nullptr) << c.name;
         if (c.decodes) {
             EXPECT_EQ(form->Decoder().SystemIdentity(), 0x1234) << c.name;
-            EXPECT_EQ(form->Decoder().OnAir().size(), 2u) << c.name;
+            // Every granted radio heard; the last grant came at 12 s and the recording's sound
+            // went on past 15 s, so the on-air list has aged empty, as at real time.
+            EXPECT_EQ(form->Record().HeardRadios.size(), 4u) << c.name;
+            EXPECT_TRUE(form->Decoder().OnAir().empty()) << c.name;
         } else {
             EXPECT_FALSE(form->Decoder().SystemCurrent()) << c.name;
             EXPECT_TRUE(form->Decoder().OnAir().empty()) << c.name;

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <sstream>
 
 #include "Mpt1327Fixtures.h"
@@ -48,6 +49,8 @@ struct Client : TMPT1327DecoderClient {
     // channel, so the current and the control channel become unknown.
     bool newSystems = false;
     TMPT1327LocalTime now{2026, 12, 9, 14, 5, 33};
+    std::optional<TMPT1327LocalTime> heard;  // the sound's time, when it is not the clock's
+
 
     void note(const std::string& s) { events.push_back(s); }
     void TuneHost(int32_t f, int32_t mode) override
@@ -62,6 +65,7 @@ struct Client : TMPT1327DecoderClient {
     void SecondarySetMute(bool m) override { note(m ? "secondary mute" : "secondary unmute"); }
     bool AutoTuneChecked() override { return autoTune; }
     TMPT1327LocalTime LocalTime() override { return now; }
+    TMPT1327LocalTime HeardTime(const TMPT1327LocalTime& n) override { return heard ? *heard : n; }
     void SelectSystem(uint16_t id) override
     {
         note("select " + std::to_string(id));
@@ -435,6 +439,37 @@ TEST_F(DecoderTest, RepeatedGrantWithinThreeSecondsIsIgnored)
         EXPECT_EQ(client.logged.size(), c.refreshed ? 1u : 0u);
         EXPECT_EQ(e.Hour, c.refreshed ? c.h1 : c.h0);
         EXPECT_EQ(e.Second, c.refreshed ? c.s1 : c.s0);
+    }
+}
+
+TEST_F(DecoderTest, RepeatIsTimedByTheSoundWhileTheLineKeepsTheClocksTime)
+{
+    // A recording played fast (the clock stands still while the sound moves on) or slow (the clock
+    // runs ahead): the repeat window follows the sound; the entry and the log line show the clock.
+    struct Case { const char* name; int clock1, heard1; bool refreshed; };
+    const Case cases[] = {
+        {"fast: 6 s of sound in the same second", 0, 6, true},
+        {"fast: 3 s of sound", 0, 3, true},
+        {"fast: 2 s of sound", 0, 2, false},
+        {"slow: 1 s of sound while the clock ran 10 s", 10, 1, false},
+        {"slow: 4 s of sound while the clock ran 40 s", 40, 4, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        decoder.ClearCalls();
+        system.record.SystemIdentity = 1;
+        at(12, 0, 0);
+        client.heard = TMPT1327LocalTime{2026, 12, 9, 3, 0, 0};
+        decoder.AddCall(1, 10, 11, 5);
+        client.logged.clear();
+        at(12, 0, c.clock1);
+        client.heard->Second = uint8_t(c.heard1);
+        decoder.AddCall(1, 10, 11, 5);
+        ASSERT_EQ(decoder.Calls().size(), 1u);
+        EXPECT_EQ(client.logged.size(), c.refreshed ? 1u : 0u);
+        const TMPT1327Call& e = decoder.Calls()[0];
+        EXPECT_EQ(e.Hour, 12);
+        EXPECT_EQ(e.Second, c.refreshed ? c.clock1 : 0);
     }
 }
 
