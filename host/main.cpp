@@ -607,8 +607,8 @@ int main(int argc, char** argv)
                 return;
             appletStopped = true;  // said here, not as an applet that failed
             core.killApplet();
-            exitCode = Fail(kAppletStopped, "the applet \"" + start + "\" did not end within " +
-                                                std::to_string(kAppletEndMs / 1000) +
+            const std::string applet = start.empty() ? "the applet" : "the applet \"" + start + "\"";
+            exitCode = Fail(kAppletStopped, applet + " did not end within " + std::to_string(kAppletEndMs / 1000) +
                                                 " s of the end of the run and was stopped; what it had not written is lost");
             QCoreApplication::exit(kAppletStopped);
         });
@@ -714,9 +714,9 @@ int main(int argc, char** argv)
     core.killApplet();
     if (rc != 0)
         return rc;
-    if (stoppedNow && headless && !start.empty() && exitCode == 0) {
-        exitCode = Fail(kAppletStopped, "the applet \"" + start + "\" was still running at the end of the run and was stopped");
-    }
+    if (stoppedNow && headless && !start.empty() && exitCode == 0)
+        exitCode = Fail(kAppletStopped,
+                        "the applet \"" + start + "\" was still running at the end of the run and was stopped");
     // Headless, no one saw an error box: the status tells the script that runs this.
     if (exitCode == 0 && headless &&
         (platform::MessageBox::ErrorsShown() > 0 || QFileInfo::exists(runFolder.file("error-shown"))))
