@@ -76,6 +76,27 @@ TEST_P(OrvhostAppletStatus, TellsHowTheAppletEnded)
 INSTANTIATE_TEST_SUITE_P(Applets, OrvhostAppletStatus, ::testing::ValuesIn(kAppletCases),
                          [](const ::testing::TestParamInfo<AppletCase>& info) { return std::string(info.param.name); });
 
+// A run of a plug-in and an applet together that ends with the plug-in's recording gives the applet
+// its time too, and says when it had to be stopped.
+TEST(OrvhostAppletStatus, AnAppletBesideAPlugInIsGivenItsTimeAtTheEndOfTheRecording)
+{
+    TempDir dir;
+    const auto wav = dir / "cc.wav";
+    ASSERT_EQ(runProgram({binPath("siggen").string(), "mpt1327", "--seconds", "2", "--channels", "2", "--out",
+                          wav.string()}),
+              0);
+    const auto applet = dir / "applet";
+    const std::vector<std::string> args = {"--plugin", libPath("libmarlet.so").string(), "--input", wav.string(),
+                                           "--pace", "fast", "--quenda", applet.string(), "--start", "Fake Applet"};
+    std::string err;
+    writeFile(applet, "#!/bin/sh\nexec sleep 4\n");
+    std::filesystem::permissions(applet, std::filesystem::perms::owner_all);
+    EXPECT_EQ(RunHost(dir, args, {}, &err), 0) << "it ends within its time:\n" << err;
+    writeFile(applet, "#!/bin/sh\ntrap '' TERM HUP INT; exec sleep 60\n");
+    EXPECT_EQ(RunHost(dir, args, {}, &err), 4) << err;
+    EXPECT_THAT(err, HasSubstr("orvhost: the applet \"Fake Applet\" did not end within 10 s"));
+}
+
 // The plug-in's database cannot be opened (a folder stands where its file goes): its error boxes are
 // written and answered, the run goes on to the end of the recording, and its status says it failed.
 TEST(OrvhostErrorStatus, APlugInsErrorBoxFailsTheRun)
