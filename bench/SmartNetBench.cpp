@@ -3,6 +3,7 @@
 // decoded out of words sent from 30 dB down to 0 dB signal-to-noise ratio, with white noise and
 // with noise limited to 300-3300 Hz, upright and inverted, with the false words counted.
 #include <QApplication>
+#include <QTemporaryDir>
 
 #include <cstdio>
 #include <cstdlib>
@@ -168,7 +169,13 @@ int32_t QuietHost(OrvInstance, int32_t code, int32_t param, int32_t, const char*
 void benchWindow(benchmark::State& state)
 {
     const auto pcm = Stereo(sn::render(sn::controlChannelBits(Script(5.0, 40)), kRate, 0.5), 20, Noise::White, 1);
-    const std::string dir = std::string(std::getenv("TMPDIR") ? std::getenv("TMPDIR") : "/tmp");
+    // A folder of the bench's own (its script, boxes and database), not fixed names in a shared one.
+    QTemporaryDir folder;
+    if (!folder.isValid()) {
+        state.SkipWithError("no temporary folder");
+        return;
+    }
+    const std::string dir = folder.path().toStdString();
     const std::string script = dir + "/smartnet-bench.script";
     if (FILE* f = std::fopen(script.c_str(), "w")) {
         std::fputs("values 0 0 0 0\nsilence_at_end\n", f);

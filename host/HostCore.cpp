@@ -124,19 +124,33 @@ void HostCore::startApplet(const std::string& name, const std::string& quendaPat
                   TraceWriter::text("name", name)});
     applet_ = new QProcess(this);
     applet_->setProcessChannelMode(QProcess::ForwardedChannels);
-    connect(applet_, &QProcess::finished, this, [this](int code) {
-        trace_.write({TraceWriter::text("dir", "host"), TraceWriter::text("event", "applet ended"),
-                      TraceWriter::number("exit", code)});
-        emit appletEnded(code);
+    connect(applet_, &QProcess::finished, this, [this](int code, QProcess::ExitStatus status) {
+        const bool crashed = status == QProcess::CrashExit;
+        std::vector<TraceWriter::Field> f = {TraceWriter::text("dir", "host"), TraceWriter::text("event", "applet ended"),
+                                             TraceWriter::number("exit", code)};
+        if (crashed)
+            f.push_back(TraceWriter::number("signal", code));
+        trace_.write(f);
+        emit appletEnded(code, crashed);
     });
     connect(applet_, &QProcess::errorOccurred, this, [this](QProcess::ProcessError e) {
         if (e == QProcess::FailedToStart)
-            emit appletEnded(-1);
+            emit appletEnded(-1, false);
     });
     applet_->start(QString::fromStdString(program), args);
 }
 
 bool HostCore::appletRunning() const { return applet_ && applet_->state() != QProcess::NotRunning; }
+
+bool HostCore::killApplet()
+{
+    if (!appletRunning())
+        return false;
+    trace_.write({TraceWriter::text("dir", "host"), TraceWriter::text("event", "kill applet")});
+    applet_->kill();
+    applet_->waitForFinished(2000);
+    return true;
+}
 
 void HostCore::endConversations()
 {

@@ -39,12 +39,15 @@ public:
     void endConversations();
     // Whether the applet started by startApplet is still running.
     bool appletRunning() const;
+    // Ends the applet that is still running, at once, and waits for it; false when none was running.
+    bool killApplet();
     // Plays a script's steps on the event loop, from now.
     void play(const HostScript& script);
 
 signals:
     void listed();
-    void appletEnded(int exitCode);
+    // The applet's exit status, or with crashed the signal that ended it (-1: it did not start).
+    void appletEnded(int exitCode, bool crashed);
     // A script took the station of that frequency off the air (on false) or brought it back.
     void stationChanged(int32_t hz, bool on);
 

@@ -12,6 +12,7 @@
 #include "platform/sound/Recording.h"
 #include "platform/sound/WaveIn.h"
 #include "platform/text/NumberText.h"
+#include "platform/ui/MessageBox.h"
 #include "platform/version/VersionInfo.h"
 
 #include <QApplication>
@@ -23,9 +24,12 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <cerrno>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <filesystem>
 #include <functional>
 #include <unistd.h>
 
@@ -162,13 +166,46 @@ std::string SoundInputProblem()
     return {};
 }
 
+// The folder of this run's own files, the marks the sound inputs of this process and of the applets
+// leave for it: made new under TMPDIR (or /tmp) with a name no one can foresee, for this user alone
+// (0700), so that no one else can put a file or a link where they are written; taken away with what
+// it holds when the run ends.
+class RunFolder {
+public:
+    RunFolder()
+    {
+        const char* tmp = std::getenv("TMPDIR");
+        const std::string base = tmp && *tmp == '/' ? tmp : "/tmp";
+        std::string name = base + "/orvhost-XXXXXX";
+        if (::mkdtemp(name.data()))
+            path_ = name;
+        else
+            why_ = "cannot make a folder for the run's files in " + base + ": " + std::strerror(errno);
+    }
+    ~RunFolder()
+    {
+        std::error_code ec;
+        if (!path_.empty())
+            std::filesystem::remove_all(path_, ec);  // links in it are taken away, not followed
+    }
+    RunFolder(const RunFolder&) = delete;
+    RunFolder& operator=(const RunFolder&) = delete;
+
+    bool made() const { return !path_.empty(); }
+    const std::string& why() const { return why_; }
+    QString file(const char* name) const { return QString::fromStdString(path_ + "/" + name); }
+
+private:
+    std::string path_;
+    std::string why_;
+};
+
 // The file the sound input makes when the recording or the band has come to its end (WAVE_IN_EOF_FILE,
-// inherited by the applets), named now unless the caller named one, and not there yet.
-QString FreshEndOfInputMark()
+// inherited by the applets), named now in the run's folder unless the caller named one, and not there yet.
+QString FreshEndOfInputMark(const RunFolder& folder)
 {
-    if (!qEnvironmentVariableIsSet("WAVE_IN_EOF_FILE"))
-        qputenv("WAVE_IN_EOF_FILE",
-                (QDir::tempPath() + "/orvhost-eof-" + QString::number(QCoreApplication::applicationPid())).toUtf8());
+    if (qEnvironmentVariableIsEmpty("WAVE_IN_EOF_FILE"))
+        qputenv("WAVE_IN_EOF_FILE", folder.file("eof").toUtf8());
     const QString path = qEnvironmentVariable("WAVE_IN_EOF_FILE");
     QFile::remove(path);
     return path;
@@ -205,12 +242,11 @@ std::string Clock(double seconds)
 // band) has played: the sound input, in this program or in the applet's, marks it in a file.
 class PlayedLine {
 public:
-    PlayedLine(bool playing, double length) : length_(length)
+    PlayedLine(bool playing, double length, const RunFolder& folder) : length_(length)
     {
         if (!playing || !::isatty(STDERR_FILENO))
             return;
-        file_ = (QDir::tempPath() + "/orvhost-played-" + QString::number(QCoreApplication::applicationPid()))
-                    .toStdString();
+        file_ = folder.file("played").toStdString();
         std::remove(file_.c_str());
         qputenv("WAVE_IN_PLAYED_FILE", QByteArray::fromStdString(file_));
         QObject::connect(&timer_, &QTimer::timeout, [this] { show(); });
@@ -256,11 +292,27 @@ private:
 
 // How long an applet is given after its recording ends, for the buffers it still holds.
 constexpr int kAppletTailMs = 1500;
+// How long an applet is given, once its conversation has ended, to decode what it still holds, write
+// it out and close; past that it is stopped and the run fails. Generous, for a loaded machine.
+constexpr int kAppletEndMs = 10000;
+
+// The run's exit statuses (the README's table says what each means).
+constexpr int kFailed = 1;         // the plug-in or the applet did not start, or the applet failed
+constexpr int kCommandLine = 2;    // a mistake on the command line
+constexpr int kErrorShown = 3;     // headless, the plug-in or the applet showed an error message
+constexpr int kAppletStopped = 4;  // the applet did not end in time and was stopped: output lost
 
 int Refuse(const std::string& line)
 {
     std::fprintf(stderr, "orvhost: %s\n", line.c_str());
-    return 2;
+    return kCommandLine;
+}
+
+// One line on standard error for a run that fails, and the status it ends with.
+int Fail(int status, const std::string& line)
+{
+    std::fprintf(stderr, "orvhost: %s\n", line.c_str());
+    return status;
 }
 
 // The options that take a number, the numbers each takes, and what it says of any other.
@@ -439,6 +491,15 @@ int main(int argc, char** argv)
         script = *parsed;
     }
 
+    // Where the sound inputs leave their marks for this program; an error box of this run is marked
+    // there too, by the applet as by the plug-in.
+    const RunFolder runFolder;
+    if (!runFolder.made())
+        return Fail(kFailed, runFolder.why());
+    if (headless)
+        qputenv("MSGBOX_ERROR_MARK", runFolder.file("error-shown").toUtf8());
+    int exitCode = 0;
+
     std::unique_ptr<Band> band;
     QTemporaryDir bandDir;
     std::unique_ptr<BandServer> bandServer;
@@ -512,7 +573,6 @@ int main(int argc, char** argv)
     // A plug-in: loaded now, started from the event loop.
     std::unique_ptr<PluginHost> plugin;
     QString eofPath;
-    int exitCode = 0;
     if (pluginSet) {
         QString path = pluginArg;
         if (!path.contains('/'))
@@ -520,7 +580,7 @@ int main(int argc, char** argv)
         if (!QFileInfo::exists(path))
             return Refuse("no plug-in " + path.toStdString());
         if (headless)
-            eofPath = FreshEndOfInputMark();
+            eofPath = FreshEndOfInputMark(runFolder);
         plugin = std::make_unique<PluginHost>(core.trace(), core.state());
         std::string error;
         if (!plugin->load(path.toStdString(), &error)) {
@@ -531,6 +591,34 @@ int main(int argc, char** argv)
     }
 
     std::unique_ptr<HostWindow> window;
+    bool appletStopped = false;
+    // The end of the run: the plug-in closed, the conversations ended, the applet given its time.
+    bool ending = false;
+    auto endRun = [&] {
+        if (ending)
+            return;
+        ending = true;
+        if (plugin)
+            plugin->close();
+        core.endConversations();
+        if (!core.appletRunning()) {
+            QCoreApplication::quit();
+            return;
+        }
+        // The applet closes when its conversation ends, once it has decoded and written out what it
+        // holds, and writes its settings on the way out; it is given a while for that, and then stopped.
+        QObject::connect(&core, &HostCore::appletEnded, &app, [] { QCoreApplication::quit(); });
+        QTimer::singleShot(kAppletEndMs, &app, [&] {
+            if (!core.appletRunning())
+                return;
+            appletStopped = true;  // said here, not as an applet that failed
+            core.killApplet();
+            const std::string applet = start.empty() ? "the applet" : "the applet \"" + start + "\"";
+            exitCode = Fail(kAppletStopped, applet + " did not end within " + std::to_string(kAppletEndMs / 1000) +
+                                                " s of the end of the run and was stopped; what it had not written is lost");
+            QCoreApplication::exit(kAppletStopped);
+        });
+    };
     if (!headless) {
         window = std::make_unique<HostWindow>(core, quenda.toStdString(), plugin.get());
         window->show();
@@ -545,18 +633,24 @@ int main(int argc, char** argv)
                                                            "\" did not start (see its message above)"
                                                      : "no sound input: " + problem;
             if (headless) {
-                std::fprintf(stderr, "orvhost: %s\n", line.c_str());
-                exitCode = 1;
-                QCoreApplication::exit(1);
+                exitCode = Fail(kFailed, line);
+                QCoreApplication::exit(kFailed);
             }
         });
         if (headless) {
-            // The run ends when the plug-in closes, or with the recording or the band.
-            QObject::connect(plugin.get(), &PluginHost::detached, &app, [] { QCoreApplication::quit(); });
-            WhenInputEnds(&app, eofPath, band.get(), [&plugin, eofPath] {
+            // The run ends when the plug-in closes, or with the recording or the band; an applet still
+            // running is given its time to end.
+            auto finish = [&core, &endRun] {
+                if (core.appletRunning())
+                    endRun();
+                else
+                    QCoreApplication::quit();
+            };
+            QObject::connect(plugin.get(), &PluginHost::detached, &app, finish);
+            WhenInputEnds(&app, eofPath, band.get(), [&plugin, eofPath, finish] {
                 plugin->close();
                 QFile::remove(eofPath);
-                QCoreApplication::quit();
+                finish();
             });
         }
     }
@@ -570,17 +664,19 @@ int main(int argc, char** argv)
     };
     if (quitWhenDone)
         QObject::connect(&core, &HostCore::appletEnded, &app, [] { QCoreApplication::quit(); });
-    // Headless, the applet of --start that did not start (quenda's status says so) ends the run.
+    // Headless, the applet of --start that did not start (quenda's status says so), or that failed,
+    // ends the run, with one line; so does one that had to be stopped (said where it is stopped).
     if (headless && !start.empty())
-        QObject::connect(&core, &HostCore::appletEnded, &app, [&exitCode, start](int code) {
-            if (code == 0)
+        QObject::connect(&core, &HostCore::appletEnded, &app, [&exitCode, &appletStopped, start](int code, bool crashed) {
+            if ((code == 0 && !crashed) || appletStopped)
                 return;
-            if (code == 1)
-                std::fprintf(stderr, "orvhost: the applet \"%s\" did not start (see its message above)\n", start.c_str());
+            if (crashed)
+                exitCode = Fail(kFailed, "the applet \"" + start + "\" was ended by signal " + std::to_string(code));
+            else if (code == 1)
+                exitCode = Fail(kFailed, "the applet \"" + start + "\" did not start (see its message above)");
             else
-                std::fprintf(stderr, "orvhost: the applet \"%s\" ended with status %d\n", start.c_str(), code);
-            exitCode = 1;
-            QCoreApplication::exit(1);
+                exitCode = Fail(kFailed, "the applet \"" + start + "\" ended with status " + std::to_string(code));
+            QCoreApplication::exit(kFailed);
         });
     if (list) {
         // Headless, the list is the run's result: one name a line.
@@ -589,10 +685,8 @@ int main(int argc, char** argv)
                 for (const HostApplet& a : core.applets())
                     std::printf("%s\n", a.name.c_str());
                 std::fflush(stdout);
-                if (core.applets().empty()) {
-                    std::fprintf(stderr, "orvhost: %s listed no applets\n", quenda.toStdString().c_str());
-                    exitCode = 1;
-                }
+                if (core.applets().empty())
+                    exitCode = Fail(kFailed, quenda.toStdString() + " listed no applets");
             });
         QObject::connect(&core, &HostCore::listed, &app, startApplet);
         core.runGetApplets(quenda.toStdString());
@@ -601,33 +695,16 @@ int main(int argc, char** argv)
     }
     core.play(script);
 
-    bool ending = false;
-    auto endRun = [&] {
-        if (ending)
-            return;
-        ending = true;
-        if (plugin)
-            plugin->close();
-        core.endConversations();
-        if (!core.appletRunning()) {
-            QCoreApplication::quit();
-            return;
-        }
-        // The applet closes when its conversation ends and writes its settings on the way out;
-        // it is given a few seconds for that before the host ends anyway.
-        QObject::connect(&core, &HostCore::appletEnded, &app, [] { QCoreApplication::quit(); });
-        QTimer::singleShot(5000, &app, [] { QCoreApplication::quit(); });
-    };
     if (seconds >= 0)
         QTimer::singleShot(static_cast<int>(seconds * 1000), &app, endRun);
     // Headless, an applet's run without --seconds ends with its recording or the band, once the
     // applet has had a moment for the last buffers it holds.
     QString appletEof;
     if (headless && !start.empty() && !pluginSet && seconds < 0) {
-        appletEof = FreshEndOfInputMark();
+        appletEof = FreshEndOfInputMark(runFolder);
         WhenInputEnds(&app, appletEof, band.get(), [&app, &endRun] { QTimer::singleShot(kAppletTailMs, &app, endRun); });
     }
-    PlayedLine played(!inputFile.isEmpty() || band, inputSeconds);
+    PlayedLine played(!inputFile.isEmpty() || band, inputSeconds, runFolder);
     const int rc = app.exec();
     played.finish();
     if (!appletEof.isEmpty())
@@ -636,5 +713,19 @@ int main(int argc, char** argv)
         plugin->close();
     window.reset();
     SetBandInput(nullptr);
-    return rc != 0 ? rc : exitCode;
+    // An applet still running now (the run ended another way) is stopped; headless, what it had not
+    // written is lost, and the run says so unless it failed already.
+    const bool stoppedNow = !appletStopped && core.appletRunning();
+    appletStopped = appletStopped || stoppedNow;
+    core.killApplet();
+    if (rc != 0)
+        return rc;
+    if (stoppedNow && headless && !start.empty() && exitCode == 0)
+        exitCode = Fail(kAppletStopped,
+                        "the applet \"" + start + "\" was still running at the end of the run and was stopped");
+    // Headless, no one saw an error box: the status tells the script that runs this.
+    if (exitCode == 0 && headless &&
+        (platform::MessageBox::ErrorsShown() > 0 || QFileInfo::exists(runFolder.file("error-shown"))))
+        exitCode = Fail(kErrorShown, "the run showed an error message (see above)");
+    return exitCode;
 }

@@ -1,5 +1,7 @@
 #include "platform/settings/Registry.h"
 
+#include "platform/instance/RuntimeName.h"
+
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
@@ -279,9 +281,10 @@ fs::path Registry::BaseFolder()
         const char* home = std::getenv("HOME");
         if (!home || !*home) {
             const passwd* pw = ::getpwuid(::getuid());
-            home = pw ? pw->pw_dir : "/tmp";
+            home = pw ? pw->pw_dir : nullptr;
         }
-        config = fs::path(home) / ".config";
+        // A user with no home keeps the settings in a folder of the user's alone, not in /tmp itself.
+        config = (home && *home ? fs::path(home) : UserFolderIn("/tmp")) / ".config";
     }
     return config / kCompany;
 }

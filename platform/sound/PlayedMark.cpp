@@ -3,9 +3,12 @@
 #include "platform/text/NumberText.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <string_view>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace platform::sound {
@@ -13,12 +16,20 @@ namespace platform::sound {
 namespace {
 constexpr auto kEvery = std::chrono::milliseconds(200);
 constexpr int kWidth = 16;  // the seconds with 3 decimals, right-aligned, and '\n': rewritten in place, never shorter
+constexpr int kNewFile = O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC;
 }  // namespace
 
 PlayedMark::PlayedMark()
 {
-    if (const char* file = std::getenv("WAVE_IN_PLAYED_FILE"); file && *file)
-        fd_ = ::open(file, O_WRONLY | O_CREAT | O_CLOEXEC, 0600);
+    const char* file = std::getenv("WAVE_IN_PLAYED_FILE");
+    if (!file || !*file)
+        return;
+    fd_ = ::open(file, kNewFile, 0600);
+    // The mark of an input opened before this one (an applet reopens its input): that name, never
+    // what it may point to, is taken away and the file made anew. A name that cannot be taken away
+    // (someone else's, in a shared folder) leaves the input without a mark.
+    if (fd_ < 0 && errno == EEXIST && ::unlink(file) == 0)
+        fd_ = ::open(file, kNewFile, 0600);
 }
 
 PlayedMark::~PlayedMark()
@@ -54,7 +65,7 @@ void PlayedMark::write(double seconds)
 double readPlayedMark(const std::string& file)
 {
     char text[kWidth + 1] = {};
-    const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
+    const int fd = ::open(file.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
     if (fd < 0)
         return -1;
     const ssize_t n = ::pread(fd, text, kWidth, 0);
@@ -65,6 +76,17 @@ double readPlayedMark(const std::string& file)
     number.remove_prefix(std::min(number.find_first_not_of(' '), number.size()));
     const auto seconds = platform::ParseNumber(number);
     return seconds && *seconds >= 0 ? *seconds : -1;
+}
+
+bool makeMarkFile(const std::filesystem::path& file)
+{
+    const int fd = ::open(file.c_str(), kNewFile, 0600);
+    if (fd >= 0) {
+        ::close(fd);
+        return true;
+    }
+    struct stat st {};
+    return errno == EEXIST && ::lstat(file.c_str(), &st) == 0 && S_ISREG(st.st_mode) && st.st_uid == ::getuid();
 }
 
 }  // namespace platform::sound

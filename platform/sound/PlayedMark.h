@@ -3,8 +3,11 @@
 // of a long run: WAVE_IN_PLAYED_FILE names a file the input rewrites a few times a second with the
 // seconds played, one number and a newline in a field of fixed width. orvhost sets it, and reads
 // it, when its standard error is a terminal.
+// The mark files lie in a folder others may write in, so a name is never followed when it is a link
+// and a file is only ever made new (never one found there, which someone else may have put there).
 #include <chrono>
 #include <cstdint>
+#include <filesystem>
 #include <string>
 
 namespace platform::sound {
@@ -27,5 +30,11 @@ private:
 
 // The seconds a mark file holds; negative when it holds none.
 double readPlayedMark(const std::string& file);
+
+// Makes the empty file that tells another process something has happened (the end of a recording:
+// WAVE_IN_EOF_FILE), made new with mode 0600; a name that is already there, file or link, is left as
+// it is and nothing is written through it. True when the file is there now as one this call made or
+// an earlier mark did.
+bool makeMarkFile(const std::filesystem::path& file);
 
 }  // namespace platform::sound

@@ -1,5 +1,6 @@
 #include "Recording.h"
 
+#include "PlayedMark.h"
 #include "WavFile.h"
 
 #include <sndfile.h>
@@ -222,7 +223,7 @@ size_t RecordingSource::read(uint8_t* dst, size_t n)
         if (got < frames) {
             ended_ = true;
             if (!eofFile_.empty())
-                std::ofstream(eofFile_, std::ios::app);
+                makeMarkFile(eofFile_);
         }
     }
     const size_t bytes = got * format_.blockAlign;

@@ -45,7 +45,7 @@ void FileSource::reachedEnd()
         return;
     ended_ = true;
     if (!eofFile_.empty())
-        std::ofstream(eofFile_, std::ios::app);
+        makeMarkFile(eofFile_);
 }
 
 HookSource::HookSource(const KorvantaInputHook& hook, const WaveFormat& format, std::filesystem::path eofFile)
@@ -86,7 +86,7 @@ size_t HookSource::read(uint8_t* dst, size_t n)
     if (!ended_ && hook_.ended && hook_.ended(hook_.context)) {
         ended_ = true;
         if (!eofFile_.empty())
-            std::ofstream(eofFile_, std::ios::app);
+            makeMarkFile(eofFile_);
     }
     return n;
 }

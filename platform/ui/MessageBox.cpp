@@ -7,9 +7,11 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <algorithm>
+#include <atomic>
 #include <cctype>
 #include <cstdio>
 #include <cstdlib>
+#include <fcntl.h>
 #include <mutex>
 #include <sstream>
 #include <unistd.h>
@@ -23,6 +25,34 @@ MessageBox::Handler gHandler;
 // Position in MSGBOX_ANSWER, started again when its value changes.
 std::string gAnswerList;
 size_t gAnswerNext = 0;
+std::atomic<int> gErrorsShown{0};
+
+// Whether a box tells of an error: the stop icon, or a caption that says so ("Fatal Error!" boxes
+// carry no icon).
+bool isErrorBox(const std::string& caption, unsigned flags)
+{
+    if ((flags & MB_ICONMASK) == MB_ICONHAND)
+        return true;
+    std::string lower;
+    for (char c : caption)
+        lower += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return lower.find("error") != std::string::npos;
+}
+
+// An error box is about to be shown: counted, and marked in MSGBOX_ERROR_MARK's file.
+void noteError(const std::string& caption, unsigned flags)
+{
+    if (!isErrorBox(caption, flags))
+        return;
+    ++gErrorsShown;
+    const char* mark = std::getenv("MSGBOX_ERROR_MARK");
+    if (!mark || !*mark)
+        return;
+    // Made new, never opened through a link; one already there (an earlier box) says the same.
+    const int fd = ::open(mark, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (fd >= 0)
+        ::close(fd);
+}
 
 std::string jsonString(const std::string& s)
 {
@@ -226,6 +256,7 @@ int MessageBox::Show(const std::string& text, const std::string& caption, unsign
     }
     if (handler)
         return handler(text, caption, flags);
+    noteError(caption, flags);
     if (const char* log = std::getenv("MSGBOX_LOG"); log && *log) {
         int answer = answerFromEnvironment(flags);
         logBox(log, text, caption, flags, answer);
@@ -233,6 +264,8 @@ int MessageBox::Show(const std::string& text, const std::string& caption, unsign
     }
     return showReal(text, caption, flags, owner);
 }
+
+int MessageBox::ErrorsShown() { return gErrorsShown.load(); }
 
 MessageBoxRecorder::MessageBoxRecorder(std::vector<int> answers) : answers_(std::move(answers))
 {

@@ -115,9 +115,9 @@ TEST(OrvhostBadInput, EveryMistakeEndsQuicklyWithAClearLine)
          {"WAVE_IN_FILE=@/cc.wav"}, false,
          "orvhost: at --pace fast the Packet Radio Decoder may lose frames"},
         {"plug-in folder that cannot be used", {"--headless", "--plugin", marlet, "--input", "@/cc.wav"},
-         {"ORV_PLUGIN_PATH=@/words.txt"}, false, "Fatal Error!: The database file can't be created!"},
+         {"ORV_PLUGIN_PATH=@/words.txt"}, true, "Fatal Error!: The database file can't be created!"},
         {"damaged database", {"--headless", "--plugin", marlet, "--input", "@/cc.wav"},
-         {"ORV_PLUGIN_PATH=@/damaged"}, false, "Fatal Error!: The database file @/damaged/MPT1327.MEM is damaged!"},
+         {"ORV_PLUGIN_PATH=@/damaged"}, true, "Fatal Error!: The database file @/damaged/MPT1327.MEM is damaged!"},
         {"plug-in settings folder that cannot be made", {"--headless", "--plugin", marlet, "--input", "@/cc.wav"},
          {"XDG_CONFIG_HOME=@/words.txt"}, false,
          "orvhost: settings are not saved: cannot create the folder @/words.txt/Korvanta Communications/Tollan/MPT1327 "

@@ -1,10 +1,12 @@
 #include "platform/instance/NamedLock.h"
+#include "platform/instance/RuntimeName.h"
 
 #include "TestSupport.h"
 
 #include <csignal>
 #include <set>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -115,12 +117,79 @@ TEST_F(NamedLockTest, AtomCallsByName)
     EXPECT_FALSE(platform::AddAtom("Korvanta Quenda"));
 }
 
-TEST(NamedLockFolder, FallsBackToTmpWithTheUserInTheName)
+// Whether path is a folder of this user's, not a link, for this user alone.
+bool OwnFolder(const fs::path& path)
+{
+    struct stat st {};
+    return ::lstat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == ::getuid() && (st.st_mode & 0777) == 0700;
+}
+
+TEST(NamedLockFolder, FallsBackToTheUsersOwnFolderInTmpWithTheUserInTheName)
 {
     testsupport::ScopedEnv runtime("XDG_RUNTIME_DIR", "");
     fs::path f = NamedLock::LockFile("Korvanta Quenda");
-    EXPECT_EQ(f.parent_path(), fs::path("/tmp"));
+    EXPECT_EQ(f.parent_path(), fs::path("/tmp/korvanta-" + std::to_string(::getuid())));
+    EXPECT_TRUE(OwnFolder(f.parent_path()));
     EXPECT_NE(f.filename().string().find(std::to_string(::getuid())), std::string::npos);
 }
+
+// What someone else may have left at the user's folder's name in a shared folder, before the user's
+// first program makes it.
+struct Planted {
+    const char* name;
+    void (*plant)(const fs::path& at, const fs::path& elsewhere);
+    bool taken;  // the user's own folder after all
+};
+
+const Planted kPlanted[] = {
+    {"Nothing", [](const fs::path&, const fs::path&) {}, true},
+    {"TheUsersOwnFolder", [](const fs::path& at, const fs::path&) { ::mkdir(at.c_str(), 0700); }, true},
+    {"ALinkToAFolderOfTheUsers",
+     [](const fs::path& at, const fs::path& elsewhere) {
+         ::mkdir(elsewhere.c_str(), 0700);
+         fs::create_directory_symlink(elsewhere, at);
+     },
+     false},
+    {"AFolderOthersMayWriteIn",
+     [](const fs::path& at, const fs::path&) {
+         ::mkdir(at.c_str(), 0700);
+         ::chmod(at.c_str(), 0777);
+     },
+     false},
+    {"AFolderOfAnotherUser",
+     [](const fs::path& at, const fs::path&) {
+         ::mkdir(at.c_str(), 0700);
+         if (::chown(at.c_str(), 65534, 65534) != 0)
+             GTEST_SKIP() << "only the superuser can give a folder away";
+     },
+     false},
+};
+
+class UserFolder : public ::testing::TestWithParam<Planted> {};
+
+TEST_P(UserFolder, IsTheUsersAloneOrAFreshOneOfItsOwn)
+{
+    testsupport::TempDir base;
+    const fs::path name = base / ("korvanta-" + std::to_string(::getuid()));
+    const fs::path elsewhere = base / "elsewhere";
+    GetParam().plant(name, elsewhere);
+    if (::testing::Test::IsSkipped())
+        return;
+    const fs::path folder = platform::UserFolderIn(base.path());
+    EXPECT_TRUE(OwnFolder(folder)) << folder;
+    if (GetParam().taken)
+        EXPECT_EQ(folder, name);
+    else
+        EXPECT_NE(folder, name) << "someone else's folder taken";
+    EXPECT_EQ(folder.parent_path(), base.path());
+    EXPECT_EQ(platform::UserFolderIn(base.path()), folder) << "the same folder for the whole run";
+    // Nothing is made in what was planted.
+    std::error_code ec;
+    if (fs::is_directory(elsewhere, ec))
+        EXPECT_TRUE(fs::is_empty(elsewhere));
+}
+
+INSTANTIATE_TEST_SUITE_P(Planted, UserFolder, ::testing::ValuesIn(kPlanted),
+                         [](const ::testing::TestParamInfo<Planted>& info) { return std::string(info.param.name); });
 
 }  // namespace
