@@ -1,6 +1,7 @@
 #include "DelayMultiply.h"
 
 #include "BlockOps.h"
+#include "CpuFeatures.h"
 #include "FIRKernels.h"
 #include "Transpose8.h"
 
@@ -10,9 +11,8 @@
 #include <new>
 #include <vector>
 
-#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+#ifdef QUENDA_DSP_X86
 #include <immintrin.h>
-#define KORVANTA_DM_X86 1
 #endif
 
 // How the signs are decided.
@@ -35,7 +35,6 @@
 
 namespace {
 
-constexpr int64_t kClamp = (int64_t(1) << 30) - 1;
 constexpr int32_t kMinFast = 256;           // shorter blocks take the plain path
 constexpr int32_t kPad = 64;
 
@@ -60,12 +59,11 @@ bool Consistent(const TFIRRec& rec, int32_t count)
     return rec.Block == count && rec.Taps >= 3 && rec.Taps <= kFIRMaxTaps && rec.Half == rec.Taps / 2;
 }
 
-#ifdef KORVANTA_DM_X86
+#ifdef QUENDA_DSP_X86
 
 bool HasVectors()
 {
-    static const bool has = __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma");
-    return has;
+    return CpuFeatures().Avx2 && CpuFeatures().Fma;
 }
 
 // Eight outputs per vector, V vectors side by side; centre of the first output at p.
@@ -248,7 +246,7 @@ struct TDelayMultiplyScratch {
 
 namespace {
 
-#ifdef KORVANTA_DM_X86
+#ifdef QUENDA_DSP_X86
 
 // The block as the class comment says; false (nothing changed) where an input lies beyond the range
 // the bounds allow.
@@ -260,7 +258,7 @@ __attribute__((target("avx2,fma"))) bool RunFast(TDelayMultiplyScratch& s, TFIRR
     // The second filter's history holds earlier products, within the clamp (pairs never wrap).
     for (int32_t i = 0; i < 2 * h2; ++i) {
         const int32_t v = second.Input[kFIRBlockStart - 2 * h2 + i];
-        if (v < -kClamp || v > kClamp)
+        if (v < -kFIRPairLimit || v > kFIRPairLimit)
             return false;
     }
     // The first filter and the products, exactly, and the products as floats after the second
@@ -384,7 +382,7 @@ int32_t TDelayMultiply::Run(TFIRRec& first, TFIRRec& second, int32_t* tail, int3
 {
     if (count <= 0 || count > kFIRMaxBlock)
         return 0;
-#ifndef KORVANTA_DM_X86
+#ifndef QUENDA_DSP_X86
     return runPlain(first, second, tail, count, signs);
 #else
     const int32_t delay = delay_;

@@ -1,5 +1,6 @@
 #include "FIRCrossings.h"
 
+#include "CpuFeatures.h"
 #include "FIRKernels.h"
 #include "Transpose8.h"
 
@@ -8,9 +9,8 @@
 #include <cstddef>
 #include <cstring>
 
-#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+#ifdef QUENDA_DSP_X86
 #include <immintrin.h>
-#define KORVANTA_CROSSINGS_X86 1
 #endif
 
 namespace {
@@ -44,7 +44,7 @@ void CrossingsOfEveryOutput(TFIRRec& rec, int32_t previous, TFIRCrossings& out)
     out.Exact = block;
 }
 
-#ifdef KORVANTA_CROSSINGS_X86
+#ifdef QUENDA_DSP_X86
 
 // The estimate sums eight stretches of Block / 8 outputs side by side, a vector lane for each: row
 // m of the working rows holds the m-th input of every stretch, so that the input of the next output
@@ -66,8 +66,7 @@ struct Layout {
 
 bool Applicable(const TFIRRec& rec)
 {
-    static const bool cpu = __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma");
-    return cpu && rec.Taps % 2 == 1 && rec.Block > 0 && rec.Block % (kLanes * kGroup) == 0;
+    return CpuFeatures().Avx2 && CpuFeatures().Fma && rec.Taps % 2 == 1 && rec.Block > 0 && rec.Block % (kLanes * kGroup) == 0;
 }
 
 void Plan(const TFIRRec& rec, Layout& p)
@@ -456,7 +455,7 @@ void FIRFilterCrossings(TFIRRec& rec, int32_t previous, TFIRCrossings& out)
     out.Last = previous;
     if (!Consistent(rec))
         return;
-#ifdef KORVANTA_CROSSINGS_X86
+#ifdef QUENDA_DSP_X86
     if (Applicable(rec)) {
         out.Exact = 0;
         if (FastCrossings(rec, previous, out)) {
@@ -472,7 +471,7 @@ void FIRFilterCrossings(TFIRRec& rec, int32_t previous, TFIRCrossings& out)
 
 bool FIREstimate(const TFIRRec& rec, float* estimate, float* bound)
 {
-#ifdef KORVANTA_CROSSINGS_X86
+#ifdef QUENDA_DSP_X86
     if (!Consistent(rec) || !Applicable(rec))
         return false;
     Layout p;

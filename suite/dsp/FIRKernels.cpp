@@ -1,16 +1,16 @@
 #include "FIRKernels.h"
 
+#include "CpuFeatures.h"
 #include "FIR.h"
 
 #include <cmath>
 
-#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+#ifdef QUENDA_DSP_X86
 // GCC's own header leaves a register undefined on purpose in the 512-bit conversion.
 #if !defined(__clang__)
 #pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
 #endif
 #include <immintrin.h>
-#define KORVANTA_FIR_X86 1
 #endif
 
 namespace {
@@ -66,7 +66,7 @@ void FIRKernelPlain(const int32_t* in, int32_t start, const double* c, int32_t h
     }
 }
 
-#ifdef KORVANTA_FIR_X86
+#ifdef QUENDA_DSP_X86
 
 namespace {
 
@@ -125,7 +125,7 @@ __attribute__((target("avx2"))) void KernelAvx2Pairs(const int32_t* in, int32_t 
 // two of them as doubles is exact: there the pairs are summed as doubles, from the samples converted
 // once, instead of converting every pair again for every tap. The sums and products are those of
 // the plain loop, so the outputs are too.
-constexpr int32_t kPairLow = -(1 << 30), kPairHigh = (1 << 30) - 1;
+constexpr int32_t kPairLow = -kFIRPairLimit - 1, kPairHigh = kFIRPairLimit;
 constexpr int32_t kChunk = 1024;  // outputs per conversion
 
 __attribute__((target("avx2"))) inline __m256d PairD4(const double* u, const double* d)
@@ -343,12 +343,12 @@ __attribute__((target("avx512f"))) void KernelAvx512(const int32_t* in, int32_t 
 
 TFIRKernel FIRKernelAvx2()
 {
-    return __builtin_cpu_supports("avx2") ? KernelAvx2 : nullptr;
+    return CpuFeatures().Avx2 ? KernelAvx2 : nullptr;
 }
 
 TFIRKernel FIRKernelAvx512()
 {
-    return __builtin_cpu_supports("avx512f") ? KernelAvx512 : nullptr;
+    return CpuFeatures().Avx512F ? KernelAvx512 : nullptr;
 }
 
 #else

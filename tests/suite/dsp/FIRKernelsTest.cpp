@@ -1,6 +1,7 @@
 // Every vector kernel of the filter against the plain loop, to the bit: sample ranges from small
 // to wrapping pairs, accumulators beyond the 32-bit range (saturation), ties to even, every block
 // length around the vector widths, and tap counts from 1 to 401.
+#include "CpuFeatures.h"
 #include "FIR.h"
 #include "FIRKernels.h"
 
@@ -31,7 +32,8 @@ TEST(FIRKernels, VectorKernelsGiveThePlainLoopsResultsToTheBit)
 {
     const auto kernels = VectorKernels();
     if (kernels.empty())
-        GTEST_SKIP() << "this processor has no vector kernel";
+        GTEST_SKIP() << (CpuFeatures().PlainForced ? "the plain path is forced (QUENDA_PLAIN_DSP)"
+                                                   : "this processor has no vector kernel");
     struct Case {
         const char* what;
         int32_t range;      // samples uniform in [-range, range]
@@ -97,6 +99,18 @@ TEST(FIRKernels, FilterUsesTheBestKernelWithTheSameResults)
         ASSERT_EQ(std::vector<int32_t>(rec->Output, rec->Output + 4096), want) << "block " << block;
         std::memmove(&history[kFIRBlockStart + 1 - 101], &history[kFIRBlockStart + 1 - 101 + 4096], sizeof(int32_t) * 100);
     }
+}
+
+TEST(FIRKernels, WithThePlainPathForcedTheFilterTakesThePlainLoop)
+{
+    if (!CpuFeatures().PlainForced)
+        GTEST_SKIP() << "QUENDA_PLAIN_DSP=1 forces the plain path";
+    EXPECT_FALSE(CpuFeatures().Avx2);
+    EXPECT_FALSE(CpuFeatures().Fma);
+    EXPECT_FALSE(CpuFeatures().Avx512F);
+    EXPECT_EQ(FIRKernelAvx2(), nullptr);
+    EXPECT_EQ(FIRKernelAvx512(), nullptr);
+    EXPECT_EQ(FIRKernelBest(), &FIRKernelPlain);
 }
 
 }  // namespace
