@@ -3,6 +3,7 @@
 #include "BlockOps.h"
 #include "CpuFeatures.h"
 #include "FIRKernels.h"
+#include "StreamWindow.h"
 #include "Transpose8.h"
 
 #include <algorithm>
@@ -89,7 +90,24 @@ __attribute__((target("avx2,fma"))) inline void SumsF(const float* p, const floa
 // the operands of neighbouring outputs are neighbouring vectors, so each tap moves a window of four
 // vectors above the centres and four below by one: two aligned loads a tap for 32 outputs. lanes:
 // room for b + 2 half + 6 vectors; staged: b vectors.
-__attribute__((target("avx2,fma"))) void ApproxStreams(const float* x, const float* c, int32_t half, int32_t b,
+// One tap of the window for the four sums, fused.
+struct ApproxTap {
+    const float* c;
+    int32_t half;
+    __m256 &a0, &a1, &a2, &a3;
+    __attribute__((target("avx2,fma"))) void operator()(int32_t i, const __m256& u0, const __m256& u1, const __m256& u2,
+                                                        const __m256& u3, const __m256& d0, const __m256& d1,
+                                                        const __m256& d2, const __m256& d3)
+    {
+        const __m256 k = _mm256_set1_ps(c[half - i]);
+        a0 = _mm256_fmadd_ps(_mm256_add_ps(u0, d0), k, a0);
+        a1 = _mm256_fmadd_ps(_mm256_add_ps(u1, d1), k, a1);
+        a2 = _mm256_fmadd_ps(_mm256_add_ps(u2, d2), k, a2);
+        a3 = _mm256_fmadd_ps(_mm256_add_ps(u3, d3), k, a3);
+    }
+};
+
+__attribute__((target("avx2,fma"), flatten)) void ApproxStreams(const float* x, const float* c, int32_t half, int32_t b,
                                                        float* room, float* staged, float* out)
 {
     float* lanes = room + 8;  // a vector before the first and four after the last, read, never summed
@@ -116,34 +134,8 @@ __attribute__((target("avx2,fma"))) void ApproxStreams(const float* x, const flo
         const __m256* p = v + m + half;  // centre of output m
         __m256 a0 = _mm256_mul_ps(p[0], centre), a1 = _mm256_mul_ps(p[1], centre);
         __m256 a2 = _mm256_mul_ps(p[2], centre), a3 = _mm256_mul_ps(p[3], centre);
-        __m256 u0 = p[1], u1 = p[2], u2 = p[3], u3 = p[4];
-        __m256 d0 = p[-1], d1 = p[0], d2 = p[1], d3 = p[2];
-        // One tap, then the window moves (written four times over with the vectors' roles turned,
-        // so that no vector is copied).
-#define KORVANTA_APPROX_TAP(U0, U1, U2, U3, D0, D1, D2, D3, I)                                                     \
-    {                                                                                                              \
-        const __m256 k = _mm256_set1_ps(c[half - (I)]);                                                            \
-        a0 = _mm256_fmadd_ps(_mm256_add_ps(U0, D0), k, a0);                                                        \
-        a1 = _mm256_fmadd_ps(_mm256_add_ps(U1, D1), k, a1);                                                        \
-        a2 = _mm256_fmadd_ps(_mm256_add_ps(U2, D2), k, a2);                                                        \
-        a3 = _mm256_fmadd_ps(_mm256_add_ps(U3, D3), k, a3);                                                        \
-        U0 = p[4 + (I)];                                                                                           \
-        D3 = p[-1 - (I)];                                                                                          \
-    }
-        int32_t i = 1;
-        for (; i + 3 <= half; i += 4) {
-            KORVANTA_APPROX_TAP(u0, u1, u2, u3, d0, d1, d2, d3, i)
-            KORVANTA_APPROX_TAP(u1, u2, u3, u0, d3, d0, d1, d2, i + 1)
-            KORVANTA_APPROX_TAP(u2, u3, u0, u1, d2, d3, d0, d1, i + 2)
-            KORVANTA_APPROX_TAP(u3, u0, u1, u2, d1, d2, d3, d0, i + 3)
-        }
-        if (i <= half)
-            KORVANTA_APPROX_TAP(u0, u1, u2, u3, d0, d1, d2, d3, i)
-        if (i + 1 <= half)
-            KORVANTA_APPROX_TAP(u1, u2, u3, u0, d3, d0, d1, d2, i + 1)
-        if (i + 2 <= half)
-            KORVANTA_APPROX_TAP(u2, u3, u0, u1, d2, d3, d0, d1, i + 2)
-#undef KORVANTA_APPROX_TAP
+        ApproxTap sums{c, half, a0, a1, a2, a3};
+        StreamTaps(p, half, sums);
         _mm256_store_ps(staged + 8 * m, a0);
         _mm256_store_ps(staged + 8 * m + 8, a1);
         _mm256_store_ps(staged + 8 * m + 16, a2);
