@@ -90,11 +90,20 @@ __attribute__((target("avx2,fma"))) inline void SumsF(const float* p, const floa
 // the operands of neighbouring outputs are neighbouring vectors, so each tap moves a window of four
 // vectors above the centres and four below by one: two aligned loads a tap for 32 outputs. lanes:
 // room for b + 2 half + 6 vectors; staged: b vectors.
-// One tap of the window for the four sums, fused.
-struct ApproxTap {
+// The four sums of the window: the centre products, then at each tap each pair times its tap,
+// fused.
+struct ApproxSums {
     const float* c;
     int32_t half;
-    __m256 &a0, &a1, &a2, &a3;
+    __m256 a0, a1, a2, a3;
+    __attribute__((target("avx2,fma"))) void Start(const __m256* p)
+    {
+        const __m256 centre = _mm256_set1_ps(c[half]);
+        a0 = _mm256_mul_ps(p[0], centre);
+        a1 = _mm256_mul_ps(p[1], centre);
+        a2 = _mm256_mul_ps(p[2], centre);
+        a3 = _mm256_mul_ps(p[3], centre);
+    }
     __attribute__((target("avx2,fma"))) void operator()(int32_t i, const __m256& u0, const __m256& u1, const __m256& u2,
                                                         const __m256& u3, const __m256& d0, const __m256& d1,
                                                         const __m256& d2, const __m256& d3)
@@ -121,25 +130,15 @@ __attribute__((target("avx2,fma"), flatten)) void ApproxStreams(const float* x, 
         for (int k = 0; k < 8; ++k)
             _mm256_store_ps(lanes + 8 * (j + k), t[k]);
     }
-    for (; j < vectors; ++j)
-        for (int32_t l = 0; l < 8; ++l)
-            lanes[8 * j + l] = x[l * b + j];
-    for (int32_t l = -8; l < 0; ++l)
-        lanes[l] = 0;
-    for (int32_t l = 8 * vectors; l < 8 * (vectors + 4); ++l)
-        lanes[l] = 0;
+    StreamLayoutEnd<8>(x, b, j, vectors, lanes);
     const __m256* v = reinterpret_cast<const __m256*>(lanes);
-    const __m256 centre = _mm256_set1_ps(c[half]);
     for (int32_t m = 0; m < b; m += 4) {
-        const __m256* p = v + m + half;  // centre of output m
-        __m256 a0 = _mm256_mul_ps(p[0], centre), a1 = _mm256_mul_ps(p[1], centre);
-        __m256 a2 = _mm256_mul_ps(p[2], centre), a3 = _mm256_mul_ps(p[3], centre);
-        ApproxTap sums{c, half, a0, a1, a2, a3};
-        StreamTaps(p, half, sums);
-        _mm256_store_ps(staged + 8 * m, a0);
-        _mm256_store_ps(staged + 8 * m + 8, a1);
-        _mm256_store_ps(staged + 8 * m + 16, a2);
-        _mm256_store_ps(staged + 8 * m + 24, a3);
+        ApproxSums sums{c, half, {}, {}, {}, {}};
+        StreamTaps(v + m + half, half, sums);  // from the centre of output m
+        _mm256_store_ps(staged + 8 * m, sums.a0);
+        _mm256_store_ps(staged + 8 * m + 8, sums.a1);
+        _mm256_store_ps(staged + 8 * m + 16, sums.a2);
+        _mm256_store_ps(staged + 8 * m + 24, sums.a3);
     }
     // Back to the outputs' order, eight vectors at a time.
     for (int32_t m = 0; m < b; m += 8) {

@@ -266,11 +266,20 @@ __attribute__((target("avx2"))) void FilterDoubles(const double* x, const double
 // outputs, and no load crosses a vector boundary.
 constexpr int32_t kStreamsMax = kChunk / 4;
 
-// One tap of the window for the four sums: each pair, its product and one addition.
+// The four sums of the window: the centre products, then at each tap each pair, its product and
+// one addition.
 struct StreamSums {
     const double* c;
     int32_t half;
-    __m256d &a0, &a1, &a2, &a3;
+    __m256d a0, a1, a2, a3;
+    __attribute__((target("avx2"))) void Start(const __m256d* p)
+    {
+        const __m256d centre = _mm256_set1_pd(c[half]);
+        a0 = _mm256_mul_pd(p[0], centre);
+        a1 = _mm256_mul_pd(p[1], centre);
+        a2 = _mm256_mul_pd(p[2], centre);
+        a3 = _mm256_mul_pd(p[3], centre);
+    }
     __attribute__((target("avx2"))) void operator()(int32_t i, const __m256d& u0, const __m256d& u1, const __m256d& u2,
                                                     const __m256d& u3, const __m256d& d0, const __m256d& d1,
                                                     const __m256d& d2, const __m256d& d3)
@@ -302,21 +311,12 @@ __attribute__((target("avx2"), flatten)) void FilterStreams(const double* x, con
         _mm256_store_pd(lanes + 4 * j + 8, _mm256_permute2f128_pd(t0, t2, 0x31));
         _mm256_store_pd(lanes + 4 * j + 12, _mm256_permute2f128_pd(t1, t3, 0x31));
     }
-    for (; j < vectors; ++j)
-        for (int32_t l = 0; l < 4; ++l)
-            lanes[4 * j + l] = x[l * b + j];
-    for (int32_t l = -4; l < 0; ++l)
-        lanes[l] = 0;
-    for (int32_t l = 4 * vectors; l < 4 * (vectors + 4); ++l)
-        lanes[l] = 0;
+    StreamLayoutEnd<4>(x, b, j, vectors, lanes);
     const __m256d* v = reinterpret_cast<const __m256d*>(lanes);
-    const __m256d centre = _mm256_set1_pd(c[half]);
     for (int32_t m = 0; m < b; m += 4) {
-        const __m256d* p = v + m + half;  // centre of output m
-        __m256d a0 = _mm256_mul_pd(p[0], centre), a1 = _mm256_mul_pd(p[1], centre);
-        __m256d a2 = _mm256_mul_pd(p[2], centre), a3 = _mm256_mul_pd(p[3], centre);
-        StreamSums sums{c, half, a0, a1, a2, a3};
-        StreamTaps(p, half, sums);
+        StreamSums sums{c, half, {}, {}, {}, {}};
+        StreamTaps(v + m + half, half, sums);  // from the centre of output m
+        const __m256d a0 = sums.a0, a1 = sums.a1, a2 = sums.a2, a3 = sums.a3;
         // Vector r holds output m + r of each stream; stream l's four outputs are lane l of each.
         __m128 r0 = _mm_castsi128_ps(Round4(a0)), r1 = _mm_castsi128_ps(Round4(a1));
         __m128 r2 = _mm_castsi128_ps(Round4(a2)), r3 = _mm_castsi128_ps(Round4(a3));
