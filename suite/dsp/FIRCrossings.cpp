@@ -66,7 +66,8 @@ struct Layout {
 
 bool Applicable(const TFIRRec& rec)
 {
-    return CpuFeatures().Avx2 && CpuFeatures().Fma && rec.Taps % 2 == 1 && rec.Block > 0 && rec.Block % (kLanes * kGroup) == 0;
+    const TCpuFeatures& cpu = CpuFeatures();
+    return cpu.Avx2 && cpu.Fma && rec.Taps % 2 == 1 && rec.Block > 0 && rec.Block % (kLanes * kGroup) == 0;
 }
 
 void Plan(const TFIRRec& rec, Layout& p)
@@ -161,10 +162,9 @@ __attribute__((target("avx2,fma"))) inline __m256 Row(const float* centre, int32
 
 // One tap for the four outputs into their sums s0..s3: e0..e3 are the rows at the tap's distance
 // after their centres, and the rows before them are read from `down` on.
-__attribute__((target("avx2,fma"), always_inline)) inline void EstimateStep(float tap, __m256& s0, __m256& s1, __m256& s2,
-                                                                           __m256& s3, const __m256& e0, const __m256& e1,
-                                                                           const __m256& e2, const __m256& e3,
-                                                                           const float*& down)
+__attribute__((target("avx2,fma"), always_inline)) inline void EstimateStep(
+    float tap, __m256& s0, __m256& s1, __m256& s2, __m256& s3, const __m256& e0, const __m256& e1, const __m256& e2,
+    const __m256& e3, const float*& down)
 {
     const __m256 t = _mm256_set1_ps(tap);
     s0 = _mm256_fmadd_ps(_mm256_add_ps(e0, _mm256_loadu_ps(down)), t, s0);
