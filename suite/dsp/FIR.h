@@ -7,6 +7,9 @@
 constexpr int32_t kFIRMaxTaps = 401;
 constexpr int32_t kFIRMaxBlock = 8192;
 constexpr int32_t kFIRBlockStart = 401;  // input cell of the first new sample of a block
+// Two samples within [-kFIRPairLimit - 1, kFIRPairLimit] never wrap when added as 32-bit integers,
+// and their sum as doubles is exact; the delay-and-multiply products are clamped to +-kFIRPairLimit.
+constexpr int32_t kFIRPairLimit = (1 << 30) - 1;
 
 struct TFIRRec {
     // Cells 0..400: history, the last Taps-1 samples of the previous block end at cell 400;

@@ -6,6 +6,7 @@
 // exactly. And the estimate's bound itself: it holds on every output, and decides nearly every sign
 // of a generated signal.
 #include "Ax25.h"
+#include "CpuFeatures.h"
 #include "FIR.h"
 #include "FIRCrossings.h"
 #include "Wav.h"
@@ -26,6 +27,12 @@ namespace {
 namespace ax = siggen::ax25;
 
 constexpr int32_t kBlock = 4096;
+
+const char* NoEstimate()
+{
+    return CpuFeatures().PlainForced ? "the plain path is forced (QUENDA_PLAIN_DSP)"
+                                     : "this processor has no AVX2 with FMA for the estimate";
+}
 
 // The packet decoder's band-pass: 800-1500 Hz at 44100 Hz, 101 taps.
 void PacketBandPass(TFIRRec& rec, int32_t block = kBlock)
@@ -254,7 +261,7 @@ TEST(FIRCrossings, TheEstimatesBoundHoldsOnEveryOutput)
                 if (c.placed)
                     Place(*rec, random, c.placed == 1);
                 if (!FIREstimate(*rec, estimate.data(), bound.data()))
-                    GTEST_SKIP() << "this processor has no estimate";
+                    GTEST_SKIP() << NoEstimate();
                 for (int32_t n = 0; n < kBlock; ++n) {
                     const double error = std::fabs(double(estimate[n]) - PlainSum(*rec, n));
                     ASSERT_LE(error, bound[n]) << c.what << ", taps " << taps << ", output " << n;
@@ -280,7 +287,7 @@ TEST(FIRCrossings, TheEstimateDecidesNearlyEverySignOfAGeneratedSignal)
     TFIRCrossings out;
     std::vector<float> estimate(kFIRMaxBlock), bound(kFIRMaxBlock);
     if (!FIREstimate(*rec, estimate.data(), bound.data()))
-        GTEST_SKIP() << "this processor has no estimate";
+        GTEST_SKIP() << NoEstimate();
     std::mt19937_64 random(1);
     for (const Case& c : {Case{"AFSK 1270/1070 Hz, 6 dB", Afsk(1270, 1070, 6)}, Case{"AFSK 1400/1200 Hz", Afsk(1400, 1200, 200)},
                           Case{"full-scale noise", Noise(32767)}}) {
@@ -302,6 +309,25 @@ TEST(FIRCrossings, TheEstimateDecidesNearlyEverySignOfAGeneratedSignal)
         EXPECT_LT(exact, crossings) << c.what;
         EXPECT_GT(crossings, 0) << c.what;
     }
+}
+
+TEST(FIRCrossings, WithoutTheEstimateEveryOutputIsSummedExactly)
+{
+    // The plain path: no estimate, every output summed by the filter, and the same changes.
+    const TCpuFeatures& cpu = CpuFeatures();
+    if (cpu.Avx2 && cpu.Fma)
+        GTEST_SKIP() << "the estimate is in use here; QUENDA_PLAIN_DSP=1 forces the plain path";
+    auto rec = std::make_unique<TFIRRec>();
+    PacketBandPass(*rec);
+    std::vector<float> estimate(kFIRMaxBlock), bound(kFIRMaxBlock);
+    EXPECT_FALSE(FIREstimate(*rec, estimate.data(), bound.data()));
+    TFIRCrossings out;
+    std::mt19937_64 random(4);
+    Afsk(1270, 1070, 6)(random, rec->Input + kFIRBlockStart, kBlock);
+    FIRFilterCrossings(*rec, 0, out);
+    EXPECT_EQ(out.Undecided, kBlock);
+    EXPECT_EQ(out.Exact, kBlock);
+    EXPECT_GT(out.List.size(), 0u);
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 #include "FIRCrossings.h"
 
+#include "CpuFeatures.h"
 #include "FIRKernels.h"
 #include "Transpose8.h"
 
@@ -8,9 +9,8 @@
 #include <cstddef>
 #include <cstring>
 
-#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+#ifdef QUENDA_DSP_X86
 #include <immintrin.h>
-#define KORVANTA_CROSSINGS_X86 1
 #endif
 
 namespace {
@@ -44,7 +44,7 @@ void CrossingsOfEveryOutput(TFIRRec& rec, int32_t previous, TFIRCrossings& out)
     out.Exact = block;
 }
 
-#ifdef KORVANTA_CROSSINGS_X86
+#ifdef QUENDA_DSP_X86
 
 // The estimate sums eight stretches of Block / 8 outputs side by side, a vector lane for each: row
 // m of the working rows holds the m-th input of every stretch, so that the input of the next output
@@ -66,8 +66,8 @@ struct Layout {
 
 bool Applicable(const TFIRRec& rec)
 {
-    static const bool cpu = __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma");
-    return cpu && rec.Taps % 2 == 1 && rec.Block > 0 && rec.Block % (kLanes * kGroup) == 0;
+    const TCpuFeatures& cpu = CpuFeatures();
+    return cpu.Avx2 && cpu.Fma && rec.Taps % 2 == 1 && rec.Block > 0 && rec.Block % (kLanes * kGroup) == 0;
 }
 
 void Plan(const TFIRRec& rec, Layout& p)
@@ -162,18 +162,20 @@ __attribute__((target("avx2,fma"))) inline __m256 Row(const float* centre, int32
 
 // One tap for the four outputs into their sums s0..s3: e0..e3 are the rows at the tap's distance
 // after their centres, and the rows before them are read from `down` on.
-#define KORVANTA_ESTIMATE_STEP(tap, s0, s1, s2, s3, e0, e1, e2, e3)                        \
-    do {                                                                                   \
-        const __m256 t = _mm256_set1_ps(tap);                                              \
-        s0 = _mm256_fmadd_ps(_mm256_add_ps(e0, _mm256_loadu_ps(down)), t, s0);             \
-        s1 = _mm256_fmadd_ps(_mm256_add_ps(e1, _mm256_loadu_ps(down + 8)), t, s1);         \
-        s2 = _mm256_fmadd_ps(_mm256_add_ps(e2, _mm256_loadu_ps(down + 16)), t, s2);        \
-        s3 = _mm256_fmadd_ps(_mm256_add_ps(e3, _mm256_loadu_ps(down + 24)), t, s3);        \
-        down += kLanes;                                                                    \
-        /* The rows before are read afresh at every tap: the compiler is kept from holding */ \
-        /* them for the next taps, which would leave too few registers for the sums. */    \
-        __asm__("" : "+r"(down));                                                          \
-    } while (false)
+__attribute__((target("avx2,fma"), always_inline)) inline void EstimateStep(
+    float tap, __m256& s0, __m256& s1, __m256& s2, __m256& s3, const __m256& e0, const __m256& e1, const __m256& e2,
+    const __m256& e3, const float*& down)
+{
+    const __m256 t = _mm256_set1_ps(tap);
+    s0 = _mm256_fmadd_ps(_mm256_add_ps(e0, _mm256_loadu_ps(down)), t, s0);
+    s1 = _mm256_fmadd_ps(_mm256_add_ps(e1, _mm256_loadu_ps(down + 8)), t, s1);
+    s2 = _mm256_fmadd_ps(_mm256_add_ps(e2, _mm256_loadu_ps(down + 16)), t, s2);
+    s3 = _mm256_fmadd_ps(_mm256_add_ps(e3, _mm256_loadu_ps(down + 24)), t, s3);
+    down += kLanes;
+    // The rows before are read afresh at every tap: the compiler is kept from holding them for the
+    // next taps, which would leave too few registers for the sums.
+    __asm__("" : "+r"(down));
+}
 
 // The estimate of every output: row r of `estimate` holds output r of the eight stretches.
 __attribute__((target("avx2,fma"))) void EstimateRows(const Layout& p, const float* rows, float* estimate)
@@ -192,13 +194,13 @@ __attribute__((target("avx2,fma"))) void EstimateRows(const Layout& p, const flo
         for (int32_t i = far; i >= 1; i -= kGroup) {
             // Each tap inwards drops the farthest of these rows and takes the next nearer one; the
             // names go round instead of the values.
-            KORVANTA_ESTIMATE_STEP(tap[i], a0, a1, a2, a3, u0, u1, u2, u3);
+            EstimateStep(tap[i], a0, a1, a2, a3, u0, u1, u2, u3, down);
             u3 = Row(c, i - 1);
-            KORVANTA_ESTIMATE_STEP(tap[i - 1], b0, b1, b2, b3, u3, u0, u1, u2);
+            EstimateStep(tap[i - 1], b0, b1, b2, b3, u3, u0, u1, u2, down);
             u2 = Row(c, i - 2);
-            KORVANTA_ESTIMATE_STEP(tap[i - 2], a0, a1, a2, a3, u2, u3, u0, u1);
+            EstimateStep(tap[i - 2], a0, a1, a2, a3, u2, u3, u0, u1, down);
             u1 = Row(c, i - 3);
-            KORVANTA_ESTIMATE_STEP(tap[i - 3], b0, b1, b2, b3, u1, u2, u3, u0);
+            EstimateStep(tap[i - 3], b0, b1, b2, b3, u1, u2, u3, u0, down);
             u0 = Row(c, i - 4);
         }
         const __m256 t0 = _mm256_set1_ps(tap[0]);
@@ -208,47 +210,6 @@ __attribute__((target("avx2,fma"))) void EstimateRows(const Layout& p, const flo
         _mm256_storeu_ps(e + 2 * kLanes, _mm256_add_ps(_mm256_fmadd_ps(Row(c, 2), t0, a2), b2));
         _mm256_storeu_ps(e + 3 * kLanes, _mm256_add_ps(_mm256_fmadd_ps(Row(c, 3), t0, a3), b3));
     }
-}
-
-#undef KORVANTA_ESTIMATE_STEP
-
-// Four sums rounded as every kernel of FIRKernels.h rounds them: nearest, ties to even, saturated
-// to the 32-bit range, 0 for NaN.
-__attribute__((target("avx2,fma"))) inline __m128i RoundSums(__m256d acc)
-{
-    const __m256d ordered = _mm256_cmp_pd(acc, acc, _CMP_ORD_Q);
-    __m256d r = _mm256_round_pd(acc, _MM_FROUND_TO_NEAREST_INT | _MM_FROUND_NO_EXC);
-    r = _mm256_min_pd(_mm256_max_pd(r, _mm256_set1_pd(-2147483648.0)), _mm256_set1_pd(2147483647.0));
-    return _mm256_cvtpd_epi32(_mm256_and_pd(r, ordered));
-}
-
-__attribute__((target("avx2,fma"))) inline __m256d Samples4(const int32_t* p)
-{
-    return _mm256_cvtepi32_pd(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)));
-}
-
-// Outputs first[k] .. first[k] + 3 for the Vectors entries of `first`, each summed as the plain
-// loop sums it: the centre product, then per distance the pair added as 32-bit integers, its
-// product and one addition, in that order. xc[n] is the centre sample of output n.
-template <int Vectors>
-__attribute__((target("avx2,fma"))) void QuadSums(const int32_t* xc, const double* c, int32_t half,
-                                                   const int32_t* first, int32_t* out)
-{
-    __m256d a[Vectors];
-    const __m256d centre = _mm256_set1_pd(c[half]);
-    for (int v = 0; v < Vectors; ++v)
-        a[v] = _mm256_mul_pd(Samples4(xc + first[v]), centre);
-    for (int32_t i = 1; i <= half; ++i) {
-        const __m256d k = _mm256_set1_pd(c[half - i]);
-        for (int v = 0; v < Vectors; ++v) {
-            const int32_t* p = xc + first[v];
-            const __m128i pair = _mm_add_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i)),
-                                               _mm_loadu_si128(reinterpret_cast<const __m128i*>(p - i)));
-            a[v] = _mm256_add_pd(a[v], _mm256_mul_pd(_mm256_cvtepi32_pd(pair), k));
-        }
-    }
-    for (int v = 0; v < Vectors; ++v)
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 4 * v), RoundSums(a[v]));
 }
 
 // The outputs summed exactly, four neighbours at a time.
@@ -268,26 +229,21 @@ struct Exact {
     }
 
     // Sums the queued outputs into out.Value and marks them known.
-    __attribute__((target("avx2,fma"))) void Run()
+    void Run()
     {
         std::vector<int32_t>& first = out.Pairs;
         if (first.empty())
             return;
-        constexpr int32_t kBatch = 4;  // four outputs in each of four independent sums
-        while (first.size() % kBatch)
-            first.push_back(first.back());
-        const int32_t* xc = rec.Input + kFIRBlockStart - rec.Half;
-        int32_t sums[4 * kBatch];
-        for (size_t k = 0; k < first.size(); k += kBatch) {
-            QuadSums<kBatch>(xc, rec.Coef, rec.Half, first.data() + k, sums);
-            for (int32_t j = 0; j < 4 * kBatch; ++j) {
-                const int32_t n = first[k + j / 4] + j % 4;
-                if (!out.Known[n]) {
-                    out.Known[n] = 1;
-                    ++out.Exact;
-                }
-                out.Value[n] = sums[j];
+        const auto groups = static_cast<int32_t>(first.size());
+        out.Sums.resize(4 * first.size());
+        FIRKernelGroups(rec.Input, kFIRBlockStart, rec.Coef, rec.Half, first.data(), groups, out.Sums.data());
+        for (int32_t j = 0; j < 4 * groups; ++j) {
+            const int32_t n = first[static_cast<size_t>(j / 4)] + j % 4;
+            if (!out.Known[n]) {
+                out.Known[n] = 1;
+                ++out.Exact;
             }
+            out.Value[n] = out.Sums[static_cast<size_t>(j)];
         }
         first.clear();
         queuedEnd = 0;
@@ -456,7 +412,7 @@ void FIRFilterCrossings(TFIRRec& rec, int32_t previous, TFIRCrossings& out)
     out.Last = previous;
     if (!Consistent(rec))
         return;
-#ifdef KORVANTA_CROSSINGS_X86
+#ifdef QUENDA_DSP_X86
     if (Applicable(rec)) {
         out.Exact = 0;
         if (FastCrossings(rec, previous, out)) {
@@ -472,7 +428,7 @@ void FIRFilterCrossings(TFIRRec& rec, int32_t previous, TFIRCrossings& out)
 
 bool FIREstimate(const TFIRRec& rec, float* estimate, float* bound)
 {
-#ifdef KORVANTA_CROSSINGS_X86
+#ifdef QUENDA_DSP_X86
     if (!Consistent(rec) || !Applicable(rec))
         return false;
     Layout p;

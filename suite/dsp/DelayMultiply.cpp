@@ -1,7 +1,9 @@
 #include "DelayMultiply.h"
 
 #include "BlockOps.h"
+#include "CpuFeatures.h"
 #include "FIRKernels.h"
+#include "StreamWindow.h"
 #include "Transpose8.h"
 
 #include <algorithm>
@@ -10,9 +12,8 @@
 #include <new>
 #include <vector>
 
-#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+#ifdef QUENDA_DSP_X86
 #include <immintrin.h>
-#define KORVANTA_DM_X86 1
 #endif
 
 // How the signs are decided.
@@ -35,7 +36,6 @@
 
 namespace {
 
-constexpr int64_t kClamp = (int64_t(1) << 30) - 1;
 constexpr int32_t kMinFast = 256;           // shorter blocks take the plain path
 constexpr int32_t kPad = 64;
 
@@ -60,12 +60,11 @@ bool Consistent(const TFIRRec& rec, int32_t count)
     return rec.Block == count && rec.Taps >= 3 && rec.Taps <= kFIRMaxTaps && rec.Half == rec.Taps / 2;
 }
 
-#ifdef KORVANTA_DM_X86
+#ifdef QUENDA_DSP_X86
 
 bool HasVectors()
 {
-    static const bool has = __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma");
-    return has;
+    return CpuFeatures().Avx2 && CpuFeatures().Fma;
 }
 
 // Eight outputs per vector, V vectors side by side; centre of the first output at p.
@@ -91,7 +90,33 @@ __attribute__((target("avx2,fma"))) inline void SumsF(const float* p, const floa
 // the operands of neighbouring outputs are neighbouring vectors, so each tap moves a window of four
 // vectors above the centres and four below by one: two aligned loads a tap for 32 outputs. lanes:
 // room for b + 2 half + 6 vectors; staged: b vectors.
-__attribute__((target("avx2,fma"))) void ApproxStreams(const float* x, const float* c, int32_t half, int32_t b,
+// The four sums of the window: the centre products, then at each tap each pair times its tap,
+// fused.
+struct ApproxSums {
+    const float* c;
+    int32_t half;
+    __m256 a0, a1, a2, a3;
+    __attribute__((target("avx2,fma"))) void Start(const __m256* p)
+    {
+        const __m256 centre = _mm256_set1_ps(c[half]);
+        a0 = _mm256_mul_ps(p[0], centre);
+        a1 = _mm256_mul_ps(p[1], centre);
+        a2 = _mm256_mul_ps(p[2], centre);
+        a3 = _mm256_mul_ps(p[3], centre);
+    }
+    __attribute__((target("avx2,fma"))) void operator()(int32_t i, const __m256& u0, const __m256& u1, const __m256& u2,
+                                                        const __m256& u3, const __m256& d0, const __m256& d1,
+                                                        const __m256& d2, const __m256& d3)
+    {
+        const __m256 k = _mm256_set1_ps(c[half - i]);
+        a0 = _mm256_fmadd_ps(_mm256_add_ps(u0, d0), k, a0);
+        a1 = _mm256_fmadd_ps(_mm256_add_ps(u1, d1), k, a1);
+        a2 = _mm256_fmadd_ps(_mm256_add_ps(u2, d2), k, a2);
+        a3 = _mm256_fmadd_ps(_mm256_add_ps(u3, d3), k, a3);
+    }
+};
+
+__attribute__((target("avx2,fma"), flatten)) void ApproxStreams(const float* x, const float* c, int32_t half, int32_t b,
                                                        float* room, float* staged, float* out)
 {
     float* lanes = room + 8;  // a vector before the first and four after the last, read, never summed
@@ -105,51 +130,15 @@ __attribute__((target("avx2,fma"))) void ApproxStreams(const float* x, const flo
         for (int k = 0; k < 8; ++k)
             _mm256_store_ps(lanes + 8 * (j + k), t[k]);
     }
-    for (; j < vectors; ++j)
-        for (int32_t l = 0; l < 8; ++l)
-            lanes[8 * j + l] = x[l * b + j];
-    for (int32_t l = -8; l < 0; ++l)
-        lanes[l] = 0;
-    for (int32_t l = 8 * vectors; l < 8 * (vectors + 4); ++l)
-        lanes[l] = 0;
+    StreamLayoutEnd<8>(x, b, j, vectors, lanes);
     const __m256* v = reinterpret_cast<const __m256*>(lanes);
-    const __m256 centre = _mm256_set1_ps(c[half]);
     for (int32_t m = 0; m < b; m += 4) {
-        const __m256* p = v + m + half;  // centre of output m
-        __m256 a0 = _mm256_mul_ps(p[0], centre), a1 = _mm256_mul_ps(p[1], centre);
-        __m256 a2 = _mm256_mul_ps(p[2], centre), a3 = _mm256_mul_ps(p[3], centre);
-        __m256 u0 = p[1], u1 = p[2], u2 = p[3], u3 = p[4];
-        __m256 d0 = p[-1], d1 = p[0], d2 = p[1], d3 = p[2];
-        // One tap, then the window moves (written four times over with the vectors' roles turned,
-        // so that no vector is copied).
-#define KORVANTA_APPROX_TAP(U0, U1, U2, U3, D0, D1, D2, D3, I)                                                     \
-    {                                                                                                              \
-        const __m256 k = _mm256_set1_ps(c[half - (I)]);                                                            \
-        a0 = _mm256_fmadd_ps(_mm256_add_ps(U0, D0), k, a0);                                                        \
-        a1 = _mm256_fmadd_ps(_mm256_add_ps(U1, D1), k, a1);                                                        \
-        a2 = _mm256_fmadd_ps(_mm256_add_ps(U2, D2), k, a2);                                                        \
-        a3 = _mm256_fmadd_ps(_mm256_add_ps(U3, D3), k, a3);                                                        \
-        U0 = p[4 + (I)];                                                                                           \
-        D3 = p[-1 - (I)];                                                                                          \
-    }
-        int32_t i = 1;
-        for (; i + 3 <= half; i += 4) {
-            KORVANTA_APPROX_TAP(u0, u1, u2, u3, d0, d1, d2, d3, i)
-            KORVANTA_APPROX_TAP(u1, u2, u3, u0, d3, d0, d1, d2, i + 1)
-            KORVANTA_APPROX_TAP(u2, u3, u0, u1, d2, d3, d0, d1, i + 2)
-            KORVANTA_APPROX_TAP(u3, u0, u1, u2, d1, d2, d3, d0, i + 3)
-        }
-        if (i <= half)
-            KORVANTA_APPROX_TAP(u0, u1, u2, u3, d0, d1, d2, d3, i)
-        if (i + 1 <= half)
-            KORVANTA_APPROX_TAP(u1, u2, u3, u0, d3, d0, d1, d2, i + 1)
-        if (i + 2 <= half)
-            KORVANTA_APPROX_TAP(u2, u3, u0, u1, d2, d3, d0, d1, i + 2)
-#undef KORVANTA_APPROX_TAP
-        _mm256_store_ps(staged + 8 * m, a0);
-        _mm256_store_ps(staged + 8 * m + 8, a1);
-        _mm256_store_ps(staged + 8 * m + 16, a2);
-        _mm256_store_ps(staged + 8 * m + 24, a3);
+        ApproxSums sums{c, half, {}, {}, {}, {}};
+        StreamTaps(v + m + half, half, sums);  // from the centre of output m
+        _mm256_store_ps(staged + 8 * m, sums.a0);
+        _mm256_store_ps(staged + 8 * m + 8, sums.a1);
+        _mm256_store_ps(staged + 8 * m + 16, sums.a2);
+        _mm256_store_ps(staged + 8 * m + 24, sums.a3);
     }
     // Back to the outputs' order, eight vectors at a time.
     for (int32_t m = 0; m < b; m += 8) {
@@ -248,7 +237,7 @@ struct TDelayMultiplyScratch {
 
 namespace {
 
-#ifdef KORVANTA_DM_X86
+#ifdef QUENDA_DSP_X86
 
 // The block as the class comment says; false (nothing changed) where an input lies beyond the range
 // the bounds allow.
@@ -260,7 +249,7 @@ __attribute__((target("avx2,fma"))) bool RunFast(TDelayMultiplyScratch& s, TFIRR
     // The second filter's history holds earlier products, within the clamp (pairs never wrap).
     for (int32_t i = 0; i < 2 * h2; ++i) {
         const int32_t v = second.Input[kFIRBlockStart - 2 * h2 + i];
-        if (v < -kClamp || v > kClamp)
+        if (v < -kFIRPairLimit || v > kFIRPairLimit)
             return false;
     }
     // The first filter and the products, exactly, and the products as floats after the second
@@ -384,7 +373,7 @@ int32_t TDelayMultiply::Run(TFIRRec& first, TFIRRec& second, int32_t* tail, int3
 {
     if (count <= 0 || count > kFIRMaxBlock)
         return 0;
-#ifndef KORVANTA_DM_X86
+#ifndef QUENDA_DSP_X86
     return runPlain(first, second, tail, count, signs);
 #else
     const int32_t delay = delay_;

@@ -17,6 +17,15 @@ bool validTaps(int32_t taps)
     return taps >= 1 && taps <= kFIRMaxTaps && taps % 2 == 1;
 }
 
+// Stores a block size within the limits; whether a design of that many taps may follow.
+bool acceptDesign(TFIRRec& rec, int32_t block, int32_t taps)
+{
+    if (block < 1 || block > kFIRMaxBlock)
+        return false;
+    rec.Block = block;
+    return validTaps(taps);
+}
+
 // Kaiser window value at distance i from the centre of a filter of half-length half.
 double kaiserTap(double beta, int32_t i, int32_t half)
 {
@@ -45,10 +54,7 @@ bool store(TFIRRec& rec, int32_t taps, int32_t half, double* c, double gain)
 
 bool DesignLowPassFIR(TFIRRec& rec, int32_t block, int32_t taps, double fc)
 {
-    if (block < 1 || block > kFIRMaxBlock)
-        return false;
-    rec.Block = block;
-    if (!validTaps(taps))
+    if (!acceptDesign(rec, block, taps))
         return false;
     const int32_t half = taps / 2;
     double c[kFIRMaxTaps];
@@ -63,10 +69,7 @@ bool DesignLowPassFIR(TFIRRec& rec, int32_t block, int32_t taps, double fc)
 
 bool DesignBandPassFIR(TFIRRec& rec, int32_t block, int32_t taps, double fh, double fl)
 {
-    if (block < 1 || block > kFIRMaxBlock)
-        return false;
-    rec.Block = block;
-    if (!validTaps(taps))
+    if (!acceptDesign(rec, block, taps))
         return false;
     const int32_t half = taps / 2;
     double c[kFIRMaxTaps];

@@ -1,16 +1,17 @@
 #include "FIRKernels.h"
 
+#include "CpuFeatures.h"
 #include "FIR.h"
+#include "StreamWindow.h"
 
 #include <cmath>
 
-#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+#ifdef QUENDA_DSP_X86
 // GCC's own header leaves a register undefined on purpose in the 512-bit conversion.
 #if !defined(__clang__)
 #pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
 #endif
 #include <immintrin.h>
-#define KORVANTA_FIR_X86 1
 #endif
 
 namespace {
@@ -66,21 +67,9 @@ void FIRKernelPlain(const int32_t* in, int32_t start, const double* c, int32_t h
     }
 }
 
-#ifdef KORVANTA_FIR_X86
+#ifdef QUENDA_DSP_X86
 
 namespace {
-
-__attribute__((target("avx2"))) inline __m256d Load4(const int32_t* p)
-{
-    return _mm256_cvtepi32_pd(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)));
-}
-
-// Four pairs added as 32-bit integers (wrapping), as doubles.
-__attribute__((target("avx2"))) inline __m256d Pair4(const int32_t* u, const int32_t* d)
-{
-    return _mm256_cvtepi32_pd(_mm_add_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(u)),
-                                            _mm_loadu_si128(reinterpret_cast<const __m128i*>(d))));
-}
 
 __attribute__((target("avx2"))) __m128i Round4(__m256d acc)
 {
@@ -91,41 +80,140 @@ __attribute__((target("avx2"))) __m128i Round4(__m256d acc)
     return _mm256_cvtpd_epi32(r);
 }
 
-__attribute__((target("avx2"))) void KernelAvx2Pairs(const int32_t* in, int32_t start, const double* c, int32_t half,
-                                                 int32_t block, int32_t* out)
+__attribute__((target("avx512f"))) __m256i Round8(__m512d acc)
 {
-    constexpr int32_t kStep = 16;  // four vectors of four outputs, four independent sums
+    const __mmask8 ordered = _mm512_cmp_pd_mask(acc, acc, _CMP_ORD_Q);
+    __m512d r = _mm512_roundscale_pd(acc, _MM_FROUND_TO_NEAREST_INT | _MM_FROUND_NO_EXC);
+    r = _mm512_min_pd(_mm512_max_pd(r, _mm512_set1_pd(-2147483648.0)), _mm512_set1_pd(2147483647.0));
+    r = _mm512_maskz_mov_pd(ordered, r);  // NaN gives 0
+    return _mm512_cvtpd_epi32(r);
+}
+
+// The operations of the pair sums in vectors of four and of eight outputs. Every operand is passed
+// by reference, so that PairSums itself needs no vector target: it is inlined, with these, into
+// the kernel of each width (which is `flatten`).
+struct Lanes4 {
+    using D = __m256d;
+    static constexpr int32_t kWidth = 4;
+    __attribute__((target("avx2"))) static void Broadcast(D& r, double v) { r = _mm256_set1_pd(v); }
+    __attribute__((target("avx2"))) static void Samples(D& r, const int32_t* p)
+    {
+        r = _mm256_cvtepi32_pd(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)));
+    }
+    // Pairs added as 32-bit integers (wrapping), as doubles.
+    __attribute__((target("avx2"))) static void Pairs(D& r, const int32_t* u, const int32_t* d)
+    {
+        r = _mm256_cvtepi32_pd(_mm_add_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(u)),
+                                             _mm_loadu_si128(reinterpret_cast<const __m128i*>(d))));
+    }
+    __attribute__((target("avx2"))) static void Product(D& a, const D& x, const D& k) { a = _mm256_mul_pd(x, k); }
+    __attribute__((target("avx2"))) static void AddProduct(D& a, const D& x, const D& k)
+    {
+        a = _mm256_add_pd(a, _mm256_mul_pd(x, k));
+    }
+    __attribute__((target("avx2"))) static void Store(int32_t* out, const D& a)
+    {
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out), Round4(a));
+    }
+};
+
+struct Lanes8 {
+    using D = __m512d;
+    static constexpr int32_t kWidth = 8;
+    __attribute__((target("avx512f"))) static void Broadcast(D& r, double v) { r = _mm512_set1_pd(v); }
+    __attribute__((target("avx512f"))) static void Samples(D& r, const int32_t* p)
+    {
+        r = _mm512_cvtepi32_pd(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(p)));
+    }
+    __attribute__((target("avx512f"))) static void Pairs(D& r, const int32_t* u, const int32_t* d)
+    {
+        r = _mm512_cvtepi32_pd(_mm256_add_epi32(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(u)),
+                                                _mm256_loadu_si256(reinterpret_cast<const __m256i*>(d))));
+    }
+    __attribute__((target("avx512f"))) static void Product(D& a, const D& x, const D& k) { a = _mm512_mul_pd(x, k); }
+    __attribute__((target("avx512f"))) static void AddProduct(D& a, const D& x, const D& k)
+    {
+        a = _mm512_add_pd(a, _mm512_mul_pd(x, k));
+    }
+    __attribute__((target("avx512f"))) static void Store(int32_t* out, const D& a)
+    {
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(out), Round8(a));
+    }
+};
+
+// Vectors vectors of outputs, each summed as the plain loop sums it: the centre product, then per
+// distance the pair added as 32-bit integers, its product and one addition, in that order. Vector v
+// holds outputs first[v] .. first[v] + kWidth - 1, the centre of output n at xc[n]; it goes to
+// out + kWidth v.
+template <class Lanes, int Vectors>
+__attribute__((always_inline)) inline void PairSums(const int32_t* xc, const int32_t* first, const double* c,
+                                                    int32_t half, int32_t* out)
+{
+    typename Lanes::D a[Vectors], x, k;
+    Lanes::Broadcast(k, c[half]);
+    for (int v = 0; v < Vectors; ++v) {
+        Lanes::Samples(x, xc + first[v]);
+        Lanes::Product(a[v], x, k);
+    }
+    for (int32_t i = 1; i <= half; ++i) {
+        Lanes::Broadcast(k, c[half - i]);
+        for (int v = 0; v < Vectors; ++v) {
+            const int32_t* p = xc + first[v];
+            Lanes::Pairs(x, p + i, p - i);
+            Lanes::AddProduct(a[v], x, k);
+        }
+    }
+    for (int v = 0; v < Vectors; ++v)
+        Lanes::Store(out + Lanes::kWidth * v, a[v]);
+}
+
+// The kernel from pairs added as 32-bit integers: four vectors of outputs side by side, four
+// independent sums, the rest one output at a time.
+template <class Lanes>
+__attribute__((always_inline)) inline void KernelPairs(const int32_t* in, int32_t start, const double* c, int32_t half,
+                                                       int32_t block, int32_t* out)
+{
+    constexpr int32_t kWidth = Lanes::kWidth, kStep = 4 * kWidth;
+    const int32_t* xc = in + start - half;
     int32_t n = 0;
     for (; n + kStep <= block; n += kStep) {
-        const int32_t* p = in + (start - half + n);
-        const __m256d centre = _mm256_set1_pd(c[half]);
-        __m256d a0 = _mm256_mul_pd(Load4(p), centre);
-        __m256d a1 = _mm256_mul_pd(Load4(p + 4), centre);
-        __m256d a2 = _mm256_mul_pd(Load4(p + 8), centre);
-        __m256d a3 = _mm256_mul_pd(Load4(p + 12), centre);
-        for (int32_t i = 1; i <= half; ++i) {
-            const __m256d k = _mm256_set1_pd(c[half - i]);
-            const int32_t* u = p + i;
-            const int32_t* d = p - i;
-            a0 = _mm256_add_pd(a0, _mm256_mul_pd(Pair4(u, d), k));
-            a1 = _mm256_add_pd(a1, _mm256_mul_pd(Pair4(u + 4, d + 4), k));
-            a2 = _mm256_add_pd(a2, _mm256_mul_pd(Pair4(u + 8, d + 8), k));
-            a3 = _mm256_add_pd(a3, _mm256_mul_pd(Pair4(u + 12, d + 12), k));
-        }
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + n), Round4(a0));
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + n + 4), Round4(a1));
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + n + 8), Round4(a2));
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + n + 12), Round4(a3));
+        const int32_t first[4] = {n, n + kWidth, n + 2 * kWidth, n + 3 * kWidth};
+        PairSums<Lanes, 4>(xc, first, c, half, out + n);
     }
     for (; n < block; ++n)
         out[n] = Saturate(Tap(in, start - half + n, c, half));
+}
+
+__attribute__((target("avx2"), flatten)) void KernelAvx2Pairs(const int32_t* in, int32_t start, const double* c,
+                                                              int32_t half, int32_t block, int32_t* out)
+{
+    KernelPairs<Lanes4>(in, start, c, half, block, out);
+}
+
+__attribute__((target("avx512f"), flatten)) void KernelAvx512(const int32_t* in, int32_t start, const double* c,
+                                                              int32_t half, int32_t block, int32_t* out)
+{
+    KernelPairs<Lanes8>(in, start, c, half, block, out);
+}
+
+// Groups of four outputs anywhere in the block, four groups side by side.
+__attribute__((target("avx2"), flatten)) void GroupsAvx2(const int32_t* in, int32_t start, const double* c,
+                                                         int32_t half, const int32_t* first, int32_t groups,
+                                                         int32_t* out)
+{
+    const int32_t* xc = in + start - half;
+    int32_t g = 0;
+    for (; g + 4 <= groups; g += 4)
+        PairSums<Lanes4, 4>(xc, first + g, c, half, out + 4 * g);
+    for (; g < groups; ++g)
+        PairSums<Lanes4, 1>(xc, first + g, c, half, out + 4 * g);
 }
 
 // Samples within [-2^30, 2^30 - 1] never wrap when two are added as 32-bit integers, and the sum of
 // two of them as doubles is exact: there the pairs are summed as doubles, from the samples converted
 // once, instead of converting every pair again for every tap. The sums and products are those of
 // the plain loop, so the outputs are too.
-constexpr int32_t kPairLow = -(1 << 30), kPairHigh = (1 << 30) - 1;
+constexpr int32_t kPairLow = -kFIRPairLimit - 1, kPairHigh = kFIRPairLimit;
 constexpr int32_t kChunk = 1024;  // outputs per conversion
 
 __attribute__((target("avx2"))) inline __m256d PairD4(const double* u, const double* d)
@@ -178,7 +266,33 @@ __attribute__((target("avx2"))) void FilterDoubles(const double* x, const double
 // outputs, and no load crosses a vector boundary.
 constexpr int32_t kStreamsMax = kChunk / 4;
 
-__attribute__((target("avx2"))) void FilterStreams(const double* x, const double* c, int32_t half, int32_t b,
+// The four sums of the window: the centre products, then at each tap each pair, its product and
+// one addition.
+struct StreamSums {
+    const double* c;
+    int32_t half;
+    __m256d a0, a1, a2, a3;
+    __attribute__((target("avx2"))) void Start(const __m256d* p)
+    {
+        const __m256d centre = _mm256_set1_pd(c[half]);
+        a0 = _mm256_mul_pd(p[0], centre);
+        a1 = _mm256_mul_pd(p[1], centre);
+        a2 = _mm256_mul_pd(p[2], centre);
+        a3 = _mm256_mul_pd(p[3], centre);
+    }
+    __attribute__((target("avx2"))) void operator()(int32_t i, const __m256d& u0, const __m256d& u1, const __m256d& u2,
+                                                    const __m256d& u3, const __m256d& d0, const __m256d& d1,
+                                                    const __m256d& d2, const __m256d& d3)
+    {
+        const __m256d k = _mm256_set1_pd(c[half - i]);
+        a0 = _mm256_add_pd(a0, _mm256_mul_pd(_mm256_add_pd(u0, d0), k));
+        a1 = _mm256_add_pd(a1, _mm256_mul_pd(_mm256_add_pd(u1, d1), k));
+        a2 = _mm256_add_pd(a2, _mm256_mul_pd(_mm256_add_pd(u2, d2), k));
+        a3 = _mm256_add_pd(a3, _mm256_mul_pd(_mm256_add_pd(u3, d3), k));
+    }
+};
+
+__attribute__((target("avx2"), flatten)) void FilterStreams(const double* x, const double* c, int32_t half, int32_t b,
                                                    int32_t* out)
 {
     // One vector of room before the first and four after the last: the window's last step reads
@@ -197,47 +311,12 @@ __attribute__((target("avx2"))) void FilterStreams(const double* x, const double
         _mm256_store_pd(lanes + 4 * j + 8, _mm256_permute2f128_pd(t0, t2, 0x31));
         _mm256_store_pd(lanes + 4 * j + 12, _mm256_permute2f128_pd(t1, t3, 0x31));
     }
-    for (; j < vectors; ++j)
-        for (int32_t l = 0; l < 4; ++l)
-            lanes[4 * j + l] = x[l * b + j];
-    for (int32_t l = -4; l < 0; ++l)
-        lanes[l] = 0;
-    for (int32_t l = 4 * vectors; l < 4 * (vectors + 4); ++l)
-        lanes[l] = 0;
+    StreamLayoutEnd<4>(x, b, j, vectors, lanes);
     const __m256d* v = reinterpret_cast<const __m256d*>(lanes);
-    const __m256d centre = _mm256_set1_pd(c[half]);
     for (int32_t m = 0; m < b; m += 4) {
-        const __m256d* p = v + m + half;  // centre of output m
-        __m256d a0 = _mm256_mul_pd(p[0], centre), a1 = _mm256_mul_pd(p[1], centre);
-        __m256d a2 = _mm256_mul_pd(p[2], centre), a3 = _mm256_mul_pd(p[3], centre);
-        __m256d u0 = p[1], u1 = p[2], u2 = p[3], u3 = p[4];
-        __m256d d0 = p[-1], d1 = p[0], d2 = p[1], d3 = p[2];
-        // One tap: each window vector's pair, then the window moves (written four times over with
-        // the vectors' roles turned, so that no vector is copied).
-#define KORVANTA_STREAMS_TAP(U0, U1, U2, U3, D0, D1, D2, D3, I)                                                    \
-    {                                                                                                              \
-        const __m256d k = _mm256_set1_pd(c[half - (I)]);                                                           \
-        a0 = _mm256_add_pd(a0, _mm256_mul_pd(_mm256_add_pd(U0, D0), k));                                           \
-        a1 = _mm256_add_pd(a1, _mm256_mul_pd(_mm256_add_pd(U1, D1), k));                                           \
-        a2 = _mm256_add_pd(a2, _mm256_mul_pd(_mm256_add_pd(U2, D2), k));                                           \
-        a3 = _mm256_add_pd(a3, _mm256_mul_pd(_mm256_add_pd(U3, D3), k));                                           \
-        U0 = p[4 + (I)];                                                                                           \
-        D3 = p[-1 - (I)];                                                                                          \
-    }
-        int32_t i = 1;
-        for (; i + 3 <= half; i += 4) {
-            KORVANTA_STREAMS_TAP(u0, u1, u2, u3, d0, d1, d2, d3, i)
-            KORVANTA_STREAMS_TAP(u1, u2, u3, u0, d3, d0, d1, d2, i + 1)
-            KORVANTA_STREAMS_TAP(u2, u3, u0, u1, d2, d3, d0, d1, i + 2)
-            KORVANTA_STREAMS_TAP(u3, u0, u1, u2, d1, d2, d3, d0, i + 3)
-        }
-        if (i <= half)
-            KORVANTA_STREAMS_TAP(u0, u1, u2, u3, d0, d1, d2, d3, i)
-        if (i + 1 <= half)
-            KORVANTA_STREAMS_TAP(u1, u2, u3, u0, d3, d0, d1, d2, i + 1)
-        if (i + 2 <= half)
-            KORVANTA_STREAMS_TAP(u2, u3, u0, u1, d2, d3, d0, d1, i + 2)
-#undef KORVANTA_STREAMS_TAP
+        StreamSums sums{c, half, {}, {}, {}, {}};
+        StreamTaps(v + m + half, half, sums);  // from the centre of output m
+        const __m256d a0 = sums.a0, a1 = sums.a1, a2 = sums.a2, a3 = sums.a3;
         // Vector r holds output m + r of each stream; stream l's four outputs are lane l of each.
         __m128 r0 = _mm_castsi128_ps(Round4(a0)), r1 = _mm_castsi128_ps(Round4(a1));
         __m128 r2 = _mm_castsi128_ps(Round4(a2)), r3 = _mm_castsi128_ps(Round4(a3));
@@ -295,60 +374,16 @@ __attribute__((target("avx2"))) void KernelAvx2(const int32_t* in, int32_t start
     }
 }
 
-__attribute__((target("avx512f"))) inline __m256i Load8(const int32_t* q)
-{
-    return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(q));
-}
-
-__attribute__((target("avx512f"))) __m256i Round8(__m512d acc)
-{
-    const __mmask8 ordered = _mm512_cmp_pd_mask(acc, acc, _CMP_ORD_Q);
-    __m512d r = _mm512_roundscale_pd(acc, _MM_FROUND_TO_NEAREST_INT | _MM_FROUND_NO_EXC);
-    r = _mm512_min_pd(_mm512_max_pd(r, _mm512_set1_pd(-2147483648.0)), _mm512_set1_pd(2147483647.0));
-    r = _mm512_maskz_mov_pd(ordered, r);  // NaN gives 0
-    return _mm512_cvtpd_epi32(r);
-}
-
-__attribute__((target("avx512f"))) void KernelAvx512(const int32_t* in, int32_t start, const double* c, int32_t half,
-                                                      int32_t block, int32_t* out)
-{
-    constexpr int32_t kStep = 32;  // four vectors of eight outputs, four independent sums
-    int32_t n = 0;
-    for (; n + kStep <= block; n += kStep) {
-        const int32_t* p = in + (start - half + n);
-        const __m512d centre = _mm512_set1_pd(c[half]);
-        __m512d a0 = _mm512_mul_pd(_mm512_cvtepi32_pd(Load8(p)), centre);
-        __m512d a1 = _mm512_mul_pd(_mm512_cvtepi32_pd(Load8(p + 8)), centre);
-        __m512d a2 = _mm512_mul_pd(_mm512_cvtepi32_pd(Load8(p + 16)), centre);
-        __m512d a3 = _mm512_mul_pd(_mm512_cvtepi32_pd(Load8(p + 24)), centre);
-        for (int32_t i = 1; i <= half; ++i) {
-            const __m512d k = _mm512_set1_pd(c[half - i]);
-            const int32_t* u = p + i;
-            const int32_t* d = p - i;
-            a0 = _mm512_add_pd(a0, _mm512_mul_pd(_mm512_cvtepi32_pd(_mm256_add_epi32(Load8(u), Load8(d))), k));
-            a1 = _mm512_add_pd(a1, _mm512_mul_pd(_mm512_cvtepi32_pd(_mm256_add_epi32(Load8(u + 8), Load8(d + 8))), k));
-            a2 = _mm512_add_pd(a2, _mm512_mul_pd(_mm512_cvtepi32_pd(_mm256_add_epi32(Load8(u + 16), Load8(d + 16))), k));
-            a3 = _mm512_add_pd(a3, _mm512_mul_pd(_mm512_cvtepi32_pd(_mm256_add_epi32(Load8(u + 24), Load8(d + 24))), k));
-        }
-        _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + n), Round8(a0));
-        _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + n + 8), Round8(a1));
-        _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + n + 16), Round8(a2));
-        _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + n + 24), Round8(a3));
-    }
-    for (; n < block; ++n)
-        out[n] = Saturate(Tap(in, start - half + n, c, half));
-}
-
 }  // namespace
 
 TFIRKernel FIRKernelAvx2()
 {
-    return __builtin_cpu_supports("avx2") ? KernelAvx2 : nullptr;
+    return CpuFeatures().Avx2 ? KernelAvx2 : nullptr;
 }
 
 TFIRKernel FIRKernelAvx512()
 {
-    return __builtin_cpu_supports("avx512f") ? KernelAvx512 : nullptr;
+    return CpuFeatures().Avx512F ? KernelAvx512 : nullptr;
 }
 
 #else
@@ -357,6 +392,19 @@ TFIRKernel FIRKernelAvx2() { return nullptr; }
 TFIRKernel FIRKernelAvx512() { return nullptr; }
 
 #endif
+
+void FIRKernelGroups(const int32_t* in, int32_t start, const double* c, int32_t half, const int32_t* first,
+                     int32_t groups, int32_t* out)
+{
+#ifdef QUENDA_DSP_X86
+    if (CpuFeatures().Avx2) {
+        GroupsAvx2(in, start, c, half, first, groups, out);
+        return;
+    }
+#endif
+    for (int32_t g = 0; g < groups; ++g)
+        FIRKernelPlain(in, start + first[g], c, half, 4, out + 4 * g);
+}
 
 TFIRKernel FIRKernelBest()
 {

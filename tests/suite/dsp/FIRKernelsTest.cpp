@@ -1,6 +1,7 @@
 // Every vector kernel of the filter against the plain loop, to the bit: sample ranges from small
 // to wrapping pairs, accumulators beyond the 32-bit range (saturation), ties to even, every block
 // length around the vector widths, and tap counts from 1 to 401.
+#include "CpuFeatures.h"
 #include "FIR.h"
 #include "FIRKernels.h"
 
@@ -31,7 +32,8 @@ TEST(FIRKernels, VectorKernelsGiveThePlainLoopsResultsToTheBit)
 {
     const auto kernels = VectorKernels();
     if (kernels.empty())
-        GTEST_SKIP() << "this processor has no vector kernel";
+        GTEST_SKIP() << (CpuFeatures().PlainForced ? "the plain path is forced (QUENDA_PLAIN_DSP)"
+                                                   : "this processor has no vector kernel");
     struct Case {
         const char* what;
         int32_t range;      // samples uniform in [-range, range]
@@ -97,6 +99,50 @@ TEST(FIRKernels, FilterUsesTheBestKernelWithTheSameResults)
         ASSERT_EQ(std::vector<int32_t>(rec->Output, rec->Output + 4096), want) << "block " << block;
         std::memmove(&history[kFIRBlockStart + 1 - 101], &history[kFIRBlockStart + 1 - 101 + 4096], sizeof(int32_t) * 100);
     }
+}
+
+TEST(FIRKernels, GroupsAnywhereInTheBlockAreThePlainLoopsOutputs)
+{
+    // Groups of four at random places, overlapping and repeated, in counts around the four groups
+    // summed side by side, on samples whose pairs wrap.
+    std::mt19937_64 random(77);
+    std::vector<int32_t> in(kFIRBlockStart + kFIRMaxBlock);
+    for (auto& v : in)
+        v = static_cast<int32_t>(random());
+    std::vector<double> coef(kFIRMaxTaps);
+    std::uniform_real_distribution<double> k(-0.01, 0.01);
+    for (auto& v : coef)
+        v = k(random);
+    for (int32_t taps : {1, 31, 101}) {
+        const int32_t half = taps / 2, block = 4096;
+        std::vector<int32_t> want(block);
+        FIRKernelPlain(in.data(), kFIRBlockStart, coef.data(), half, block, want.data());
+        for (int32_t groups : {0, 1, 3, 4, 5, 9, 64}) {
+            std::vector<int32_t> first(static_cast<size_t>(groups));
+            for (auto& f : first)
+                f = static_cast<int32_t>(random() % (block - 3));
+            if (groups > 2)
+                first[2] = first[1];
+            std::vector<int32_t> got(4 * first.size() + 1, 7);
+            FIRKernelGroups(in.data(), kFIRBlockStart, coef.data(), half, first.data(), groups, got.data());
+            for (int32_t j = 0; j < 4 * groups; ++j)
+                ASSERT_EQ(got[size_t(j)], want[size_t(first[size_t(j / 4)] + j % 4)])
+                    << "taps " << taps << ", " << groups << " groups, output " << j;
+            EXPECT_EQ(got.back(), 7) << "written beyond the groups";
+        }
+    }
+}
+
+TEST(FIRKernels, WithThePlainPathForcedTheFilterTakesThePlainLoop)
+{
+    if (!CpuFeatures().PlainForced)
+        GTEST_SKIP() << "QUENDA_PLAIN_DSP=1 forces the plain path";
+    EXPECT_FALSE(CpuFeatures().Avx2);
+    EXPECT_FALSE(CpuFeatures().Fma);
+    EXPECT_FALSE(CpuFeatures().Avx512F);
+    EXPECT_EQ(FIRKernelAvx2(), nullptr);
+    EXPECT_EQ(FIRKernelAvx512(), nullptr);
+    EXPECT_EQ(FIRKernelBest(), &FIRKernelPlain);
 }
 
 }  // namespace

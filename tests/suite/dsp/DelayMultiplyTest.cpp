@@ -1,7 +1,9 @@
 // The delay-and-multiply discriminator against the plain path, written out: the first filter, the
 // clamped 64-bit products with the output a delay earlier, the second filter, each output rounded,
 // and its sign. Every sign, the last output, the tail and both filters' histories must be the same
-// after every block, whichever way the signs were decided.
+// after every block, whichever way the signs were decided. And the approximation's error bound on
+// sums placed right beside the decision limits, where a bound too small decides a wrong sign.
+#include "CpuFeatures.h"
 #include "DelayMultiply.h"
 #include "FIR.h"
 #include "FIRKernels.h"
@@ -17,6 +19,20 @@
 namespace {
 
 constexpr int64_t kClamp = (int64_t(1) << 30) - 1;
+
+// The single-precision approximation needs AVX2 and FMA; without them (or with the plain path
+// forced) every sign comes from the exact sums.
+bool HasApproximation()
+{
+    const TCpuFeatures& cpu = CpuFeatures();
+    return cpu.Avx2 && cpu.Fma;
+}
+
+const char* ApproximationMissing()
+{
+    return CpuFeatures().PlainForced ? "the plain path is forced (QUENDA_PLAIN_DSP)"
+                                     : "this processor has no AVX2 with FMA";
+}
 
 struct Design {
     const char* what;
@@ -171,6 +187,8 @@ TEST(DelayMultiply, TheApproximationDecidesNearlyEverySignAndLeavesTheCloseOnesO
     // A 1200 Hz / 2400 Hz tone with noise: at most one output in a thousand needs the exact path
     // (and the last of each block, which is always computed); a large bound factor leaves nearly all
     // of them open.
+    if (!HasApproximation())
+        GTEST_SKIP() << ApproximationMissing();
     struct Case {
         const char* what;
         std::vector<int16_t> x;
@@ -207,6 +225,132 @@ TEST(DelayMultiply, TheApproximationDecidesNearlyEverySignAndLeavesTheCloseOnesO
         const double open = double(discriminator.ExactOutputs()) / double(outputs);
         EXPECT_GE(open, c.leastOpen);
         EXPECT_LE(open, c.mostOpen);
+    }
+}
+
+TEST(DelayMultiply, WithoutTheApproximationEverySignIsSummedExactly)
+{
+    // The plain path: no output is counted as left open, whatever the bound factor, and the signs
+    // and the last output are the written-out filter's.
+    if (HasApproximation())
+        GTEST_SKIP() << "the approximation is in use here; QUENDA_PLAIN_DSP=1 forces the plain path";
+    std::mt19937 random(3);
+    const std::vector<int16_t> x = Tone(4 * 4096, 6000, 1200, 600, random);
+    for (const double factor : {1.0, 1e12}) {
+        SCOPED_TRACE(testing::Message() << "bound factor " << factor);
+        auto ref = std::make_unique<Reference>(18);
+        auto first = std::make_unique<TFIRRec>();
+        auto second = std::make_unique<TFIRRec>();
+        for (TFIRRec* rec : {first.get(), &ref->first})
+            DesignLowPassFIR(*rec, 4096, 31, kDesigns[0].first);
+        for (TFIRRec* rec : {second.get(), &ref->second})
+            DesignLowPassFIR(*rec, 4096, 31, kDesigns[0].second);
+        std::vector<int32_t> tail(18, 0), signs(4096);
+        TDelayMultiply discriminator(18);
+        discriminator.SetBoundFactor(factor);
+        int32_t previous = 0;
+        for (size_t at = 0; at < x.size(); at += 4096) {
+            std::vector<int32_t> d(4096);
+            for (size_t i = 0; i < 4096; ++i) {
+                d[i] = int32_t(x[at + i]) - previous;
+                previous = x[at + i];
+            }
+            std::copy(d.begin(), d.end(), first->Input + kFIRBlockStart);
+            const int32_t last = discriminator.Run(*first, *second, tail.data(), 4096, signs.data());
+            const std::vector<int32_t> want = ref->run(d);
+            for (size_t i = 0; i < 4096; ++i)
+                ASSERT_EQ(signs[i], (want[i] > 0) - (want[i] < 0)) << "output " << i << " of the block at " << at;
+            ASSERT_EQ(last, want.back());
+        }
+        EXPECT_EQ(discriminator.ExactOutputs(), 0);
+    }
+}
+
+// A stream whose second-filter sums sit within one unit of +-0.5 at one output in every 32, with
+// products near the clamp, so that the approximation's error (tens of units there) puts many of
+// them on the wrong side of the limit: only the bound keeps their signs open for the exact sums.
+// The first filter passes its input through (one tap of 1 in the middle), the delay is one
+// sample, and every other first-filter output is 1, so that the products are the outputs between:
+// z[n] = z[n + 1] = y[n] for odd n. The y[n] of a placed output n is its newest input, and set to
+// bring its sum to the limit; the next placed output reads neither z[n] nor z[n + 1].
+struct Placed {
+    std::vector<int32_t> x;       // the input stream
+    std::vector<uint8_t> placed;  // outputs of the second filter placed beside a limit
+};
+
+Placed PlaceBesideTheLimits(const TFIRRec& second, size_t length, std::mt19937& random)
+{
+    const int32_t h = second.Half;
+    std::vector<int64_t> y(length, 1);
+    std::uniform_int_distribution<int64_t> level(-(int64_t(1) << 24), int64_t(1) << 24);
+    for (size_t n = 1; n < length; n += 2)
+        y[n] = level(random);
+    y[0] = 0;
+    auto product = [&](size_t n) { return n == 0 ? 0 : std::clamp(y[n] * y[n - 1], -kClamp, kClamp); };
+    auto sum = [&](size_t n) {
+        // Output n: the plain loop's double sum, centre at product n - h.
+        const size_t e = n - size_t(h);
+        double acc = double(product(e)) * second.Coef[h];
+        for (int32_t i = 1; i <= h; ++i)
+            acc += double(product(e + size_t(i)) + product(e - size_t(i))) * second.Coef[h - i];
+        return acc;
+    };
+    std::vector<double> target(length, 0);
+    for (size_t n = size_t(2 * h + 1); n + 1 < length; n += 32) {
+        target[n] = random() % 2 ? 0.5 : -0.5;
+        y[n] = std::clamp<int64_t>(y[n] + std::llround((target[n] - sum(n)) / second.Coef[0]), -kClamp, kClamp);
+    }
+    Placed p;
+    p.placed.assign(length, 0);
+    for (size_t n = size_t(2 * h + 1); n < length; ++n)
+        p.placed[n] = target[n] != 0 && std::fabs(sum(n) - target[n]) < 1;
+    // The first filter delays its input by one sample.
+    p.x.assign(length, 0);
+    for (size_t n = 0; n + 1 < length; ++n)
+        p.x[n] = int32_t(y[n + 1]);
+    return p;
+}
+
+TEST(DelayMultiply, SumsBesideTheLimitsAreLeftOpenAndSummedExactly)
+{
+    constexpr int32_t kCount = 4096;
+    auto first = std::make_unique<TFIRRec>();
+    auto second = std::make_unique<TFIRRec>();
+    auto ref = std::make_unique<Reference>(1);
+    for (TFIRRec* rec : {first.get(), &ref->first}) {
+        rec->Block = kCount;
+        rec->Taps = 3;
+        rec->Half = 1;
+        rec->Coef[1] = 1;
+    }
+    for (TFIRRec* rec : {second.get(), &ref->second})
+        ASSERT_TRUE(DesignLowPassFIR(*rec, kCount, 31, kDesigns[0].second));
+    std::mt19937 random(11);
+    const Placed p = PlaceBesideTheLimits(*second, 6 * kCount, random);
+    const auto placed = std::count(p.placed.begin(), p.placed.end(), 1);
+    ASSERT_GT(placed, 6 * kCount / 40) << "outputs placed beside a limit";
+
+    std::vector<int32_t> tail(1, 0), signs(kCount);
+    TDelayMultiply discriminator(1);
+    int64_t wrong = 0, placedWrong = 0;
+    for (size_t at = 0; at < p.x.size(); at += kCount) {
+        const std::vector<int32_t> d(p.x.begin() + ptrdiff_t(at), p.x.begin() + ptrdiff_t(at + kCount));
+        std::copy(d.begin(), d.end(), first->Input + kFIRBlockStart);
+        const int32_t last = discriminator.Run(*first, *second, tail.data(), kCount, signs.data());
+        const std::vector<int32_t> want = ref->run(d);
+        for (size_t i = 0; i < size_t(kCount); ++i) {
+            if (signs[i] != (want[i] > 0) - (want[i] < 0)) {
+                ++wrong;
+                placedWrong += p.placed[at + i];
+            }
+        }
+        EXPECT_EQ(last, want.back());
+    }
+    EXPECT_EQ(wrong, 0) << placedWrong << " of them placed beside a limit";
+    // Every placed sum lies well within the bound of its limit, so none is decided by the
+    // approximation.
+    if (HasApproximation()) {
+        EXPECT_GE(discriminator.ExactOutputs(), placed);
     }
 }
 

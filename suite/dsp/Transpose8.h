@@ -1,7 +1,9 @@
 #pragma once
 // The eight-by-eight transpose of single-precision vectors that the stream forms of the filter
 // estimates use to lay a block out stretch by stretch and back.
-#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+#include "CpuFeatures.h"
+
+#ifdef QUENDA_DSP_X86
 #include <immintrin.h>
 
 // Eight vectors transposed: out[k] lane l = in[l] lane k.

@@ -38,6 +38,7 @@ struct TFIRCrossings {
     std::vector<uint8_t> Known;
     std::vector<uint8_t> Positive, Negative;  // per output row, one bit per stretch
     std::vector<int32_t> Pairs;    // first outputs of the groups of four to sum exactly
+    std::vector<int32_t> Sums;     // their sums, four a group
     std::vector<int32_t> Open;     // outputs the estimate left open
     std::vector<int32_t> Changes;  // rows of the changes of sign, stretch by stretch
 };

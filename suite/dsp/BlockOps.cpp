@@ -1,26 +1,27 @@
 #include "BlockOps.h"
 
+#include "CpuFeatures.h"
+#include "FIR.h"
+
 #include <algorithm>
 
-#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+#ifdef QUENDA_DSP_X86
 #include <immintrin.h>
 #endif
 
 namespace {
 
-constexpr int64_t kLimit = (int64_t(1) << 30) - 1;
-
 inline void products(const int32_t* y, const int32_t* w, int32_t* z, int32_t count, float* asFloat)
 {
     if (asFloat) {
         for (int32_t n = 0; n < count; ++n) {
-            z[n] = int32_t(std::clamp<int64_t>(int64_t(y[n]) * w[n], -kLimit, kLimit));
+            z[n] = int32_t(std::clamp<int64_t>(int64_t(y[n]) * w[n], -int64_t(kFIRPairLimit), int64_t(kFIRPairLimit)));
             asFloat[n] = float(z[n]);
         }
         return;
     }
     for (int32_t n = 0; n < count; ++n)
-        z[n] = int32_t(std::clamp<int64_t>(int64_t(y[n]) * w[n], -kLimit, kLimit));
+        z[n] = int32_t(std::clamp<int64_t>(int64_t(y[n]) * w[n], -int64_t(kFIRPairLimit), int64_t(kFIRPairLimit)));
 }
 
 void ProductsPlain(const int32_t* y, const int32_t* w, int32_t* z, int32_t count, float* asFloat)
@@ -28,7 +29,7 @@ void ProductsPlain(const int32_t* y, const int32_t* w, int32_t* z, int32_t count
     products(y, w, z, count, asFloat);
 }
 
-#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+#ifdef QUENDA_DSP_X86
 // The same loops in 256-bit vectors: the 64-bit products and comparisons of the clamp come with them.
 __attribute__((target("avx2"))) void ProductsAvx2(const int32_t* y, const int32_t* w, int32_t* z, int32_t count,
                                                   float* asFloat)
@@ -41,8 +42,8 @@ using TProducts = void (*)(const int32_t*, const int32_t*, int32_t*, int32_t, fl
 
 TProducts BestProducts()
 {
-#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
-    if (__builtin_cpu_supports("avx2"))
+#ifdef QUENDA_DSP_X86
+    if (CpuFeatures().Avx2)
         return ProductsAvx2;
 #endif
     return ProductsPlain;
@@ -65,7 +66,7 @@ void BitsPlain(const int32_t* q, int32_t count, int32_t previous, uint64_t* word
             words[n >> 6] |= uint64_t(1) << (n & 63);
 }
 
-#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+#ifdef QUENDA_DSP_X86
 template <TZeroCrossing Zero>
 __attribute__((target("avx2"))) void BitsAvx2(const int32_t* q, int32_t count, int32_t previous, uint64_t* words)
 {
@@ -100,8 +101,8 @@ using TBits = void (*)(const int32_t*, int32_t, int32_t, uint64_t*);
 template <TZeroCrossing Zero>
 TBits<Zero> BestBits()
 {
-#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
-    if (__builtin_cpu_supports("avx2"))
+#ifdef QUENDA_DSP_X86
+    if (CpuFeatures().Avx2)
         return BitsAvx2<Zero>;
 #endif
     return BitsPlain<Zero>;
