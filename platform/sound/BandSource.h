@@ -25,6 +25,8 @@ public:
     BandSource(const BandSource&) = delete;
     BandSource& operator=(const BandSource&) = delete;
     size_t read(uint8_t* dst, size_t n) override;
+    void skip(uint64_t n) override { frames_.skip(n); }
+    uint64_t soundBytes() const override { return frames_.soundBytes(); }
 
 private:
     BandSource(int fd, const WaveFormat& format, std::filesystem::path eofFile);

@@ -227,8 +227,15 @@ size_t RecordingSource::read(uint8_t* dst, size_t n)
         }
     }
     const size_t bytes = got * format_.blockAlign;
+    sound_ += bytes;
     std::memset(dst + bytes, silenceByte(format_), n - bytes);
     return n;
+}
+
+// The converter keeps its state from piece to piece, so what is passed over is converted too.
+void RecordingSource::skip(uint64_t n)
+{
+    skipByReading(n, [this] { return ended_; });
 }
 
 }  // namespace platform::sound

@@ -65,6 +65,7 @@ class RecordingSource : public SampleSource {
 public:
     RecordingSource(std::unique_ptr<Recording> recording, const WaveFormat& format, std::filesystem::path eofFile);
     size_t read(uint8_t* dst, size_t n) override;
+    void skip(uint64_t n) override;
 
 private:
     std::unique_ptr<Recording> recording_;

@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <dlfcn.h>
+#include <string>
 
 namespace platform::sound {
 
@@ -30,6 +31,7 @@ size_t FileSource::read(uint8_t* dst, size_t n)
         in_.read(reinterpret_cast<char*>(dst), static_cast<std::streamsize>(want));
         got = static_cast<size_t>(in_.gcount());
         remaining_ -= got;
+        sound_ += got;
         if (got < want)  // the file shrank under us: treat as its end
             remaining_ = 0;
         if (remaining_ == 0)
@@ -37,6 +39,22 @@ size_t FileSource::read(uint8_t* dst, size_t n)
     }
     std::memset(dst + got, silence_, n - got);
     return n;
+}
+
+void FileSource::skip(uint64_t n)
+{
+    if (remaining_ == 0) {
+        reachedEnd();
+        return;
+    }
+    const uint64_t over = std::min(n, remaining_);
+    in_.seekg(static_cast<std::streamoff>(over), std::ios::cur);
+    remaining_ -= over;
+    sound_ += over;
+    if (!in_)  // a file that cannot be read on ends here, as a short read does
+        remaining_ = 0;
+    if (remaining_ == 0)
+        reachedEnd();
 }
 
 void FileSource::reachedEnd()
@@ -83,12 +101,20 @@ size_t HookSource::read(uint8_t* dst, size_t n)
     }
     const size_t bytes = frames * format_.blockAlign;
     std::memset(dst + bytes, silenceByte(format_), n - bytes);
+    if (!ended_)
+        sound_ += bytes;
     if (!ended_ && hook_.ended && hook_.ended(hook_.context)) {
         ended_ = true;
         if (!eofFile_.empty())
             makeMarkFile(eofFile_);
     }
     return n;
+}
+
+// The input goes on by what is asked of it, so it is read; after its end nothing is left to pass.
+void HookSource::skip(uint64_t n)
+{
+    skipByReading(n, [this] { return ended_; });
 }
 
 const KorvantaInputHook* programInputHook()
@@ -109,10 +135,18 @@ size_t MemorySource::read(uint8_t* dst, size_t n)
     if (got > 0)
         std::memcpy(dst, bytes_.data() + pos_, got);
     pos_ += got;
+    sound_ += got;
     if (!silenceAtEnd_)
         return got;
     std::memset(dst + got, silence_, n - got);
     return n;
+}
+
+void MemorySource::skip(uint64_t n)
+{
+    const size_t over = static_cast<size_t>(std::min<uint64_t>(n, bytes_.size() - pos_));
+    pos_ += over;
+    sound_ += over;
 }
 
 Pacing pacingFromEnv()
@@ -169,27 +203,48 @@ void PacedInput::runFast(WaveStream& s)
 
 namespace {
 
-// Sound the program had no buffer for is gone, as on a card; the user is told, with the total lost,
-// at the first loss and then at most every 5 s, so that a recording decoded with holes does not pass
-// for whole.
+// Sound of the recording the program had no buffer for is gone, as on a card; the user is told,
+// with the total lost, at the first loss and then at most every 5 s while more is lost, so that a
+// recording decoded with holes does not pass for whole; and once more, with the total, when the
+// input closes. Only the recording's own sound counts: the silence after its end is nobody's loss.
 class LostSound {
 public:
-    void add(size_t bytes, uint32_t bytesPerSecond)
+    explicit LostSound(uint32_t bytesPerSecond) : bytesPerSecond_(bytesPerSecond) {}
+
+    void add(uint64_t bytes) { total_ += bytes; }
+
+    // Says what was lost since the last line, unless that line is less than 5 s old.
+    void tell()
     {
-        total_ += bytes;
-        const auto now = std::chrono::steady_clock::now();
-        if (told_ && now - last_ < std::chrono::seconds(5))
+        if (total_ == told_)
             return;
-        told_ = true;
+        const auto now = std::chrono::steady_clock::now();
+        if (told_ > 0 && now - last_ < std::chrono::seconds(5))
+            return;
+        told_ = total_;
         last_ = now;
-        std::fprintf(stderr, "Sound input: %s s of the recording lost so far: the program held every buffer.\n",
-                     platform::FixedText(bytesPerSecond ? double(total_) / bytesPerSecond : 0.0, 2).c_str());
-        std::fflush(stderr);
+        say("so far");
+    }
+
+    // The input has closed: the total, when anything was lost.
+    void finish()
+    {
+        if (total_ > 0)
+            say("in all");
     }
 
 private:
+    void say(const char* when) const
+    {
+        const double seconds = bytesPerSecond_ ? double(total_) / bytesPerSecond_ : 0.0;
+        std::fprintf(stderr, "Sound input: %s s of the recording lost %s: the program held every buffer.\n",
+                     platform::FixedText(seconds, 2).c_str(), when);
+        std::fflush(stderr);
+    }
+
+    uint32_t bytesPerSecond_;
     uint64_t total_ = 0;
-    bool told_ = false;
+    uint64_t told_ = 0;
     std::chrono::steady_clock::time_point last_;
 };
 
@@ -200,31 +255,26 @@ void PacedInput::runTimed(WaveStream& s)
     using clock = std::chrono::steady_clock;
     const double bytesPerSecond = double(s.format.avgBytesPerSec) * pacing_.factor;
     const uint32_t align = s.format.blockAlign;
+    // The most one piece of a round reads or passes over: the input holds no more than this and
+    // the program's own buffers, at any pace. Both are multiples of every block alignment.
+    constexpr uint64_t kDeliverPiece = 1 << 16;
+    constexpr uint64_t kPassPiece = 1 << 20;
     // The recording plays on from the first start, like a card's clock: while the capture is
     // stopped (held, paused) what it plays meanwhile goes by unheard, so a hold leaves its gap.
     PlayedMark mark;
-    LostSound lost;
+    LostSound lost(s.format.avgBytesPerSec);
     bool running = false;
     clock::time_point base;
     uint64_t produced = 0;  // bytes since the first start
     std::vector<uint8_t> chunk;
-    auto discard = [&](uint64_t skip) {
-        while (skip > 0) {
-            chunk.resize(static_cast<size_t>(std::min<uint64_t>(skip, 1 << 16)));
-            source_->read(chunk.data(), chunk.size());
-            skip -= chunk.size();
-        }
-    };
     for (;;) {
-        bool started = false;
         {
             std::unique_lock lock(s.mutex);
             s.wake.wait_for(lock, std::chrono::milliseconds(2), [&] { return s.quitting(); });
             if (s.quitting())
-                return;
-            started = s.started();
+                break;
             if (!running) {
-                if (!started)
+                if (!s.started())
                     continue;
                 running = true;
                 base = s.startTime();
@@ -232,27 +282,50 @@ void PacedInput::runTimed(WaveStream& s)
         }
         const double elapsed = std::chrono::duration<double>(clock::now() - base).count();
         const uint64_t due = uint64_t(elapsed * bytesPerSecond) / align * align;
-        if (due <= produced)
-            continue;
-        if (!started) {
-            discard(due - produced);
-            produced = due;
-            continue;
-        }
         // The time is the clock's, not this thread's: a round that comes late (a busy machine held
-        // the thread up) delivers everything due since the last one, as a card's transfer fills the
-        // queued buffers whatever the program's threads do. Only what finds no buffer is lost.
-        // At most a second's worth at once; the next round catches up.
-        const uint64_t n = std::min<uint64_t>(due - produced, uint64_t(bytesPerSecond) / align * align + align);
-        chunk.resize(static_cast<size_t>(n));
-        const size_t got = source_->read(chunk.data(), chunk.size());
-        produced += n;
+        // the thread up) settles everything due since the last one, as a card's transfer fills the
+        // queued buffers whatever the program's threads do. What the queued buffers can take goes
+        // into them, oldest first; the rest finds no buffer and is passed over: lost while the
+        // capture runs, unheard while it is stopped.
+        bool quit = false;
+        while (produced < due && !quit) {
+            bool capturing = false;
+            size_t room = 0;
+            {
+                std::lock_guard lock(s.mutex);
+                quit = s.quitting();
+                capturing = s.started() && !quit;
+                room = capturing ? s.roomLocked() : 0;
+            }
+            if (quit)
+                break;
+            const uint64_t left = due - produced;
+            const uint64_t before = source_->soundBytes();
+            if (room == 0) {
+                const uint64_t n = std::min(left, kPassPiece);
+                source_->skip(n);
+                produced += n;
+                if (capturing)
+                    lost.add(source_->soundBytes() - before);
+                continue;
+            }
+            const uint64_t n = std::max<uint64_t>(align, std::min<uint64_t>({left, room, kDeliverPiece}) / align * align);
+            chunk.resize(static_cast<size_t>(n));
+            const size_t got = source_->read(chunk.data(), chunk.size());
+            produced += n;
+            size_t noBuffer = 0;
+            const size_t kept = s.capture(chunk.data(), got, &noBuffer);
+            // The source's sound comes first in a piece, its silence after.
+            const uint64_t sound = source_->soundBytes() - before;
+            if (noBuffer > 0 && sound > kept)
+                lost.add(std::min<uint64_t>(noBuffer, sound - kept));
+        }
+        if (quit)
+            break;
         mark.played(produced, s.format.avgBytesPerSec);
-        size_t noBuffer = 0;
-        s.capture(chunk.data(), got, &noBuffer);  // what finds no queued buffer is lost, as on a card
-        if (noBuffer > 0)
-            lost.add(noBuffer, s.format.avgBytesPerSec);
+        lost.tell();
     }
+    lost.finish();
 }
 
 void InstantOutput::run(WaveStream& s)

@@ -4,6 +4,8 @@
 #include "InputHook.h"
 #include "WaveStream.h"
 
+#include <algorithm>
+#include <cstdint>
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -18,6 +20,29 @@ public:
     // Writes up to n bytes to dst and returns how many; fewer than n only when the source has
     // ended and delivers no silence.
     virtual size_t read(uint8_t* dst, size_t n) = 0;
+    // Passes over n bytes as read would, without handing them out: the sound no buffer was queued
+    // for, or that played while the capture was stopped. Memory stays bounded however much it is.
+    virtual void skip(uint64_t n) = 0;
+    // The bytes of the source's own sound read or passed over so far; the silence that follows
+    // its end is not counted.
+    virtual uint64_t soundBytes() const { return sound_; }
+
+protected:
+    // Reads n bytes in pieces and lets them go, until done() says the sound has ended.
+    template <class Done>
+    void skipByReading(uint64_t n, Done done)
+    {
+        std::vector<uint8_t> scratch;
+        while (n > 0 && !done()) {
+            scratch.resize(static_cast<size_t>(std::min<uint64_t>(n, kScratchBytes)));
+            const size_t got = read(scratch.data(), scratch.size());
+            if (got == 0)
+                break;
+            n -= std::min<uint64_t>(n, got);
+        }
+    }
+    static constexpr uint64_t kScratchBytes = 1 << 16;  // a multiple of every block alignment
+    uint64_t sound_ = 0;
 };
 
 // The data chunk of a WAV file, then silence; creates eofFile (when not empty) once, when the
@@ -28,6 +53,7 @@ public:
                std::filesystem::path eofFile);
     bool ok() const { return ok_; }
     size_t read(uint8_t* dst, size_t n) override;
+    void skip(uint64_t n) override;
 
 private:
     void reachedEnd();
@@ -49,6 +75,7 @@ public:
     HookSource& operator=(const HookSource&) = delete;
     bool held() const { return held_; }
     size_t read(uint8_t* dst, size_t n) override;
+    void skip(uint64_t n) override;
 
 private:
     KorvantaInputHook hook_;
@@ -63,6 +90,7 @@ class MemorySource : public SampleSource {
 public:
     MemorySource(std::vector<uint8_t> bytes, bool silenceAtEnd, uint8_t silence);
     size_t read(uint8_t* dst, size_t n) override;
+    void skip(uint64_t n) override;
 
 private:
     std::vector<uint8_t> bytes_;

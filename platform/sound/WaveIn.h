@@ -17,9 +17,13 @@
 // with one warning on standard error. It plays into the queued buffers, paced by WAVE_IN_PACE:
 //   unset (or unreadable)  real time, like a card: the file advances with wall time while the
 //                          device is started, and samples with no queued buffer are lost
-//                          (as are the oldest, when the device is held up more than 50 ms);
+//                          (after a hold-up, what fell due fills the queued buffers oldest first);
 //   fast                   only into queued buffers, as fast as they come back; nothing is lost;
 //   <factor>, e.g. 50      like real time, at that many times real time.
+// Paced, the device holds the program's buffers and a small piece of its own, whatever the pace:
+// what finds no buffer is passed over, not kept. The recording's own sound lost that way (not the
+// silence after its end) is told on standard error at the first loss, at most every 5 s after while
+// more is lost, and in all when the device closes.
 // After the end of the recording the device goes on delivering silence; when WAVE_IN_EOF_FILE names a
 // path, that file is created once, when the last byte of data has been read. The simulated band is paced
 // the same way and makes the same mark when it ends (or its server goes away). It has one listener at

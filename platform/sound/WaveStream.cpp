@@ -2,6 +2,7 @@
 
 #include "platform/ui/EventLoopQueue.h"
 
+#include <algorithm>
 #include <cstring>
 #include <map>
 
@@ -201,6 +202,14 @@ size_t WaveStream::capture(const uint8_t* data, size_t count, size_t* noBuffer)
     if (noBuffer)
         *noBuffer = count;
     return kept;
+}
+
+size_t WaveStream::roomLocked() const
+{
+    size_t room = 0;
+    for (const WaveHeader* h : queue_)
+        room += h->bufferLength;
+    return room - std::min<size_t>(room, offset_);
 }
 
 void WaveStream::advanceLocked(size_t n)

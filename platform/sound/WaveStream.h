@@ -63,6 +63,8 @@ public:
     bool queueEmpty() const { return queue_.empty(); }
     WaveHeader* front() const { return queue_.empty() ? nullptr : queue_.front(); }
     uint32_t frontOffset() const { return offset_; }
+    // Input: the bytes the queued buffers can still take (read under mutex).
+    size_t roomLocked() const;
     // Input: copies bytes into the queued buffers; bytes with nowhere to go (no buffer, or the
     // device stopped) are lost. Returns the bytes kept; noBuffer, when given, gets the bytes lost
     // while the device ran for want of a queued buffer.

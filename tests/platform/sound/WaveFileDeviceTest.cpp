@@ -11,6 +11,8 @@
 
 #include <filesystem>
 #include <mutex>
+#include <regex>
+#include <sstream>
 #include <thread>
 
 using namespace platform;
@@ -225,6 +227,160 @@ TEST_F(WaveFileDevice, RealTimePacingLosesWhatArrivesWithNoBufferQueued)
                                               "held every buffer\\.\n"));
     for (size_t i = 1; i < 100; ++i)
         ASSERT_EQ(sampleAt(cap.bytes, i), static_cast<uint16_t>(first + i)) << "a buffer holds consecutive samples";
+}
+
+// What the input says of lost sound, line by line: the seconds and "so far" or "in all". Every
+// line of err must be one of these.
+struct LossLine {
+    double seconds;
+    std::string when;
+};
+std::vector<LossLine> lossLines(const std::string& err)
+{
+    static const std::regex line(
+        "Sound input: ([0-9]+\\.[0-9]{2}) s of the recording lost (so far|in all): the program held every buffer\\.");
+    std::vector<LossLine> lines;
+    std::istringstream in(err);
+    for (std::string text; std::getline(in, text);) {
+        std::smatch m;
+        if (!std::regex_match(text, m, line)) {
+            ADD_FAILURE() << "not a line of the input: " << text;
+            continue;
+        }
+        lines.push_back({std::stod(m[1].str()), m[2].str()});
+    }
+    return lines;
+}
+
+// The recordings of the loss cases: a WAV file in the opened format (read byte for byte) and one of
+// 8-bit samples (converted).
+struct LossCase {
+    const char* name;
+    uint16_t fileBits;
+};
+
+void PrintTo(const LossCase& c, std::ostream* os) { *os << c.name; }
+
+class WaveFileLoss : public WaveFileDevice, public ::testing::WithParamInterface<LossCase> {
+protected:
+    // frames of a 16-bit ramp counting up from 1, in the case's sample format at 11025 Hz.
+    std::filesystem::path writeRecording(size_t frames)
+    {
+        const WaveFormat ff = WaveFormat::pcm(11025, GetParam().fileBits, 1);
+        std::vector<uint8_t> data;
+        for (size_t i = 0; i < frames; ++i) {
+            if (ff.bitsPerSample == 8)
+                data.push_back(uint8_t(0x81 + i % 100));  // never the silence byte
+            else
+                put16(data, static_cast<uint16_t>(i + 1));
+        }
+        return writeWav(ff, data);
+    }
+    void closeInput(Capture& cap)
+    {
+        ASSERT_EQ(waveInReset(cap.handle), kWaveNoError);
+        ASSERT_EQ(waveInClose(cap.handle), kWaveNoError);
+        cap.handle = 0;
+    }
+};
+
+// A recording the program heard whole, then silence that found no buffer: nothing of the recording
+// was lost, so nothing is said, neither on the way nor when the input closes.
+TEST_P(WaveFileLoss, SilenceAfterTheEndIsNotLost)
+{
+    const WaveFormat f = WaveFormat::pcm(11025, 16, 1);
+    ScopedEnv file("WAVE_IN_FILE", writeRecording(5000).string());
+    ScopedEnv ten("WAVE_IN_PACE", "10");
+    ScopedEnv eof("WAVE_IN_EOF_FILE", (dir / "ended").string());
+    Capture cap(8, 4410);  // 17640 frames: the whole recording, then some silence
+    cap.requeue = false;
+    ASSERT_EQ(cap.open(f), kWaveNoError);
+    cap.queueAll();
+    ::testing::internal::CaptureStderr();
+    ASSERT_EQ(waveInStart(cap.handle), kWaveNoError);
+    ASSERT_TRUE(pumpUntil([&] { return cap.lengths.size() == 8; }));
+    pumpFor(200);  // about 22000 frames of silence with no buffer queued
+    closeInput(cap);
+    EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");
+    EXPECT_TRUE(std::filesystem::exists(dir / "ended"));
+}
+
+// The program held its one buffer: all but its 1000 frames of the recording were lost, and the line
+// at the close says exactly that much, however long the silence after the end went on.
+TEST_P(WaveFileLoss, TheTotalAtTheCloseIsTheRecordingNeverDelivered)
+{
+    const WaveFormat f = WaveFormat::pcm(11025, 16, 1);
+    ScopedEnv file("WAVE_IN_FILE", writeRecording(30000).string());
+    ScopedEnv ten("WAVE_IN_PACE", "10");
+    ScopedEnv eof("WAVE_IN_EOF_FILE", (dir / "ended").string());
+    Capture cap(1, 2000);
+    cap.requeue = false;
+    ASSERT_EQ(cap.open(f), kWaveNoError);
+    cap.queueAll();
+    ::testing::internal::CaptureStderr();
+    ASSERT_EQ(waveInStart(cap.handle), kWaveNoError);
+    ASSERT_TRUE(pumpUntil([&] { return std::filesystem::exists(dir / "ended"); }));
+    pumpFor(300);  // about 33000 frames of silence after the end
+    closeInput(cap);
+    const auto lines = lossLines(::testing::internal::GetCapturedStderr());
+    ASSERT_EQ(cap.bytes.size(), 2000u);
+    ASSERT_FALSE(lines.empty());
+    EXPECT_EQ(lines.front().when, "so far");
+    EXPECT_LE(lines.front().seconds, 29000 / 11025.0 + 0.005) << "the silence is not counted";
+    ASSERT_GE(lines.size(), 2u);
+    EXPECT_EQ(lines.back().when, "in all");
+    EXPECT_NEAR(lines.back().seconds, 29000 / 11025.0, 0.006);
+    for (size_t i = 0; i + 1 < lines.size(); ++i)
+        EXPECT_EQ(lines[i].when, "so far") << "one total, at the end";
+}
+
+INSTANTIATE_TEST_SUITE_P(Recordings, WaveFileLoss,
+                         ::testing::Values(LossCase{"InTheOpenedFormat", 16}, LossCase{"Converted", 8}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// A process held up longer than a second (stopped, or starved by a busy machine) loses what fell due
+// beyond its queued buffers; the line that follows tells all of it, not the first second's share.
+TEST_F(WaveFileDevice, RealTimePacingTellsAllOfALongHoldAtOnce)
+{
+    const WaveFormat f = WaveFormat::pcm(11025, 16, 1);
+    std::vector<uint8_t> data;
+    for (size_t i = 0; i < 65000; ++i)
+        put16(data, static_cast<uint16_t>(i + 1));  // never 0, the silence after the end
+    ScopedEnv file("WAVE_IN_FILE", writeWav(f, data).string());
+    ScopedEnv three("WAVE_IN_PACE", "3");  // 33075 frames a second
+    ScopedEnv eof("WAVE_IN_EOF_FILE", (dir / "ended").string());
+    Capture cap(4, 8820);  // 17640 frames queued: 0.53 s at three times
+    ASSERT_EQ(cap.open(f), kWaveNoError);
+    cap.queueAll();
+    ::testing::internal::CaptureStderr();
+    ASSERT_EQ(waveInStart(cap.handle), kWaveNoError);
+    ASSERT_TRUE(pumpUntil([&] { return cap.lengths.size() >= 2; }));
+    {
+        const auto stream = sound::findStream(cap.handle, true);
+        ASSERT_TRUE(stream);
+        std::lock_guard hold(stream->mutex);
+        std::this_thread::sleep_for(std::chrono::milliseconds(1200));  // about 39700 frames fall due
+        cap.requeue = false;  // and the program is slow to come back: what it had queued is all it gets
+    }
+    ASSERT_TRUE(pumpUntil([&] { return std::filesystem::exists(dir / "ended"); }));
+    pumpFor(100);
+    ASSERT_EQ(waveInReset(cap.handle), kWaveNoError);
+    ASSERT_EQ(waveInClose(cap.handle), kWaveNoError);
+    cap.handle = 0;
+    const auto lines = lossLines(::testing::internal::GetCapturedStderr());
+
+    size_t heard = 0;  // frames of the recording delivered
+    for (size_t i = 0; i < cap.bytes.size() / 2; ++i)
+        heard += sampleAt(cap.bytes, i) != 0;
+    // At least 1.2 s at three times fell due in the hold, beyond the 17640 frames queued (and the few
+    // of the round before it); a line for the first second's share would say 1.40 s.
+    const double held = (1.2 * 33075 - 17640 - 200) / 11025;
+    ASSERT_FALSE(lines.empty());
+    EXPECT_EQ(lines.front().when, "so far");
+    EXPECT_GE(lines.front().seconds, held) << "the first line tells all the hold lost";
+    ASSERT_GE(lines.size(), 2u);
+    EXPECT_EQ(lines.back().when, "in all");
+    EXPECT_NEAR(lines.back().seconds, (65000 - heard) / 11025.0, 0.006);
 }
 
 TEST_F(WaveFileDevice, RealTimePacingKeepsToTheRate)
