@@ -6,6 +6,7 @@
 #include <QEvent>
 #include <QMetaObject>
 #include <QTimer>
+#include <QVariant>
 #include <QWidget>
 #include <algorithm>
 #include <cerrno>
@@ -129,6 +130,12 @@ void InstallClickScript()
     const char* path = std::getenv("UI_CLICK_SCRIPT");
     if (!path || !*path || !qobject_cast<QApplication*>(QCoreApplication::instance()))
         return;
+    // Every library that carries this layer (a plug-in loaded into the host, say) comes here too:
+    // the script runs once in a process.
+    constexpr const char* kInstalled = "korvantaClickScriptInstalled";
+    if (qApp->property(kInstalled).toBool())
+        return;
+    qApp->setProperty(kInstalled, true);
     std::ifstream in(path, std::ios::binary);
     if (!in) {
         say(std::string("cannot read ") + path);
