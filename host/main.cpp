@@ -12,6 +12,7 @@
 #include "platform/sound/Recording.h"
 #include "platform/sound/WaveIn.h"
 #include "platform/text/NumberText.h"
+#include "platform/ui/Application.h"
 #include "platform/ui/MessageBox.h"
 #include "platform/version/VersionInfo.h"
 
@@ -718,6 +719,7 @@ int main(int argc, char** argv)
     const bool stoppedNow = !appletStopped && core.appletRunning();
     appletStopped = appletStopped || stoppedNow;
     core.killApplet();
+    platform::letPooledThreadsEnd();
     if (rc != 0)
         return rc;
     if (stoppedNow && headless && !start.empty() && exitCode == 0)

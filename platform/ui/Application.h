@@ -37,6 +37,10 @@ bool runningHeadless();
 // Writes UTF-8 text to standard output at once when running headless; nothing otherwise.
 void headlessPrint(const std::string& text);
 
+// Waits, a moment at the most, until the threads of Qt's global pool have ended; called by a
+// program as its run ends.
+void letPooledThreadsEnd();
+
 // Free-function spellings of the two most used services.
 inline void processMessages() { Application::ProcessMessages(); }
 inline bool synchronise(const std::function<void()>& f) { return Application::Synchronise(f); }

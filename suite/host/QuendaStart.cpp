@@ -48,7 +48,10 @@ int QuendaRun(int argc, char** argv, const std::function<void(TProgramServices&)
     s.MessageBox = [](const std::string& text, const std::string& caption, unsigned flags) {
         return suitebox::Show(nullptr, text, caption, flags);
     };
-    s.RunEventLoop = [&] { app->exec(); };
+    s.RunEventLoop = [&] {
+        app->exec();
+        platform::letPooledThreadsEnd();
+    };
     s.WriteError = [](const std::string& line) { std::fprintf(stderr, "quenda: %s\n", line.c_str()); };
     if (adjust)
         adjust(s);
