@@ -28,21 +28,25 @@ public:
     virtual uint64_t soundBytes() const { return sound_; }
 
 protected:
-    // Reads n bytes in pieces and lets them go, until done() says the sound has ended.
+    // Reads n bytes in pieces and lets them go, until done() says the sound has ended. The piece's
+    // buffer is made once and kept: the input may pass over sound in every round of a long hold.
     template <class Done>
     void skipByReading(uint64_t n, Done done)
     {
-        std::vector<uint8_t> scratch;
+        if (n > 0 && scratch_.empty())
+            scratch_.resize(kScratchBytes);
         while (n > 0 && !done()) {
-            scratch.resize(static_cast<size_t>(std::min<uint64_t>(n, kScratchBytes)));
-            const size_t got = read(scratch.data(), scratch.size());
+            const size_t got = read(scratch_.data(), static_cast<size_t>(std::min<uint64_t>(n, kScratchBytes)));
             if (got == 0)
                 break;
             n -= std::min<uint64_t>(n, got);
         }
     }
-    static constexpr uint64_t kScratchBytes = 1 << 16;  // a multiple of every block alignment
+    static constexpr size_t kScratchBytes = 1 << 16;  // a multiple of every block alignment
     uint64_t sound_ = 0;
+
+private:
+    std::vector<uint8_t> scratch_;
 };
 
 // The data chunk of a WAV file, then silence; creates eofFile (when not empty) once, when the

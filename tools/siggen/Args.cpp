@@ -1,27 +1,15 @@
 #include "Args.h"
 
-#include <charconv>
+#include "platform/text/NumberText.h"
+
 #include <cmath>
 #include <sstream>
 
 namespace siggen {
 
-std::optional<double> readNumber(const std::string& text)
-{
-    // from_chars takes no '+'; a sign after it would be a second one.
-    const size_t from = !text.empty() && text[0] == '+' && (text.size() < 2 || text[1] != '-') ? 1 : 0;
-    const char* first = text.data() + from;
-    const char* last = text.data() + text.size();
-    double v = 0.0;
-    const auto [end, ec] = std::from_chars(first, last, v, std::chars_format::general);
-    if (first == last || ec != std::errc() || end != last || !std::isfinite(v))
-        return std::nullopt;
-    return v;
-}
-
 double parseNumber(const std::string& text, const std::string& what)
 {
-    const std::optional<double> v = readNumber(text);
+    const std::optional<double> v = platform::ParseNumber(text);
     if (!v)
         throw UsageError(what + ": '" + text + "' is not a number");
     return *v;

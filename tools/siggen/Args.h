@@ -13,11 +13,8 @@ struct UsageError : std::runtime_error {
     using std::runtime_error::runtime_error;
 };
 
-// The whole of text as a finite number written with a point ("0.5", "+2", "-1e3"), read the same
-// whatever locale the process runs in; nullopt for anything else.
-std::optional<double> readNumber(const std::string& text);
-
-// The whole of text as a finite number; otherwise "<what>: '<text>' is not a number".
+// The whole of text as a finite number written with a point, read the same whatever locale the
+// process runs in (platform::ParseNumber); otherwise "<what>: '<text>' is not a number".
 double parseNumber(const std::string& text, const std::string& what);
 
 // The value of option --name as a number from min to max.

@@ -1,7 +1,7 @@
 #include "Ctcss.h"
 
-#include "Args.h"
 #include "BandNoise.h"
+#include "platform/text/NumberText.h"
 
 #include <cmath>
 #include <sstream>
@@ -19,7 +19,7 @@ std::vector<std::pair<bool, double>> parsePattern(const std::string& text)
         const std::string state = item.substr(0, colon);
         if (colon == std::string::npos || (state != "on" && state != "off"))
             throw std::invalid_argument("stretch '" + item + "' is not on:S or off:S");
-        const std::optional<double> seconds = readNumber(item.substr(colon + 1));
+        const std::optional<double> seconds = platform::ParseNumber(std::string_view(item).substr(colon + 1));
         if (!seconds || *seconds < 0 || *seconds > 86400)
             throw std::invalid_argument("stretch '" + item + "' has no length in seconds");
         out.emplace_back(state == "on", *seconds);

@@ -33,6 +33,14 @@ protected:
         return path;
     }
 
+    // Resets and closes the capture's input, so that it says its last.
+    void closeInput(Capture& cap)
+    {
+        ASSERT_EQ(waveInReset(cap.handle), kWaveNoError);
+        ASSERT_EQ(waveInClose(cap.handle), kWaveNoError);
+        cap.handle = 0;
+    }
+
     TempDir dir;
     ScopedEnv noScript{"WAVE_IN_SCRIPT", ""};
     ScopedEnv noFile{"WAVE_IN_FILE", ""};
@@ -276,12 +284,6 @@ protected:
         }
         return writeWav(ff, data);
     }
-    void closeInput(Capture& cap)
-    {
-        ASSERT_EQ(waveInReset(cap.handle), kWaveNoError);
-        ASSERT_EQ(waveInClose(cap.handle), kWaveNoError);
-        cap.handle = 0;
-    }
 };
 
 // A recording the program heard whole, then silence that found no buffer: nothing of the recording
@@ -364,9 +366,7 @@ TEST_F(WaveFileDevice, RealTimePacingTellsAllOfALongHoldAtOnce)
     }
     ASSERT_TRUE(pumpUntil([&] { return std::filesystem::exists(dir / "ended"); }));
     pumpFor(100);
-    ASSERT_EQ(waveInReset(cap.handle), kWaveNoError);
-    ASSERT_EQ(waveInClose(cap.handle), kWaveNoError);
-    cap.handle = 0;
+    closeInput(cap);
     const auto lines = lossLines(::testing::internal::GetCapturedStderr());
 
     size_t heard = 0;  // frames of the recording delivered
