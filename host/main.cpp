@@ -13,7 +13,6 @@
 #include "platform/sound/WaveIn.h"
 #include "platform/text/NumberText.h"
 #include "platform/ui/Application.h"
-#include "platform/ui/MessageBox.h"
 #include "platform/version/VersionInfo.h"
 
 #include <QApplication>
@@ -303,18 +302,14 @@ constexpr int kCommandLine = 2;    // a mistake on the command line
 constexpr int kErrorShown = 3;     // headless, the plug-in or the applet showed an error message
 constexpr int kAppletStopped = 4;  // the applet did not end in time and was stopped: output lost
 
-int Refuse(const std::string& line)
-{
-    std::fprintf(stderr, "orvhost: %s\n", line.c_str());
-    return kCommandLine;
-}
-
 // One line on standard error for a run that fails, and the status it ends with.
 int Fail(int status, const std::string& line)
 {
     std::fprintf(stderr, "orvhost: %s\n", line.c_str());
     return status;
 }
+
+int Refuse(const std::string& line) { return Fail(kCommandLine, line); }
 
 // The options that take a number, the numbers each takes, and what it says of any other.
 struct NumberOption {
@@ -725,9 +720,9 @@ int main(int argc, char** argv)
     if (stoppedNow && headless && !start.empty() && exitCode == 0)
         exitCode = Fail(kAppletStopped,
                         "the applet \"" + start + "\" was still running at the end of the run and was stopped");
-    // Headless, no one saw an error box: the status tells the script that runs this.
-    if (exitCode == 0 && headless &&
-        (platform::MessageBox::ErrorsShown() > 0 || QFileInfo::exists(runFolder.file("error-shown"))))
+    // Headless, no one saw an error box (this program's, the plug-in's or the applet's, each marked in
+    // the run's folder): the status tells the script that runs this.
+    if (exitCode == 0 && headless && QFileInfo::exists(runFolder.file("error-shown")))
         exitCode = Fail(kErrorShown, "the run showed an error message (see above)");
     return exitCode;
 }

@@ -7,7 +7,6 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <algorithm>
-#include <atomic>
 #include <cctype>
 #include <cstdio>
 #include <cstdlib>
@@ -25,7 +24,6 @@ MessageBox::Handler gHandler;
 // Position in MSGBOX_ANSWER, started again when its value changes.
 std::string gAnswerList;
 size_t gAnswerNext = 0;
-std::atomic<int> gErrorsShown{0};
 
 // Whether a box tells of an error: the stop icon, or a caption that says so ("Fatal Error!" boxes
 // carry no icon).
@@ -39,12 +37,11 @@ bool isErrorBox(const std::string& caption, unsigned flags)
     return lower.find("error") != std::string::npos;
 }
 
-// An error box is about to be shown: counted, and marked in MSGBOX_ERROR_MARK's file.
+// An error box is about to be shown: marked in MSGBOX_ERROR_MARK's file.
 void noteError(const std::string& caption, unsigned flags)
 {
     if (!isErrorBox(caption, flags))
         return;
-    ++gErrorsShown;
     const char* mark = std::getenv("MSGBOX_ERROR_MARK");
     if (!mark || !*mark)
         return;
@@ -264,8 +261,6 @@ int MessageBox::Show(const std::string& text, const std::string& caption, unsign
     }
     return showReal(text, caption, flags, owner);
 }
-
-int MessageBox::ErrorsShown() { return gErrorsShown.load(); }
 
 MessageBoxRecorder::MessageBoxRecorder(std::vector<int> answers) : answers_(std::move(answers))
 {

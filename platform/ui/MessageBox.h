@@ -12,8 +12,8 @@
 // is written to standard error as "caption: text" and answered with its default button at once; the
 // same box asked more than three times in a row is then answered with Cancel, No or Abort, so that a
 // "try again?" loop ends.
-// An error box (the stop icon, or "error" in its caption) is counted, and when MSGBOX_ERROR_MARK names a file that file is made
-// (empty, 0600, never through a link), so that a program running this one (orvhost --headless, for its
+// When an error box (the stop icon, or "error" in its caption) is shown and MSGBOX_ERROR_MARK names a
+// file, that file is made (empty, 0600, never through a link), so that a program running this one (orvhost --headless, for its
 // plug-in and its applets) can tell that the run failed although every box was answered.
 #include <functional>
 #include <string>
@@ -54,9 +54,6 @@ public:
     // A test handler in place of the real box; an empty function restores the normal behaviour.
     using Handler = std::function<int(const std::string& text, const std::string& caption, unsigned flags)>;
     static void SetHandler(Handler handler);
-
-    // How many error boxes this process has shown, logged or written out (a test handler's not counted).
-    static int ErrorsShown();
 };
 
 // Records every box shown while it lives and answers them in turn (default button once they run out).

@@ -149,4 +149,10 @@ int runProgram(const std::vector<std::string>& argv, const std::vector<std::stri
     return WEXITSTATUS(status);
 }
 
+std::vector<std::string> stderrTo(const std::filesystem::path& file, std::vector<std::string> argv)
+{
+    argv.insert(argv.begin(), {"/bin/sh", "-c", "exec \"$0\" \"$@\" 2>'" + file.string() + "'"});
+    return argv;
+}
+
 }  // namespace testsupport

@@ -53,4 +53,7 @@ void writeBytes(const std::filesystem::path& file, const std::vector<unsigned ch
 int runProgram(const std::vector<std::string>& argv, const std::vector<std::string>& env = {},
                std::string* out = nullptr, int timeoutSeconds = 60);
 
+// argv run through the shell with its standard error written to file, for runProgram.
+std::vector<std::string> stderrTo(const std::filesystem::path& file, std::vector<std::string> argv);
+
 }  // namespace testsupport

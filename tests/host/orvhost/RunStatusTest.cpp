@@ -18,10 +18,9 @@ using ::testing::Not;
 int RunHost(const TempDir& dir, std::vector<std::string> args, const std::vector<std::string>& env, std::string* err,
             int timeoutSeconds = 120)
 {
-    const std::string errFile = (dir / "err").string();
-    std::vector<std::string> argv = {"/bin/sh", "-c", "exec \"$0\" \"$@\" 2>" + errFile, binPath("orvhost").string(),
-                                     "--headless"};
-    argv.insert(argv.end(), args.begin(), args.end());
+    const auto errFile = dir / "err";
+    args.insert(args.begin(), {binPath("orvhost").string(), "--headless"});
+    const std::vector<std::string> argv = stderrTo(errFile, std::move(args));
     std::vector<std::string> all = {"XDG_RUNTIME_DIR=" + dir.path().string(),
                                     "XDG_CONFIG_HOME=" + (dir / "config").string(),
                                     "ORV_PLUGIN_PATH=" + dir.path().string(),

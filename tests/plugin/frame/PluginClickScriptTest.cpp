@@ -33,10 +33,10 @@ void PressEveryWindowsButtons(const char* library, const char* kind)
                       "16500 click OKButton\n");
     std::vector<std::string> env = orvhostEnv(dir.path(), dir / "config");
     env.push_back("UI_CLICK_SCRIPT=" + script.string());
-    const std::string err = (dir / "err").string();
+    const auto err = dir / "err";
     std::string out;
-    const int rc = runProgram({"/bin/sh", "-c", "exec \"$0\" \"$@\" 2>" + err, binPath("orvhost").string(),
-                               "--headless", "--plugin", libPath(library).string(), "--input", wav.string()},
+    const int rc = runProgram(stderrTo(err, {binPath("orvhost").string(), "--headless", "--plugin",
+                                             libPath(library).string(), "--input", wav.string()}),
                               env, &out, 120);
     EXPECT_EQ(rc, 0) << readFile(err);
     if (rc != 0)
