@@ -85,11 +85,6 @@ __attribute__((target("avx2,fma"))) inline void SumsF(const float* p, const floa
         _mm256_storeu_ps(out + 8 * v, a[v]);
 }
 
-// Eight streams of outputs side by side, an eighth of the outputs each: lane l of vector m is output
-// l b + m (m = 0..b-1, b a multiple of eight), centre of output n at x[half + n]. Laid out by stream,
-// the operands of neighbouring outputs are neighbouring vectors, so each tap moves a window of four
-// vectors above the centres and four below by one: two aligned loads a tap for 32 outputs. lanes:
-// room for b + 2 half + 6 vectors; staged: b vectors.
 // The four sums of the window: the centre products, then at each tap each pair times its tap,
 // fused.
 struct ApproxSums {
@@ -116,6 +111,11 @@ struct ApproxSums {
     }
 };
 
+// Eight streams of outputs side by side, an eighth of the outputs each: lane l of vector m is output
+// l b + m (m = 0..b-1, b a multiple of eight), centre of output n at x[half + n]. Laid out by stream,
+// the operands of neighbouring outputs are neighbouring vectors, so each tap moves a window of four
+// vectors above the centres and four below by one: two aligned loads a tap for 32 outputs. lanes:
+// room for b + 2 half + 6 vectors; staged: b vectors.
 __attribute__((target("avx2,fma"), flatten)) void ApproxStreams(const float* x, const float* c, int32_t half, int32_t b,
                                                        float* room, float* staged, float* out)
 {

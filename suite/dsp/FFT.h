@@ -17,7 +17,8 @@ struct TFFTRec {
     double Power[kFFTMaxBins] = {};      // output: power of bins 0..M-1
 };
 
-// Window kinds of the FFT and of MakeWindow (DFT.h); the names are those of the scope's list.
+// Window kinds of the FFT; the names are those of the scope's list. MakeWindow (DFT.h) has a list
+// of its own, TDFTWindowKind, in another order and with windows of another scale.
 enum TFFTWindowKind : int32_t {
     fwRectangle = 0,
     fwTriangle = 1,

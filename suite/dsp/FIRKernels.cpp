@@ -258,13 +258,7 @@ __attribute__((target("avx2"))) void FilterDoubles(const double* x, const double
     }
 }
 
-// Four streams of outputs side by side, a quarter of the outputs each: lane l of vector m holds
-// output l b + m (m = 0..b-1, b a multiple of four), from the converted samples x, centre of output n
-// at x[half + n]. Each output is summed as the plain loop sums it. With the samples laid out by
-// stream, the operands of neighbouring outputs are neighbouring vectors: at each tap the four vectors
-// above the centres and the four below move by one, so each tap loads two vectors for sixteen
-// outputs, and no load crosses a vector boundary.
-constexpr int32_t kStreamsMax = kChunk / 4;
+constexpr int32_t kStreamsMax = kChunk / 4;  // the most outputs of one stream of FilterStreams
 
 // The four sums of the window: the centre products, then at each tap each pair, its product and
 // one addition.
@@ -292,6 +286,12 @@ struct StreamSums {
     }
 };
 
+// Four streams of outputs side by side, a quarter of the outputs each: lane l of vector m holds
+// output l b + m (m = 0..b-1, b a multiple of four), from the converted samples x, centre of output n
+// at x[half + n]. Each output is summed as the plain loop sums it. With the samples laid out by
+// stream, the operands of neighbouring outputs are neighbouring vectors: at each tap the four vectors
+// above the centres and the four below move by one, so each tap loads two vectors for sixteen
+// outputs, and no load crosses a vector boundary.
 __attribute__((target("avx2"), flatten)) void FilterStreams(const double* x, const double* c, int32_t half, int32_t b,
                                                    int32_t* out)
 {
