@@ -226,36 +226,35 @@ std::filesystem::path TSystemDatabase::DamagedCopy(int n) const
 TSystemDatabase::KeepOutcome TSystemDatabase::KeepOriginal(const Source& in) const
 {
     KeepOutcome out;
-    out.Copy = DamagedCopy(1);
     for (int n = 1; n <= kDamagedCopies; ++n) {
-        const std::filesystem::path copy = DamagedCopy(n);
-        int fd = ::open(copy.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+        out.Copy = DamagedCopy(n);
+        int fd = ::open(out.Copy.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
         if (fd < 0) {
             if (errno != EEXIST) {
                 out.Reason = CopyFailure(errno);
                 return out;
             }
-            if (SameBytes(copy, in)) {
-                out.Result = KeepResult::krEarlier;
-                out.Copy = copy;
-                return out;
-            }
-            continue;
+            if (!SameBytes(out.Copy, in))
+                continue;
+            out.Result = KeepResult::krEarlier;
+            return out;
         }
         bool ok = in.CopyRange(0, in.Size, [fd](const uint8_t* buf, size_t n) { return WriteAll(fd, buf, n); });
         ok = ok && ::fsync(fd) == 0;
-        const int error = errno;
-        ok = (::close(fd) == 0) && ok;
+        int error = errno;
+        if (::close(fd) != 0 && ok) {
+            ok = false;
+            error = errno;
+        }
         if (!ok) {
-            ::unlink(copy.c_str());
-            out.Copy = copy;
+            ::unlink(out.Copy.c_str());
             out.Reason = CopyFailure(error);
             return out;
         }
         out.Result = KeepResult::krKept;
-        out.Copy = copy;
         return out;
     }
+    out.Copy = DamagedCopy(1);
     out.Reason = "every name from " + DamagedCopy(1).string() + " to " + DamagedCopy(kDamagedCopies).string() +
                  " holds another copy";
     return out;
