@@ -429,18 +429,20 @@ bool TSystemDatabase::ReadSpan(const Source& in, const Span& s, bool old, TStore
 TSystemDatabase::HeaderResult TSystemDatabase::HeaderMatches(const Source& in, std::string* foreign) const
 {
     // The header text alone is enough: the version byte is not examined, and a save adds it.
-    const size_t n = layout_.Header.size();
-    std::vector<uint8_t> head(static_cast<size_t>(std::min<uint64_t>(in.Size, 64)));
+    size_t longest = layout_.Header.size();
+    for (const std::string& other : layout_.OtherHeaders)
+        longest = std::max(longest, other.size());
+    std::vector<uint8_t> head(static_cast<size_t>(std::min<uint64_t>(in.Size, longest)));
     if (!in.Read(0, head.data(), head.size()))
         return HeaderResult::hrIoError;
     const auto startsWith = [&head](const std::string& h) {
-        return !h.empty() && head.size() >= h.size() && std::memcmp(head.data(), h.data(), h.size()) == 0;
+        return head.size() >= h.size() && std::memcmp(head.data(), h.data(), h.size()) == 0;
     };
-    if (in.Size >= n && startsWith(layout_.Header))
+    if (startsWith(layout_.Header))
         return HeaderResult::hrMatches;
     // Another decoder's database put in this one's place: no old file either.
     for (const std::string& other : layout_.OtherHeaders)
-        if (startsWith(other)) {
+        if (!other.empty() && startsWith(other)) {
             if (foreign)
                 *foreign = other;
             return HeaderResult::hrForeign;
