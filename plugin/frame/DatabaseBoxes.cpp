@@ -2,13 +2,18 @@
 
 #include "platform/ui/MessageBox.h"
 
-unsigned TDatabaseBoxes::Flags(const TDatabaseNotice& notice)
+namespace {
+
+// The box's button and icon flags for a notice.
+unsigned Flags(const TDatabaseNotice& notice)
 {
     if (!notice.Icon)
         return platform::MB_OK;
     return platform::MB_OK |
            (notice.Kind == TNoticeKind::nkWarning ? platform::MB_ICONWARNING : platform::MB_ICONERROR);
 }
+
+}  // namespace
 
 void TDatabaseBoxes::Notify(const TDatabaseNotice& notice)
 {

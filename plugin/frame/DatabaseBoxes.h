@@ -9,8 +9,6 @@ class TDatabaseBoxes : public TDatabaseReport {
 public:
     explicit TDatabaseBoxes(QWidget* owner) : owner_(owner) {}
     void Notify(const TDatabaseNotice& notice) override;
-    // The box's button and icon flags for a notice.
-    static unsigned Flags(const TDatabaseNotice& notice);
 
 private:
     QWidget* owner_;

@@ -226,36 +226,35 @@ std::filesystem::path TSystemDatabase::DamagedCopy(int n) const
 TSystemDatabase::KeepOutcome TSystemDatabase::KeepOriginal(const Source& in) const
 {
     KeepOutcome out;
-    out.Copy = DamagedCopy(1);
     for (int n = 1; n <= kDamagedCopies; ++n) {
-        const std::filesystem::path copy = DamagedCopy(n);
-        int fd = ::open(copy.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+        out.Copy = DamagedCopy(n);
+        int fd = ::open(out.Copy.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
         if (fd < 0) {
             if (errno != EEXIST) {
                 out.Reason = CopyFailure(errno);
                 return out;
             }
-            if (SameBytes(copy, in)) {
-                out.Result = KeepResult::krEarlier;
-                out.Copy = copy;
-                return out;
-            }
-            continue;
+            if (!SameBytes(out.Copy, in))
+                continue;
+            out.Result = KeepResult::krEarlier;
+            return out;
         }
         bool ok = in.CopyRange(0, in.Size, [fd](const uint8_t* buf, size_t n) { return WriteAll(fd, buf, n); });
         ok = ok && ::fsync(fd) == 0;
-        const int error = errno;
-        ok = (::close(fd) == 0) && ok;
+        int error = errno;
+        if (::close(fd) != 0 && ok) {
+            ok = false;
+            error = errno;
+        }
         if (!ok) {
-            ::unlink(copy.c_str());
-            out.Copy = copy;
+            ::unlink(out.Copy.c_str());
             out.Reason = CopyFailure(error);
             return out;
         }
         out.Result = KeepResult::krKept;
-        out.Copy = copy;
         return out;
     }
+    out.Copy = DamagedCopy(1);
     out.Reason = "every name from " + DamagedCopy(1).string() + " to " + DamagedCopy(kDamagedCopies).string() +
                  " holds another copy";
     return out;
@@ -430,18 +429,20 @@ bool TSystemDatabase::ReadSpan(const Source& in, const Span& s, bool old, TStore
 TSystemDatabase::HeaderResult TSystemDatabase::HeaderMatches(const Source& in, std::string* foreign) const
 {
     // The header text alone is enough: the version byte is not examined, and a save adds it.
-    const size_t n = layout_.Header.size();
-    std::vector<uint8_t> head(static_cast<size_t>(std::min<uint64_t>(in.Size, 64)));
+    size_t longest = layout_.Header.size();
+    for (const std::string& other : layout_.OtherHeaders)
+        longest = std::max(longest, other.size());
+    std::vector<uint8_t> head(static_cast<size_t>(std::min<uint64_t>(in.Size, longest)));
     if (!in.Read(0, head.data(), head.size()))
         return HeaderResult::hrIoError;
     const auto startsWith = [&head](const std::string& h) {
-        return !h.empty() && head.size() >= h.size() && std::memcmp(head.data(), h.data(), h.size()) == 0;
+        return head.size() >= h.size() && std::memcmp(head.data(), h.data(), h.size()) == 0;
     };
-    if (in.Size >= n && startsWith(layout_.Header))
+    if (startsWith(layout_.Header))
         return HeaderResult::hrMatches;
     // Another decoder's database put in this one's place: no old file either.
     for (const std::string& other : layout_.OtherHeaders)
-        if (startsWith(other)) {
+        if (!other.empty() && startsWith(other)) {
             if (foreign)
                 *foreign = other;
             return HeaderResult::hrForeign;

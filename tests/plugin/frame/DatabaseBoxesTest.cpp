@@ -32,10 +32,27 @@ TDatabaseLayout SmallLayout()
 
 const Bytes kHeader = {'S', 'm', 'a', 'l', 'l', ' ', 'D', 'B', ' ', '1'};
 
+// A file with one whole record and a second one cut short.
+Bytes WithACutRecord()
+{
+    Bytes b = kHeader;
+    b.resize(b.size() + 24 + 3, 0);
+    b[kHeader.size() + 24] = 7;  // the second record's identity
+    return b;
+}
+
 struct Box {
     std::string text, caption;
     unsigned flags;
 };
+
+// The one box of a file refused and left as it is; why says what the file is.
+std::vector<Box> Refused(const std::filesystem::path& file, const std::string& why)
+{
+    return {{"The database file " + file.string() + why +
+                 " It is left unchanged, and the systems heard in this session are not saved.",
+             "Fatal Error!", platform::MB_OK | platform::MB_ICONERROR}};
+}
 
 struct BoxCase {
     const char* name;
@@ -105,18 +122,10 @@ INSTANTIATE_TEST_SUITE_P(
                     db.Open();
                     return true;
                 },
-                [](const std::filesystem::path& file) {
-                    return std::vector<Box>{{"The database file " + file.string() +
-                                                 " is damaged! It is left unchanged, and the systems heard in this "
-                                                 "session are not saved.",
-                                             "Fatal Error!", MB_OK | MB_ICONERROR}};
-                }},
+                [](const std::filesystem::path& file) { return Refused(file, " is damaged!"); }},
         BoxCase{"DamagedEntries",
                 [](const TempDir& dir, TSystemDatabase& db) {
-                    Bytes b = kHeader;
-                    b.resize(b.size() + 24 + 3, 0);
-                    b[kHeader.size() + 24] = 7;  // a second record cut short
-                    writeBytes(dir / "Small.MEM", b);
+                    writeBytes(dir / "Small.MEM", WithACutRecord());
                     db.Open();
                     return true;
                 },
@@ -137,17 +146,11 @@ INSTANTIATE_TEST_SUITE_P(
                     return true;
                 },
                 [](const std::filesystem::path& file) {
-                    return std::vector<Box>{{"The database file " + file.string() +
-                                                 " holds another database (\"Other DB\"), not a \"Small DB\" file! It "
-                                                 "is left unchanged, and the systems heard in this session are not "
-                                                 "saved.",
-                                             "Fatal Error!", MB_OK | MB_ICONERROR}};
+                    return Refused(file, " holds another database (\"Other DB\"), not a \"Small DB\" file!");
                 }},
         BoxCase{"DamagedInAReadOnlyFolder",
                 [](const TempDir& dir, TSystemDatabase& db) {
-                    Bytes b = kHeader;
-                    b.resize(b.size() + 24 + 3, 0);
-                    writeBytes(dir / "Small.MEM", b);
+                    writeBytes(dir / "Small.MEM", WithACutRecord());
                     UnwritableFolder readOnly(dir.path());
                     if (!readOnly.Works())
                         return false;

@@ -1,4 +1,5 @@
 #include "FieldBytes.h"
+#include "tests/plugin/frame/db/FilesOfSystems.h"
 #include "tests/plugin/frame/db/KilledSaveLoop.h"
 #include "tests/plugin/frame/db/RecordedNotices.h"
 #include "SmartNetDatabase.h"
@@ -350,51 +351,38 @@ TEST(SmartNetLogFile, CommaSeparatedLogGetsItsHeaderOnce)
                               "07/03/2026,09:05:04,8000,1234-grp,5\r\n");
 }
 
-namespace {
-
-// A file of systems 1 to n, each with two heard radios and nothing in lists B to E (5440 bytes each).
-Bytes FileOfSystems(uint16_t n)
-{
-    Bytes content = HeaderBytes();
-    for (uint16_t id = 1; id <= n; ++id) {
-        TSmartNetSystemRecord r = Sample(id, 2);
-        r.ListB.clear();
-        r.ListC.clear();
-        r.ListD.clear();
-        r.ListE.clear();
-        const Bytes e = Entry(r);
-        content.insert(content.end(), e.begin(), e.end());
-    }
-    return content;
-}
-
-}  // namespace
-
 // Fifty systems, the second with a list count no file can hold, and beside it an unrelated copy under
 // the name the damaged file is kept as: the file may be written over only once a copy of exactly its
 // bytes lies beside it, here under the next free name.
 TEST_F(SmartNetDb, DamagedFileBesideAnUnrelatedCopyIsKeptUnderTheNextName)
 {
-    Bytes content = FileOfSystems(50);
+    // Each system with two heard radios and nothing in lists B to E: 5440 bytes.
+    Bytes content = FileOfSystems(HeaderBytes(), 50, [](uint16_t id) {
+        TSmartNetSystemRecord r = Sample(id, 2);
+        r.ListB.clear();
+        r.ListC.clear();
+        r.ListD.clear();
+        r.ListE.clear();
+        return Entry(r);
+    });
     ASSERT_EQ(content.size(), 28u + 50 * 5440);
     PutI32(content.data() + 28 + 5440 + 4108, 0x7FFFFFFF);
     writeBytes(file, content);
-    const Bytes unrelated = {'o', 'l', 'd', ' ', 'c', 'o', 'p', 'y'};
-    writeBytes(dir / "SmartNet.MEM.damaged", unrelated);
+    const UnrelatedCopy unrelated(file);
 
     EXPECT_EQ(db.OpenDatabase(), TDatabaseStatus::dsRecovered);
     ASSERT_EQ(notices.all().size(), 1u);
-    EXPECT_NE(notices.all()[0].Text.find("kept as " + (dir / "SmartNet.MEM.damaged.2").string()), std::string::npos)
+    EXPECT_NE(notices.all()[0].Text.find("kept as " + unrelated.Next.string()), std::string::npos)
         << notices.all()[0].Text;
-    EXPECT_EQ(readBytes(dir / "SmartNet.MEM.damaged.2"), content);
+    EXPECT_EQ(readBytes(unrelated.Next), content);
 
     // The run hears a system and closes: the complete entry and the new system are written.
     EXPECT_TRUE(Select(1).Found);
     EXPECT_FALSE(Select(0x0100).Found);
     EXPECT_EQ(db.SaveSystem(-1, 25000), TDatabaseStatus::dsOk);
     EXPECT_EQ(readBytes(file).size(), 28u + 5440 + 4928);
-    EXPECT_EQ(readBytes(dir / "SmartNet.MEM.damaged.2"), content);
-    EXPECT_EQ(readBytes(dir / "SmartNet.MEM.damaged"), unrelated);
+    EXPECT_EQ(readBytes(unrelated.Next), content);
+    EXPECT_EQ(readBytes(unrelated.First), unrelated.Bytes);
     EXPECT_EQ(notices.all().size(), 1u);
 }
 
@@ -402,14 +390,13 @@ TEST_F(SmartNetDb, DamagedFileBesideAnUnrelatedCopyIsKeptUnderTheNextName)
 TEST_F(SmartNetDb, OtherDecodersDatabaseIsRefusedAndLeftAsItIs)
 {
     const std::string otherHeader = "MPT1327 Database 1";
-    Bytes other(otherHeader.begin(), otherHeader.end());
     // Fifty MPT1327 entries of 37740 bytes with one heard radio each.
-    for (uint16_t id = 1; id <= 50; ++id) {
+    const Bytes other = FileOfSystems(Bytes(otherHeader.begin(), otherHeader.end()), 50, [](uint16_t id) {
         Bytes e(37740 + 256, 0);
         PutU16(e.data() + 4424, id);
         PutI32(e.data() + 4108, 1);
-        other.insert(other.end(), e.begin(), e.end());
-    }
+        return e;
+    });
     writeBytes(file, other);
     EXPECT_EQ(db.OpenDatabase(), TDatabaseStatus::dsDamaged);
     EXPECT_FALSE(db.InUse());

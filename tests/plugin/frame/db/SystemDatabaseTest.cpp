@@ -490,9 +490,11 @@ TEST_P(DamagedCopyName, TakesTheFirstFreeNameOrAnExactCopy)
     EXPECT_EQ(readBytes(file), File({Entry(1, "one", 2, 10), Entry(9, "nine", 0, 0)}));
 
     EXPECT_EQ(readBytes(dir / c.keptAs), content);
-    for (const auto& [name, bytes] : c.there)
-        if (name != c.keptAs)
+    for (const auto& [name, bytes] : c.there) {
+        if (name != c.keptAs) {
             EXPECT_EQ(readBytes(dir / name), bytes) << name;
+        }
+    }
     // Nothing else was made: the folder holds the database, what was there and the one new copy.
     size_t files = 0;
     for (const auto& f : std::filesystem::directory_iterator(dir.path()))
@@ -914,3 +916,26 @@ TEST_P(ReadOnlyFolder, DamagedFileIsLeftWithOneBoxThatSaysWhy)
 
 INSTANTIATE_TEST_SUITE_P(Cases, ReadOnlyFolder, ::testing::Bool(),
                          [](const auto& info) { return info.param ? "FoundAtStart" : "FoundBySave"; });
+
+// A read-only folder where an unrelated copy holds the first name: the box names the copy that could
+// not be made, the next name, and the unrelated copy is left as it is.
+TEST_F(SystemDatabase, DamagedFileInAReadOnlyFolderNamesTheCopyThatCouldNotBeMade)
+{
+    const Bytes content = CutGood();
+    writeBytes(file, content);
+    const Bytes unrelated = {1, 2, 3};
+    writeBytes(dir / "Tiny.MEM.damaged", unrelated);
+    UnwritableFolder readOnly(dir.path());
+    if (!readOnly.Works())
+        GTEST_SKIP() << "cannot make a folder unwritable: " << readOnly.Why();
+
+    EXPECT_EQ(db.Open(), TDatabaseStatus::dsRecovered);
+    EXPECT_EQ(db.Save(Entry(9, "nine", 0, 0)), TDatabaseStatus::dsNotSaved);
+    ASSERT_EQ(notices.all().size(), 1u);
+    const std::string& text = notices.all()[0].Text;
+    EXPECT_NE(text.find("cannot be kept as " + (dir / "Tiny.MEM.damaged.2").string() + " because the folder"),
+              std::string::npos)
+        << text;
+    EXPECT_EQ(readBytes(file), content);
+    EXPECT_EQ(readBytes(dir / "Tiny.MEM.damaged"), unrelated);
+}

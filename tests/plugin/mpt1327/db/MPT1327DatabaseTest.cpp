@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include "FieldBytes.h"
+#include "tests/plugin/frame/db/FilesOfSystems.h"
 #include "tests/plugin/frame/db/KilledSaveLoop.h"
 #include "tests/plugin/frame/db/RecordedNotices.h"
 #include "MPT1327Database.h"
@@ -436,41 +437,28 @@ TEST_F(MPT1327Db, KilledWhileSavingInALoopLeavesAGoodFile)
         });
 }
 
-namespace {
-
-// A file of systems 1 to n, each with one heard radio and nothing in lists 2 to 5 (37996 bytes each).
-Bytes FileOfSystems(uint16_t n)
-{
-    Bytes content = HeaderBytes();
-    for (uint16_t id = 1; id <= n; ++id) {
-        TMPT1327SystemRecord r = Sample(id, 1);
-        r.List2.clear();
-        r.List5.clear();
-        const Bytes e = Entry(r);
-        content.insert(content.end(), e.begin(), e.end());
-    }
-    return content;
-}
-
-}  // namespace
-
 // Fifty systems, the second with a list count no file can hold, and beside it an unrelated copy under
 // the name the damaged file is kept as: the file may be written over only once a copy of exactly its
 // bytes lies beside it, here under the next free name.
 TEST_F(MPT1327Db, DamagedFileBesideAnUnrelatedCopyIsKeptUnderTheNextName)
 {
-    Bytes content = FileOfSystems(50);
+    // Each system with one heard radio and nothing in lists 2 to 5: 37996 bytes.
+    Bytes content = FileOfSystems(HeaderBytes(), 50, [](uint16_t id) {
+        TMPT1327SystemRecord r = Sample(id, 1);
+        r.List2.clear();
+        r.List5.clear();
+        return Entry(r);
+    });
     ASSERT_EQ(content.size(), 1899818u);
     PutI32(content.data() + 18 + 37996 + 4108, 0x7FFFFFFF);
     writeBytes(file, content);
-    const Bytes unrelated = {'o', 'l', 'd', ' ', 'c', 'o', 'p', 'y'};
-    writeBytes(dir / "MPT1327.MEM.damaged", unrelated);
+    const UnrelatedCopy unrelated(file);
 
     EXPECT_EQ(db.OpenDatabase(), TDatabaseStatus::dsRecovered);
     ASSERT_EQ(notices.all().size(), 1u);
-    EXPECT_NE(notices.all()[0].Text.find("kept as " + (dir / "MPT1327.MEM.damaged.2").string()), std::string::npos)
+    EXPECT_NE(notices.all()[0].Text.find("kept as " + unrelated.Next.string()), std::string::npos)
         << notices.all()[0].Text;
-    EXPECT_EQ(readBytes(dir / "MPT1327.MEM.damaged.2"), content);
+    EXPECT_EQ(readBytes(unrelated.Next), content);
 
     // The run hears a system and closes: the complete entry and the new system are written.
     ch.ChannelSize = 12500;
@@ -478,23 +466,22 @@ TEST_F(MPT1327Db, DamagedFileBesideAnUnrelatedCopyIsKeptUnderTheNextName)
     EXPECT_FALSE(db.SelectSystem(0x0100, ch).Found);
     EXPECT_EQ(db.SaveSystem(ch), TDatabaseStatus::dsOk);
     EXPECT_EQ(readBytes(file).size(), 18u + 37996 + 37740);
-    EXPECT_EQ(readBytes(dir / "MPT1327.MEM.damaged.2"), content);
-    EXPECT_EQ(readBytes(dir / "MPT1327.MEM.damaged"), unrelated);
+    EXPECT_EQ(readBytes(unrelated.Next), content);
+    EXPECT_EQ(readBytes(unrelated.First), unrelated.Bytes);
     EXPECT_EQ(notices.all().size(), 1u);
 }
 
 // A SmartNet database put in place of this one is no old-format file: it is refused and left as it is.
 TEST_F(MPT1327Db, OtherDecodersDatabaseIsRefusedAndLeftAsItIs)
 {
-    Bytes other = Bytes{'M', 'o', 't', 'o', 'r', 'o', 'l', 'a', ' ', 'T', 'r', 'u', 'n', 'k', 'i', 'n', 'g', ' ',
-                        'D', 'a', 't', 'a', 'b', 'a', 's', 'e', ' ', '1'};
+    const std::string otherHeader = "Motorola Trunking Database 1";
     // Fifty SmartNet entries of 4928 bytes with two heard radios each.
-    for (uint16_t id = 1; id <= 50; ++id) {
+    const Bytes other = FileOfSystems(Bytes(otherHeader.begin(), otherHeader.end()), 50, [](uint16_t id) {
         Bytes e(4928 + 512, 0);
         PutU16(e.data() + 4392, id);
         PutI32(e.data() + 4108, 2);
-        other.insert(other.end(), e.begin(), e.end());
-    }
+        return e;
+    });
     writeBytes(file, other);
     EXPECT_EQ(db.OpenDatabase(), TDatabaseStatus::dsDamaged);
     EXPECT_FALSE(db.InUse());
