@@ -249,7 +249,7 @@ void TOrvDecoderForm::buildControls()
     StatusBar->addWidget(StatusRecording, 1);
 
     StartupTimer = new QTimer(this);
-    StartupTimer->setInterval(50);
+    StartupTimer->setInterval(TSoundClock::kTickMs);  // the decoders' ticks of a card's sound
     connect(StartupTimer, &QTimer::timeout, this, [this] { StartupTimerTimer(); });
 
     for (auto* dlg : {&LogFileDlg, &RecFileDlg})

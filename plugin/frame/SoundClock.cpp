@@ -15,6 +15,6 @@ int TSoundClock::Advance(uint64_t frames)
 
 int64_t TSoundClock::Milliseconds() const { return int64_t(frames_ * 1000 / rate_); }
 
-// Ticks completed: whole 50 ms periods in the frames heard, without rounding the period to frames
-// (at 11025 Hz one is 551.25 frames).
-uint64_t TSoundClock::ticks() const { return frames_ * (1000 / kTickMs) / rate_; }
+// Ticks completed: whole 50 ms periods in the whole milliseconds heard, which is the same as whole
+// periods in the frames heard; the period is never rounded to frames (at 11025 Hz one is 551.25).
+uint64_t TSoundClock::ticks() const { return uint64_t(Milliseconds()) / kTickMs; }

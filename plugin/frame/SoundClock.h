@@ -16,7 +16,6 @@ public:
     int Advance(uint64_t frames);
 
     uint64_t Frames() const { return frames_; }
-    uint32_t Rate() const { return rate_; }
     // The time the frames heard so far cover, in whole milliseconds.
     int64_t Milliseconds() const;
 

@@ -68,4 +68,17 @@ inline PluginTunes pluginTunes(const std::string& trace)
     return t;
 }
 
+// The call lines a headless run printed for a system (its identity as printed, e.g. "1234"), each
+// from " Radio " on.
+inline std::vector<std::string> callLines(const std::string& out, const std::string& system)
+{
+    const std::string mark = " System=" + system + " Radio ";
+    std::vector<std::string> calls;
+    std::istringstream lines(out);
+    for (std::string line; std::getline(lines, line);)
+        if (line.find(mark) != std::string::npos)
+            calls.push_back(line.substr(line.find(" Radio ")));
+    return calls;
+}
+
 }  // namespace testsupport

@@ -6,41 +6,49 @@
 
 #include <gtest/gtest.h>
 
-#include <sstream>
+#include <filesystem>
+#include <string>
+#include <vector>
 
 namespace {
 
 using namespace testsupport;
 
-TEST(OrvhostMarlet, AutoTuneFollowsEachGrantTheDecoderCanFollow)
+// Runs Marlet under orvhost --headless with auto tune on over the recording wav in dir, as fast as
+// it takes it; returns the host's trace, and what the run printed in out.
+std::string RunWithAutoTune(const TempDir& dir, const std::filesystem::path& wav, std::string* out)
 {
-    TempDir dir;
     const auto config = dir / "config";
-    ASSERT_NO_FATAL_FAILURE(orvhosttest::TurnOnAutoTune(config));
-    const auto wav = dir / "cc.wav";
-    ASSERT_NO_FATAL_FAILURE(orvhosttest::WriteGrants(wav));
+    orvhosttest::TurnOnAutoTune(config);
+    if (::testing::Test::HasFatalFailure())
+        return {};
     const auto trace = dir / "trace.jsonl";
-    std::string out;
     std::vector<std::string> env = orvhostEnv(dir.path(), config);
     env.insert(env.end(), {"WAVE_IN_FILE=" + wav.string(), "WAVE_IN_PACE=fast"});
     const int rc = runProgram({binPath("orvhost").string(), "--headless", "--plugin", libPath("libmarlet.so").string(),
                                "--trace", trace.string()},
-                              env, &out, 120);
+                              env, out, 120);
     EXPECT_EQ(rc, 0);
     if (rc != 0)
         addSanitizerReports(dir.path());
-    const std::vector<int64_t> tunes = pluginTunes(readFile(trace)).tunes;
+    return readFile(trace);
+}
+
+TEST(OrvhostMarlet, AutoTuneFollowsEachGrantTheDecoderCanFollow)
+{
+    TempDir dir;
+    const auto wav = dir / "cc.wav";
+    ASSERT_NO_FATAL_FAILURE(orvhosttest::WriteGrants(wav));
+    std::string out;
+    const std::string trace = RunWithAutoTune(dir, wav, &out);
+    ASSERT_FALSE(::testing::Test::HasFatalFailure());
+    const std::vector<int64_t> tunes = pluginTunes(trace).tunes;
     EXPECT_EQ(tunes, orvhosttest::kGrantTunes);
     // Headless, each call is written where the run was started, the listed one too.
-    std::vector<std::string> calls;
-    std::istringstream lines(out);
-    for (std::string line; std::getline(lines, line);)
-        if (line.find(" System=1234 Radio ") != std::string::npos)
-            calls.push_back(line.substr(line.find(" Radio ")));
-    EXPECT_EQ(calls, (std::vector<std::string>{" Radio 01:0064 and radio 01:00C8 on channel  100",
-                                               " Radio 01:0065 and radio 01:00C9 on channel  300",
-                                               " Radio 01:0066 and radio 01:00CA on channel  200",
-                                               " Radio 01:0067 and radio 01:00CB on channel   50"}))
+    EXPECT_EQ(callLines(out, "1234"), (std::vector<std::string>{" Radio 01:0064 and radio 01:00C8 on channel  100",
+                                                                 " Radio 01:0065 and radio 01:00C9 on channel  300",
+                                                                 " Radio 01:0066 and radio 01:00CA on channel  200",
+                                                                 " Radio 01:0067 and radio 01:00CB on channel   50"}))
         << out;
 }
 
@@ -72,21 +80,11 @@ TEST(OrvhostMarlet, AutoTuneWorksAfterACallInTheFirstSeconds)
     for (int earlyGrant : {30, 50, 0}) {
         SCOPED_TRACE(earlyGrant);
         TempDir dir;
-        const auto config = dir / "config";
-        ASSERT_NO_FATAL_FAILURE(orvhosttest::TurnOnAutoTune(config));
         const auto wav = dir / "cc.wav";
         ASSERT_NO_FATAL_FAILURE(WriteNumbersUntilTheFirstGrant(wav, earlyGrant));
-        const auto trace = dir / "trace.jsonl";
         std::string out;
-        std::vector<std::string> env = orvhostEnv(dir.path(), config);
-        env.insert(env.end(), {"WAVE_IN_FILE=" + wav.string(), "WAVE_IN_PACE=fast"});
-        const int rc = runProgram({binPath("orvhost").string(), "--headless", "--plugin",
-                                   libPath("libmarlet.so").string(), "--trace", trace.string()},
-                                  env, &out, 120);
-        EXPECT_EQ(rc, 0);
-        if (rc != 0)
-            addSanitizerReports(dir.path());
-        const std::string lines = readFile(trace);
+        const std::string lines = RunWithAutoTune(dir, wav, &out);
+        ASSERT_FALSE(::testing::Test::HasFatalFailure());
         // Channel 0 is 449.8875 MHz: channels 37, 142 and 77, then the host's own frequency back.
         EXPECT_EQ(pluginTunes(lines).tunes, (std::vector<int64_t>{450812500, 453437500, 451812500, 450012500}))
             << out;

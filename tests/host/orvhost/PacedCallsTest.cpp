@@ -10,7 +10,6 @@
 #include <cmath>
 #include <cstdio>
 #include <map>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -142,12 +141,7 @@ TEST_P(PacedCalls, FastPaceListsTheCallsOfARealTimeRun)
     EXPECT_EQ(rc, 0);
     if (rc != 0)
         addSanitizerReports(dir.path());
-    std::vector<std::string> calls;
-    std::istringstream lines(out);
-    for (std::string line; std::getline(lines, line);)
-        if (line.find(" System=") != std::string::npos && line.find(" Radio ") != std::string::npos)
-            calls.push_back(line.substr(line.find(" Radio ")));
-    EXPECT_EQ(calls, expected) << out;
+    EXPECT_EQ(callLines(out, "1234"), expected) << out;
 }
 
 INSTANTIATE_TEST_SUITE_P(BothPlugins, PacedCalls, ::testing::ValuesIn(kPlugins),

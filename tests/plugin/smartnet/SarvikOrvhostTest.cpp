@@ -79,14 +79,10 @@ TEST(OrvhostSarvik, AutoTuneFollowsOneCallUntilItsEntryLeaves)
     EXPECT_EQ(t.tunes, (std::vector<int64_t>{channel(100), channel(752), channel(150), channel(752), channel(530),
                                              channel(752), t.startFrequency}));
     // Headless, each call that joins the on-air list is written where the run was started.
-    std::vector<std::string> calls;
-    std::istringstream lines(out);
-    for (std::string line; std::getline(lines, line);)
-        if (line.find(" System=1234 Radio ") != std::string::npos)
-            calls.push_back(line.substr(line.find(" Radio ")));
-    EXPECT_EQ(calls, (std::vector<std::string>{" Radio 0101-grp on channel  100", " Radio 0202-grp on channel  200",
-                                               " Radio 0101-grp on channel  150", " Radio 0303-grp on channel  200",
-                                               " Radio 0404-grp on channel  530"}))
+    EXPECT_EQ(callLines(out, "1234"),
+              (std::vector<std::string>{" Radio 0101-grp on channel  100", " Radio 0202-grp on channel  200",
+                                        " Radio 0101-grp on channel  150", " Radio 0303-grp on channel  200",
+                                        " Radio 0404-grp on channel  530"}))
         << out;
 }
 
